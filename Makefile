@@ -1,0 +1,68 @@
+# Top-level driver: set-up, the three builds, tests, benchmarks, the viewer.
+# Build trees: build/native (bin in build/bin), build/asan, build/win64, build/win32.
+SHELL := /bin/bash
+JOBS ?= $(shell nproc)
+CACHE ?= $(HOME)/.cache/pagrix
+B := $(CURDIR)/build
+CMAKE_COMMON := -DPAGRIX_DEPS_DIR=$(CACHE) -Wno-dev
+WINE_ENV := WINEPREFIX=$(B)/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
+FILE ?= $(CURDIR)/tests/data/sample.pdf
+
+.PHONY: all setup build native asan win64 win32 test test-native test-asan test-wine bench run clean fuzz
+
+all: build
+
+setup:
+	@scripts/setup
+
+$(B)/native/CMakeCache.txt:
+	cmake -S . -B $(B)/native -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPAGRIX_BENCH=ON $(CMAKE_COMMON)
+$(B)/asan/CMakeCache.txt:
+	cmake -S . -B $(B)/asan -DCMAKE_BUILD_TYPE=Debug -DPAGRIX_SANITIZE=ON $(CMAKE_COMMON)
+$(B)/win64/CMakeCache.txt:
+	cmake -S . -B $(B)/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64-w64-mingw32.cmake \
+	  -DCMAKE_BUILD_TYPE=Release -DCMAKE_CROSSCOMPILING_EMULATOR=$(CURDIR)/scripts/wine-run $(CMAKE_COMMON)
+$(B)/win32/CMakeCache.txt:
+	cmake -S . -B $(B)/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake \
+	  -DCMAKE_BUILD_TYPE=Release -DPAGRIX_TESTS=OFF $(CMAKE_COMMON)
+
+native: setup $(B)/native/CMakeCache.txt
+	cmake --build $(B)/native -j$(JOBS)
+asan: setup $(B)/asan/CMakeCache.txt
+	cmake --build $(B)/asan -j$(JOBS) --target engine_tests
+win64: setup $(B)/win64/CMakeCache.txt
+	cmake --build $(B)/win64 -j$(JOBS)
+win32: setup $(B)/win32/CMakeCache.txt
+	cmake --build $(B)/win32 -j$(JOBS)
+
+build: native win64 win32
+
+test-native: native
+	cd $(B)/native && ctest --output-on-failure -j$(JOBS)
+test-asan: asan
+	cd $(B)/asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --output-on-failure -j$(JOBS)
+test-wine: win64
+	@$(CURDIR)/scripts/wine-run --prepare
+	cd $(B)/win64 && ctest --output-on-failure
+
+# Every suite runs even when an earlier one fails; the exit status reports any failure.
+test: build asan
+	@rc=0; \
+	$(MAKE) --no-print-directory test-native || rc=1; \
+	$(MAKE) --no-print-directory test-asan || rc=1; \
+	$(MAKE) --no-print-directory test-wine || rc=1; \
+	scripts/test-summary $(B); \
+	exit $$rc
+
+bench: native
+	$(B)/native/bench/pagrix_bench
+
+run: win64
+	@scripts/run-viewer "$(B)/win64/pagrix.exe" "$(FILE)"
+
+fuzz:
+	@scripts/fuzz
+
+clean:
+	rm -rf $(B)

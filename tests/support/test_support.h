@@ -1,0 +1,28 @@
+// Helpers shared by the tests: scratch files, the shared corpus, and small
+// documents written as readable text.
+#pragma once
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+// A fresh scratch directory for this test process (created on first use).
+std::string scratch_dir();
+// scratch_dir() + "/" + name.
+std::string scratch_path(const std::string &name);
+// The shared real-world corpus, or "" when it is absent (a user's checkout).
+std::string corpus_dir();
+// Every file of one corpus subfolder (sorted); empty when absent.
+std::vector<std::string> corpus_files(const std::string &subdir, const std::string &extension);
+
+bool write_file(const std::string &path, const std::string &bytes);
+std::string read_file(const std::string &path);
+
+}  // namespace testsupport
+
+// Skips the current test when the shared corpus is not there.
+#define SKIP_WITHOUT_CORPUS()                                              \
+    do {                                                                   \
+        if (testsupport::corpus_dir().empty())                             \
+            GTEST_SKIP() << "shared corpus not present";                   \
+    } while (0)
