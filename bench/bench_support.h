@@ -1,0 +1,26 @@
+// Side-by-side comparisons for `make bench`: each prints one line
+//   BENCH <name>: ours=<ms> ref=<ms> ratio=<ours/ref>
+// so that scripts can collect the figures.
+#pragma once
+#include <functional>
+#include <string>
+
+namespace benchsupport {
+
+// Median wall time in milliseconds of `runs` calls of fn.
+double median_ms(const std::function<void()> &fn, int runs);
+// Registers a comparison that runs after the Google Benchmark table.
+void add_comparison(const std::string &name, std::function<void()> ours, std::function<void()> ref,
+                    int runs = 5);
+// Runs a shell command and returns its exit status (for external reference programs).
+int run_command(const std::string &command);
+// Prints the BENCH line.
+void report(const std::string &name, double ours_ms, double ref_ms);
+// The shared corpus folder, or "" when absent.
+std::string corpus_dir();
+
+}  // namespace benchsupport
+
+// Registers a comparison at static-initialisation time.
+#define BENCH_COMPARISON(name, ours, ref) \
+    static const bool bench_cmp_##name = (benchsupport::add_comparison(#name, ours, ref), true)
