@@ -24,5 +24,7 @@ constexpr int PDF_OBJSTM_SLOTS = 16;              // decoded object streams kept
 constexpr int PDF_OBJSTM_MAX_N = 16384;           // objects declared by one object stream
 constexpr int PDF_PAGE_TREE_DEPTH = 64;           // levels of the page tree walked
 constexpr int PDF_MAX_ATTR_DEPTH = 64;            // dictionaries searched for an inherited attribute
+constexpr int PDF_MAX_PAGES = 1 << 24;            // pages kept from one page tree (shared leaves repeat)
+constexpr double PDF_MAX_PAGE_COORD = 1e9;        // magnitude of a page-box coordinate (keeps widths finite)
 constexpr int PDF_TOKEN_INITIAL = 128;            // first token text buffer (then heap, doubling)
 constexpr int PDF_FLATE_CHUNK = 2048;             // input bytes fed to inflate per step
