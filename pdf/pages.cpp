@@ -113,12 +113,19 @@ bool read_box(PdfDoc *doc, PdfObject *arr, PdfBox *out)
     return true;
 }
 
-}  // namespace
+// A node that could not be parsed for lack of memory reads as missing; the
+// arena's sticky flag tells that apart from a broken file. The flag is
+// watched for the span of one page-list operation.
+struct ArenaFailureWatch {
+    Arena *arena;
+    int before;
+    explicit ArenaFailureWatch(Arena *a) : arena(a), before(a->failed) { a->failed = 0; }
+    ~ArenaFailureWatch() { arena->failed |= before; }
+    int result(int rc) const { return arena->failed ? -3 : rc; }
+};
 
-int pdf_walk_page_node(PdfDoc *doc, PdfObject *node, int depth)
+int walk_from(PdfDoc *doc, PdfObject *node, int depth)
 {
-    if (!doc)
-        return 0;
     if (depth >= PDF_PAGE_TREE_DEPTH)
         return walk(doc, node, depth, nullptr);  // the node alone: no Kids followed
     try {
@@ -129,24 +136,34 @@ int pdf_walk_page_node(PdfDoc *doc, PdfObject *node, int depth)
     }
 }
 
+}  // namespace
+
+int pdf_walk_page_node(PdfDoc *doc, PdfObject *node, int depth)
+{
+    if (!doc || !doc->arena)
+        return 0;
+    ArenaFailureWatch watch(doc->arena);
+    return watch.result(walk_from(doc, node, depth));
+}
+
 int pdf_load_pages(PdfDoc *doc)
 {
-    if (!doc)
+    if (!doc || !doc->arena)
         return 0;
+    ArenaFailureWatch watch(doc->arena);
     doc->pages = nullptr;
     doc->page_count = 0;
     PdfObject *catalog = pdf_resolve(doc, pdf_dict_get(doc->trailer, "Root"));
     doc->catalog = pdf_is_type(catalog, PDF_DICT) ? catalog : nullptr;
     PdfObject *root = pdf_dict_get(doc->catalog, "Pages");
-    if (!root)
-        return 0;
-    return pdf_walk_page_node(doc, root, 0);
+    return watch.result(root ? walk_from(doc, root, 0) : 0);
 }
 
 int pdf_collect_loose_pages(PdfDoc *doc)
 {
-    if (!doc || !doc->xref)
+    if (!doc || !doc->arena || !doc->xref)
         return 0;
+    ArenaFailureWatch watch(doc->arena);
     for (int num = 0; num < doc->xref_size; num++) {
         const XrefEntry &e = doc->xref[num];
         // Strings of an encrypted file are decrypted with the generation the
@@ -155,11 +172,11 @@ int pdf_collect_loose_pages(PdfDoc *doc)
         if (!pdf_is_type(obj, PDF_DICT) ||
             !pdf_is_name(pdf_resolve(doc, pdf_dict_get(obj, "Type")), "Page"))
             continue;
-        int rc = pdf_walk_page_node(doc, obj, PDF_PAGE_TREE_DEPTH);
+        int rc = walk_from(doc, obj, PDF_PAGE_TREE_DEPTH);
         if (rc != 0)
             return rc;
     }
-    return 0;
+    return watch.result(0);
 }
 
 int pdf_page_count(const PdfDoc *doc) { return doc ? doc->page_count : 0; }
