@@ -27,6 +27,8 @@ struct ObjStmSlot {
     int n;
     int first;
     Arena *arena;  // owns `data`; freed when the slot is replaced or the document closed
+    int32_t *pairs;  // (object number, offset) pairs of the header, in `arena`
+    int pair_count;
 };
 
 struct PdfDoc {
