@@ -3,6 +3,7 @@
 #include "pdf/pages.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cstring>
 #include <new>
 #include <unordered_set>
@@ -64,8 +65,11 @@ int walk(PdfDoc *doc, PdfObject *node, int depth, Visited *visited)
 void normalised_box(PdfDoc *doc, PdfObject *arr, PdfBox *out)
 {
     float v[4];
-    for (int i = 0; i < 4; i++)
-        v[i] = float(pdf_to_number(pdf_resolve(doc, pdf_array_get(arr, i)), 0));
+    for (int i = 0; i < 4; i++) {
+        // Clamped: a double beyond the float range does not convert.
+        double d = pdf_to_number(pdf_resolve(doc, pdf_array_get(arr, i)), 0);
+        v[i] = float(std::clamp(d, -double(FLT_MAX), double(FLT_MAX)));
+    }
     out->x0 = std::min(v[0], v[2]);
     out->x1 = std::max(v[0], v[2]);
     out->y0 = std::min(v[1], v[3]);
