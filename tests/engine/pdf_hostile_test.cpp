@@ -227,8 +227,11 @@ TEST(PdfCorpus, SweepOpensEveryFile)
         pdf_close(doc);
     }
     std::string summary;
-    for (auto [code, n] : codes)
-        summary += " " + std::to_string(code) + ":" + std::to_string(n);
+    for (auto [code, n] : codes) {
+        char item[32];
+        std::snprintf(item, sizeof item, " %d:%d", code, n);
+        summary += item;
+    }
     std::printf("corpus sweep: %d files; codes%s; repaired %d; page count as reference %d of %d opened\n",
                 total, summary.c_str(), repaired, same_pages, codes[0]);
     std::printf("corpus sweep: page counts differing (ours/reference):%s\n", differing.c_str());
