@@ -13,3 +13,4 @@ constexpr int PDF_MAX_NUMBER_CHARS = 63;          // characters kept of a number
 constexpr int PDF_MAX_KEYWORD_CHARS = 31;         // characters kept of a keyword token
 constexpr int PDF_MAX_RESOLVE = 32;               // references followed by pdf_resolve
 constexpr int PDF_MAX_FETCH_DEPTH = 32;           // nested pdf_fetch calls
+constexpr int PDF_MAX_AES_STREAM = 64 << 20;      // bytes of one AES stream decrypted in memory
