@@ -18,6 +18,7 @@ struct PdfCrypt {
     uint8_t key[32];    // the file key; the first key_length bytes are used
     int encrypt_num;    // object number of an indirect Encrypt dictionary, else 0
     int string_method;  // CryptMethod used for strings
+    int encrypt_metadata;  // 0: Metadata streams are stored in clear (R 4 only)
 };
 
 // The Encrypt dictionary's values that enter the key and password algorithms.

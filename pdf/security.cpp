@@ -95,6 +95,20 @@ void decrypt_tree(PdfDoc *doc, PdfObject *obj, int num, int gen, int depth)
     }
 }
 
+// Streams the handler leaves alone although the file is encrypted: the
+// cross-reference stream, and Metadata when EncryptMetadata is false. The
+// stream being opened is the cached object of that number.
+bool stream_in_clear(PdfDoc *doc, int num)
+{
+    if (num <= 0 || num >= doc->xref_size || !doc->obj_cache)
+        return false;
+    PdfObject *obj = doc->obj_cache[num];
+    if (!pdf_is_type(obj, PDF_STREAM))
+        return false;
+    PdfObject *type = pdf_dict_get(obj->dict, "Type");
+    return pdf_is_name(type, "XRef") || (!doc->crypt->encrypt_metadata && pdf_is_name(type, "Metadata"));
+}
+
 }  // namespace
 
 int pdf_setup_security(PdfDoc *doc, const char *password)
@@ -160,6 +174,7 @@ int pdf_setup_security(PdfDoc *doc, const char *password)
     crypt->string_method = strings.method;
     std::memcpy(crypt->key, key, size_t(key_length));
     crypt->encrypt_num = encrypt_num;
+    crypt->encrypt_metadata = r < 4 || params.encrypt_metadata;
     doc->crypt = crypt;
     doc->encrypt_num = encrypt_num;
     doc->decrypt_object = pdf_decrypt_object;
@@ -170,6 +185,9 @@ int pdf_setup_security(PdfDoc *doc, const char *password)
 void pdf_decrypt_object(PdfDoc *doc, PdfObject *obj, int num, int gen)
 {
     if (!doc || !doc->crypt || (doc->encrypt_num && num == doc->encrypt_num))
+        return;
+    // The strings of a cross-reference stream's dictionary are never encrypted.
+    if (pdf_is_type(obj, PDF_STREAM) && pdf_is_name(pdf_dict_get(obj->dict, "Type"), "XRef"))
         return;
     decrypt_tree(doc, obj, num, gen, 0);
 }
@@ -183,7 +201,8 @@ int pdf_decrypt_string(PdfDoc *doc, int num, int gen, uint8_t *bytes, int length
 
 ByteReader *pdf_decrypt_stream_reader(PdfDoc *doc, ByteReader *reader, int num, int gen)
 {
-    if (!doc || !doc->crypt || (doc->encrypt_num && num == doc->encrypt_num))
+    if (!doc || !doc->crypt || (doc->encrypt_num && num == doc->encrypt_num) ||
+        stream_in_clear(doc, num))
         return reader;
     return crypt_stream_reader(doc->crypt, reader, num, gen);
 }

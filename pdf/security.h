@@ -23,5 +23,7 @@ void pdf_decrypt_object(PdfDoc *doc, PdfObject *obj, int num, int gen);
 // Decrypts one string of object (num, gen) in place; returns its new length.
 int pdf_decrypt_string(PdfDoc *doc, int num, int gen, uint8_t *bytes, int length);
 // The decrypting reader over a raw stream reader (which it then owns), or
-// `reader` itself when nothing is to be decrypted; null when memory is short.
+// `reader` itself when nothing is to be decrypted (Identity streams, the
+// Encrypt object, cross-reference streams, Metadata stored in clear); null
+// when memory is short.
 ByteReader *pdf_decrypt_stream_reader(PdfDoc *doc, ByteReader *reader, int num, int gen);
