@@ -251,18 +251,14 @@ int lex_number(ByteReader *r, int first, PdfToken *out)
         out->int_value = v >= 2147483647.0 ? 2147483647 : v <= -2147483648.0 ? INT32_MIN : v == v ? int32_t(v) : 0;
     } else {
         long long v = std::strtoll(text, nullptr, 10);
-        out->kind = TOK_INT;
-        out->real_value = double(v);
-        // Integers that do not fit 32 bits saturate rather than wrap; they
-        // become reals so the value itself survives (P is often written
-        // unsigned, e.g. 4294967292 for -4).
-        if (v > INT32_MAX || v < INT32_MIN)
-            out->kind = TOK_REAL;
+        // Integers that do not fit 32 bits saturate rather than wrap.
         if (v > INT32_MAX)
             v = INT32_MAX;
         if (v < INT32_MIN)
             v = INT32_MIN;
+        out->kind = TOK_INT;
         out->int_value = int32_t(v);
+        out->real_value = double(v);
     }
     return 0;
 }

@@ -50,7 +50,8 @@ int choose_filter(PdfDoc *doc, PdfObject *encrypt, const char *which, FilterChoi
     return 0;
 }
 
-// P is a signed 32-bit value, but some writers store its unsigned form.
+// P is a signed 32-bit value; its unsigned form (4294967292 for -4) is
+// accepted when it reaches us as a number that kept its value.
 uint32_t permissions_of(PdfObject *p)
 {
     if (!p || (p->type != PDF_INT && p->type != PDF_REAL))

@@ -15,12 +15,21 @@
 #include "pdf/object.h"
 #include "pdf/reader.h"
 #include "pdf/stream.h"
-#include "test_pdf.h"
+#include "pdf_builder.h"
 #include "test_support.h"
 
 namespace {
 
-using testsupport::TestObject;
+std::string hex_string(const std::string &bytes)
+{
+    std::string s = "<";
+    char two[3];
+    for (unsigned char c : bytes) {
+        std::snprintf(two, sizeof two, "%02X", c);
+        s += two;
+    }
+    return s + ">";
+}
 
 // Output of a shell command, or "" when it fails.
 std::string run(const std::string &command, int *status = nullptr)
@@ -97,16 +106,17 @@ const std::string kXmp = "<x:xmpmeta xmlns:x='adobe:ns:meta/'>Testdaten</x:xmpme
 
 std::string plain_pdf()
 {
-    std::vector<TestObject> objects = {
-        {"<< /Type /Catalog /Pages 2 0 R /Metadata 6 0 R /Extra [ (eins) << /Deep [ [ " +
-         testsupport::hex_string(kDeep) + " ] ] >> ] >>"},
-        {"<< /Type /Pages /Kids [3 0 R] /Count 1 >>"},
-        {"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 4 0 R >>"},
-        testsupport::test_stream("", content_text()),
-        {"<< /Title " + testsupport::hex_string(kTitle) + " /Producer (pagrix tests) >>"},
-        testsupport::test_stream("/Type /Metadata /Subtype /XML", kXmp),
-    };
-    return testsupport::build_pdf(objects, "/Root 1 0 R /Info 5 0 R /ID [<0123456789ABCDEF0123456789ABCDEF> <0123456789ABCDEF0123456789ABCDEF>]");
+    testsupport::PdfBuilder b;
+    b.obj(1, "<< /Type /Catalog /Pages 2 0 R /Metadata 6 0 R /Extra [ (eins) << /Deep [ [ " +
+                 hex_string(kDeep) + " ] ] >> ] >>");
+    b.obj(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+    b.obj(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 4 0 R >>");
+    b.stream(4, "", content_text());
+    b.obj(5, "<< /Title " + hex_string(kTitle) + " /Producer (pagrix tests) >>");
+    b.stream(6, "/Type /Metadata /Subtype /XML", kXmp);
+    const std::string id = "<0123456789ABCDEF0123456789ABCDEF>";
+    b.startxref(b.xref_section("/Size 7 /Root 1 0 R /Info 5 0 R /ID [" + id + " " + id + "]"));
+    return b.str();
 }
 
 TEST(EncryptionQpdf, QpdfEncryptedFilesOpenWithEitherPassword)
