@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <sys/wait.h>
 #include <vector>
 
 #include "pdf/document.h"
@@ -295,6 +296,39 @@ TEST(EncryptionQpdf, CorpusEncryptedFiles)
         }
     }
     EXPECT_GE(checked, 10);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(EncryptionQpdf, RenderToolPasswordMessages)
+{
+    const std::string tool = std::string(PAGRIX_BINARY_DIR) + "/../bin/pagrix-render";
+    if (!have_qpdf() || std::system(("test -x " + quoted(tool)).c_str()) != 0)
+        GTEST_SKIP() << "qpdf or pagrix-render missing";
+    const std::string plain = testsupport::scratch_path("tool_plain.pdf");
+    ASSERT_TRUE(testsupport::write_file(plain, plain_pdf()));
+    const std::string rc4 = testsupport::scratch_path("tool_rc4.pdf");
+    const std::string aes256 = testsupport::scratch_path("tool_aes256.pdf");
+    ASSERT_EQ(std::system(("qpdf --allow-weak-crypto --encrypt user owner 128 -- " + plain + " " + rc4).c_str()), 0);
+    ASSERT_EQ(std::system(("qpdf --encrypt user owner 256 -- " + plain + " " + aes256).c_str()), 0);
+    struct {
+        std::string args, expected;  // expected: a line of the output
+        int exit_code;
+    } rows[] = {
+        {rc4, "pagrix-render: wrong password", 1},
+        {rc4 + " --password nope", "pagrix-render: wrong password", 1},
+        {rc4 + " --password user", "encrypted: yes", 0},
+        {rc4 + " --password owner", "encrypted: yes", 0},
+        {aes256 + " --password user", "pagrix-render: unsupported encryption", 1},
+    };
+    for (const auto &row : rows) {
+        int status = 0;
+        const std::string out = run(quoted(tool) + " info " + row.args + " 2>&1", &status);
+        EXPECT_NE(out.find(row.expected + "\n"), std::string::npos) << row.args << ": " << out;
+        EXPECT_EQ(WEXITSTATUS(status), row.exit_code) << row.args;
+    }
 }
 
 }  // namespace
