@@ -24,7 +24,7 @@ constexpr uint8_t kAesSalt[4] = {'s', 'A', 'l', 'T'};
 bool params_usable(const CryptParams &p)
 {
     return p.revision >= 2 && p.revision <= 4 && p.key_length >= 5 && p.key_length <= 16 &&
-           p.owner.size() >= 32 && p.user.size() >= 32;
+           p.owner.size() >= 32 && p.user.size() >= crypt_user_bytes_needed(p.revision);
 }
 
 // RC4 with `key` XOR-ed with `step`, used by the 20-pass loops of R >= 3.
@@ -39,6 +39,8 @@ void rc4_pass(const uint8_t *key, int key_length, int step, uint8_t *data, size_
 }
 
 }  // namespace
+
+size_t crypt_user_bytes_needed(int revision) { return revision == 2 ? 32 : 16; }
 
 void crypt_pad_password(std::span<const uint8_t> password, uint8_t padded[32])
 {

@@ -2,6 +2,7 @@
 // 2..4) over plain bytes: password padding, file keys, password checks, object
 // keys, and decryption of strings and streams with RC4 and AES-128 CBC.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -28,9 +29,13 @@ struct CryptParams {
     uint32_t permissions;             // P, as its 32 bits
     bool encrypt_metadata;            // EncryptMetadata (only R >= 4 uses it)
     std::span<const uint8_t> owner;   // O, at least 32 bytes (the first 32 are used)
-    std::span<const uint8_t> user;    // U, at least 32 bytes
+    std::span<const uint8_t> user;    // U: R 2 compares 32 bytes, R 3/4 the first 16
     std::span<const uint8_t> doc_id;  // first element of the trailer's ID, may be empty
 };
+
+// Bytes of U the password check compares: 32 for R 2, 16 from R 3 on. Some
+// writers store only those 16, so a shorter U is not refused for R 3/4.
+size_t crypt_user_bytes_needed(int revision);
 
 // The 32-byte padding string of the standard security handler.
 extern const uint8_t crypt_padding[32];

@@ -133,7 +133,7 @@ int pdf_setup_security(PdfDoc *doc, const char *password)
         return -7;
     PdfObject *o = pdf_dict_get_resolved(doc, encrypt, "O");
     PdfObject *u = pdf_dict_get_resolved(doc, encrypt, "U");
-    if (string_bytes(o).size() < 32 || string_bytes(u).size() < 32)
+    if (string_bytes(o).size() < 32 || string_bytes(u).size() < crypt_user_bytes_needed(r))
         return -7;
 
     int key_length = pdf_to_int(pdf_dict_get_resolved(doc, encrypt, "Length"), 40) / 8;

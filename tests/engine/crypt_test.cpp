@@ -96,13 +96,17 @@ TEST(CryptHandler, UnusableParametersAreUnsupported)
 {
     const std::vector<uint8_t> id = hex("00112233445566778899aabbccddeeff");
     const std::vector<uint8_t> o = hex(kFiles[1].o), u = hex(kFiles[1].u);
-    const std::span<const uint8_t> o31(o.data(), 31), u0;
+    const std::span<const uint8_t> o31(o.data(), 31), u0, u15(u.data(), 15), u16(u.data(), 16);
+    const std::vector<uint8_t> r2o = hex(kFiles[0].o), r2u = hex(kFiles[0].u);
+    const std::span<const uint8_t> r2u31(r2u.data(), 31);
     struct {
         const char *what;
         CryptParams p;
     } rows[] = {
         {"O of 31 bytes", {3, 16, uint32_t(-4), true, o31, u, id}},
         {"U empty", {3, 16, uint32_t(-4), true, o, u0, id}},
+        {"U of 15 bytes with R 3", {3, 16, uint32_t(-4), true, o, u15, id}},
+        {"U of 31 bytes with R 2", {2, 5, uint32_t(-4), true, r2o, r2u31, id}},
         {"R 5", {5, 16, uint32_t(-4), true, o, u, id}},
         {"R 1", {1, 5, uint32_t(-4), true, o, u, id}},
         {"key of 4 bytes", {3, 4, uint32_t(-4), true, o, u, id}},
@@ -112,13 +116,14 @@ TEST(CryptHandler, UnusableParametersAreUnsupported)
         uint8_t key[16];
         EXPECT_EQ(crypt_authenticate(row.p, text_span("user"), key), -7) << row.what;
     }
-    // Longer O and U are fine: only their first 32 bytes count.
+    // Longer O and U are fine: only their first 32 bytes count; R 3 needs 16 of U.
     std::vector<uint8_t> o48 = o, u48 = u;
     o48.resize(48, 0xAA);
     u48.resize(48, 0xAA);
     uint8_t key[16];
     EXPECT_EQ(crypt_authenticate({3, 16, uint32_t(-4), true, o48, u48, id}, text_span("user"), key),
               0);
+    EXPECT_EQ(crypt_authenticate({3, 16, uint32_t(-4), true, o, u16, id}, text_span("owner"), key), 0);
 }
 
 PdfCrypt make_crypt(int method, const char *key_hex)
