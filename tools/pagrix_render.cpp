@@ -69,12 +69,13 @@ int cmd_info(int argc, char **argv)
         float w = 0, h = 0;
         int rotate = 0;
         if (PdfDoc *pdf = doc_pdf(doc)) {
-            // The page's own box and Rotate, before any view rotation.
+            // The visible box unrotated, and the rotation the page is shown at.
+            PdfObject *page = pdf_page(pdf, k);
             PdfBox box;
-            pdf_page_box(pdf, pdf_page(pdf, k), &box);
+            pdf_page_box(pdf, page, &box);
             w = box.x1 - box.x0;
             h = box.y1 - box.y0;
-            rotate = ((pdf_page_rotate(pdf, pdf_page(pdf, k)) % 360) + 360) % 360;
+            rotate = pdf_page_rotation(pdf, page);
         } else if (doc_page_size(doc, k, &w, &h, &rotate) != 0) {
             continue;
         }
