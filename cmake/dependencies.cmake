@@ -15,7 +15,7 @@ if(WIN32)
   # Everything of the compiler's runtime is linked in: the program needs only
   # system DLLs and pagrix.dll.
   add_link_options(-static -static-libgcc -static-libstdc++)
-  add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501 WINVER=0x0501)
+  add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _USE_MATH_DEFINES _WIN32_WINNT=0x0501 WINVER=0x0501)
 else()
   find_package(ZLIB REQUIRED)
   find_package(JPEG REQUIRED)

@@ -34,3 +34,4 @@ constexpr int FILTER_PREDICTOR_MAX_COLORS = 32;   // Colors of a predictor
 constexpr int FILTER_LZW_TABLE = 4096;            // LZW dictionary entries (12-bit codes)
 constexpr int FILTER_CCITT_MAX_COLUMNS = 65536;   // widest fax row; wider falls back to 1728
 constexpr int FILTER_DCT_MAX_MEMORY = 256 << 20;  // libjpeg working memory of one image
+constexpr int PDF_MAX_AES_STREAM = 64 << 20;      // bytes of one AES stream decrypted in memory
