@@ -29,54 +29,109 @@ inline int wrap_add(int a, int b) { return int(unsigned(a) + unsigned(b)); }
 uint8_t g_span_fill[RASTER_SPAN_MAX];
 int g_span_fill_value = 0;
 
+// Makes room for one more cell; false (and the error flag) when the pool
+// may not or cannot grow.
+bool grow_cells(Rasterizer *r)
+{
+    int cap = r->cell_capacity ? r->cell_capacity * 2 : RASTER_FIRST_CELLS;
+    if (cap > RASTER_MAX_CELLS) {
+        r->error = 1;
+        return false;
+    }
+    auto *cells = static_cast<RasterCell *>(std::realloc(r->cells, sizeof(RasterCell) * size_t(cap)));
+    if (!cells) {
+        r->error = 1;
+        return false;
+    }
+    r->cells = cells;
+    r->cell_capacity = cap;
+    return true;
+}
+
+
+// The current cell and the pool's bookkeeping held in locals while one edge
+// is walked, written back at the end, so the walk runs in registers.
+struct CellCursor {
+    Rasterizer *r;
+    int x, y, cover, area;
+    bool valid;
+    bool stop;  // the pool is exhausted or the step budget spent
+    long long steps;
+    RasterCell *cells;
+    int *heads;
+    int count, capacity, y0, rows;
+
+    explicit CellCursor(Rasterizer *ras)
+        : r(ras), x(ras->cell_x), y(ras->cell_y), cover(ras->cover), area(ras->area),
+          valid(ras->cell_valid != 0), stop(ras->error != 0), steps(ras->steps), cells(ras->cells),
+          heads(ras->row_heads), count(ras->cell_count), capacity(ras->cell_capacity), y0(ras->y0),
+          rows(ras->rows)
+    {
+    }
+    ~CellCursor()
+    {
+        r->cell_x = x;
+        r->cell_y = y;
+        r->cover = cover;
+        r->area = area;
+        r->cell_valid = valid;
+        r->steps = steps;
+        r->cell_count = count;
+        if (stop)
+            r->error = 1;
+    }
+    // Records the current cell. Cells are pushed unmerged onto their row's
+    // list; the sweep sorts a row and merges equal x.
+    void push()
+    {
+        if (!cover && !area)
+            return;
+        // Cells right of the bounds (an edge ending on the right border) are
+        // kept; the sweep ignores them.
+        unsigned row = unsigned(y - y0);
+        if (row >= unsigned(rows))
+            return;
+        if (count == capacity) {
+            r->cell_count = count;
+            if (!grow_cells(r)) {
+                stop = true;
+                return;
+            }
+            cells = r->cells;
+            capacity = r->cell_capacity;
+        }
+        RasterCell *c = &cells[count];
+        c->x = x;
+        c->cover = cover;
+        c->area = area;
+        c->next = heads[row];
+        heads[row] = count++;
+    }
+    void set(int ex, int ey)
+    {
+        if (ex != x || ey != y || !valid) {
+            if (valid)
+                push();
+            x = ex;
+            y = ey;
+            cover = area = 0;
+            valid = true;
+            if (++steps > RASTER_MAX_STEPS)
+                stop = true;
+        }
+    }
+    void add(int a, int c)
+    {
+        area = wrap_add(area, a);
+        cover = wrap_add(cover, c);
+    }
+};
+
 void record_cell(Rasterizer *r)
 {
-    if (!r->cell_valid || (!r->cover && !r->area))
-        return;
-    unsigned row = unsigned(r->cell_y - r->y0);
-    if (row >= unsigned(r->rows) || r->cell_x >= r->x1)
-        return;
-    // Cells are pushed unmerged; the sweep sorts a row and merges equal x.
-    if (r->cell_count == r->cell_capacity) {
-        int cap = r->cell_capacity ? r->cell_capacity * 2 : RASTER_FIRST_CELLS;
-        if (cap > RASTER_MAX_CELLS) {
-            r->error = 1;
-            return;
-        }
-        auto *cells = static_cast<RasterCell *>(std::realloc(r->cells, sizeof(RasterCell) * size_t(cap)));
-        if (!cells) {
-            r->error = 1;
-            return;
-        }
-        r->cells = cells;
-        r->cell_capacity = cap;
-    }
-    RasterCell *c = &r->cells[r->cell_count];
-    c->x = r->cell_x;
-    c->cover = r->cover;
-    c->area = r->area;
-    c->next = r->row_heads[row];
-    r->row_heads[row] = r->cell_count++;
-}
-
-inline void set_cell(Rasterizer *r, int ex, int ey)
-{
-    if (ex != r->cell_x || ey != r->cell_y || !r->cell_valid) {
-        record_cell(r);
-        r->cell_x = ex;
-        r->cell_y = ey;
-        r->cover = 0;
-        r->area = 0;
-        r->cell_valid = 1;
-        if (++r->steps > RASTER_MAX_STEPS)
-            r->error = 1;
-    }
-}
-
-inline void add_cell(Rasterizer *r, int area, int cover)
-{
-    r->area = wrap_add(r->area, area);
-    r->cover = wrap_add(r->cover, cover);
+    CellCursor cursor(r);
+    if (cursor.valid)
+        cursor.push();
 }
 
 inline long long floor_div(long long a, long long b)
@@ -87,83 +142,129 @@ inline long long floor_div(long long a, long long b)
 
 inline long long ceil_div(long long a, long long b) { return -floor_div(-a, b); }
 
+// Quotient and remainder of a / d rounded down (d > 0), stepped by adding a
+// fixed increment to a: one division when the walk starts, none per cell.
+struct FloorStep {
+    long long q, r, d, lift, rem, increment;
+    bool ready;  // lift and rem computed (short edges never need them)
+
+    void start(long long a, long long den, long long inc)
+    {
+        d = den;
+        q = floor_div(a, d);
+        r = a - q * d;
+        increment = inc;
+        ready = false;
+    }
+    void step()
+    {
+        if (!ready) {
+            lift = floor_div(increment, d);
+            rem = increment - lift * d;
+            ready = true;
+        }
+        q += lift;
+        r += rem;
+        if (r >= d) {
+            r -= d;
+            q++;
+        }
+    }
+};
+
 // Walks one edge, already clipped to the rows and to x >= x0 - 1, through
-// the cells it crosses. Each crossing with a cell border is computed from
-// the edge's ends, never from an earlier rounded crossing: x where it
-// crosses a row border is rounded down, y where it crosses a column border
-// is rounded up. That is FreeType's rounding seen with y growing downwards,
-// so paths filled here and glyphs rendered by FreeType meet without seams.
-void walk_line(Rasterizer *r, int x1, int y1, int x2, int y2)
+// the cells it crosses. Each crossing with a cell border is exact before it
+// is rounded (never derived from an earlier rounded crossing): x where the
+// edge crosses a row border is rounded down, y where it crosses a column
+// border is rounded up. That is FreeType's rounding seen with y growing
+// downwards, so paths filled here and glyphs rendered by FreeType meet
+// without seams.
+void walk_line(CellCursor &cell, int x1, int y1, int x2, int y2)
 {
     int ex = x1 >> BITS, ey = y1 >> BITS;
     const int ex2 = x2 >> BITS, ey2 = y2 >> BITS;
-    const long long dx = (long long)x2 - x1, dy = (long long)y2 - y1;
-    set_cell(r, ex, ey);
+    cell.set(ex, ey);
     int px = x1, py = y1;
     if (ex != ex2 || ey != ey2) {
+        const long long dx = (long long)x2 - x1, dy = (long long)y2 - y1;
         const int sx = dx > 0 ? 1 : -1, sy = dy > 0 ? 1 : -1;
         const long long adx = dx < 0 ? -dx : dx, ady = dy < 0 ? -dy : dy;
-        // Next borders in the direction of travel.
+        // Next borders in the direction of travel, and how far along the
+        // edge they are (the parameters (by - y1) / dy and (bx - x1) / dx,
+        // both scaled by |dx| |dy|). The edge is monotonic, so a row or
+        // column already at the end's is never left again (an end on a
+        // border belongs to the cell below or right of it).
         long long by = sy > 0 ? (long long)(ey + 1) * ONE : (long long)ey * ONE;
         long long bx = sx > 0 ? (long long)(ex + 1) * ONE : (long long)ex * ONE;
-        while ((ex != ex2 || ey != ey2) && !r->error) {
-            // Which border comes first along the edge: compare the edge
-            // parameters (by - y1) / dy and (bx - x1) / dx exactly. The edge
-            // is monotonic, so a row or column already at the end's is never
-            // left again (an end on a border belongs to the cell below or
-            // right of it).
-            const long long never = 1LL << 62;
-            long long tr = ey != ey2 ? (by - y1) * sy * adx : never;
-            long long tc = ex != ex2 ? (bx - x1) * sx * ady : never;
+        const long long never = 1LL << 62;
+        long long tr = (by - y1) * sy * adx, tc = (bx - x1) * sx * ady;
+        // x at the next row border: x1 + floor((by - y1) dx / dy);
+        // y at the next column border: y1 - floor(-(bx - x1) dy / dx).
+        FloorStep xs = {}, ys = {};
+        if (ey != ey2)
+            xs.start((by - y1) * dx * sy, ady, (long long)ONE * adx * (dx < 0 ? -1 : 1));
+        if (ex != ex2)
+            ys.start(-(bx - x1) * dy * sx, adx, -(long long)ONE * ady * (dy < 0 ? -1 : 1));
+        while ((ex != ex2 || ey != ey2) && !cell.stop) {
+            long long row_t = ey != ey2 ? tr : never, col_t = ex != ex2 ? tc : never;
             int qx, qy;
-            if (tr < tc) {
+            if (row_t < col_t) {
                 qy = int(by);
-                qx = x1 + int(floor_div((by - y1) * dx, dy));
-            } else if (tc < tr) {
+                qx = x1 + int(xs.q);
+            } else if (col_t < row_t) {
                 qx = int(bx);
-                qy = y1 + int(ceil_div((bx - x1) * dy, dx));
+                qy = y1 - int(ys.q);
             } else {
                 qx = int(bx);
                 qy = int(by);
             }
             int cx = ex * ONE;
-            add_cell(r, (px - cx + qx - cx) * (qy - py), qy - py);
-            if (tr <= tc) {
+            cell.add((px - cx + qx - cx) * (qy - py), qy - py);
+            if (row_t <= col_t) {
                 ey += sy;
                 by += sy * ONE;
+                tr += ONE * adx;
+                xs.step();
             }
-            if (tc <= tr) {
+            if (col_t <= row_t) {
                 ex += sx;
                 bx += sx * ONE;
+                tc += ONE * ady;
+                ys.step();
             }
-            set_cell(r, ex, ey);
+            cell.set(ex, ey);
             px = qx;
             py = qy;
         }
     }
     int cx = ex * ONE;
-    add_cell(r, (px - cx + x2 - cx) * (y2 - py), y2 - py);
+    cell.add((px - cx + x2 - cx) * (y2 - py), y2 - py);
 }
 
 // Input points are taken in 1/64 pixel, truncated toward zero.
-inline double quantize(double v)
+inline long long quantize(double v)
 {
     if (v < -PATH_MAX_COORD)
         v = -PATH_MAX_COORD;
     else if (v > PATH_MAX_COORD)
         v = PATH_MAX_COORD;
-    return std::trunc(v * (1 << INPUT_BITS)) / (1 << INPUT_BITS);
+    return (long long)(v * (1 << INPUT_BITS));
 }
 
 // Points made by clipping lie on the quantized edge; they are rounded to the
 // walk's precision so that a clipped edge keeps its slope.
-inline int to_walk(double v) { return int(std::floor(v * ONE + 0.5)); }
+inline int to_walk(double v)
+{
+    double f = v * ONE + 0.5;
+    int i = int(f);
+    return i > f ? i - 1 : i;
+}
 
-void add_walk(Rasterizer *r, double x1, double y1, double x2, double y2)
+void add_walk(CellCursor &cell, double x1, double y1, double x2, double y2)
 {
     int fy1 = to_walk(y1), fy2 = to_walk(y2);
     if (fy1 != fy2)
-        walk_line(r, to_walk(x1), fy1, to_walk(x2), fy2);
+        walk_line(cell, to_walk(x1), fy1, to_walk(x2), fy2);
 }
 
 }  // namespace
@@ -208,16 +309,31 @@ int raster_reset(Rasterizer *r, int x0, int y0, int x1, int y1)
     return 0;
 }
 
-void raster_add_line(Rasterizer *r, double x1, double y1, double x2, double y2)
+namespace {
+
+void add_line(CellCursor &cell, double x1, double y1, double x2, double y2)
 {
-    if (r->error || r->rows == 0)
+    Rasterizer *r = cell.r;
+    if (cell.stop || r->rows == 0)
         return;
     if (std::isnan(x1) || std::isnan(y1) || std::isnan(x2) || std::isnan(y2))
         return;
-    x1 = quantize(x1);
-    y1 = quantize(y1);
-    x2 = quantize(x2);
-    y2 = quantize(y2);
+    const long long qx1 = quantize(x1), qy1 = quantize(y1), qx2 = quantize(x2), qy2 = quantize(y2);
+    if (qy1 == qy2)
+        return;
+    // Most edges lie inside the bounds and need no clipping.
+    const long long in = 1 << INPUT_BITS;
+    const long long left_q = r->x0 * in, right_q = r->x1 * in, top_q = r->y0 * in, bottom_q = r->y1 * in;
+    if (qy1 >= top_q && qy1 <= bottom_q && qy2 >= top_q && qy2 <= bottom_q && qx1 >= left_q &&
+        qx1 <= right_q && qx2 >= left_q && qx2 <= right_q) {
+        constexpr int up = 1 << (BITS - INPUT_BITS);
+        walk_line(cell, int(qx1) * up, int(qy1) * up, int(qx2) * up, int(qy2) * up);
+        return;
+    }
+    x1 = double(qx1) / in;
+    y1 = double(qy1) / in;
+    x2 = double(qx2) / in;
+    y2 = double(qy2) / in;
     const double top = r->y0, bottom = r->y1;
     if ((y1 <= top && y2 <= top) || (y1 >= bottom && y2 >= bottom) || y1 == y2)
         return;
@@ -255,20 +371,29 @@ void raster_add_line(Rasterizer *r, double x1, double y1, double x2, double y2)
         double by = i == n - 1 ? sy2 : sy1 + (sy2 - sy1) * t;
         double mid = (ax + bx) * 0.5;
         if (mid < left) {
-            add_walk(r, left - 1, ay, left - 1, by);
+            add_walk(cell, left - 1, ay, left - 1, by);
         } else if (mid <= right) {
-            add_walk(r, std::clamp(ax, left, right), ay, std::clamp(bx, left, right), by);
+            add_walk(cell, std::clamp(ax, left, right), ay, std::clamp(bx, left, right), by);
         }
         ax = bx;
         ay = by;
-        if (r->error)
+        if (cell.stop)
             return;
     }
 }
 
+}  // namespace
+
+void raster_add_line(Rasterizer *r, double x1, double y1, double x2, double y2)
+{
+    CellCursor cell(r);
+    add_line(cell, x1, y1, x2, y2);
+}
+
 void raster_add_path(Rasterizer *r, const Path *path)
 {
-    for (int i = 0; i < path->count && !r->error; i++) {
+    CellCursor cell(r);
+    for (int i = 0; i < path->count && !cell.stop; i++) {
         const SubPath &s = path->subpaths[i];
         if (s.count < 2)
             continue;
@@ -285,12 +410,12 @@ void raster_add_path(Rasterizer *r, const Path *path)
                 have = true;
                 continue;
             }
-            raster_add_line(r, px, py, x, y);
+            add_line(cell, px, py, x, y);
             px = x;
             py = y;
         }
         if (have)
-            raster_add_line(r, px, py, fx, fy);
+            add_line(cell, px, py, fx, fy);
     }
 }
 
@@ -419,6 +544,9 @@ int raster_sweep(Rasterizer *r, int fill_rule, RasterSpanFn fn, void *user)
             }
             buf[n++] = {r->cells[i].x, r->cells[i].cover, r->cells[i].area};
         }
+        // The list holds a row's cells newest first; edges mostly walk a
+        // row in one direction, so reversed it is nearly sorted.
+        std::reverse(buf, buf + n);
         sort_row(buf, n);
         e.y = r->y0 + row;
         long long c = 0;
@@ -438,7 +566,7 @@ int raster_sweep(Rasterizer *r, int fill_rule, RasterSpanFn fn, void *user)
             }
             c += cover;
             long long v = c * 2 * ONE - area;
-            if (v != 0 && cx >= r->x0) {
+            if (v != 0 && cx >= r->x0 && cx < r->x1) {
                 int value = coverage_value(v, fill_rule);
                 if (value)
                     e.pixel(cx, uint8_t(value));
