@@ -91,6 +91,20 @@ struct CellCursor {
         unsigned row = unsigned(y - y0);
         if (row >= unsigned(rows))
             return;
+        // Rows are kept sorted by x with equal x merged, the way the sweep
+        // reads them. The search counts against the step budget, so rows
+        // that grow very long cannot make this quadratic without bound.
+        int prev = -1, i = heads[row];
+        while (i >= 0 && cells[i].x < x) {
+            prev = i;
+            i = cells[i].next;
+            steps++;
+        }
+        if (i >= 0 && cells[i].x == x) {
+            cells[i].cover = wrap_add(cells[i].cover, cover);
+            cells[i].area = wrap_add(cells[i].area, area);
+            return;
+        }
         if (count == capacity) {
             r->cell_count = count;
             if (!grow_cells(r)) {
@@ -104,8 +118,12 @@ struct CellCursor {
         c->x = x;
         c->cover = cover;
         c->area = area;
-        c->next = heads[row];
-        heads[row] = count++;
+        c->next = i;
+        if (prev < 0)
+            heads[row] = count;
+        else
+            cells[prev].next = count;
+        count++;
     }
     void set(int ex, int ey)
     {
@@ -421,18 +439,15 @@ void raster_add_path(Rasterizer *r, const Path *path)
 
 namespace {
 
-struct SortCell {
-    int x, cover, area;
-};
-
 // Pixels of one row on their way to the span function: adjacent pixels and
 // short runs are gathered into one call.
 struct Emitter {
+    static constexpr int SHORT_RUN = 32;  // constant runs up to this are copied into the run
     RasterSpanFn fn;
     void *user;
     int y;
     int run_x, run_len;
-    uint8_t run[RASTER_SPAN_MAX];
+    uint8_t run[RASTER_SPAN_MAX + 8];  // room for the last 8-byte store of a short run
 
     void flush()
     {
@@ -448,18 +463,25 @@ struct Emitter {
             run_x = x;
         run[run_len++] = value;
     }
+    // Writes a short run with 8-byte stores (a memset call costs more).
+    void fill_short(int at, int length, uint8_t value)
+    {
+        uint64_t pattern = 0x0101010101010101ULL * value;
+        for (int k = 0; k < length; k += 8)
+            std::memcpy(run + at + k, &pattern, 8);
+    }
     void constant(int x, int length, uint8_t value)
     {
-        if (run_len && run_x + run_len == x && length <= 64 && run_len + length <= RASTER_SPAN_MAX) {
-            std::memset(run + run_len, value, size_t(length));
+        if (run_len && run_x + run_len == x && length <= SHORT_RUN && run_len + length <= RASTER_SPAN_MAX) {
+            fill_short(run_len, length, value);
             run_len += length;
             return;
         }
         flush();
-        if (length <= 64) {
+        if (length <= SHORT_RUN) {
             run_x = x;
             run_len = length;
-            std::memset(run, value, size_t(length));
+            fill_short(0, length, value);
             return;
         }
         if (value != g_span_fill_value) {
@@ -489,23 +511,6 @@ inline int coverage_value(long long v, int rule)
     return v >= 256 ? 255 : int(v);
 }
 
-void sort_row(SortCell *c, int n)
-{
-    if (n > 24) {
-        std::sort(c, c + n, [](const SortCell &a, const SortCell &b) { return a.x < b.x; });
-        return;
-    }
-    for (int i = 1; i < n; i++) {
-        SortCell t = c[i];
-        int j = i;
-        while (j > 0 && c[j - 1].x > t.x) {
-            c[j] = c[j - 1];
-            j--;
-        }
-        c[j] = t;
-    }
-}
-
 }  // namespace
 
 int raster_sweep(Rasterizer *r, int fill_rule, RasterSpanFn fn, void *user)
@@ -514,10 +519,6 @@ int raster_sweep(Rasterizer *r, int fill_rule, RasterSpanFn fn, void *user)
     r->cell_valid = 0;
     if (r->error)
         return -3;
-    // Scratch for one row's cells; a row never holds more than the pool.
-    SortCell local[256];
-    SortCell *buf = local;
-    int buf_cap = 256;
     Emitter e;
     e.fn = fn;
     e.user = user;
@@ -526,46 +527,19 @@ int raster_sweep(Rasterizer *r, int fill_rule, RasterSpanFn fn, void *user)
         int head = r->row_heads[row];
         if (head < 0)
             continue;
-        int n = 0;
-        for (int i = head; i >= 0; i = r->cells[i].next) {
-            if (n == buf_cap) {
-                int cap = buf_cap * 2;
-                auto *nb = static_cast<SortCell *>(std::malloc(sizeof(SortCell) * size_t(cap)));
-                if (!nb) {
-                    if (buf != local)
-                        std::free(buf);
-                    return -3;
-                }
-                std::memcpy(nb, buf, sizeof(SortCell) * size_t(n));
-                if (buf != local)
-                    std::free(buf);
-                buf = nb;
-                buf_cap = cap;
-            }
-            buf[n++] = {r->cells[i].x, r->cells[i].cover, r->cells[i].area};
-        }
-        // The list holds a row's cells newest first; edges mostly walk a
-        // row in one direction, so reversed it is nearly sorted.
-        std::reverse(buf, buf + n);
-        sort_row(buf, n);
         e.y = r->y0 + row;
         long long c = 0;
         int x = r->x0;
-        for (int i = 0; i < n;) {
-            int cx = buf[i].x;
-            long long area = 0;
-            long long cover = 0;
-            for (; i < n && buf[i].x == cx; i++) {
-                cover += buf[i].cover;
-                area += buf[i].area;
-            }
+        for (int i = head; i >= 0; i = r->cells[i].next) {
+            const RasterCell &cell = r->cells[i];
+            int cx = cell.x;
             if (cx > x && c != 0) {
                 int value = coverage_value(c * 2 * ONE, fill_rule);
                 if (value)
                     e.constant(x, cx - x, uint8_t(value));
             }
-            c += cover;
-            long long v = c * 2 * ONE - area;
+            c += cell.cover;
+            long long v = c * 2 * ONE - cell.area;
             if (v != 0 && cx >= r->x0 && cx < r->x1) {
                 int value = coverage_value(v, fill_rule);
                 if (value)
@@ -580,7 +554,5 @@ int raster_sweep(Rasterizer *r, int fill_rule, RasterSpanFn fn, void *user)
         }
         e.flush();
     }
-    if (buf != local)
-        std::free(buf);
     return 0;
 }
