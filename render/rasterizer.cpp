@@ -255,6 +255,8 @@ void walk_line(CellCursor &cell, int x1, int y1, int x2, int y2)
             py = qy;
         }
     }
+    if (cell.stop)
+        return;  // the walk was cut short: this fill is dropped anyway
     int cx = ex * ONE;
     cell.add((px - cx + x2 - cx) * (y2 - py), y2 - py);
 }
