@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -301,6 +302,43 @@ TEST(StrokePath, WidthScalesWithTheMatrix)
     EXPECT_EQ(page.blue(30, 21), 255);
     EXPECT_EQ(page.blue(30, 18), 255);
     EXPECT_EQ(page.ctx.path.count, 1);  // the current path is kept
+}
+
+TEST(Paint, HostileGeometryNeitherCrashesNorHangs)
+{
+    const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+    const std::vector<std::vector<float>> paths = {
+        {nan, nan, 10, 10, 20, 5},
+        {0, 0, inf, 0, inf, inf, 0, inf},
+        {-inf, 5, 10, -inf, nan, 3},
+        {-1e9f, -1e9f, 1e9f, 3, -1e9f, 1e9f},
+        {3e38f, 3e38f, -3e38f, 3e38f, 0, -3e38f},
+    };
+    for (const auto &xy : paths) {
+        for (int cap = 0; cap < 3; cap++) {
+            Page page(64, 48);
+            path_move_to(&page.ctx.path, xy[0], xy[1]);
+            for (size_t i = 2; i < xy.size(); i += 2)
+                path_line_to(&page.ctx.path, xy[i], xy[i + 1]);
+            path_curve_to(&page.ctx.path, xy[0], xy[3], xy[2], xy[1], xy[4], xy[5]);
+            path_close(&page.ctx.path);
+            page.gs.line_cap = page.gs.line_join = cap;
+            page.gs.line_width = cap == 2 ? inf : 3;
+            if (cap == 1) {
+                page.gs.dash_count = 2;
+                page.gs.dash[0] = 5;
+                page.gs.dash[1] = nan;
+                page.gs.dash_phase = inf;
+            }
+            float black[3] = {0, nan, 2};
+            fill_path(&page.ctx, &page.ctx.path, cap & 1, black, nan);
+            fill_path(&page.ctx, &page.ctx.path, 0, black, 1);
+            stroke_path(&page.ctx);
+            clip_path(&page.ctx, &page.ctx.path, 1);
+            fill_path(&page.ctx, &page.ctx.path, 0, black, 1);
+            EXPECT_LE(page.gs.clip_x0, page.gs.clip_x1);
+        }
+    }
 }
 
 }  // namespace
