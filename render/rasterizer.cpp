@@ -1,7 +1,8 @@
-// Anti-aliasing scan converter. Edges are walked through the pixel grid in
-// 26.6 fixed point; each touched cell collects the signed height an edge
-// crosses in it (cover) and twice the area to the edge's right (area), so a
-// sweep with a running cover sum yields exact-area coverage per pixel.
+// Anti-aliasing scan converter. Points are taken in 1/64 pixel and edges are
+// walked through the pixel grid in 1/256 pixel; each touched cell collects
+// the signed height an edge crosses in it (cover) and twice the area to the
+// edge's right (area), so a sweep with a running cover sum yields exact-area
+// coverage per pixel.
 #include "render/rasterizer.h"
 
 #include <algorithm>
@@ -14,8 +15,8 @@
 namespace {
 
 // Points arrive in 1/64 pixel (trunc(v * 64)); cells are walked in 1/256
-// pixel so that the crossings with cell borders, which the walk rounds down,
-// cost at most 1/256 of a pixel's coverage.
+// pixel so that rounding where an edge crosses a cell border costs at most
+// one level of a pixel's coverage.
 constexpr int INPUT_BITS = 6;
 constexpr int BITS = 8;
 constexpr int ONE = 1 << BITS;
@@ -48,7 +49,6 @@ bool grow_cells(Rasterizer *r)
     return true;
 }
 
-
 // The current cell and the pool's bookkeeping held in locals while one edge
 // is walked, written back at the end, so the walk runs in registers.
 struct CellCursor {
@@ -59,12 +59,13 @@ struct CellCursor {
     long long steps;
     RasterCell *cells;
     int *heads;
+    uint8_t *unsorted;
     int count, capacity, y0, rows;
 
     explicit CellCursor(Rasterizer *ras)
         : r(ras), x(ras->cell_x), y(ras->cell_y), cover(ras->cover), area(ras->area),
           valid(ras->cell_valid != 0), stop(ras->error != 0), steps(ras->steps), cells(ras->cells),
-          heads(ras->row_heads), count(ras->cell_count), capacity(ras->cell_capacity), y0(ras->y0),
+          heads(ras->row_heads), unsorted(ras->row_unsorted), count(ras->cell_count), capacity(ras->cell_capacity), y0(ras->y0),
           rows(ras->rows)
     {
     }
@@ -80,30 +81,36 @@ struct CellCursor {
         if (stop)
             r->error = 1;
     }
-    // Records the current cell. Cells are pushed unmerged onto their row's
-    // list; the sweep sorts a row and merges equal x.
+    // Records the current cell. A row's list is kept in x order with equal
+    // x merged, the way the sweep reads it; a row whose list grows so long
+    // that finding the place costs more than RASTER_ROW_SEARCH steps takes
+    // its cells unordered from then on and is sorted by the sweep.
     void push()
     {
         if (!cover && !area)
             return;
-        // Cells right of the bounds (an edge ending on the right border) are
-        // kept; the sweep ignores them.
         unsigned row = unsigned(y - y0);
         if (row >= unsigned(rows))
             return;
-        // Rows are kept sorted by x with equal x merged, the way the sweep
-        // reads them. The search counts against the step budget, so rows
-        // that grow very long cannot make this quadratic without bound.
         int prev = -1, i = heads[row];
-        while (i >= 0 && cells[i].x < x) {
-            prev = i;
-            i = cells[i].next;
-            steps++;
-        }
-        if (i >= 0 && cells[i].x == x) {
-            cells[i].cover = wrap_add(cells[i].cover, cover);
-            cells[i].area = wrap_add(cells[i].area, area);
-            return;
+        bool sorted = !unsorted[row];
+        if (sorted) {
+            int search = 0;
+            while (i >= 0 && cells[i].x < x) {
+                if (++search > RASTER_ROW_SEARCH) {
+                    sorted = false;
+                    unsorted[row] = 1;
+                    break;
+                }
+                prev = i;
+                i = cells[i].next;
+            }
+            steps += search;
+            if (sorted && i >= 0 && cells[i].x == x) {
+                cells[i].cover = wrap_add(cells[i].cover, cover);
+                cells[i].area = wrap_add(cells[i].area, area);
+                return;
+            }
         }
         if (count == capacity) {
             r->cell_count = count;
@@ -118,11 +125,16 @@ struct CellCursor {
         c->x = x;
         c->cover = cover;
         c->area = area;
-        c->next = i;
-        if (prev < 0)
+        if (!sorted) {
+            c->next = heads[row];
             heads[row] = count;
-        else
-            cells[prev].next = count;
+        } else {
+            c->next = i;
+            if (prev < 0)
+                heads[row] = count;
+            else
+                cells[prev].next = count;
+        }
         count++;
     }
     void set(int ex, int ey)
@@ -296,6 +308,7 @@ void raster_free(Rasterizer *r)
     if (!r)
         return;
     std::free(r->row_heads);
+    std::free(r->row_unsorted);
     std::free(r->cells);
     std::free(r);
 }
@@ -318,13 +331,20 @@ int raster_reset(Rasterizer *r, int x0, int y0, int x1, int y1)
     int rows = y1 - y0;
     if (rows > r->row_capacity) {
         auto *heads = static_cast<int *>(std::malloc(sizeof(int) * size_t(rows)));
-        if (!heads)
+        auto *unsorted = static_cast<uint8_t *>(std::malloc(size_t(rows)));
+        if (!heads || !unsorted) {
+            std::free(heads);
+            std::free(unsorted);
             return -3;
+        }
         std::free(r->row_heads);
+        std::free(r->row_unsorted);
         r->row_heads = heads;
+        r->row_unsorted = unsorted;
         r->row_capacity = rows;
     }
     std::fill(r->row_heads, r->row_heads + rows, -1);
+    std::memset(r->row_unsorted, 0, size_t(rows));
     r->rows = rows;
     return 0;
 }
@@ -515,6 +535,49 @@ inline int coverage_value(long long v, int rule)
 
 }  // namespace
 
+namespace {
+
+struct SortCell {
+    int x, cover, area;
+};
+
+// Sweeps one row's cells, given in ascending x (equal x may repeat).
+struct RowSweep {
+    const Rasterizer *r;
+    int rule;
+    Emitter *e;
+    long long c = 0;  // running cover sum
+    int x;            // first pixel not yet emitted
+
+    void cell(int cx, long long cover, long long area)
+    {
+        if (cx > x && c != 0) {
+            int value = coverage_value(c * 2 * ONE, rule);
+            if (value)
+                e->constant(x, cx - x, uint8_t(value));
+        }
+        c += cover;
+        long long v = c * 2 * ONE - area;
+        if (v != 0 && cx >= r->x0 && cx < r->x1) {
+            int value = coverage_value(v, rule);
+            if (value)
+                e->pixel(cx, uint8_t(value));
+        }
+        x = cx + 1 > x ? cx + 1 : x;
+    }
+    void finish()
+    {
+        if (c != 0 && x < r->x1) {
+            int value = coverage_value(c * 2 * ONE, rule);
+            if (value)
+                e->constant(x, r->x1 - x, uint8_t(value));
+        }
+        e->flush();
+    }
+};
+
+}  // namespace
+
 int raster_sweep(Rasterizer *r, int fill_rule, RasterSpanFn fn, void *user)
 {
     record_cell(r);
@@ -525,36 +588,46 @@ int raster_sweep(Rasterizer *r, int fill_rule, RasterSpanFn fn, void *user)
     e.fn = fn;
     e.user = user;
     e.run_len = 0;
+    SortCell *scratch = nullptr;  // for unordered rows
+    int scratch_cap = 0;
     for (int row = 0; row < r->rows; row++) {
         int head = r->row_heads[row];
         if (head < 0)
             continue;
         e.y = r->y0 + row;
-        long long c = 0;
-        int x = r->x0;
+        RowSweep sweep = {r, fill_rule, &e, 0, r->x0};
+        if (!r->row_unsorted[row]) {
+            for (int i = head; i >= 0; i = r->cells[i].next)
+                sweep.cell(r->cells[i].x, r->cells[i].cover, r->cells[i].area);
+            sweep.finish();
+            continue;
+        }
+        int n = 0;
         for (int i = head; i >= 0; i = r->cells[i].next) {
-            const RasterCell &cell = r->cells[i];
-            int cx = cell.x;
-            if (cx > x && c != 0) {
-                int value = coverage_value(c * 2 * ONE, fill_rule);
-                if (value)
-                    e.constant(x, cx - x, uint8_t(value));
+            if (n == scratch_cap) {
+                int cap = scratch_cap ? scratch_cap * 2 : 1024;
+                auto *grown = static_cast<SortCell *>(std::realloc(scratch, sizeof(SortCell) * size_t(cap)));
+                if (!grown) {
+                    std::free(scratch);
+                    return -3;
+                }
+                scratch = grown;
+                scratch_cap = cap;
             }
-            c += cell.cover;
-            long long v = c * 2 * ONE - cell.area;
-            if (v != 0 && cx >= r->x0 && cx < r->x1) {
-                int value = coverage_value(v, fill_rule);
-                if (value)
-                    e.pixel(cx, uint8_t(value));
+            scratch[n++] = {r->cells[i].x, r->cells[i].cover, r->cells[i].area};
+        }
+        std::sort(scratch, scratch + n, [](const SortCell &a, const SortCell &b) { return a.x < b.x; });
+        for (int i = 0; i < n;) {
+            int cx = scratch[i].x;
+            long long cover = 0, area = 0;
+            for (; i < n && scratch[i].x == cx; i++) {
+                cover += scratch[i].cover;
+                area += scratch[i].area;
             }
-            x = cx + 1 > x ? cx + 1 : x;
+            sweep.cell(cx, cover, area);
         }
-        if (c != 0 && x < r->x1) {
-            int value = coverage_value(c * 2 * ONE, fill_rule);
-            if (value)
-                e.constant(x, r->x1 - x, uint8_t(value));
-        }
-        e.flush();
+        sweep.finish();
     }
+    std::free(scratch);
     return 0;
 }
