@@ -162,6 +162,25 @@ TEST(Path, ExhaustedArenaLeavesThePathAsItWas)
     arena_destroy(arena);
 }
 
+TEST(Path, Bounds)
+{
+    ArenaGuard arena;
+    Path p;
+    path_init(&p, arena.a);
+    float x0, y0, x1, y1;
+    EXPECT_FALSE(path_bounds(&p, &x0, &y0, &x1, &y1));
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    path_move_to(&p, nan, 3);
+    EXPECT_FALSE(path_bounds(&p, &x0, &y0, &x1, &y1));  // NaN points do not count
+    path_line_to(&p, 5, -2);
+    path_move_to(&p, -1, 7);
+    ASSERT_TRUE(path_bounds(&p, &x0, &y0, &x1, &y1));
+    EXPECT_EQ(x0, -1);
+    EXPECT_EQ(y0, -2);
+    EXPECT_EQ(x1, 5);
+    EXPECT_EQ(y1, 7);
+}
+
 TEST(Path, RectangleRecognition)
 {
     struct Row {
