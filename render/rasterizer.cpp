@@ -60,6 +60,10 @@ struct CellCursor {
     RasterCell *cells;
     int *heads;
     uint8_t *unsorted;
+    // The cell inserted or found last (in row hint_row) and the cell before
+    // it in the row (-1: it is the head; -2: not known).
+    int hint = -1, hint_prev = -2;
+    unsigned hint_row = 0;
     int count, capacity, y0, rows;
 
     explicit CellCursor(Rasterizer *ras)
@@ -93,8 +97,26 @@ struct CellCursor {
         if (row >= unsigned(rows))
             return;
         int prev = -1, i = heads[row];
-        bool sorted = !unsorted[row];
-        if (sorted) {
+        bool sorted = !unsorted[row], placed = false;
+        // An edge walking along a row inserts each cell next to the one
+        // before: start from there instead of from the row's head.
+        if (sorted && hint >= 0 && hint_row == row) {
+            int hx = cells[hint].x;
+            if (hx == x) {
+                cells[hint].cover = wrap_add(cells[hint].cover, cover);
+                cells[hint].area = wrap_add(cells[hint].area, area);
+                return;
+            }
+            if (hx < x) {
+                prev = hint;
+                i = cells[hint].next;
+            } else if (hint_prev != -2 && (hint_prev < 0 || cells[hint_prev].x < x)) {
+                prev = hint_prev;
+                i = hint;
+                placed = true;
+            }
+        }
+        if (sorted && !placed) {
             int search = 0;
             while (i >= 0 && cells[i].x < x) {
                 if (++search > RASTER_ROW_SEARCH) {
@@ -109,6 +131,9 @@ struct CellCursor {
             if (sorted && i >= 0 && cells[i].x == x) {
                 cells[i].cover = wrap_add(cells[i].cover, cover);
                 cells[i].area = wrap_add(cells[i].area, area);
+                hint = i;
+                hint_prev = prev;
+                hint_row = row;
                 return;
             }
         }
@@ -134,6 +159,9 @@ struct CellCursor {
                 heads[row] = count;
             else
                 cells[prev].next = count;
+            hint = count;
+            hint_prev = prev;
+            hint_row = row;
         }
         count++;
     }
