@@ -247,15 +247,11 @@ void walk_line(CellCursor &cell, int x1, int y1, int x2, int y2)
         const long long dx = (long long)x2 - x1, dy = (long long)y2 - y1;
         const int sx = dx > 0 ? 1 : -1, sy = dy > 0 ? 1 : -1;
         const long long adx = dx < 0 ? -dx : dx, ady = dy < 0 ? -dy : dy;
-        // Next borders in the direction of travel, and how far along the
-        // edge they are (the parameters (by - y1) / dy and (bx - x1) / dx,
-        // both scaled by |dx| |dy|). The edge is monotonic, so a row or
-        // column already at the end's is never left again (an end on a
-        // border belongs to the cell below or right of it).
+        // Next borders in the direction of travel. The edge is monotonic,
+        // so a row or column already at the end's is never left again (an
+        // end on a border belongs to the cell below or right of it).
         long long by = sy > 0 ? (long long)(ey + 1) * ONE : (long long)ey * ONE;
         long long bx = sx > 0 ? (long long)(ex + 1) * ONE : (long long)ex * ONE;
-        const long long never = 1LL << 62;
-        long long tr = (by - y1) * sy * adx, tc = (bx - x1) * sx * ady;
         // x at the next row border: x1 + floor((by - y1) dx / dy);
         // y at the next column border: y1 - floor(-(bx - x1) dy / dx).
         FloorStep xs = {}, ys = {};
@@ -263,35 +259,32 @@ void walk_line(CellCursor &cell, int x1, int y1, int x2, int y2)
             xs.start((by - y1) * dx * sy, ady, (long long)ONE * adx * (dx < 0 ? -1 : 1));
         if (ex != ex2)
             ys.start(-(bx - x1) * dy * sx, adx, -(long long)ONE * ady * (dy < 0 ? -1 : 1));
-        while ((ex != ex2 || ey != ey2) && !cell.stop) {
-            long long row_t = ey != ey2 ? tr : never, col_t = ex != ex2 ? tc : never;
-            int qx, qy;
-            if (row_t < col_t) {
-                qy = int(by);
-                qx = x1 + int(xs.q);
-            } else if (col_t < row_t) {
-                qx = int(bx);
-                qy = y1 - int(ys.q);
-            } else {
-                qx = int(bx);
-                qy = int(by);
-            }
-            int cx = ex * ONE;
-            cell.add((px - cx + qx - cx) * (qy - py), qy - py);
-            if (row_t <= col_t) {
-                ey += sy;
-                by += sy * ONE;
-                tr += ONE * adx;
-                xs.step();
-            }
-            if (col_t <= row_t) {
+        // Row by row: the columns the edge crosses before it leaves the row
+        // are those whose border lies before the (rounded-down) x where it
+        // crosses the row border, or before its end in the last row.
+        for (;;) {
+            const int rx = ey != ey2 ? x1 + int(xs.q) : x2;
+            while (ex != ex2 && (sx > 0 ? bx <= rx : rx < bx) && !cell.stop) {
+                int qx = int(bx), qy = y1 - int(ys.q);
+                int cx = ex * ONE;
+                cell.add((px - cx + qx - cx) * (qy - py), qy - py);
                 ex += sx;
                 bx += sx * ONE;
-                tc += ONE * ady;
                 ys.step();
+                cell.set(ex, ey);
+                px = qx;
+                py = qy;
             }
+            if (ey == ey2 || cell.stop)
+                break;
+            int qy = int(by);
+            int cx = ex * ONE;
+            cell.add((px - cx + rx - cx) * (qy - py), qy - py);
+            ey += sy;
+            by += sy * ONE;
+            xs.step();
             cell.set(ex, ey);
-            px = qx;
+            px = rx;
             py = qy;
         }
     }
