@@ -250,4 +250,39 @@ TEST(FilterCorpus, FaxImagesMatchPdfimages)
     EXPECT_GT(images, 5);
 }
 
+// Every JPEG image of the corpus decodes whole: Width x Height x components bytes.
+TEST(FilterCorpus, JpegImagesDecodeWhole)
+{
+    SKIP_WITHOUT_CORPUS();
+    int images = 0;
+    for (const std::string &path : testsupport::corpus_files("pdf", ".pdf")) {
+        PdfDoc *doc = nullptr;
+        if (pdf_open(&doc, path.c_str(), nullptr) != 0 || doc->crypt) {
+            pdf_close(doc);
+            continue;
+        }
+        for (int num = 1; num < doc->xref_size; num++) {
+            PdfObject *obj = pdf_fetch(doc, num, 0);
+            PdfObject *filter = pdf_resolve(doc, pdf_dict_get(obj, "Filter"));
+            if (!pdf_is_type(obj, PDF_STREAM) || !(pdf_is_name(filter, "DCTDecode") || pdf_is_name(filter, "DCT")))
+                continue;
+            SCOPED_TRACE(testing::Message() << path << " object " << num);
+            const int width = pdf_to_int(pdf_resolve(doc, pdf_dict_get(obj, "Width")), 0);
+            const int height = pdf_to_int(pdf_resolve(doc, pdf_dict_get(obj, "Height")), 0);
+            ByteReader *raw = pdf_open_raw_stream(doc, obj);
+            const char *unsupported = nullptr;
+            ByteReader *r = pdf_apply_filters(doc, raw, obj->dict, &unsupported, 3);
+            ASSERT_NE(r, nullptr);
+            const int components = pdf_dct_output_components(r);
+            const std::string ours = read_chain(r);
+            EXPECT_TRUE(components == 3 || components == 4) << components;
+            EXPECT_EQ(ours.size(), size_t(width) * size_t(height) * size_t(components));
+            images++;
+        }
+        pdf_close(doc);
+    }
+    std::printf("corpus: %d JPEG images decoded\n", images);
+    EXPECT_GT(images, 10);
+}
+
 }  // namespace
