@@ -150,8 +150,16 @@ PdfObject *merge_trailers(PdfDoc *doc, const std::vector<TrailerSpot> &spots)
 {
     static constexpr const char *kCarried[] = {"Root", "Encrypt", "ID", "Info"};
     PdfObject *merged = nullptr;
-    for (auto it = spots.rbegin(); it != spots.rend(); ++it) {
+    auto missing = [&merged](const char *key) {
+        PdfObject *have = pdf_dict_get(merged, key);
+        return !have || have->type == PDF_NULL;
+    };
+    int read = 0;
+    for (auto it = spots.rbegin(); it != spots.rend() && read < PDF_REPAIR_TRAILERS; ++it) {
+        if (merged && !missing("Root") && !missing("Encrypt") && !missing("ID") && !missing("Info"))
+            break;
         PdfObject *t = read_trailer_at(doc, *it);
+        read++;
         if (!t)
             continue;
         if (!merged) {
@@ -163,8 +171,7 @@ PdfObject *merge_trailers(PdfDoc *doc, const std::vector<TrailerSpot> &spots)
         }
         for (const char *key : kCarried) {
             PdfObject *value = pdf_dict_get(t, key);
-            PdfObject *have = pdf_dict_get(merged, key);
-            if (value && value->type != PDF_NULL && (!have || have->type == PDF_NULL) &&
+            if (value && value->type != PDF_NULL && missing(key) &&
                 pdf_dict_put(doc->arena, merged, key, value) != 0)
                 return nullptr;
         }

@@ -166,6 +166,21 @@ TEST(PdfHostile, AbsurdDeclarations)
                  s += std::to_string(i) + " 0 obj << /Length 99999999 >> stream\nxx\n";
              return s;
          }()},
+        {"many trailers, each without Root",
+         "%PDF-1.4\n1 0 obj << /Type /Catalog >> endobj\n" + [] {
+             std::string s;
+             for (int i = 0; i < 300000; i++)
+                 s += "trailer << /Size 2 /A [1 2 3 4 5 6 7 8] >>\n";
+             return s;
+         }()},
+        {"many cross-reference stream dictionaries",
+         "%PDF-1.5\n" + [] {
+             std::string s;
+             for (int i = 1; i <= 30000; i++)
+                 s += std::to_string(i) + " 0 obj << /Type /XRef /Length " + std::to_string(i) +
+                      " 0 R >> stream\nxx\nendstream endobj\n";
+             return s;
+         }()},
         {"startxref far beyond the file", "%PDF-1.4\n1 0 obj 1 endobj\nstartxref\n99999999999999999999\n"},
         {"huge object number in repair", "%PDF-1.4\n99999999999 0 obj 1 endobj\n8388607 0 obj 2 endobj\n"},
         {"negative numbers", "%PDF-1.4\nxref\n-5 -1\ntrailer << /Prev -7 >>\nstartxref\n9\n"},
