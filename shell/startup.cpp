@@ -69,8 +69,8 @@ int frame_main(HINSTANCE instance, LPSTR command_line, int show)
     if (!InitCommonControlsEx(&icc))
         InitCommonControls();
     switch (cmdline_switch(args)) {
-    case CMD_ASSOCIATIONS: run_associations_alone(); return 0;
-    case CMD_UNINSTALL: run_uninstall(); return 0;
+    case CMDLINE_ASSOCIATIONS: run_associations_alone(); return 0;
+    case CMDLINE_UNINSTALL: run_uninstall(); return 0;
     }
     fonts_prepare(instance);
     if (!frame_register_class(instance) || !view_register_class(instance) ||

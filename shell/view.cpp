@@ -142,7 +142,7 @@ BOOL view_register_class(HINSTANCE instance)
 HWND view_create(HWND parent, HINSTANCE instance)
 {
     return CreateWindowExA(WS_EX_CLIENTEDGE, VIEW_CLASS, "",
-                           WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_VSCROLL | WS_HSCROLL, 0, 0,
+                           WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, 0,
                            0, 0, parent, reinterpret_cast<HMENU>(INT_PTR(IDC_VIEW)), instance,
                            nullptr);
 }

@@ -95,16 +95,16 @@ int cmdline_switch(const char *args)
 {
     const char *s = skip_blanks(args);
     if (*s != '/' && *s != '-')
-        return CMD_NONE;
+        return CMDLINE_NONE;
     // Only the first three letters are looked at: "/fil", "-unA" ...
     auto is = [&](char a, char b, char c) {
         return ascii_lower((unsigned char)s[1]) == a && s[2] == b && ascii_lower((unsigned char)s[3]) == c;
     };
     if (is('f', 'i', 'l'))
-        return CMD_ASSOCIATIONS;
+        return CMDLINE_ASSOCIATIONS;
     if (is('u', 'n', 'a'))
-        return CMD_UNINSTALL;
-    return CMD_NONE;
+        return CMDLINE_UNINSTALL;
+    return CMDLINE_NONE;
 }
 
 const char *cmdline_print_path(const char *args)

@@ -100,7 +100,7 @@ bool command_needs_document(int id);
 
 // ---- Command line -----------------------------------------------------------
 
-enum CmdSwitch { CMD_NONE = 0, CMD_ASSOCIATIONS = 1, CMD_UNINSTALL = 2 };
+enum CmdSwitch { CMDLINE_NONE = 0, CMDLINE_ASSOCIATIONS = 1, CMDLINE_UNINSTALL = 2 };
 // The association or uninstall switch at the start of the arguments.
 int cmdline_switch(const char *args);
 // If the arguments begin with the print switch ("/p" or "-p" and a blank or

@@ -193,20 +193,20 @@ TEST(CommandLine, SwitchesAndPaths)
         const char *print;  // text after the print switch, or null
         const char *path;   // the path taken from args
     } rows[] = {
-        {"C:\\a b\\x.pdf", CMD_NONE, nullptr, "C:\\a b\\x.pdf"},
-        {"\"C:\\a b\\x.pdf\" ignored", CMD_NONE, nullptr, "C:\\a b\\x.pdf"},   // quoted
-        {"  \"C:\\unterminated.pdf", CMD_NONE, nullptr, "C:\\unterminated.pdf"},
-        {"x.pdf  \t ", CMD_NONE, nullptr, "x.pdf"},                             // trailing blanks
-        {"   \t ", CMD_NONE, nullptr, ""},                                      // blanks only
-        {"", CMD_NONE, nullptr, ""},
-        {"/p", CMD_NONE, nullptr, ""},                                          // /p without a path
-        {"-P\tdoc.pdf", CMD_NONE, "doc.pdf", ""},
-        {" /p \"a b.pdf\"", CMD_NONE, "\"a b.pdf\"", ""},
-        {"/px.pdf", CMD_NONE, nullptr, ""},
-        {"/fil", CMD_ASSOCIATIONS, nullptr, ""}, {"-FiL", CMD_ASSOCIATIONS, nullptr, ""},
-        {"/fIl", CMD_NONE, nullptr, ""},  // the middle letter is lower case only
-        {"/unA", CMD_UNINSTALL, nullptr, ""}, {" -Una", CMD_UNINSTALL, nullptr, ""},
-        {"/un", CMD_NONE, nullptr, ""},
+        {"C:\\a b\\x.pdf", CMDLINE_NONE, nullptr, "C:\\a b\\x.pdf"},
+        {"\"C:\\a b\\x.pdf\" ignored", CMDLINE_NONE, nullptr, "C:\\a b\\x.pdf"},   // quoted
+        {"  \"C:\\unterminated.pdf", CMDLINE_NONE, nullptr, "C:\\unterminated.pdf"},
+        {"x.pdf  \t ", CMDLINE_NONE, nullptr, "x.pdf"},                             // trailing blanks
+        {"   \t ", CMDLINE_NONE, nullptr, ""},                                      // blanks only
+        {"", CMDLINE_NONE, nullptr, ""},
+        {"/p", CMDLINE_NONE, nullptr, ""},                                          // /p without a path
+        {"-P\tdoc.pdf", CMDLINE_NONE, "doc.pdf", ""},
+        {" /p \"a b.pdf\"", CMDLINE_NONE, "\"a b.pdf\"", ""},
+        {"/px.pdf", CMDLINE_NONE, nullptr, ""},
+        {"/fil", CMDLINE_ASSOCIATIONS, nullptr, ""}, {"-FiL", CMDLINE_ASSOCIATIONS, nullptr, ""},
+        {"/fIl", CMDLINE_NONE, nullptr, ""},  // the middle letter is lower case only
+        {"/unA", CMDLINE_UNINSTALL, nullptr, ""}, {" -Una", CMDLINE_UNINSTALL, nullptr, ""},
+        {"/un", CMDLINE_NONE, nullptr, ""},
     };
     for (const Row &r : rows) {
         SCOPED_TRACE(r.args);
