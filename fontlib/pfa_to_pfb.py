@@ -37,7 +37,8 @@ def pfa_to_pfb(pfa: bytes) -> bytes:
 def main():
     tsv, font_dir, out_dir = sys.argv[1:4]
     os.makedirs(out_dir, exist_ok=True)
-    rc = ["// Generated from fonts.tsv: the 35 base fonts as RCDATA."]
+    rc = ["// Generated from fonts.tsv: the 35 base fonts as RCDATA.",
+          "LANGUAGE 0, 0"]
     for line in open(tsv, encoding="ascii"):
         if line.startswith("#") or not line.strip():
             continue
