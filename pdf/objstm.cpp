@@ -6,11 +6,7 @@
 #include "pdf/reader.h"
 #include "pdf/stream.h"
 
-namespace {
-
-// Reads up to n (number, offset) pairs from the first `first` bytes; the
-// number of pairs read, or -1 when memory is short.
-int read_pairs(PdfDoc *doc, const uint8_t *data, int first, int n, int32_t *pairs)
+int pdf_objstm_read_pairs(PdfDoc *doc, const uint8_t *data, int first, int n, int32_t *pairs)
 {
     ByteReader *header = reader_open_memory(data, first);
     Arena *scratch = arena_create(0);
@@ -31,6 +27,8 @@ int read_pairs(PdfDoc *doc, const uint8_t *data, int first, int n, int32_t *pair
     reader_close(header);
     return count;
 }
+
+namespace {
 
 // The slot holding stream_num, decoding and caching it when needed.
 ObjStmSlot *objstm_slot(PdfDoc *doc, int stream_num)
@@ -63,7 +61,7 @@ ObjStmSlot *objstm_slot(PdfDoc *doc, int stream_num)
     // The (number, offset) pairs are read once, up to the first token that
     // is not an integer, so each lookup is a scan of integers.
     auto *pairs = static_cast<int32_t *>(arena_alloc(arena, sizeof(int32_t) * 2 * size_t(n->integer)));
-    int pair_count = pairs ? read_pairs(doc, data, first->integer, n->integer, pairs) : -1;
+    int pair_count = pairs ? pdf_objstm_read_pairs(doc, data, first->integer, n->integer, pairs) : -1;
     if (pair_count < 0) {
         arena_destroy(arena);
         return nullptr;

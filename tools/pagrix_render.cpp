@@ -34,10 +34,13 @@ int cmd_info(int argc, char **argv)
     const char *path = argv[2];
     const char *password = nullptr;
     for (int i = 3; i < argc; i++) {
-        if (std::strcmp(argv[i], "--password") == 0 && i + 1 < argc)
+        if (std::strcmp(argv[i], "--password") == 0) {
+            if (i + 1 >= argc)
+                return usage_error("missing value for --password");
             password = argv[++i];
-        else
+        } else {
             return usage_error((std::string("unknown option: ") + argv[i]).c_str());
+        }
     }
     Document *doc = nullptr;
     if (doc_open(&doc, path, password) != 0) {

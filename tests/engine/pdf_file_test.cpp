@@ -296,6 +296,27 @@ TEST(PdfOpen, RepairScan)
     }
 }
 
+// Objects that live only in object streams survive a repair; a plain
+// definition of the same number wins over the compressed one.
+TEST(PdfOpen, RepairKeepsObjectStreams)
+{
+    PdfBuilder b("%PDF-1.5\n");
+    b.objstm(10, {{1, kCatalog}, {2, kPages}, {3, kPage}, {4, "(old)"}, {5, "5"}});
+    b.objstm(12, {{4, "(new)"}});
+    b.obj(5, "(plain)");
+    b.xref_stream(11, "/Root 1 0 R");
+    b.raw("trailer\n<< /Root 1 0 R >>\n");
+    b.startxref(7);  // points into the header
+    Opened o("repair_objstm.pdf", b.str());
+    ASSERT_EQ(o.rc, 0);
+    EXPECT_TRUE(o.doc->repaired);
+    EXPECT_EQ(o.doc->page_count, 1);
+    PdfObject *four = pdf_fetch(o.doc, 4, 0);
+    ASSERT_TRUE(pdf_is_type(four, PDF_STRING));
+    EXPECT_EQ(std::string(reinterpret_cast<char *>(four->bytes), size_t(four->length)), "new");
+    EXPECT_TRUE(pdf_is_type(pdf_fetch(o.doc, 5, 0), PDF_STRING));
+}
+
 TEST(PdfOpen, ReadableTableWithoutPagesIsRepaired)
 {
     // The table lists only the catalogue; the page tree is found by the scan.
