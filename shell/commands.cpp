@@ -111,13 +111,18 @@ void cmd_rotate(FrameState &fs, int id)
     frame_refresh_status(fs);
 }
 
-// Text encodings and the monospaced font reach the view once plain-text
-// Documents are part of the program; the status follows either way.
-void cmd_encoding(FrameState &fs, int) { frame_refresh_status(fs); }
+void cmd_encoding(FrameState &fs, int id)
+{
+    view_set_text_encoding(fs.view, id == CMD_ENCODING_AUTO ? -1 : id - CMD_ENCODING_FIRST);
+    frame_refresh_status(fs);
+    toolbar_refresh_states(fs);
+}
 
 void cmd_text_mono(FrameState &fs, int)
 {
-    int mono = !settings_get("TextMono");
+    view_toggle_text_mono(fs.view);
+    Document *doc = view_document(fs.view);
+    int mono = doc && doc->kind == DOC_TEXT ? doc_text_mono(doc) != 0 : !settings_get("TextMono");
     settings_write("TextMono", mono);
     frame_check_menu(fs, CMD_TEXT_MONO, mono);
 }

@@ -26,7 +26,7 @@ HWND find_dialog_window() { return nullptr; }
 void find_next(HWND, int) {}
 void history_step(HWND, int) {}
 void fonts_prepare(HINSTANCE) {}
-void encoding_check_after_open(HWND) {}
+int encoding_dialog(HWND, int) { return -2; }
 
 bool feature_available(int command)
 {

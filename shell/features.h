@@ -38,8 +38,9 @@ void find_next(HWND frame, int direction);
 void history_step(HWND frame, int direction);
 // Font sources: font directory, font library, font packs, system fonts.
 void fonts_prepare(HINSTANCE instance);
-// Plain-text Documents: encoding chooser after an unsure detection.
-void encoding_check_after_open(HWND frame);
+// Plain-text Documents: the encoding chooser shown after an unsure
+// detection; the chosen index 0..10, or -2 when cancelled.
+int encoding_dialog(HWND frame, int detected);
 
 // False for commands whose feature is not part of the program yet; the enable
 // rules grey them out.

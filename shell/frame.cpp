@@ -368,7 +368,10 @@ void frame_refresh_status(FrameState &fs)
                 w = h;
                 h = t;
             }
-            settings_page_size_label(w, h, part1, sizeof part1);
+            if (doc->kind == DOC_TEXT)
+                std::snprintf(part1, sizeof part1, "%s", doc_text_encoding_name(doc_text_encoding(doc)));
+            else
+                settings_page_size_label(w, h, part1, sizeof part1);
             std::snprintf(part2, sizeof part2, "%d%%", view_zoom_percent(fs.view));
         }
         SendMessageA(fs.status, SB_SETTEXTA, 0, LPARAM(part0));

@@ -93,7 +93,12 @@ int frame_open_path(FrameState &fs, const char *path, const wchar_t *wide)
         bookmarks_rebuild(fs.bookmarks, fs.view);
         frame_check_menu(fs, CMD_GRAYSCALE, view_grayscale(fs.view));
         frame_show_type_notice(fs);
-        encoding_check_after_open(fs.frame);
+        Document *doc = view_document(fs.view);
+        if (doc->kind == DOC_TEXT && !doc_text_encoding_sure(doc)) {
+            int detected = doc_text_encoding(doc), chosen = encoding_dialog(fs.frame, detected);
+            if (chosen >= 0 && chosen != detected)
+                view_set_text_encoding(fs.view, chosen);
+        }
     }
     frame_refresh_title(fs);
     frame_refresh_status(fs);
@@ -115,9 +120,10 @@ void frame_close_document(FrameState &fs)
 void frame_show_type_notice(FrameState &fs)
 {
     char ext[8];
-    const char *kind = doc_kind_name(view_document(fs.view));
-    if (!filetype_mismatch(fs.documentName, kind, ext))
+    Document *doc = view_document(fs.view);
+    if (!doc_kind_mismatch(doc, fs.documentName) || !doc_file_extension(fs.documentName, ext))
         return;
+    const char *kind = doc_kind_name(doc);
     char fmt[300], text[400], caption[100];
     std::snprintf(text, sizeof text, frame_string(IDS_TYPE_MISMATCH, fmt, sizeof fmt), ext, kind, kind);
     frame_message_box(fs.frame, text, frame_string(IDS_TYPE_MISMATCH_CAPTION, caption, sizeof caption),

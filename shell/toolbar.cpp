@@ -177,8 +177,11 @@ DocFacts frame_doc_facts(const FrameState &fs)
     f.open = true;
     f.page_count = view_page_count(fs.view);
     f.has_text = doc_has_text(doc) != 0;
-    f.is_plain_text = doc->kind == SHELL_DOC_TEXT;
-    return f;  // outlines and threads are not read yet
+    f.is_plain_text = doc->kind == DOC_TEXT;
+    // With no room for items the readers only count them.
+    f.has_outline = doc_outline(doc, nullptr, 0) > 0;
+    f.has_threads = doc_threads(doc, nullptr, 0) > 0;
+    return f;
 }
 
 void frame_check_menu(FrameState &fs, int id, bool checked)
@@ -295,7 +298,14 @@ void menu_apply_rules(FrameState &fs, HMENU menu)
     CheckMenuItem(menu, CMD_TOOLBAR, MF_BYCOMMAND | (fs.toolbarVisible ? MF_CHECKED : MF_UNCHECKED));
     CheckMenuItem(menu, CMD_STATUSBAR, MF_BYCOMMAND | (fs.statusVisible ? MF_CHECKED : MF_UNCHECKED));
     CheckMenuItem(menu, CMD_LARGE_BUTTONS, MF_BYCOMMAND | (fs.largeButtons ? MF_CHECKED : MF_UNCHECKED));
-    (void)doc;  // the encoding radio mark follows once text Documents report their encoding
+    // The current encoding carries the radio mark; automatic detection never does.
+    int encoding = doc ? doc_text_encoding(doc) : -2;
+    for (int id = CMD_ENCODING_FIRST; id <= CMD_ENCODING_LAST; id++)
+        CheckMenuItem(menu, id, MF_BYCOMMAND | (id - CMD_ENCODING_FIRST == encoding ? MF_CHECKED : MF_UNCHECKED));
+    if (encoding >= 0)
+        CheckMenuRadioItem(menu, CMD_ENCODING_FIRST, CMD_ENCODING_LAST, CMD_ENCODING_FIRST + encoding, MF_BYCOMMAND);
+    bool mono = doc && doc->kind == DOC_TEXT ? doc_text_mono(doc) != 0 : settings_get("TextMono") != 0;
+    CheckMenuItem(menu, CMD_TEXT_MONO, MF_BYCOMMAND | (mono ? MF_CHECKED : MF_UNCHECKED));
 }
 
 void menu_select_help(FrameState &fs, UINT item, UINT flags, HMENU menu)

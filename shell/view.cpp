@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 
+#include "shell/logic/view_logic.h"
 #include "shell/resource.h"
 #include "shell/settings.h"
 
@@ -35,18 +36,10 @@ int fit_percent(HWND view, const ViewState &s)
     int rot = 0;
     if (s.doc)
         doc_page_size(s.doc, s.page - 1, &w, &h, &rot);
-    if ((rot / 90) & 1) {
-        float t = w;
-        w = h;
-        h = t;
-    }
     RECT rc;
     GetClientRect(view, &rc);
-    if (w <= 0 || h <= 0 || rc.right <= 0 || rc.bottom <= 0)
-        return 100;
-    float zx = rc.right * 100.0f / w, zy = rc.bottom * 100.0f / h;
-    float z = s.zoomMode == ZOOM_FIT_WIDTH ? zx : (zx < zy ? zx : zy);
-    return z < 1 ? 1 : int(z);
+    int mode = s.zoomMode == ZOOM_FIT_WIDTH ? FIT_WIDTH : FIT_PAGE;
+    return view_zoom_percent(view_limit_scale(view_fit_scale(mode, w, h, rot, rc.right, rc.bottom)));
 }
 
 void apply_default_zoom(ViewState &s)
@@ -306,6 +299,23 @@ void view_toggle_grayscale(HWND view)
         s->gray = !s->gray;
         InvalidateRect(view, nullptr, FALSE);
     }
+}
+
+void view_set_text_encoding(HWND view, int index)
+{
+    ViewState *s = state_of(view);
+    if (!s || !s->doc || !doc_text_set_encoding(s->doc, index))
+        return;
+    view_goto_page(view, s->page);  // re-paginated: keep the page within the count
+}
+
+void view_toggle_text_mono(HWND view)
+{
+    ViewState *s = state_of(view);
+    if (!s || !s->doc)
+        return;
+    doc_text_set_mono(s->doc, !doc_text_mono(s->doc));
+    InvalidateRect(view, nullptr, FALSE);
 }
 
 void view_apply_defaults(HWND view, const ViewDefaults &defaults)

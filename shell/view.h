@@ -4,7 +4,7 @@
 #pragma once
 #include <windows.h>
 
-#include "shell/doc_access.h"
+#include "document/document.h"
 
 #define VIEW_CLASS "Pagrix95View"
 
@@ -37,6 +37,10 @@ int view_tool(HWND view);
 void view_set_tool(HWND view, int tool);
 bool view_grayscale(HWND view);
 void view_toggle_grayscale(HWND view);
+// Plain-text Documents: encoding index 0..10, or -1 for automatic detection;
+// the page count may change, the current page is kept within it.
+void view_set_text_encoding(HWND view, int index);
+void view_toggle_text_mono(HWND view);
 // New defaults from the settings: kept for the next open, and the open
 // Document is laid out again.
 void view_apply_defaults(HWND view, const ViewDefaults &defaults);

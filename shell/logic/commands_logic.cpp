@@ -1,5 +1,5 @@
 // Enable rules of menu items and toolbar buttons, the command line, the
-// file-type notice and the toolbar's page and zoom fields.
+// toolbar's page and zoom fields.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -136,33 +136,6 @@ void cmdline_path(const char *args, char *out, size_t n)
     while (len > 0 && (out[len - 1] == ' ' || out[len - 1] == '\t'))
         len--;
     out[len] = 0;
-}
-
-const char *filetype_expected(const char *path, char ext_out[8])
-{
-    ext_out[0] = 0;
-    const char *dot = std::strrchr(path, '.');
-    if (!dot)
-        return nullptr;
-    int n = 0;
-    for (const char *p = dot + 1; *p && n < 7; p++)
-        ext_out[n++] = char(ascii_lower((unsigned char)*p));
-    ext_out[n] = 0;
-    static constexpr struct { const char *ext, *kind; } MAP[] = {
-        {"pdf", "PDF"},  {"rtf", "Rich Text"}, {"tif", "TIFF"}, {"tiff", "TIFF"},
-        {"dcx", "DCX"},  {"eps", "EPS"},       {"epsf", "EPS"}, {"epsi", "EPS"},
-        {"txt", "Text"}, {"asc", "Text"},      {"nfo", "Text"}, {"log", "Text"},
-    };
-    for (const auto &row : MAP)
-        if (std::strcmp(ext_out, row.ext) == 0)
-            return row.kind;
-    return nullptr;
-}
-
-bool filetype_mismatch(const char *path, const char *kind_name, char ext_out[8])
-{
-    const char *expected = filetype_expected(path, ext_out);
-    return expected && kind_name && *kind_name && !std::strstr(kind_name, expected);
 }
 
 int zoom_entry_parse(const char *text, int *value)

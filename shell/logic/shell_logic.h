@@ -1,7 +1,7 @@
 // Decisions of the Windows shell that need no Win32: window placement, the
 // recent-files list, menu labels, child layout, command enable rules, the
-// command line, the file-type notice and the toolbar text fields. Built and
-// tested natively; the Win32 glue in shell/ calls these.
+// command line and the toolbar text fields. Built and tested natively; the
+// Win32 glue in shell/ calls these.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -109,15 +109,6 @@ const char *cmdline_print_path(const char *args);
 // The path argument: quoted up to the closing quote or the whole rest, at
 // most 259 characters, trailing blanks and tabs removed. Empty when none.
 void cmdline_path(const char *args, char *out, size_t n);
-
-// ---- File-type notice -------------------------------------------------------
-
-// The kind name expected for a file name's extension ("PDF", "Text", ...) or
-// null when the extension has none. `ext_out` (8 bytes) gets the lower-case
-// extension.
-const char *filetype_expected(const char *path, char ext_out[8]);
-// Whether to show the notice: the kind name is known and lacks the expected name.
-bool filetype_mismatch(const char *path, const char *kind_name, char ext_out[8]);
 
 // ---- Toolbar text fields ----------------------------------------------------
 

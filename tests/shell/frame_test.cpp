@@ -8,7 +8,6 @@
 
 #include <string>
 
-#include "shell/doc_access.h"
 #include "shell/resource.h"
 #include "shell/settings.h"
 #include "shell/view.h"
@@ -440,9 +439,6 @@ TEST(CommandLine, FormsAndFailedOpen)
 
 TEST(Open, FailureKeepsPreviousDocument)
 {
-#if !SHELL_HAVE_DOCUMENTS
-    GTEST_SKIP() << "document layer not in this build";
-#else
     clear_settings();
     Frame f;
     FrameState &fs = f.state();
@@ -469,14 +465,10 @@ TEST(Open, FailureKeepsPreviousDocument)
     EXPECT_EQ(window_text(f.hwnd), "Vellumix");
     EXPECT_EQ(status_text(fs.status, 0), "");
     clear_settings();
-#endif
 }
 
 TEST(Open, TypeNoticeAndRecentOrder)
 {
-#if !SHELL_HAVE_DOCUMENTS
-    GTEST_SKIP() << "document layer not in this build";
-#else
     clear_settings();
     Frame f;
     FrameState &fs = f.state();
@@ -511,5 +503,4 @@ TEST(Open, TypeNoticeAndRecentOrder)
     EXPECT_TRUE(settings_read_string("Recent", "File6", stored, sizeof stored));
     EXPECT_EQ(menu_text(GetMenu(f.hwnd), 40400), "&1 R3.PDF");
     clear_settings();
-#endif
 }

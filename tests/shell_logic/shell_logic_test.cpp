@@ -1,5 +1,5 @@
 // Pure decisions of the Windows shell: placement, recent files, menu labels,
-// layout, enable rules, the command line, the file-type notice, toolbar fields.
+// layout, enable rules, the command line and the toolbar fields.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -229,32 +229,6 @@ TEST(CommandLine, SwitchesAndPaths)
     char out[300];
     cmdline_path(longer.c_str(), out, sizeof out);
     EXPECT_EQ(std::strlen(out), 259u);
-}
-
-TEST(FileType, ExpectedKindAndMismatch)
-{
-    struct Row {
-        const char *path, *kind_name;
-        bool notice;
-        const char *ext;
-    } rows[] = {
-        {"C:\\a\\doc.txt", "PDF Document", true, "txt"},
-        {"C:\\a\\doc.dat", "PDF Document", false, "dat"},
-        {"C:\\a\\doc.PDF", "PDF Document", false, "pdf"},
-        {"C:\\a\\scan.TIFF", "TIFF Image", false, "tiff"},
-        {"scan.tif", "PDF Document", true, "tif"},
-        {"x.rtf", "Text Document", true, "rtf"},
-        {"x.rtf", "Rich Text Document", false, "rtf"},
-        {"x.epsi", "EPS Preview", false, "epsi"},
-        {"x.log", "", false, "log"},               // no kind name: no notice
-        {"noext", "PDF Document", false, ""},
-        {"x.abcdefghij", "PDF Document", false, "abcdefg"},  // at most 7 characters
-    };
-    for (const Row &r : rows) {
-        char ext[8];
-        EXPECT_EQ(filetype_mismatch(r.path, r.kind_name, ext), r.notice) << r.path;
-        EXPECT_STREQ(ext, r.ext);
-    }
 }
 
 TEST(ToolbarFields, ZoomAndPageEntries)
