@@ -8,8 +8,10 @@ if(WIN32)
     message(FATAL_ERROR "mingw FreeType/libjpeg missing in ${_dep}: run scripts/setup")
   endif()
   target_include_directories(pagrix_deps INTERFACE ${_dep}/include ${_dep}/include/freetype2)
+  # zlib comes first: the cached FreeType carries its own copy of zlib's
+  # inflate and CRC code, and the engine's references must resolve to one copy.
   target_link_libraries(pagrix_deps INTERFACE
-    ${_dep}/lib/libfreetype.a ${_dep}/lib/libjpeg.a /usr/${MINGW_TRIPLET}/lib/libz.a)
+    /usr/${MINGW_TRIPLET}/lib/libz.a ${_dep}/lib/libfreetype.a ${_dep}/lib/libjpeg.a)
   # Everything of the compiler's runtime is linked in: the program needs only
   # system DLLs and pagrix.dll.
   add_link_options(-static -static-libgcc -static-libstdc++)

@@ -339,14 +339,13 @@ int doc_page_size(Document *doc, int page, float *width_pt, float *height_pt, in
     if (!doc) {
         rc = -2;
     } else if (doc->kind == DOC_PDF) {
+        // A missing page reads as a default page (Letter, no Rotate).
         PdfObject *p = pdf_page(doc->pdf, page);
-        if (p) {
-            PdfBox box;
-            pdf_page_box(doc->pdf, p, &box);
-            w = box.x1 - box.x0;
-            h = box.y1 - box.y0;
-            rot = ((pdf_page_rotate(doc->pdf, p) + 90 * doc->rotation) % 360 + 360) % 360;
-        }
+        PdfBox box;
+        pdf_page_box(doc->pdf, p, &box);
+        w = box.x1 - box.x0;
+        h = box.y1 - box.y0;
+        rot = ((pdf_page_rotate(doc->pdf, p) + 90 * doc->rotation) % 360 + 360) % 360;
     } else if (doc->kind == DOC_TEXT || doc->kind == DOC_RTF) {
         if (ops(doc).page_size)
             ops(doc).page_size(reader_handle(doc), page, &w, &h);

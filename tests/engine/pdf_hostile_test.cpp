@@ -146,6 +146,20 @@ TEST(PdfHostile, AbsurdDeclarations)
         {"page tree cycle", "%PDF-1.4\n1 0 obj << /Type /Catalog /Pages 2 0 R >> endobj\n"
                             "2 0 obj << /Kids [2 0 R 3 0 R 2 0 R] >> endobj\n3 0 obj << /Kids [2 0 R 3 0 R] >> "
                             "endobj\ntrailer << /Root 1 0 R >>"},
+        {"many streams sharing one distant endstream",
+         "%PDF-1.4\n" + [] {
+             std::string s;
+             for (int i = 1; i <= 30000; i++)
+                 s += std::to_string(i) + " 0 obj << /Type /Page >> stream\nxx\n";
+             return s;
+         }() + "endstream\n"},
+        {"many streams without any endstream",
+         "%PDF-1.4\n" + [] {
+             std::string s;
+             for (int i = 1; i <= 30000; i++)
+                 s += std::to_string(i) + " 0 obj << /Length 99999999 >> stream\nxx\n";
+             return s;
+         }()},
         {"startxref far beyond the file", "%PDF-1.4\n1 0 obj 1 endobj\nstartxref\n99999999999999999999\n"},
         {"huge object number in repair", "%PDF-1.4\n99999999999 0 obj 1 endobj\n8388607 0 obj 2 endobj\n"},
         {"negative numbers", "%PDF-1.4\nxref\n-5 -1\ntrailer << /Prev -7 >>\nstartxref\n9\n"},
