@@ -83,8 +83,7 @@ void cmd_fullscreen(FrameState &fs, int) { fullscreen_toggle(fs.frame); }
 void cmd_layout(FrameState &fs, int id)
 {
     view_set_layout(fs.view, id == CMD_LAYOUT_SINGLE ? 0 : 1);
-    frame_check_menu(fs, CMD_LAYOUT_SINGLE, id == CMD_LAYOUT_SINGLE);
-    frame_check_menu(fs, CMD_LAYOUT_CONTINUOUS, id != CMD_LAYOUT_SINGLE);
+    CheckMenuRadioItem(GetMenu(fs.frame), CMD_LAYOUT_SINGLE, CMD_LAYOUT_CONTINUOUS, id, MF_BYCOMMAND);
     frame_refresh_status(fs);
 }
 

@@ -297,16 +297,20 @@ const char *frame_string(UINT id, char *buf, int size)
 
 BOOL frame_register_class(HINSTANCE instance)
 {
-    WNDCLASSA wc = {};
-    if (GetClassInfoA(instance, FRAME_CLASS, &wc))
+    WNDCLASSEXA wc = {};
+    wc.cbSize = sizeof wc;
+    if (GetClassInfoExA(instance, FRAME_CLASS, &wc))
         return TRUE;
     wc.lpfnWndProc = frame_proc;
     wc.hInstance = instance;
     wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_APP));
+    wc.hIconSm = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON,
+                                               GetSystemMetrics(SM_CXSMICON),
+                                               GetSystemMetrics(SM_CYSMICON), 0));
     wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // arrow
     wc.lpszMenuName = MAKEINTRESOURCEA(IDR_MAINMENU);
     wc.lpszClassName = FRAME_CLASS;
-    return RegisterClassA(&wc) != 0;
+    return RegisterClassExA(&wc) != 0;
 }
 
 HWND frame_create(HINSTANCE instance, int show, bool visible)
@@ -321,7 +325,7 @@ HWND frame_create(HINSTANCE instance, int show, bool visible)
     fs->splitterX = -1;
     fs->panelWidth = PANEL_DEFAULT_WIDTH;
     g_pending = fs;
-    HWND hwnd = CreateWindowExA(0, FRAME_CLASS, "", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+    HWND hwnd = CreateWindowExA(0, FRAME_CLASS, "", WS_OVERLAPPEDWINDOW,
                                 p.use_default_position ? CW_USEDEFAULT : p.x,
                                 p.use_default_position ? CW_USEDEFAULT : p.y, p.w, p.h, nullptr,
                                 nullptr, instance, fs);
@@ -436,8 +440,10 @@ void frame_set_panel_mode(FrameState &fs, int mode)
         thumbs_reset(fs.thumbs, view_page_count(fs.view));
         thumbs_set_page(fs.thumbs, view_page(fs.view));
     }
-    for (int id = CMD_PANEL_PAGE; id <= CMD_PANEL_BOOKMARKS_PAGE; id++)
-        frame_check_menu(fs, id, id == CMD_PANEL_PAGE + mode);
+    if (HMENU menu = GetMenu(fs.frame))
+        CheckMenuRadioItem(menu, CMD_PANEL_PAGE, CMD_PANEL_BOOKMARKS_PAGE, CMD_PANEL_PAGE + mode, MF_BYCOMMAND);
+    if (fs.toolbar)
+        SendMessageA(fs.toolbar, TB_CHECKBUTTON, CMD_PANEL_PAGE + mode, TRUE);
     frame_layout(fs);
 }
 

@@ -159,11 +159,14 @@ void create_fields(FrameState &fs)
     }
 }
 
-void set_check(FrameState &fs, int id, bool on)
+// Radio mark on `id` among first..last in the menu, and the toolbar's
+// check group follows.
+void set_radio(FrameState &fs, int first, int last, int id)
 {
-    frame_check_menu(fs, id, on);
+    if (HMENU menu = GetMenu(fs.frame))
+        CheckMenuRadioItem(menu, first, last, id, MF_BYCOMMAND);
     if (fs.toolbar)
-        SendMessageA(fs.toolbar, TB_CHECKBUTTON, id, MAKELONG(on, 0));
+        SendMessageA(fs.toolbar, TB_CHECKBUTTON, id, TRUE);
 }
 
 }  // namespace
@@ -255,11 +258,8 @@ void toolbar_refresh_states(FrameState &fs)
         EnableWindow(fs.pageEdit, facts.open && facts.page_count > 1);
     if (fs.zoomCombo)
         EnableWindow(fs.zoomCombo, facts.open);
-    for (int id = CMD_PANEL_PAGE; id <= CMD_PANEL_BOOKMARKS_PAGE; id++)
-        set_check(fs, id, id == CMD_PANEL_PAGE + fs.panelMode);
-    int tool = view_tool(fs.view);
-    for (int id = CMD_TOOL_HAND; id <= CMD_TOOL_SNAPSHOT; id++)
-        set_check(fs, id, id == CMD_TOOL_HAND + tool);
+    set_radio(fs, CMD_PANEL_PAGE, CMD_PANEL_BOOKMARKS_PAGE, CMD_PANEL_PAGE + fs.panelMode);
+    set_radio(fs, CMD_TOOL_HAND, CMD_TOOL_SNAPSHOT, CMD_TOOL_HAND + view_tool(fs.view));
 }
 
 void toolbar_refresh_fields(FrameState &fs)
@@ -292,8 +292,8 @@ void menu_apply_rules(FrameState &fs, HMENU menu)
         EnableMenuItem(menu, i, MF_BYPOSITION | (on ? MF_ENABLED : MF_GRAYED));
     }
     Document *doc = view_document(fs.view);
-    CheckMenuItem(menu, CMD_LAYOUT_SINGLE, MF_BYCOMMAND | (view_layout(fs.view) == 0 ? MF_CHECKED : MF_UNCHECKED));
-    CheckMenuItem(menu, CMD_LAYOUT_CONTINUOUS, MF_BYCOMMAND | (view_layout(fs.view) != 0 ? MF_CHECKED : MF_UNCHECKED));
+    CheckMenuRadioItem(menu, CMD_LAYOUT_SINGLE, CMD_LAYOUT_CONTINUOUS,
+                       view_layout(fs.view) ? CMD_LAYOUT_CONTINUOUS : CMD_LAYOUT_SINGLE, MF_BYCOMMAND);
     CheckMenuItem(menu, CMD_GRAYSCALE, MF_BYCOMMAND | (view_grayscale(fs.view) ? MF_CHECKED : MF_UNCHECKED));
     CheckMenuItem(menu, CMD_TOOLBAR, MF_BYCOMMAND | (fs.toolbarVisible ? MF_CHECKED : MF_UNCHECKED));
     CheckMenuItem(menu, CMD_STATUSBAR, MF_BYCOMMAND | (fs.statusVisible ? MF_CHECKED : MF_UNCHECKED));

@@ -442,7 +442,7 @@ TEST(Open, FailureKeepsPreviousDocument)
     clear_settings();
     Frame f;
     FrameState &fs = f.state();
-    std::string good = scratch_file("good.pdf", small_pdf());
+    std::string good = scratch_file("good.pdf", a4_pdf());
     ASSERT_EQ(frame_open_path(fs, good.c_str(), nullptr), 0);
     EXPECT_EQ(window_text(f.hwnd), good + " - Vellumix");
     EXPECT_EQ(status_text(fs.status, 0), "Seite 1 / 1");
@@ -472,8 +472,8 @@ TEST(Open, TypeNoticeAndRecentOrder)
     clear_settings();
     Frame f;
     FrameState &fs = f.state();
-    std::string txt = scratch_file("really_pdf.txt", small_pdf());
-    std::string dat = scratch_file("really_pdf.dat", small_pdf());
+    std::string txt = scratch_file("really_pdf.txt", a4_pdf());
+    std::string dat = scratch_file("really_pdf.dat", a4_pdf());
     ASSERT_EQ(frame_open_path(fs, txt.c_str(), nullptr), 0);
     ASSERT_EQ(boxes().size(), 1u);
     EXPECT_EQ(boxes()[0].caption, "Dateityp stimmt nicht \xFC" "berein");
@@ -486,7 +486,7 @@ TEST(Open, TypeNoticeAndRecentOrder)
     // Seven files: the oldest drops off; re-opening moves to the top.
     std::string paths[7];
     for (int i = 0; i < 7; i++) {
-        paths[i] = scratch_file("r" + std::to_string(i) + ".pdf", small_pdf());
+        paths[i] = scratch_file("r" + std::to_string(i) + ".pdf", a4_pdf());
         ASSERT_EQ(frame_open_path(fs, paths[i].c_str(), nullptr), 0);
     }
     EXPECT_EQ(fs.recentFiles.count, 6);

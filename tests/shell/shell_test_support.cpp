@@ -10,6 +10,7 @@
 #include "shell/panels.h"
 #include "shell/settings.h"
 #include "shell/view.h"
+#include "pdf_builder.h"
 #include "test_support.h"
 
 namespace shelltest {
@@ -150,29 +151,6 @@ std::string scratch_file(const std::string &name, const std::string &bytes)
     return path;
 }
 
-std::string small_pdf()
-{
-    // Offsets are computed so that the cross-reference table is exact.
-    std::string objs[] = {
-        "1 0 obj\n<< /Type /Catalog /Pages 2 0 R >>\nendobj\n",
-        "2 0 obj\n<< /Type /Pages /Kids [3 0 R] /Count 1 >>\nendobj\n",
-        "3 0 obj\n<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] >>\nendobj\n",
-    };
-    std::string pdf = "%PDF-1.4\n";
-    size_t offsets[3];
-    for (int i = 0; i < 3; i++) {
-        offsets[i] = pdf.size();
-        pdf += objs[i];
-    }
-    size_t xref = pdf.size();
-    pdf += "xref\n0 4\n0000000000 65535 f \n";
-    for (size_t off : offsets) {
-        char line[32];
-        std::snprintf(line, sizeof line, "%010zu 00000 n \n", off);
-        pdf += line;
-    }
-    pdf += "trailer\n<< /Size 4 /Root 1 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
-    return pdf;
-}
+std::string a4_pdf(int pages) { return testsupport::simple_pdf(pages, "[0 0 595 842]"); }
 
 }  // namespace shelltest

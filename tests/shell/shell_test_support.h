@@ -43,7 +43,7 @@ bool menu_enabled(HMENU menu, UINT id);
 bool menu_checked(HMENU menu, UINT id);
 // A file in the scratch directory with the given bytes; returns its path.
 std::string scratch_file(const std::string &name, const std::string &bytes);
-// A minimal valid one-page PDF.
-std::string small_pdf();
+// A valid PDF of `pages` A4 pages.
+std::string a4_pdf(int pages = 1);
 
 }  // namespace shelltest
