@@ -130,29 +130,50 @@ void frame_show_type_notice(FrameState &fs)
                       MB_OK | MB_ICONINFORMATION);
 }
 
+namespace {
+
+bool wide_file_exists(const FrameState &fs, const wchar_t *path)
+{
+    HANDLE h = fs.wide.CreateFileW ? fs.wide.CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                         OPEN_EXISTING, 0, nullptr)
+                                   : INVALID_HANDLE_VALUE;
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(h);
+    return true;
+}
+
+}  // namespace
+
 bool frame_open_command_line(FrameState &fs, const char *args, const wchar_t *wide_command_line)
 {
+    char path[260];
+    cmdline_path(args, path, sizeof path);
     if (fs.isNT && wide_command_line && fs.wide.CommandLineToArgvW) {
         int argc = 0;
         LPWSTR *argv = fs.wide.CommandLineToArgvW(wide_command_line, &argc);
-        bool opened = false, tried = false;
-        for (int i = 1; argv && i < argc && !tried; i++) {
+        int rc = 1, first = 0, others = 0;  // rc 1: nothing tried
+        for (int i = 1; argv && i < argc; i++) {
             if (argv[i][0] == L'/' || argv[i][0] == L'-')
                 continue;
-            tried = true;
-            if (argv[i][0]) {
-                char ansi[260];
-                ansi_of(argv[i], ansi, sizeof ansi);
-                opened = frame_open_path(fs, ansi, argv[i]) == 0;
-            }
+            if (!first)
+                first = i;
+            else
+                others++;
+        }
+        // An unquoted path with blanks arrives split into several arguments;
+        // then the whole ANSI text below names the file, and trying the first
+        // piece would only show a needless failure.
+        if (first && argv[first][0] && (others == 0 || wide_file_exists(fs, argv[first]))) {
+            char ansi[260];
+            ansi_of(argv[first], ansi, sizeof ansi);
+            rc = frame_open_path(fs, ansi, argv[first]);
         }
         if (argv)
             LocalFree(argv);
-        if (opened || tried)
-            return opened;  // a failed open already showed its message
+        if (rc != 1)
+            return rc == 0;  // a failed open already showed its message
     }
-    char path[260];
-    cmdline_path(args, path, sizeof path);
     return path[0] && frame_open_path(fs, path, nullptr) == 0;
 }
 

@@ -420,7 +420,7 @@ TEST(CommandLine, FormsAndFailedOpen)
         {"\"C:\\nir gends\\b.pdf\" x", nullptr, "C:\\nir gends\\b.pdf"},
         {"   \t ", nullptr, ""},
         {"/p", nullptr, ""},
-        {"", L"pagrix.exe /x \"C:\\nir gends\\c.pdf\"", "C:\\nir gends\\c.pdf"},
+        {"/x \"C:\\nir gends\\c.pdf\"", L"pagrix.exe /x \"C:\\nir gends\\c.pdf\"", "C:\\nir gends\\c.pdf"},
         {"", L"pagrix.exe   ", ""},
         {"", L"pagrix.exe -p", ""},
     };
@@ -434,6 +434,15 @@ TEST(CommandLine, FormsAndFailedOpen)
         EXPECT_EQ(boxes().size(), r.tried[0] ? 1u : 0u);
         EXPECT_EQ(window_text(f.hwnd), "Vellumix");
     }
+    // An unquoted path with blanks is split by the wide parser; the whole
+    // text still opens it, and no failure is shown on the way.
+    std::string spaced = scratch_file("mit Leerzeichen.pdf", a4_pdf(2));
+    wchar_t wide[400];
+    MultiByteToWideChar(CP_ACP, 0, ("pagrix.exe " + spaced).c_str(), -1, wide, 400);
+    boxes().clear();
+    EXPECT_TRUE(frame_open_command_line(fs, spaced.c_str(), fs.isNT ? wide : nullptr));
+    EXPECT_TRUE(boxes().empty());
+    EXPECT_EQ(window_text(f.hwnd), spaced + " - Vellumix");
     clear_settings();
 }
 
