@@ -77,7 +77,8 @@ TEST(OpenRoutes, WideNameGoesThroughTheHook)
     // A Greek name has no ANSI form in Windows-1252: only the wide path finds it.
     std::string ansi_dir = scratch_file("x", "");
     ansi_dir.resize(ansi_dir.size() - 1);
-    std::wstring wide = widen(ansi_dir) + L"\u03b1\u03b2\u03b3.pdf";
+    std::wstring wide = widen(ansi_dir);
+    wide.append(L"\u03b1\u03b2\u03b3.pdf");
     HANDLE h = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     std::string pdf = a4_pdf(3);
