@@ -1,5 +1,6 @@
 // The real program under Wine: it shows its frame, closes on WM_CLOSE and
-// exits with code 0.
+// exits with code 0; the print and association switches end it without a
+// frame.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -7,15 +8,45 @@
 #include <cstdlib>
 #include <string>
 
-TEST(Program, StartsAndClosesCleanly)
+#include "shell_test_support.h"
+
+namespace {
+
+const char *program()
 {
     const char *exe = std::getenv("PAGRIX_EXE");
-    if (!exe || !*exe)
-        GTEST_SKIP() << "PAGRIX_EXE not set";
-    std::string command = std::string("\"") + exe + "\"";
+    return exe && *exe ? exe : nullptr;
+}
+
+bool start(const std::string &args, PROCESS_INFORMATION &pi)
+{
+    std::string command = std::string("\"") + program() + "\" " + args;
     STARTUPINFOA si = {sizeof si};
+    return CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+}
+
+// Waits for the process; its exit code, or -1 after the timeout.
+long finish(PROCESS_INFORMATION &pi, DWORD timeout_ms)
+{
+    DWORD code = DWORD(-1);
+    if (WaitForSingleObject(pi.hProcess, timeout_ms) == WAIT_OBJECT_0)
+        GetExitCodeProcess(pi.hProcess, &code);
+    else
+        TerminateProcess(pi.hProcess, 99);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return long(code);
+}
+
+}  // namespace
+
+TEST(Program, StartsAndClosesCleanly)
+{
+    if (!program())
+        GTEST_SKIP() << "PAGRIX_EXE not set";
+    shelltest::clear_settings();
     PROCESS_INFORMATION pi = {};
-    ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    ASSERT_TRUE(start("", pi));
     // The frame is created with an empty title that is set right after.
     HWND frame = nullptr;
     char title[64] = "";
@@ -29,10 +60,28 @@ TEST(Program, StartsAndClosesCleanly)
     ASSERT_TRUE(frame) << "no frame window";
     EXPECT_STREQ(title, "Vellumix");
     PostMessageA(frame, WM_CLOSE, 0, 0);
-    EXPECT_EQ(WaitForSingleObject(pi.hProcess, 15000), WAIT_OBJECT_0);
-    DWORD code = 99;
-    GetExitCodeProcess(pi.hProcess, &code);
-    EXPECT_EQ(code, 0u);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
+    EXPECT_EQ(finish(pi, 15000), 0);
+    shelltest::clear_settings();
+}
+
+TEST(Program, SwitchesEndWithoutFrame)
+{
+    if (!program())
+        GTEST_SKIP() << "PAGRIX_EXE not set";
+    shelltest::clear_settings();
+    std::string pdf = shelltest::scratch_file("print me.pdf", shelltest::a4_pdf(2));
+    const std::string rows[] = {
+        "/p \"" + pdf + "\"",  // silent printing: the frame is never shown
+        "-P\t\"" + pdf + "\"",
+        "/fil",                // the associations dialog stand-alone
+    };
+    for (const std::string &args : rows) {
+        PROCESS_INFORMATION pi = {};
+        ASSERT_TRUE(start(args, pi)) << args;
+        long code = finish(pi, 15000);
+        EXPECT_EQ(code, 0) << args;
+        HWND frame = FindWindowA("Pagrix95Frame", nullptr);
+        EXPECT_FALSE(frame && IsWindowVisible(frame)) << args;
+    }
+    shelltest::clear_settings();
 }
