@@ -1,4 +1,159 @@
-// Resource identifiers shared by the resource scripts and the shell's code.
+// Resource identifiers shared by the resource script and the shell's code:
+// icon, menu, accelerators, toolbar bitmaps, dialogs, controls, strings and
+// command ids (a command's menu help text has the command's id as string id).
 #pragma once
 
 #define IDI_APP 1
+
+#define IDR_MAINMENU 100
+#define IDR_ACCEL 101
+#define IDB_TOOLBAR_SMALL 102
+#define IDB_TOOLBAR_LARGE 103
+
+// Child control ids of the frame.
+#define IDC_STATUSBAR 1
+#define IDC_TOOLBAR 2
+#define IDC_VIEW 3
+#define IDC_THUMBS 4
+#define IDC_PAGE_EDIT 500
+#define IDC_ZOOM_COMBO 501
+#define IDC_BOOKMARKS 700
+
+// Options pages and their controls.
+#define IDD_OPT_VIEW 607
+#define IDD_OPT_GENERAL 608
+#define IDD_OPT_FULLSCREEN 609
+#define IDC_OPT_GREEK_EDIT 650
+#define IDC_OPT_ZOOM 651
+#define IDC_OPT_OPEN_GRAY 652
+#define IDC_OPT_ASSOCIATIONS 653
+#define IDC_OPT_UNITS 654
+#define IDC_OPT_LAYOUT 662
+#define IDC_OPT_SUBST 663
+#define IDC_OPT_LARGE_IMAGES 664
+#define IDC_OPT_GREEK 665
+#define IDC_OPT_SMOOTH 666
+#define IDC_OPT_OPEN_DLG 667
+#define IDC_OPT_PAGE_EDGE 668
+#define IDC_OPT_JPEG 669
+#define IDC_OPT_PRINT_MARKS 671
+#define IDC_OPT_LINKS 672
+#define IDC_OPT_REMEMBER 673
+#define IDC_OPT_FS_ADVANCE 680
+#define IDC_OPT_FS_SECONDS 681
+#define IDC_OPT_FS_CLICK 682
+#define IDC_OPT_FS_LOOP 683
+#define IDC_OPT_FS_ESC 684
+#define IDC_OPT_FS_BG 685
+#define IDC_OPT_FS_CURSOR 686
+
+// Strings.
+#define IDS_APP_NAME 200
+#define IDS_OPEN_FILTER 202
+#define IDS_OPEN_FAILED 205
+#define IDS_EMPTY_VIEW 207
+#define IDS_NOT_FOUND 211
+#define IDS_DEFAULT_PRINTER 212
+#define IDS_NO_PRINTER 213
+#define IDS_HELP_RECENT 214
+#define IDS_HELP_ENCODING 215
+#define IDS_NO_WINHELP 216
+#define IDS_ZOOM_FIT_PAGE 800
+#define IDS_ZOOM_FIT_WIDTH 801
+#define IDS_ZOOM_ACTUAL 802
+#define IDS_ZOOM_IN 804
+#define IDS_ZOOM_OUT 805
+#define IDS_LAYOUT_SINGLE 806
+#define IDS_LAYOUT_CONTINUOUS 807
+#define IDS_TIP_OPEN 808
+#define IDS_TIP_PRINT 809
+#define IDS_TIP_FIRST 810
+#define IDS_TIP_PREV 811
+#define IDS_TIP_NEXT 812
+#define IDS_TIP_LAST 813
+#define IDS_TIP_HAND 814
+#define IDS_TIP_SELECT 815
+#define IDS_TIP_SNAPSHOT 816
+#define IDS_TIP_PAGE_ONLY 817
+#define IDS_TIP_THUMBS 818
+#define IDS_TIP_THUMBS_PAGE 819
+#define IDS_TIP_BOOKMARKS_PAGE 820
+#define IDS_TIP_ROTATE_CW 821
+#define IDS_TIP_ROTATE_CCW 822
+#define IDS_STATUS_PAGE 823
+#define IDS_TYPE_MISMATCH 824
+#define IDS_TYPE_MISMATCH_CAPTION 825
+#define IDS_ABOUT_CREDITS 826
+#define IDS_ABOUT_APP 827
+#define IDS_PAGE_SIZE_INCHES 835
+#define IDS_SUBST_BOTH 844
+#define IDS_SUBST_SERIF 845
+#define IDS_SUBST_SANS 846
+#define IDS_UNIT_INCHES 847
+#define IDS_UNIT_POINTS 848
+#define IDS_UNIT_MM 849
+#define IDS_BG_BLACK 850
+#define IDS_BG_GRAY 851
+#define IDS_BG_WHITE 852
+#define IDS_CURSOR_VISIBLE 853
+#define IDS_CURSOR_DELAY 854
+#define IDS_CURSOR_HIDDEN 855
+#define IDS_OPTIONS 856
+
+// Commands (menu, accelerators, toolbar).
+#define CMD_OPEN 40001
+#define CMD_CLOSE 40002
+#define CMD_EXIT 40003
+#define CMD_PRINT 40004
+#define CMD_ASSOCIATIONS 40005
+#define CMD_PROPERTIES 40006
+#define CMD_FONTS 40007
+#define CMD_SECURITY 40008
+#define CMD_OPTIONS 40009
+#define CMD_EXPORT 40010
+#define CMD_ZOOM_IN 40101
+#define CMD_ZOOM_OUT 40102
+#define CMD_ACTUAL_SIZE 40103
+#define CMD_FIT_PAGE 40104
+#define CMD_FIT_WIDTH 40105
+#define CMD_TOGGLE_THUMBS 40106
+#define CMD_TOOLBAR 40107
+#define CMD_STATUSBAR 40108
+#define CMD_GRAYSCALE 40109
+#define CMD_ZOOM_DIALOG 40110
+#define CMD_FULLSCREEN 40111
+#define CMD_LAYOUT_SINGLE 40112
+#define CMD_LAYOUT_CONTINUOUS 40113
+#define CMD_LARGE_BUTTONS 40115
+#define CMD_TOGGLE_BOOKMARKS 40116
+#define CMD_PANEL_PAGE 40117
+#define CMD_PANEL_THUMBS 40118
+#define CMD_PANEL_THUMBS_PAGE 40119
+#define CMD_PANEL_BOOKMARKS_PAGE 40120
+#define CMD_ARTICLES 40121
+#define CMD_ROTATE_CW 40122
+#define CMD_ROTATE_CCW 40123
+#define CMD_ENCODING_AUTO 40130
+#define CMD_ENCODING_FIRST 40131
+#define CMD_ENCODING_LAST 40141
+#define CMD_TEXT_MONO 40142
+#define CMD_NEXT_PAGE 40201
+#define CMD_PREV_PAGE 40202
+#define CMD_FIRST_PAGE 40203
+#define CMD_LAST_PAGE 40204
+#define CMD_GOTO_PAGE 40205
+#define CMD_BACK 40206
+#define CMD_FORWARD 40207
+#define CMD_FIND 40250
+#define CMD_FIND_NEXT 40251
+#define CMD_FIND_PREV 40252
+#define CMD_COPY_PAGE 40253
+#define CMD_COPY 40254
+#define CMD_SELECT_ALL 40255
+#define CMD_TOOL_HAND 40260
+#define CMD_TOOL_SELECT 40261
+#define CMD_TOOL_SNAPSHOT 40262
+#define CMD_HELP 40300
+#define CMD_ABOUT 40301
+#define CMD_RECENT_FIRST 40400
+#define CMD_RECENT_LAST 40405

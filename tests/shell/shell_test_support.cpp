@@ -1,0 +1,156 @@
+// Helpers of the Windows shell tests.
+#include "shell_test_support.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "shell/panels.h"
+#include "shell/settings.h"
+#include "shell/view.h"
+#include "pdf_builder.h"
+#include "test_support.h"
+
+namespace shelltest {
+
+namespace {
+
+void delete_tree(HKEY parent, const char *name)
+{
+    HKEY key;
+    if (RegOpenKeyExA(parent, name, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return;
+    char sub[256];
+    for (;;) {
+        DWORD n = sizeof sub;
+        if (RegEnumKeyExA(key, 0, sub, &n, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        delete_tree(key, sub);
+    }
+    RegCloseKey(key);
+    RegDeleteKeyA(parent, name);
+}
+
+int record_box(HWND, const char *text, const char *caption, UINT flags)
+{
+    boxes().push_back({text, caption, flags});
+    return IDOK;
+}
+
+}  // namespace
+
+void clear_settings() { delete_tree(HKEY_CURRENT_USER, SETTINGS_KEY); }
+
+bool settings_key_exists()
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+void write_raw(const char *name, DWORD type, const void *data, DWORD size)
+{
+    HKEY key;
+    RegCreateKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
+    RegSetValueExA(key, name, 0, type, static_cast<const BYTE *>(data), size);
+    RegCloseKey(key);
+}
+
+void pump()
+{
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+        if (msg.message != WM_QUIT) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+}
+
+std::vector<Box> &boxes()
+{
+    static std::vector<Box> list;
+    return list;
+}
+
+Frame::Frame(int show)
+{
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    static bool registered = false;
+    if (!registered) {
+        INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES};
+        InitCommonControlsEx(&icc);
+        registered = frame_register_class(instance) && view_register_class(instance) &&
+                     thumbs_register_class(instance);
+    }
+    frame_set_message_box(record_box);
+    boxes().clear();
+    hwnd = frame_create(instance, show, true);
+    pump();
+}
+
+Frame::~Frame()
+{
+    if (hwnd && IsWindow(hwnd))
+        DestroyWindow(hwnd);
+    pump();
+}
+
+void Frame::command(int id) const
+{
+    SendMessageA(hwnd, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+    pump();
+}
+
+std::string window_text(HWND hwnd)
+{
+    char buf[512] = "";
+    GetWindowTextA(hwnd, buf, sizeof buf);
+    return buf;
+}
+
+std::string status_text(HWND status, int part)
+{
+    char buf[512] = "";
+    LRESULT len = SendMessageA(status, SB_GETTEXTLENGTHA, part, 0);
+    if (LOWORD(len) < sizeof buf)
+        SendMessageA(status, SB_GETTEXTA, part, reinterpret_cast<LPARAM>(buf));
+    return buf;
+}
+
+std::string menu_text(HMENU menu, UINT id)
+{
+    char buf[256] = "";
+    if (!GetMenuStringA(menu, id, buf, sizeof buf, MF_BYCOMMAND))
+        return "";
+    return buf;
+}
+
+bool menu_enabled(HMENU menu, UINT id)
+{
+    UINT state = GetMenuState(menu, id, MF_BYCOMMAND);
+    return state != UINT(-1) && !(state & (MF_GRAYED | MF_DISABLED));
+}
+
+bool menu_checked(HMENU menu, UINT id)
+{
+    UINT state = GetMenuState(menu, id, MF_BYCOMMAND);
+    return state != UINT(-1) && (state & MF_CHECKED);
+}
+
+std::string scratch_file(const std::string &name, const std::string &bytes)
+{
+    std::string path = testsupport::scratch_path(name);
+    testsupport::write_file(path, bytes);
+    for (char &c : path)
+        if (c == '/')
+            c = '\\';
+    return path;
+}
+
+std::string a4_pdf(int pages) { return testsupport::simple_pdf(pages, "[0 0 595 842]"); }
+
+}  // namespace shelltest

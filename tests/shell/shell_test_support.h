@@ -1,0 +1,49 @@
+// Helpers of the Windows shell tests: a clean settings key, a real frame
+// window, message pumping and a recorder for the frame's message boxes.
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "shell/frame.h"
+
+namespace shelltest {
+
+// Deletes the settings key with all its subkeys.
+void clear_settings();
+// Whether the settings key exists.
+bool settings_key_exists();
+void write_raw(const char *name, DWORD type, const void *data, DWORD size);
+
+// Dispatches pending messages of this thread (WM_QUIT is dropped).
+void pump();
+
+struct Box {
+    std::string text, caption;
+    UINT flags;
+};
+// Message boxes shown since the last reset (the hook answers IDOK).
+std::vector<Box> &boxes();
+
+// A frame created and destroyed with the test; classes registered once.
+struct Frame {
+    HWND hwnd = nullptr;
+    explicit Frame(int show = SW_SHOWNORMAL);
+    ~Frame();
+    FrameState &state() const { return *frame_state(hwnd); }
+    void command(int id) const;
+};
+
+std::string window_text(HWND hwnd);
+std::string status_text(HWND status, int part);
+// Menu item text by command id ("" when missing).
+std::string menu_text(HMENU menu, UINT id);
+bool menu_enabled(HMENU menu, UINT id);
+bool menu_checked(HMENU menu, UINT id);
+// A file in the scratch directory with the given bytes; returns its path.
+std::string scratch_file(const std::string &name, const std::string &bytes);
+// A valid PDF of `pages` A4 pages.
+std::string a4_pdf(int pages = 1);
+
+}  // namespace shelltest
