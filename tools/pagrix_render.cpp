@@ -4,6 +4,10 @@
 #include <cstring>
 #include <string>
 
+#include "document/document.h"
+#include "pdf/document.h"
+#include "pdf/pages.h"
+
 namespace {
 
 constexpr const char *kVersion = "pagrix-render 0.1";
@@ -24,6 +28,48 @@ int usage_error(const char *what)
     return 2;
 }
 
+// info FILE [--password PW]: kind, page count, PDF facts, page sizes.
+int cmd_info(int argc, char **argv)
+{
+    const char *path = argv[2];
+    const char *password = nullptr;
+    for (int i = 3; i < argc; i++) {
+        if (std::strcmp(argv[i], "--password") == 0 && i + 1 < argc)
+            password = argv[++i];
+        else
+            return usage_error((std::string("unknown option: ") + argv[i]).c_str());
+    }
+    Document *doc = nullptr;
+    if (doc_open(&doc, path, password) != 0) {
+        std::fprintf(stderr, "pagrix-render: cannot open %s\n", path);
+        return 1;
+    }
+    std::printf("kind: %s\n", doc_kind_name(doc));
+    std::printf("pages: %d\n", doc_page_count(doc));
+    if (PdfDoc *pdf = doc_pdf(doc)) {
+        std::printf("version: %s\n", pdf->version);
+        std::printf("repaired: %s\n", pdf->repaired ? "yes" : "no");
+        std::printf("encrypted: %s\n", pdf->crypt ? "yes" : "no");
+    }
+    for (int k = 0; k < doc_page_count(doc); k++) {
+        float w = 0, h = 0;
+        int rotate = 0;
+        if (PdfDoc *pdf = doc_pdf(doc)) {
+            // The page's own box and Rotate, before any view rotation.
+            PdfBox box;
+            pdf_page_box(pdf, pdf_page(pdf, k), &box);
+            w = box.x1 - box.x0;
+            h = box.y1 - box.y0;
+            rotate = ((pdf_page_rotate(pdf, pdf_page(pdf, k)) % 360) + 360) % 360;
+        } else if (doc_page_size(doc, k, &w, &h, &rotate) != 0) {
+            continue;
+        }
+        std::printf("page %d: %.2f x %.2f pt, rotate %d\n", k + 1, double(w), double(h), rotate);
+    }
+    doc_close(doc);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char **argv)
@@ -42,6 +88,8 @@ int main(int argc, char **argv)
     if (cmd == "info" || cmd == "render" || cmd == "text") {
         if (argc < 3)
             return usage_error("missing FILE");
+        if (cmd == "info")
+            return cmd_info(argc, argv);
         std::fprintf(stderr, "pagrix-render: %s: not supported yet\n", cmd.c_str());
         return 1;
     }

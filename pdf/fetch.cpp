@@ -1,0 +1,149 @@
+// Reading indirect objects at file offsets and fetching them by number
+// through the cross-reference table (PDF Reference 1.7, sections 3.2.7-3.2.9),
+// with a per-number cache and guards against cycles and deep nesting.
+#include <cstring>
+
+#include "pdf/arena.h"
+#include "pdf/document.h"
+#include "pdf/limits.h"
+#include "pdf/reader.h"
+
+namespace {
+
+// Position of "endstream" at or after `from`, or -1.
+int64_t find_endstream(ByteReader *r, int64_t from)
+{
+    static constexpr char kWord[] = "endstream";
+    constexpr int kLen = sizeof(kWord) - 1;
+    if (reader_seek(r, from) != 0)
+        return -1;
+    int matched = 0;
+    int64_t pos = from;
+    for (int c; (c = reader_getc(r)) >= 0; pos++) {
+        // "endstream" repeats only its "e" (at index 6), so after a mismatch
+        // following "endstre" the match may continue as "e".
+        while (matched > 0 && c != kWord[matched])
+            matched = matched == 7 ? 1 : 0;
+        if (c == kWord[matched] && ++matched == kLen)
+            return pos + 1 - kLen;
+    }
+    return -1;
+}
+
+// Byte at an absolute offset of the file, or -1.
+int byte_at(ByteReader *r, int64_t offset)
+{
+    if (offset < 0 || reader_seek(r, offset) != 0)
+        return -1;
+    return reader_getc(r);
+}
+
+// Data length of a stream: the declared Length when it fits the file, else
+// the distance to "endstream" without the end-of-line before it; -1 when
+// neither works.
+int64_t stream_length(PdfDoc *doc, PdfObject *dict, int64_t data_offset)
+{
+    int len = pdf_to_int(pdf_resolve(doc, pdf_dict_get(dict, "Length")), -1);
+    if (len >= 0 && len <= doc->file_size && data_offset + len <= doc->file_size)
+        return len;
+    int64_t p = find_endstream(doc->file, data_offset);
+    if (p < 0)
+        return -1;
+    int64_t length = p - data_offset;
+    int before = p > data_offset ? byte_at(doc->file, p - 1) : -1;
+    if (before == '\n') {
+        length--;
+        if (p - 1 > data_offset && byte_at(doc->file, p - 2) == '\r')
+            length--;
+    } else if (before == '\r') {
+        length--;
+    }
+    return length;
+}
+
+}  // namespace
+
+PdfObject *pdf_read_indirect(PdfDoc *doc, int64_t offset, int num, int gen)
+{
+    if (!doc || !doc->file || offset <= 0 || offset >= doc->file_size)
+        return nullptr;
+    if (reader_seek(doc->file, offset) != 0)
+        return nullptr;
+    PdfParser p;
+    pdf_parser_init(&p, doc, doc->file, doc->arena);
+    PdfToken a, b, c;
+    if (pdf_parser_token(&p, &a) < 0 || a.kind != TOK_INT || pdf_parser_token(&p, &b) < 0 ||
+        b.kind != TOK_INT || pdf_parser_token(&p, &c) < 0 || !pdf_token_is(c, "obj"))
+        return nullptr;
+    PdfObject *obj = pdf_parse_next(&p);
+    if (!obj)
+        return nullptr;
+    PdfToken t;
+    if (pdf_parser_token(&p, &t) < 0 || !pdf_token_is(t, "stream") || obj->type != PDF_DICT)
+        return obj;
+    // The data start after "stream" and one end-of-line (CR LF, LF or CR).
+    int ch = reader_getc(doc->file);
+    if (ch == '\r') {
+        if (reader_peek(doc->file) == '\n')
+            reader_getc(doc->file);
+    } else if (ch != '\n' && ch >= 0) {
+        reader_ungetc(doc->file);
+    }
+    int64_t data_offset = reader_tell(doc->file);
+    PdfObject *stream = pdf_new_null(doc->arena);
+    if (!stream)
+        return nullptr;
+    stream->type = PDF_STREAM;
+    stream->dict = obj;
+    stream->data_offset = data_offset;
+    stream->num = num;
+    stream->gen = gen;
+    int64_t length = stream_length(doc, obj, data_offset);
+    if (length < 0 || length > INT32_MAX)
+        return nullptr;
+    stream->data_length = int(length);
+    return stream;
+}
+
+PdfObject *pdf_fetch(PdfDoc *doc, int num, int gen)
+{
+    if (!doc || num < 0 || num >= doc->xref_size || !doc->obj_cache || !doc->loading)
+        return nullptr;
+    if (doc->obj_cache[num])
+        return doc->obj_cache[num];
+    const XrefEntry &e = doc->xref[num];
+    if (e.type == 0)
+        return nullptr;
+    if (doc->loading[num] || doc->fetch_depth > PDF_MAX_FETCH_DEPTH)
+        return nullptr;
+    doc->loading[num] = 1;
+    doc->fetch_depth++;
+    PdfObject *obj = nullptr;
+    if (e.type == 2) {
+        obj = pdf_objstm_fetch(doc, e.offset, num);
+    } else if (e.type == 1) {
+        obj = pdf_read_indirect(doc, e.offset, num, gen);
+        if (obj && doc->crypt && doc->decrypt_object)
+            doc->decrypt_object(doc, obj, num, gen);
+    }
+    if (obj)
+        doc->obj_cache[num] = obj;
+    doc->loading[num] = 0;
+    doc->fetch_depth--;
+    return obj;
+}
+
+PdfObject *pdf_resolve(PdfDoc *doc, PdfObject *obj)
+{
+    for (int i = 0; obj && obj->type == PDF_REF; i++) {
+        if (!doc || i >= PDF_MAX_RESOLVE)
+            return nullptr;
+        obj = pdf_fetch(doc, obj->num, obj->gen);
+    }
+    return obj;
+}
+
+PdfObject *pdf_dict_get_resolved(PdfDoc *doc, const PdfObject *obj, const char *key)
+{
+    return pdf_resolve(doc, pdf_dict_get(obj, key));
+}

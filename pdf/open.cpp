@@ -1,0 +1,151 @@
+// Opening and closing a PDF file: header, cross-reference chain or repair,
+// object cache, security set-up and page list, in a fixed order whose result
+// codes the document layer passes on to the user.
+#include <cstdio>
+#include <cstring>
+
+#include "pdf/arena.h"
+#include "pdf/document.h"
+#include "pdf/limits.h"
+#include "pdf/pages.h"
+#include "pdf/reader.h"
+#include "pdf/security.h"
+
+namespace {
+
+// Size of the file through a second handle from the same open function; -1
+// when it cannot be opened or measured.
+int64_t measure_file(const char *path)
+{
+    FILE *f = reader_fopen(path);
+    if (!f)
+        return -1;
+    int64_t size = -1;
+#ifdef _WIN32
+    if (_fseeki64(f, 0, SEEK_END) == 0)
+        size = _ftelli64(f);
+#else
+    if (fseeko(f, 0, SEEK_END) == 0)
+        size = int64_t(ftello(f));
+#endif
+    std::fclose(f);
+    return size;
+}
+
+// Object cache, security and page list (run again after a late repair).
+int load_document(PdfDoc *doc, const char *password)
+{
+    size_t n = size_t(doc->xref_size);
+    doc->obj_cache = static_cast<PdfObject **>(arena_alloc(doc->arena, n * sizeof(PdfObject *)));
+    doc->loading = static_cast<uint8_t *>(arena_alloc(doc->arena, n));
+    doc->fetch_depth = 0;
+    doc->page_count = 0;
+    doc->pages = nullptr;
+    if (!doc->obj_cache || !doc->loading)
+        return -3;
+    int rc = pdf_setup_security(doc, password);
+    if (rc != 0)
+        return rc;
+    return pdf_load_pages(doc);
+}
+
+// A readable table without pages: rebuild it by scanning once. When the scan
+// fails the document keeps its earlier state.
+int repair_for_pages(PdfDoc *doc, const char *password)
+{
+    PdfDoc saved = *doc;
+    doc->trailer = nullptr;
+    doc->catalog = nullptr;
+    doc->pages = nullptr;
+    doc->crypt = nullptr;
+    doc->encrypt_num = 0;
+    doc->decrypt_object = nullptr;
+    doc->decrypt_stream = nullptr;
+    if (pdf_repair(doc) != 0) {
+        doc->trailer = saved.trailer;
+        doc->catalog = saved.catalog;
+        doc->pages = saved.pages;
+        doc->crypt = saved.crypt;
+        doc->encrypt_num = saved.encrypt_num;
+        doc->decrypt_object = saved.decrypt_object;
+        doc->decrypt_stream = saved.decrypt_stream;
+        return 0;
+    }
+    doc->repaired = 1;
+    pdf_objstm_clear(doc);  // stream numbers refer to the old table
+    return load_document(doc, password);
+}
+
+// Last resort for a repaired file without a page tree: every object whose
+// Type is Page, in object-number order.
+void collect_loose_pages(PdfDoc *doc)
+{
+    for (int num = 0; num < doc->xref_size; num++) {
+        PdfObject *obj = pdf_fetch(doc, num, 0);
+        if (!obj || obj->type != PDF_DICT)
+            continue;
+        if (pdf_is_name(pdf_dict_get_resolved(doc, obj, "Type"), "Page") &&
+            pdf_walk_page_node(doc, obj, PDF_PAGE_TREE_DEPTH) != 0)
+            return;
+    }
+}
+
+}  // namespace
+
+int pdf_open(PdfDoc **out, const char *path, const char *password)
+{
+    if (!out)
+        return -1;
+    *out = nullptr;
+    Arena *arena = arena_create(0);
+    if (!arena)
+        return -3;
+    auto *doc = static_cast<PdfDoc *>(arena_alloc(arena, sizeof(PdfDoc)));
+    if (!doc) {
+        arena_destroy(arena);
+        return -3;
+    }
+    doc->arena = arena;
+    std::strcpy(doc->version, "?");
+    doc->path = path ? reinterpret_cast<char *>(arena_copy(arena, path, std::strlen(path))) : nullptr;
+    doc->file = doc->path ? reader_open_file(doc->path) : nullptr;
+    if (!doc->file) {
+        pdf_close(doc);
+        return -1;
+    }
+    doc->file_size = measure_file(doc->path);
+    if (doc->file_size < 0) {
+        pdf_close(doc);
+        return -1;
+    }
+    pdf_read_header(doc);
+    if (pdf_read_xref_chain(doc) != 0) {
+        int rc = pdf_repair(doc);
+        if (rc != 0) {
+            pdf_close(doc);
+            return rc;
+        }
+        doc->repaired = 1;
+    }
+    int rc = load_document(doc, password);
+    if (rc == 0 && doc->page_count == 0 && !doc->repaired)
+        rc = repair_for_pages(doc, password);
+    if (rc != 0) {
+        pdf_close(doc);
+        return rc;
+    }
+    if (doc->page_count == 0 && doc->repaired)
+        collect_loose_pages(doc);
+    *out = doc;
+    return 0;
+}
+
+void pdf_close(PdfDoc *doc)
+{
+    if (!doc)
+        return;
+    // Font resources of this document are released here once fonts exist.
+    pdf_objstm_clear(doc);
+    reader_close(doc->file);
+    arena_destroy(doc->arena);
+}
