@@ -1,0 +1,55 @@
+// Decoding filters of PDF streams (PDF Reference 1.7, section 3.3): each one is a
+// ByteReader that pulls encoded bytes from its `next` reader. Filters are forward-only;
+// corrupt data end the decoded stream early instead of failing a read.
+#pragma once
+#include <cstdint>
+
+#include "pdf/reader.h"
+
+// Parameters of the PNG and TIFF predictors (after Flate or LZW).
+struct PredictorParams {
+    int predictor = 1;  // 1 none, 2..9 TIFF predictor 2, >= 10 PNG with a type byte per row
+    int colors = 1;
+    int bits_per_component = 8;
+    int columns = 1;
+};
+
+struct LzwParams {
+    int early_change = 1;  // code width grows one code early (the PDF default)
+};
+
+struct CcittParams {
+    int k = 0;                     // < 0 Group 4, 0 Group 3 1-D, > 0 Group 3 mixed 1-D/2-D
+    int columns = 1728;            // outside 1..65536 counts as 1728
+    int rows = 0;                  // 0: until the data end
+    int black_is_1 = 0;            // 0: black pixels come out as 0 bits
+    int encoded_byte_align = 0;    // rows start on byte boundaries
+    int end_of_line = 0;           // EOL codes are present (they are accepted either way)
+    int end_of_block = 1;          // the data end with EOFB/RTC (decoding stops there either way)
+    int damaged_rows_before_error = 0;  // damaged rows repeated from the row above before giving up
+};
+
+struct DctParams {
+    int components = 0;        // wanted components 1, 3 or 4; 0 refuses to decode
+    int color_transform = -1;  // -1 as the JPEG says, 0 no YCC transform, 1 YCC transform
+};
+
+// Constructors. Each returns a new reader over `source` or null (invalid parameters,
+// out of memory); on null the caller still owns `source`. Closing the returned reader
+// frees only the filter's state: close a chain with reader_close_chain.
+ByteReader *pdf_filter_limit(ByteReader *source, int64_t length);
+ByteReader *pdf_filter_flate(ByteReader *source);
+ByteReader *pdf_filter_lzw(ByteReader *source, const LzwParams &params);
+ByteReader *pdf_filter_ascii85(ByteReader *source);
+ByteReader *pdf_filter_asciihex(ByteReader *source);
+ByteReader *pdf_filter_runlength(ByteReader *source);
+ByteReader *pdf_filter_ccitt(ByteReader *source, const CcittParams &params);
+ByteReader *pdf_filter_dct(ByteReader *source, const DctParams &params);
+// Null for predictor <= 1 as well: the caller then keeps reading `source`.
+ByteReader *pdf_filter_predictor(ByteReader *source, const PredictorParams &params);
+// 1 when the predictor parameters are inside the supported ranges.
+int pdf_predictor_params_valid(const PredictorParams &params);
+
+// The output component count of a DCT reader (after its first read or on demand:
+// this reads the JPEG header), 0 when the header is unreadable or `reader` is no DCT reader.
+int pdf_dct_output_components(ByteReader *reader);
