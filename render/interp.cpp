@@ -354,8 +354,15 @@ void sc_common(OperandStack *st, RenderContext *ctx, bool stroke, bool pattern_n
 {
     int n = std::min(8, stroke ? ctx->gs->stroke_ncomps : ctx->gs->fill_ncomps);
     if (pattern_names) {
-        while (st->count > 0 && !obj_is_number(st->items[st->count - 1]))
+        bool named = false;
+        while (st->count > 0 && !obj_is_number(st->items[st->count - 1])) {
+            named = named || pdf_is_type(st->items[st->count - 1], PDF_NAME);
             st->count--;
+        }
+        // Patterns are filled by the shading code; here the area keeps the
+        // previous colour.
+        if (named && !ctx->text_only)
+            add_diagnostic(ctx, "pattern");
         if (st->count < n)
             return;
     }
@@ -450,15 +457,54 @@ void op_TJ(OperandStack *, RenderContext *) {}
 
 void op_Do(OperandStack *st, RenderContext *) { draw_xobject(st, operand(st, 0)); }
 
+// Extended graphics state: the line and alpha parameters are applied here;
+// blend modes and soft masks are left to the transparency code and tagged.
 void op_gs(OperandStack *st, RenderContext *ctx)
 {
     PdfObject *name = operand(st, 0);
     if (!pdf_is_type(name, PDF_NAME))
         return;
+    PdfDoc *doc = ctx->doc;
     PdfObject *dict = pdf_dict_get_resolved(
-        ctx->doc, pdf_dict_get_resolved(ctx->doc, ctx->resources, "ExtGState"), name->name);
-    if (dict)
-        add_diagnostic(ctx, "gs");
+        doc, pdf_dict_get_resolved(doc, ctx->resources, "ExtGState"), name->name);
+    if (!pdf_is_type(dict, PDF_DICT))
+        return;
+    GraphicsState *gs = ctx->gs;
+    PdfObject *v;
+    if ((v = pdf_dict_get_resolved(doc, dict, "LW")) && obj_is_number(v))
+        gs->line_width = obj_number(v);
+    if ((v = pdf_dict_get_resolved(doc, dict, "LC")) && obj_is_number(v))
+        gs->line_cap = trunc_int(obj_number(v));
+    if ((v = pdf_dict_get_resolved(doc, dict, "LJ")) && obj_is_number(v))
+        gs->line_join = trunc_int(obj_number(v));
+    if ((v = pdf_dict_get_resolved(doc, dict, "ML")) && obj_is_number(v))
+        gs->miter_limit = obj_number(v);
+    if ((v = pdf_dict_get_resolved(doc, dict, "CA")))
+        gs->stroke_alpha = obj_is_number(v) ? obj_number(v) : 1.0f;
+    if ((v = pdf_dict_get_resolved(doc, dict, "ca")))
+        gs->fill_alpha = obj_is_number(v) ? obj_number(v) : 1.0f;
+    v = pdf_dict_get_resolved(doc, dict, "D");
+    if (pdf_is_type(v, PDF_ARRAY) && pdf_array_len(v) == 2) {
+        PdfObject *arr = pdf_resolve(doc, pdf_array_get(v, 0));
+        PdfObject *phase = pdf_resolve(doc, pdf_array_get(v, 1));
+        gs->dash_count = 0;
+        gs->dash_phase = obj_number(phase);
+        int n = std::min(8, pdf_array_len(arr));
+        float sum = 0;
+        for (int i = 0; i < n; i++) {
+            gs->dash[i] = obj_number(pdf_resolve(doc, pdf_array_get(arr, i)));
+            sum += gs->dash[i];
+        }
+        if (sum > 0)
+            gs->dash_count = n;
+    }
+    PdfObject *bm = pdf_dict_get_resolved(doc, dict, "BM");
+    if (bm && !pdf_is_name(bm, "Normal") && !pdf_is_name(bm, "Compatible") &&
+        !(pdf_is_type(bm, PDF_ARRAY) && pdf_is_name(pdf_array_get(bm, 0), "Normal")))
+        add_diagnostic(ctx, "blend-mode");
+    PdfObject *smask = pdf_dict_get_resolved(doc, dict, "SMask");
+    if (smask && !pdf_is_name(smask, "None"))
+        add_diagnostic(ctx, "soft-mask");
 }
 
 void op_sh(OperandStack *st, RenderContext *ctx)

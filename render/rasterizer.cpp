@@ -136,74 +136,85 @@ void walk_row(Rasterizer *r, int ey, int x1, int fy1, int x2, int fy2)
     add_cell(r, (fx2 + ONE - first) * delta, delta);
 }
 
-// One edge in fixed point, already clipped to the rows and to x >= x0 - 1.
+// Floor division of a 64-bit p by a positive d.
+inline int64_t floor_div64(int64_t p, int64_t d)
+{
+    int64_t q = p / d;
+    return (p % d < 0) ? q - 1 : q;
+}
+
+// One edge in fixed point, clipped to x >= x0 - 1. The edge is stepped
+// through every row it crosses as if the rows were unbounded; rows outside
+// the bounds are skipped in closed form, so the coverage of a visible row
+// does not depend on where the bounds lie (a band equals the same rows of
+// the whole page).
 void walk_line(Rasterizer *r, int x1, int y1, int x2, int y2)
 {
     int ey1 = y1 >> 6, ey2 = y2 >> 6;
     int fy1 = y1 & (ONE - 1), fy2 = y2 & (ONE - 1);
-    set_cell(r, x1 >> 6, ey1);
     if (ey1 == ey2) {
-        walk_row(r, ey1, x1, fy1, x2, fy2);
+        if (ey1 >= r->y0 && ey1 < r->y1) {
+            set_cell(r, x1 >> 6, ey1);
+            walk_row(r, ey1, x1, fy1, x2, fy2);
+        }
         return;
     }
     int dx = x2 - x1, dy = y2 - y1;
     int first = ONE, incr = 1;
-    if (dx == 0) {
-        int ex = x1 >> 6;
-        int two_fx = (x1 - ex * ONE) * 2;
-        if (dy < 0) {
-            first = 0;
-            incr = -1;
-        }
-        int delta = first - fy1;
-        add_cell(r, two_fx * delta, delta);
-        ey1 += incr;
-        set_cell(r, ex, ey1);
-        delta = first + first - ONE;
-        while (ey1 != ey2 && !r->error) {
-            add_cell(r, two_fx * delta, delta);
-            ey1 += incr;
-            set_cell(r, ex, ey1);
-        }
-        delta = fy2 - ONE + first;
-        add_cell(r, two_fx * delta, delta);
-        return;
-    }
-    int p = (ONE - fy1) * dx;
     if (dy < 0) {
-        p = fy1 * dx;
         first = 0;
         incr = -1;
         dy = -dy;
     }
-    int delta, mod;
-    floor_div(p, dy, &delta, &mod);
-    int x = x1 + delta;
-    walk_row(r, ey1, x1, fy1, x, first);
-    ey1 += incr;
-    set_cell(r, x >> 6, ey1);
-    if (ey1 != ey2) {
-        int lift, rem;
-        floor_div(ONE * dx, dy, &lift, &rem);
-        mod -= dy;
-        while (ey1 != ey2 && !r->error) {
-            delta = lift;
-            mod += rem;
-            if (mod >= 0) {
-                mod -= dy;
-                delta++;
-            }
-            int nx = x + delta;
-            walk_row(r, ey1, x, ONE - first, nx, first);
-            x = nx;
-            ey1 += incr;
-            set_cell(r, x >> 6, ey1);
+    // Rows are numbered 0 (ey1) .. n (ey2) in walking order; lo .. hi are visible.
+    int n = incr > 0 ? ey2 - ey1 : ey1 - ey2;
+    int lo = incr > 0 ? r->y0 - ey1 : ey1 - (r->y1 - 1);
+    int hi = incr > 0 ? r->y1 - 1 - ey1 : ey1 - r->y0;
+    lo = std::max(lo, 0);
+    hi = std::min(hi, n);
+    if (lo > hi)
+        return;
+    if (dx == 0) {
+        int ex = x1 >> 6;
+        int two_fx = (x1 - ex * ONE) * 2;
+        for (int i = lo; i <= hi && !r->error; i++) {
+            int delta = i == 0 ? first - fy1 : i == n ? fy2 - ONE + first : first + first - ONE;
+            set_cell(r, ex, ey1 + i * incr);
+            add_cell(r, two_fx * delta, delta);
         }
+        return;
     }
-    walk_row(r, ey1, x, ONE - first, x2, fy2);
+    // The edge leaves row k (k < n) at x1 + floor((p + k * 64 * dx) / dy).
+    const int64_t p = int64_t(incr > 0 ? ONE - fy1 : fy1) * dx;
+    const int64_t step = int64_t(ONE) * dx;
+    int lift, rem;
+    floor_div(ONE * dx, dy, &lift, &rem);
+    int64_t at = p + int64_t(lo) * step;  // numerator of the exit of row lo
+    int x_out = lo < n ? int(x1 + floor_div64(at, dy)) : x2;
+    int mod = int(at - floor_div64(at, dy) * dy);  // in [0, dy)
+    int x_in = lo == 0 ? x1 : int(x1 + floor_div64(at - step, dy));
+    for (int i = lo; i <= hi && !r->error; i++) {
+        int ey = ey1 + i * incr;
+        int f_in = i == 0 ? fy1 : ONE - first;
+        int f_out = i == n ? fy2 : first;
+        int xo = i == n ? x2 : x_out;
+        set_cell(r, x_in >> 6, ey);
+        walk_row(r, ey, x_in, f_in, xo, f_out);
+        x_in = xo;
+        // Next exit, stepped like the division above.
+        int delta = lift;
+        mod += rem;
+        if (mod >= dy) {
+            mod -= dy;
+            delta++;
+        }
+        x_out += delta;
+    }
 }
 
-inline int to_fixed(double v) { return int(v * ONE); }  // truncation toward zero
+// Floor, so that moving an edge by whole pixels moves its fixed-point ends
+// by exactly 64 units per pixel (truncation would differ for negative values).
+inline int to_fixed(double v) { return int(std::floor(v * ONE)); }
 
 inline double clamp_coord(double v)
 {
@@ -269,10 +280,12 @@ void raster_add_line(Rasterizer *r, double x1, double y1, double x2, double y2)
     y1 = clamp_coord(y1);
     x2 = clamp_coord(x2);
     y2 = clamp_coord(y2);
-    const double top = r->y0, bottom = r->y1;
-    if ((y1 <= top && y2 <= top) || (y1 >= bottom && y2 >= bottom) || y1 == y2)
+    if ((y1 <= r->y0 && y2 <= r->y0) || (y1 >= r->y1 && y2 >= r->y1) || y1 == y2)
         return;
-    // Clip the ends to the rows, moving them along the edge.
+    // Ends far outside the rows are moved along the edge into a fixed
+    // window (keeping fixed point in range); the walk skips the rest of the
+    // invisible rows exactly.
+    const double top = -RASTER_WALK_WINDOW, bottom = RASTER_WALK_WINDOW;
     double sx1 = x1, sy1 = y1, sx2 = x2, sy2 = y2;
     auto x_at = [&](double y) { return x1 + (x2 - x1) * ((y - y1) / (y2 - y1)); };
     if (sy1 < top)
