@@ -76,6 +76,7 @@ struct RenderContext {
     } t3_cache[64];
     int t3_count;
     GraphicsState *gs_floor;  // Q does not pop below this state (the current stream's base)
+    GraphicsState *gs_free;   // states popped by Q, reused by q (linked through `saved`)
 };
 
 // The initial graphics state over a surface: identity CTM, black, width 1,

@@ -24,11 +24,6 @@ GraphicsState *gstate_push(Arena *arena, GraphicsState *gs)
     return copy;
 }
 
-GraphicsState *gstate_pop(GraphicsState *gs)
-{
-    return gs->saved ? gs->saved : gs;
-}
-
 void matrix_concat(float out[6], const float m[6], const float n[6])
 {
     float r[6];

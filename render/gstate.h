@@ -10,8 +10,6 @@
 void gstate_init(GraphicsState *gs, const float ctm[6], int width, int height);
 // A copy of gs from the arena linked to gs, or null when the arena is exhausted.
 GraphicsState *gstate_push(Arena *arena, GraphicsState *gs);
-// The state below gs, or gs itself at the bottom of the stack.
-GraphicsState *gstate_pop(GraphicsState *gs);
 
 // out = m x n: m applied first, then n. out may alias either operand.
 void matrix_concat(float out[6], const float m[6], const float n[6]);

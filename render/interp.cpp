@@ -167,18 +167,32 @@ void op_W_star(OperandStack *, RenderContext *ctx) { ctx->pending_clip = 2; }
 
 // ---- Graphics state ----
 
+// Blocks popped by Q are reused, so that balanced q/Q pairs in a long
+// stream do not grow the render arena.
 void op_q(OperandStack *, RenderContext *ctx)
 {
-    if (GraphicsState *gs = gstate_push(ctx->arena, ctx->gs))
+    GraphicsState *gs = ctx->gs_free;
+    if (gs) {
+        ctx->gs_free = gs->saved;
+        *gs = *ctx->gs;
+        gs->saved = ctx->gs;
         ctx->gs = gs;
+    } else if ((gs = gstate_push(ctx->arena, ctx->gs))) {
+        ctx->gs = gs;
+    }
 }
 
 // A stream cannot pop the states its caller saved: forms and appearances
-// restore their caller's state themselves.
+// restore their caller's state themselves. Nothing refers to the popped
+// block any more (callers keep only states below the floor).
 void op_Q(OperandStack *, RenderContext *ctx)
 {
-    if (ctx->gs != ctx->gs_floor)
-        ctx->gs = gstate_pop(ctx->gs);
+    GraphicsState *top = ctx->gs;
+    if (top == ctx->gs_floor || !top->saved)
+        return;
+    ctx->gs = top->saved;
+    top->saved = ctx->gs_free;
+    ctx->gs_free = top;
 }
 
 void op_cm(OperandStack *st, RenderContext *ctx)

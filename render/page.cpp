@@ -202,6 +202,8 @@ int render_page_diag(PdfDoc *doc, int index, float scale, int first, int rows, P
     m[5] -= float(first);
 
     Arena *arena = arena_create(RENDER_ARENA_BLOCK);
+    if (arena)
+        arena->limit = RENDER_ARENA_LIMIT;
     PageBitmap *band = arena ? bitmap_create(width, rows) : nullptr;
     Rasterizer *raster = band ? raster_create() : nullptr;
     if (!raster) {
@@ -257,6 +259,8 @@ int collect_page_text(PdfDoc *doc, int index, float scale, void *text_sink)
     if (rc != 0)
         return rc;
     Arena *arena = arena_create(RENDER_ARENA_BLOCK);
+    if (arena)
+        arena->limit = RENDER_ARENA_LIMIT;
     PageBitmap *surface = arena ? bitmap_create(width, height) : nullptr;
     auto *frame = surface ? static_cast<RenderFrame *>(arena_alloc(arena, sizeof(RenderFrame)))
                           : nullptr;

@@ -2,6 +2,7 @@
 // rendering of contents and annotation appearances into a PageBitmap, the
 // text-collection run, and the process-wide rendering settings.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 struct PageBitmap;
@@ -9,7 +10,8 @@ struct PdfDoc;
 struct PdfObject;
 struct RenderContext;
 
-constexpr int RENDER_ARENA_BLOCK = 64 << 10;  // block size of the per-render arena
+constexpr int RENDER_ARENA_BLOCK = 64 << 10;   // block size of the per-render arena
+constexpr size_t RENDER_ARENA_LIMIT = 512u << 20;  // bytes one render may take (clip planes, paths)
 
 // Page dictionary, pixel size and device matrix of page `index` at `scale`
 // pixels per point (<= 0 means 1). 0, or -4 when the page does not exist.

@@ -402,3 +402,49 @@ TEST(RenderPage, MissingPageAndTextCollection)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(RenderOperators, HostileContentStillGivesAPage)
+{
+    std::string many_q, balanced, deep;
+    for (int i = 0; i < 100000; i++)
+        many_q += "q ";
+    for (int i = 0; i < 100000; i++)
+        balanced += "q 0 0 1 1 re W n Q ";
+    for (int i = 0; i < 2000; i++)
+        deep += "[";
+    const std::string rows[] = {
+        many_q + "0 0 10 10 re f",
+        balanced + "0 0 10 10 re f",
+        deep + " 0 0 10 10 re f",
+        "(unterminated 0 0 10 10 re f",
+        "<< /A [1 2 0 0 10 10 re f",
+        "BI /W 100000 /H 100000 ID xxxx EI 0 0 10 10 re f",
+        "BI ID EI",
+        "BI",
+        "BI /W 4 /H 4 ID ab",
+        "1e308 1e308 1e308 1e308 1e308 1e308 cm 0 0 10 10 re f",
+        "0 0 0 0 0 0 cm 0 0 10 10 re f 0 0 m 5 5 l S",
+        "10 10 m 1e30 1e30 l 0 1e30 l f -1e30 -1e30 m 1e30 -1e30 l 1e30 1e30 l h B",
+        "0 0 m 100 100 l 1000000 w S",
+        "[0.0001 0.0001] 0 d 0 0 m 100 100 l S",
+        "[1 2] (x) d /N J 3.7 j -5 M 0 0 m 50 50 l S",
+        "W n W* f f* B* b*",
+        "EI ID ET EMC Q Q Q",
+        "Tf Tc Tz TL Ts Td TD T* Tm Tj TJ ' \" /F1 Tf 5 TJ 1 2 \"",
+        "/Missing gs /Missing sh /Missing Do /Missing cs 1 sc 5 /X 7 scn",
+        "1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 21 22 23 24 25 26 27 28 29 30 31 "
+        "32 33 34 35 SCN 0 0 10 10 re f",
+        std::string("0 0 m \0\1\2\xff 10 10 l f", 22),
+    };
+    for (const std::string &content : rows) {
+        SCOPED_TRACE(content.substr(0, 60));
+        Rendered r;
+        render_doc(one_page_pdf(content), &r);
+        EXPECT_NE(r.bm, nullptr);
+        EXPECT_EQ(r.status, 0);
+    }
+}
+
+}  // namespace
