@@ -407,6 +407,7 @@ namespace {
 
 TEST(RenderOperators, HostileContentStillGivesAPage)
 {
+    static const char kBinary[] = "0 0 m \0\1\2\xff 10 10 l f";
     std::string many_q, balanced, deep;
     for (int i = 0; i < 100000; i++)
         many_q += "q ";
@@ -436,7 +437,7 @@ TEST(RenderOperators, HostileContentStillGivesAPage)
         "/Missing gs /Missing sh /Missing Do /Missing cs 1 sc 5 /X 7 scn",
         "1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 21 22 23 24 25 26 27 28 29 30 31 "
         "32 33 34 35 SCN 0 0 10 10 re f",
-        std::string("0 0 m \0\1\2\xff 10 10 l f", 22),
+        std::string(kBinary, sizeof kBinary - 1),
     };
     for (const std::string &content : rows) {
         SCOPED_TRACE(content.substr(0, 60));
