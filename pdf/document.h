@@ -27,6 +27,8 @@ struct ObjStmSlot {
     int n;
     int first;
     Arena *arena;  // owns `data`; freed when the slot is replaced or the document closed
+    int32_t *pairs;  // (object number, offset) pairs of the header, in `arena`
+    int pair_count;
 };
 
 struct PdfDoc {
@@ -75,6 +77,9 @@ PdfObject *pdf_dict_get_resolved(PdfDoc *doc, const PdfObject *obj, const char *
 
 // Object `num` from object stream `stream_num` (entries of type 2).
 PdfObject *pdf_objstm_fetch(PdfDoc *doc, int stream_num, int num);
+// Reads up to n (object number, offset) pairs from the first `first` bytes
+// of a decoded object stream into pairs[2n]; the count read, -1 without memory.
+int pdf_objstm_read_pairs(PdfDoc *doc, const uint8_t *data, int first, int n, int32_t *pairs);
 // Frees the decoded object streams (at close and when the table is rebuilt).
 void pdf_objstm_clear(PdfDoc *doc);
 

@@ -12,7 +12,7 @@ struct FlateState {
     z_stream zs;
     int finished;
     int input_done;  // the source has ended (or failed)
-    uint8_t input[FILTER_FLATE_CHUNK];
+    uint8_t input[PDF_FLATE_CHUNK];
 };
 
 int flate_fill(ByteReader *r, uint8_t *buffer, int capacity)
@@ -24,7 +24,7 @@ int flate_fill(ByteReader *r, uint8_t *buffer, int capacity)
     s->zs.avail_out = uInt(capacity);
     while (s->zs.avail_out > 0 && !s->finished) {
         if (s->zs.avail_in == 0 && !s->input_done) {
-            int got = reader_read(r->next, s->input, FILTER_FLATE_CHUNK);
+            int got = reader_read(r->next, s->input, PDF_FLATE_CHUNK);
             if (got <= 0)
                 s->input_done = 1;
             s->zs.next_in = s->input;

@@ -53,3 +53,15 @@ int pdf_predictor_params_valid(const PredictorParams &params);
 // The output component count of a DCT reader (after its first read or on demand:
 // this reads the JPEG header), 0 when the header is unreadable or `reader` is no DCT reader.
 int pdf_dct_output_components(ByteReader *reader);
+
+struct PdfDoc;
+struct PdfObject;
+
+// Builds the decoding chain of a stream over `reader` from the stream dictionary's
+// Filter (F) and DecodeParms (DP). `components` is what a caller wants from a DCT image
+// (1, 3 or 4; 0 refuses DCT). Returns the top reader, or `reader` itself when there is no
+// filter; null when a filter is unknown or unsupported (its name in *unsupported_name,
+// which may be null), has invalid parameters, or memory is short. On null the readers
+// built here are closed and `reader` stays the caller's.
+ByteReader *pdf_apply_filters(PdfDoc *doc, ByteReader *reader, PdfObject *dict, const char **unsupported_name,
+                              int components);

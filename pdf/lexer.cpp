@@ -112,9 +112,22 @@ int lex_name(ByteReader *r, Arena *arena, PdfToken *out)
         int bytes[3] = {c, -1, -1};
         int n = 1;
         if (c == '#') {
-            // Two hex digits give one byte; otherwise "#" and what follows stay literal.
+            // Two hex digits give one byte; otherwise "#" and the regular bytes
+            // after it stay literal (a terminating byte is left for the next token).
             int h1 = reader_getc(r);
-            int h2 = h1 >= 0 ? reader_getc(r) : -1;
+            int h2 = -1;
+            if (is_regular(h1)) {
+                h2 = reader_getc(r);
+                if (!is_regular(h2)) {
+                    if (h2 >= 0)
+                        reader_ungetc(r);
+                    h2 = -1;
+                }
+            } else {
+                if (h1 >= 0)
+                    reader_ungetc(r);
+                h1 = -1;
+            }
             if (hex_value(h1) >= 0 && hex_value(h2) >= 0) {
                 bytes[0] = hex_value(h1) * 16 + hex_value(h2);
             } else {

@@ -65,6 +65,7 @@ struct PdfObject {
 // The value under key, or null; a stream is looked up through its dictionary.
 PdfObject *pdf_dict_get(const PdfObject *obj, const char *key);
 // 0, -2 (not a dictionary or no value) or -3. An existing key is replaced.
+// The key is stored as given: it must live as long as the dictionary.
 int pdf_dict_put(Arena *arena, PdfObject *dict, const char *key, PdfObject *value);
 PdfObject *pdf_array_get(const PdfObject *arr, int i);
 int pdf_array_len(const PdfObject *arr);

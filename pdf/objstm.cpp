@@ -6,6 +6,28 @@
 #include "pdf/reader.h"
 #include "pdf/stream.h"
 
+int pdf_objstm_read_pairs(PdfDoc *doc, const uint8_t *data, int first, int n, int32_t *pairs)
+{
+    ByteReader *header = reader_open_memory(data, first);
+    Arena *scratch = arena_create(0);
+    int count = -1;
+    if (header && scratch) {
+        PdfParser p;
+        pdf_parser_init(&p, doc, header, scratch);
+        for (count = 0; count < n; count++) {
+            PdfToken a, b;
+            if (pdf_parser_token(&p, &a) < 0 || a.kind != TOK_INT || pdf_parser_token(&p, &b) < 0 ||
+                b.kind != TOK_INT)
+                break;
+            pairs[2 * count] = a.int_value;
+            pairs[2 * count + 1] = b.int_value;
+        }
+    }
+    arena_destroy(scratch);
+    reader_close(header);
+    return count;
+}
+
 namespace {
 
 // The slot holding stream_num, decoding and caching it when needed.
@@ -36,6 +58,14 @@ ObjStmSlot *objstm_slot(PdfDoc *doc, int stream_num)
         arena_destroy(arena);
         return nullptr;
     }
+    // The (number, offset) pairs are read once, up to the first token that
+    // is not an integer, so each lookup is a scan of integers.
+    auto *pairs = static_cast<int32_t *>(arena_alloc(arena, sizeof(int32_t) * 2 * size_t(n->integer)));
+    int pair_count = pairs ? pdf_objstm_read_pairs(doc, data, first->integer, n->integer, pairs) : -1;
+    if (pair_count < 0) {
+        arena_destroy(arena);
+        return nullptr;
+    }
     ObjStmSlot *slot;
     if (doc->objstm_count < PDF_OBJSTM_SLOTS) {
         slot = &doc->objstm_cache[doc->objstm_count++];
@@ -44,7 +74,7 @@ ObjStmSlot *objstm_slot(PdfDoc *doc, int stream_num)
         doc->objstm_next = (doc->objstm_next + 1) % PDF_OBJSTM_SLOTS;
         arena_destroy(slot->arena);
     }
-    *slot = ObjStmSlot{stream_num, data, length, n->integer, first->integer, arena};
+    *slot = ObjStmSlot{stream_num, data, length, n->integer, first->integer, arena, pairs, pair_count};
     return slot;
 }
 
@@ -57,30 +87,21 @@ PdfObject *pdf_objstm_fetch(PdfDoc *doc, int stream_num, int num)
     ObjStmSlot *slot = objstm_slot(doc, stream_num);
     if (!slot)
         return nullptr;
-    // Copy what we need: a nested fetch while parsing could replace the slot.
+    // A copy: later fetches may replace the slot.
     const ObjStmSlot s = *slot;
-    ByteReader *header = reader_open_memory(s.data, s.first);
-    if (!header)
-        return nullptr;
-    PdfParser p;
-    pdf_parser_init(&p, doc, header, doc->arena);
     int64_t offset = -1;
-    for (int i = 0; i < s.n; i++) {
-        PdfToken a, b;
-        if (pdf_parser_token(&p, &a) < 0 || a.kind != TOK_INT || pdf_parser_token(&p, &b) < 0 ||
-            b.kind != TOK_INT)
-            break;
-        if (a.int_value == num) {
-            offset = b.int_value;
+    for (int i = 0; i < s.pair_count; i++) {
+        if (s.pairs[2 * i] == num) {
+            offset = s.pairs[2 * i + 1];
             break;
         }
     }
-    reader_close(header);
     if (offset < 0 || int64_t(s.first) + offset >= s.length)
         return nullptr;
     ByteReader *body = reader_open_memory(s.data + s.first + offset, s.length - s.first - offset);
     if (!body)
         return nullptr;
+    PdfParser p;
     pdf_parser_init(&p, doc, body, doc->arena);
     PdfObject *obj = pdf_parse_next(&p);
     reader_close(body);

@@ -1,13 +1,17 @@
 // Rebuilding a damaged cross-reference table: the whole file is scanned for
 // "num gen obj" headers and "trailer" keywords (the last of each wins), as
-// viewers do for files whose tables are missing or wrong.
+// viewers do for files whose tables are missing or wrong. Objects stored in
+// object streams found by the scan are added as compressed entries.
 #include <cstdlib>
 #include <cstring>
 
 #include "pdf/arena.h"
 #include "pdf/limits.h"
 #include "pdf/reader.h"
+#include "pdf/stream.h"
 #include "pdf/xref.h"
+
+#include <vector>
 
 namespace {
 
@@ -29,8 +33,9 @@ int64_t decimal(const uint8_t *d, int64_t from, int64_t to)
     return v;
 }
 
-// "num gen obj" ending just before position i: records the entry.
-void scan_object_header(XrefAccum *acc, const uint8_t *d, int64_t i)
+// "num gen obj" ending just before position i: records the entry and
+// returns the number, or -1.
+int scan_object_header(XrefAccum *acc, const uint8_t *d, int64_t i)
 {
     int64_t j = i - 1;
     while (j >= 0 && is_space(d[j]))
@@ -40,22 +45,50 @@ void scan_object_header(XrefAccum *acc, const uint8_t *d, int64_t i)
         j--;
     int64_t gen_start = j + 1;
     if (gen_start == gen_end)
-        return;
+        return -1;
     while (j >= 0 && is_space(d[j]))
         j--;
     int64_t num_end = j + 1;
     if (num_end == gen_start)
-        return;  // no whitespace between the two numbers
+        return -1;  // no whitespace between the two numbers
     while (j >= 0 && is_digit(d[j]))
         j--;
     int64_t num_start = j + 1;
     if (num_start == num_end || !is_boundary(d, j, i))
-        return;
+        return -1;
     int64_t num = decimal(d, num_start, num_end);
     int64_t gen = decimal(d, gen_start, gen_end);
     if (num < 0 || num > PDF_MAX_OBJNUM || gen < 0 || num_start > INT32_MAX)
-        return;
+        return -1;
     xref_accum_overwrite(acc, int(num), int32_t(num_start), int32_t(gen), 1);
+    return int(num);
+}
+
+// Adds the objects of object stream `num` as compressed entries where the
+// scan found no plain definition.
+void add_object_stream(PdfDoc *doc, XrefAccum *acc, int num)
+{
+    if (num >= acc->size || acc->entries[num].type != 1)
+        return;
+    PdfObject *stream = pdf_read_indirect(doc, acc->entries[num].offset, num, 0);
+    int n = pdf_to_int(pdf_dict_get(stream, "N"), 0);
+    int first = pdf_to_int(pdf_dict_get(stream, "First"), -1);
+    if (!pdf_is_type(stream, PDF_STREAM) || n < 1 || n > PDF_OBJSTM_MAX_N || first < 0)
+        return;
+    ByteReader *r = pdf_open_stream(doc, stream);
+    Arena *scratch = arena_create(0);
+    int length = 0;
+    uint8_t *data = r && scratch ? reader_read_all(r, scratch, 0, &length) : nullptr;
+    reader_close_chain(r);
+    auto *pairs = data && length > first
+                      ? static_cast<int32_t *>(arena_alloc(scratch, sizeof(int32_t) * 2 * size_t(n)))
+                      : nullptr;
+    int count = pairs ? pdf_objstm_read_pairs(doc, data, first, n, pairs) : 0;
+    for (int i = 0; i < count; i++) {
+        if (pairs[2 * i] >= 0 && pairs[2 * i] != num)
+            xref_accum_set(acc, pairs[2 * i], num, i, 2);
+    }
+    arena_destroy(scratch);
 }
 
 // The whole file in a heap buffer: 0, -1 or -3.
@@ -93,14 +126,29 @@ int pdf_repair(PdfDoc *doc)
     const int64_t size = doc->file_size;
     XrefAccum acc{};
     int64_t trailer_at = -1;
+    int last_num = -1;
+    std::vector<int> object_streams;  // objects whose dictionary names /ObjStm
     for (int64_t i = 0; i + 3 <= size; i++) {
         if (d[i] == 'o' && d[i + 1] == 'b' && d[i + 2] == 'j' &&
-            (i + 3 == size || pdf_is_whitespace(d[i + 3]) || pdf_is_delimiter(d[i + 3])))
-            scan_object_header(&acc, d, i);
-        else if (d[i] == 't' && i + 7 <= size && std::memcmp(d + i, "trailer", 7) == 0)
+            (i + 3 == size || pdf_is_whitespace(d[i + 3]) || pdf_is_delimiter(d[i + 3]))) {
+            last_num = scan_object_header(&acc, d, i);
+        } else if (d[i] == 't' && i + 7 <= size && std::memcmp(d + i, "trailer", 7) == 0) {
             trailer_at = i;
+        } else if (d[i] == '/' && last_num >= 0 && i + 7 <= size && std::memcmp(d + i, "/ObjStm", 7) == 0 &&
+                   is_boundary(d, i + 7, size)) {
+            if (object_streams.empty() || object_streams.back() != last_num) {
+                try {
+                    object_streams.push_back(last_num);
+                } catch (...) {
+                    acc.failed = 1;
+                }
+            }
+        }
     }
     std::free(d);
+    // Later streams first, so that a newer copy of an object wins.
+    for (auto it = object_streams.rbegin(); it != object_streams.rend() && !acc.failed; ++it)
+        add_object_stream(doc, &acc, *it);
     if (acc.failed) {
         xref_accum_free(&acc);
         return -3;

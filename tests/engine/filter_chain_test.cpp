@@ -1,0 +1,220 @@
+// Decoding chains built from stream dictionaries: filter names and abbreviations,
+// parameter arrays, indirect entries, unsupported filters, and pdf_open_stream on files
+// written by the PDF builder.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+extern "C" {
+#include <jpeglib.h>
+}
+
+#include "pdf/document.h"
+#include "pdf/filters.h"
+#include "pdf/reader.h"
+#include "pdf/stream.h"
+#include "pdf_builder.h"
+#include "test_support.h"
+
+using testsupport::PdfBuilder;
+
+namespace {
+
+#define S(literal) std::string(literal, sizeof(literal) - 1)
+
+std::string ascii85(const std::string &data)
+{
+    std::string out;
+    for (size_t i = 0; i < data.size(); i += 4) {
+        size_t n = std::min<size_t>(4, data.size() - i);
+        uint32_t v = 0;
+        for (size_t k = 0; k < 4; k++)
+            v = v << 8 | (k < n ? uint8_t(data[i + k]) : 0);
+        char d[5];
+        for (int k = 4; k >= 0; k--, v /= 85)
+            d[k] = char('!' + v % 85);
+        out.append(d, n + 1);
+    }
+    return out + "~>";
+}
+
+std::string hex(const std::string &data)
+{
+    std::string out;
+    for (unsigned char c : data) {
+        out += "0123456789ABCDEF"[c >> 4];
+        out += "0123456789ABCDEF"[c & 15];
+    }
+    return out + ">";
+}
+
+// Two rows of four bytes, PNG-filtered with Sub and Up.
+const std::string PNG_ROWS = S("\x01\x01\x01\x01\x01\x02\x01\x01\x01\x01");
+const std::string PNG_PLAIN = S("\x01\x02\x03\x04\x02\x03\x04\x05");
+
+std::string tiny_jpeg_rgb()
+{
+    jpeg_compress_struct c;
+    jpeg_error_mgr err;
+    c.err = jpeg_std_error(&err);
+    jpeg_create_compress(&c);
+    unsigned char *mem = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &mem, &size);
+    c.image_width = 8;
+    c.image_height = 2;
+    c.input_components = 3;
+    c.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&c);
+    jpeg_start_compress(&c, TRUE);
+    JSAMPLE row[24] = {};
+    for (int y = 0; y < 2; y++) {
+        JSAMPROW rows[1] = {row};
+        jpeg_write_scanlines(&c, rows, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    std::string out(reinterpret_cast<char *>(mem), size);
+    std::free(mem);
+    return out;
+}
+
+// A document whose object 4 is a stream with the given dictionary entries and data;
+// objects 5 and 6 are there for indirect entries.
+struct StreamDoc {
+    PdfDoc *doc = nullptr;
+    PdfObject *stream = nullptr;
+    StreamDoc(const std::string &dict, const std::string &data)
+    {
+        PdfBuilder b;
+        b.obj(1, "<< /Type /Catalog /Pages 2 0 R >>");
+        b.obj(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+        b.obj(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 10 10] >>");
+        b.stream(4, dict, data);
+        b.obj(5, "/FlateDecode");
+        b.obj(6, "<< /Predictor 12 /Columns 4 >>");
+        int64_t x = b.xref_section("/Size 7 /Root 1 0 R");
+        b.startxref(x);
+        std::string path = testsupport::scratch_path("chain.pdf");
+        testsupport::write_file(path, b.str());
+        if (pdf_open(&doc, path.c_str(), nullptr) == 0)
+            stream = pdf_fetch(doc, 4, 0);
+    }
+    ~StreamDoc() { pdf_close(doc); }
+};
+
+std::string drain(ByteReader *r)
+{
+    if (!r)
+        return "<null>";
+    std::string s;
+    for (int c; (c = reader_getc(r)) >= 0;)
+        s += char(c);
+    reader_close_chain(r);
+    return s;
+}
+
+TEST(FilterChain, OpenStream)
+{
+    const std::string z = testsupport::deflate_bytes(PNG_ROWS);
+    struct Row {
+        const char *what;
+        std::string dict, data, expected;
+    };
+    const Row rows[] = {
+        {"no filter", "", "plain", "plain"},
+        {"a name", "/Filter /ASCIIHexDecode", "414243>", "ABC"},
+        {"abbreviated key and name", "/F /AHx", "414243>", "ABC"},
+        {"two filters in order", "/Filter [/AHx /A85]", hex("9jqo^~>"), "Man "},
+        {"parameters only for the second filter", "/Filter [/A85 /Fl] /DecodeParms [null << /Predictor 12 /Columns 4 >>]",
+         ascii85(z), PNG_PLAIN},
+        {"one dictionary applies to the first filter only", "/Filter [/AHx /Fl] /DP << /Predictor 12 /Columns 4 >>",
+         hex(z), PNG_ROWS},
+        {"indirect filter and parameters", "/Filter 5 0 R /DecodeParms 6 0 R", z, PNG_PLAIN},
+        {"indirect array elements", "/Filter [5 0 R] /DecodeParms [6 0 R]", z, PNG_PLAIN},
+        {"one-element parameter array beside a name", "/Filter /Fl /DecodeParms [<< /Predictor 12 /Columns 4 >>]", z, PNG_PLAIN},
+        {"predictor 1 is none", "/Filter /Fl /DecodeParms << /Predictor 1 /Columns 4 >>", z, PNG_ROWS},
+        {"invalid predictor parameters", "/Filter /Fl /DecodeParms << /Predictor 12 /Colors 0 >>", z, "<null>"},
+        {"RunLength", "/Filter /RL", S("\x02" "abc" "\xfd" "d" "\x80"), "abcdddd"},
+        {"LZW EarlyChange 0", "/Filter /LZW /DecodeParms << /EarlyChange 0 >>", S("\x80\x10\x48\x44\x38\x08"), "ABC"},
+        {"CCITT G4", "/Filter /CCF /DecodeParms << /K -1 /Columns 8 /Rows 1 >>", S("\x80"), "\xff"},
+        {"BlackIs1 needs a boolean", "/Filter /CCF /DecodeParms << /K -1 /Columns 8 /Rows 1 /BlackIs1 1 >>", S("\x80"), "\xff"},
+        {"BlackIs1 true", "/Filter /CCF /DecodeParms << /K -1 /Columns 8 /Rows 1 /BlackIs1 true >>", S("\x80"), S("\x00")},
+        {"the stream length ends the data", "/Filter /AHx", "4142", "AB"},
+        {"a filter that is not a name or array", "/Filter 7", "as is", "as is"},
+        {"empty filter array", "/Filter []", "as is", "as is"},
+        {"unsupported filter", "/Filter /JPXDecode", "x", "<null>"},
+        {"DCT refused for plain streams", "/Filter /DCT", "x", "<null>"},
+        {"unknown filter in an array", "/Filter [/AHx /JBIG2Decode]", "41>", "<null>"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        StreamDoc d(row.dict, row.data);
+        ASSERT_NE(d.stream, nullptr);
+        EXPECT_EQ(drain(pdf_open_stream(d.doc, d.stream)), row.expected);
+    }
+}
+
+TEST(FilterChain, UnsupportedNamesAndComponents)
+{
+    const std::string jpeg = tiny_jpeg_rgb();
+    struct Row {
+        const char *what;
+        std::string dict, data;
+        int components;
+        const char *unsupported;  // null: the chain is built
+        int decoded_size;
+    };
+    const Row rows[] = {
+        {"JPX", "/Filter /JPXDecode", "x", 3, "JPXDecode", 0},
+        {"JBIG2 after Flate", "/Filter [/Fl /JBIG2Decode]", "x", 1, "JBIG2Decode", 0},
+        {"Crypt", "/Filter [/Crypt]", "x", 0, "Crypt", 0},
+        {"DCT without components", "/Filter /DCT", jpeg, 0, "DCTDecode", 0},
+        {"DCT grey", "/Filter /DCTDecode", jpeg, 1, nullptr, 8 * 2},
+        {"DCT RGB asked for 4", "/Filter /DCT", jpeg, 4, nullptr, 8 * 2 * 3},
+        {"DCT behind ASCIIHex", "/Filter [/AHx /DCT]", hex(jpeg), 3, nullptr, 8 * 2 * 3},
+        {"invalid predictor: no name", "/Filter /Fl /DecodeParms << /Predictor 12 /Columns 0 >>", "x", 0, nullptr, -1},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        StreamDoc d(row.dict, row.data);
+        ASSERT_NE(d.stream, nullptr);
+        ByteReader *raw = pdf_open_raw_stream(d.doc, d.stream);
+        ASSERT_NE(raw, nullptr);
+        const char *name = "untouched";
+        ByteReader *r = pdf_apply_filters(d.doc, raw, d.stream->dict, &name, row.components);
+        if (row.unsupported) {
+            EXPECT_EQ(r, nullptr);
+            EXPECT_STREQ(name, row.unsupported);
+            reader_close_chain(raw);  // still the caller's
+        } else if (row.decoded_size < 0) {
+            EXPECT_EQ(r, nullptr);
+            EXPECT_EQ(name, nullptr);
+            reader_close_chain(raw);
+        } else {
+            ASSERT_NE(r, nullptr);
+            EXPECT_EQ(name, nullptr);
+            EXPECT_EQ(drain(r).size(), size_t(row.decoded_size));
+        }
+    }
+}
+
+TEST(FilterChain, InterleavedStreamsOfOneDocument)
+{
+    StreamDoc d("/Filter /AHx", "41424344454647>");
+    ASSERT_NE(d.stream, nullptr);
+    ByteReader *a = pdf_open_stream(d.doc, d.stream);
+    ByteReader *b = pdf_open_stream(d.doc, d.stream);
+    ASSERT_TRUE(a && b);
+    std::string s;
+    for (int i = 0; i < 7; i++) {
+        s += char(reader_getc(a));
+        s += char(reader_getc(b));
+    }
+    EXPECT_EQ(s, "AABBCCDDEEFFGG");
+    reader_close_chain(a);
+    reader_close_chain(b);
+}
+
+}  // namespace

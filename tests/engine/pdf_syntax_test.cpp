@@ -1,0 +1,297 @@
+// Tokenizer and object parser: names, strings, numbers, references,
+// dictionaries with junk, nesting limits, inline image dictionaries, and
+// exhaustion of the arena at every allocation.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "pdf/arena.h"
+#include "pdf/object.h"
+#include "pdf/reader.h"
+
+namespace {
+
+std::string dump(const PdfObject *o)
+{
+    if (!o)
+        return "FAIL";
+    char buf[64];
+    std::string s;
+    switch (o->type) {
+    case PDF_NULL: return "null";
+    case PDF_BOOL: return o->boolean ? "true" : "false";
+    case PDF_INT: return std::to_string(o->integer);
+    case PDF_REAL:
+        std::snprintf(buf, sizeof buf, "r%g", o->real);
+        return buf;
+    case PDF_NAME:
+    case PDF_STRING:
+        s = o->type == PDF_NAME ? "/" : "(";
+        for (int i = 0; i < o->length; i++) {
+            unsigned char c = o->bytes[i];
+            if (c >= 0x20 && c < 0x7F) {
+                s += char(c);
+            } else {
+                std::snprintf(buf, sizeof buf, "\\%02x", c);
+                s += buf;
+            }
+        }
+        return o->type == PDF_NAME ? s : s + ")";
+    case PDF_ARRAY:
+        s = "[";
+        for (int i = 0; i < o->count; i++)
+            s += (i ? " " : "") + dump(o->items[i]);
+        return s + "]";
+    case PDF_DICT:
+        s = "<<";
+        for (int i = 0; i < o->count; i++)
+            s += (i ? " " : "") + std::string(o->entries[i].key) + ":" + dump(o->entries[i].value);
+        return s + ">>";
+    case PDF_REF: return std::to_string(o->num) + " " + std::to_string(o->gen) + " R";
+    default: return "?";
+    }
+}
+
+// Every object of the input, comma-separated; a failed parse reads FAIL.
+std::string parse_all(const std::string &text, size_t arena_limit = 0)
+{
+    ByteReader *r = reader_open_memory(reinterpret_cast<const uint8_t *>(text.data()), int64_t(text.size()));
+    Arena *a = arena_create(0);
+    a->limit = arena_limit;
+    PdfParser p;
+    pdf_parser_init(&p, nullptr, r, a);
+    std::string out;
+    for (int i = 0; i < 16; i++) {
+        PdfToken t;
+        int rc = pdf_parser_token(&p, &t);
+        if (rc == 0 && t.kind == TOK_END)
+            break;
+        if (!out.empty())
+            out += ",";
+        out += rc < 0 ? "ERR" + std::to_string(rc) : dump(pdf_parse_object(&p, t, 0));
+    }
+    arena_destroy(a);
+    reader_close(r);
+    return out;
+}
+
+TEST(PdfSyntax, ParsesObjects)
+{
+    struct Row {
+        const char *input;
+        const char *expected;
+    } rows[] = {
+        // references need two integers and R
+        {"12 0 R", "12 0 R"},
+        {"12 0 obj", "12,0,FAIL"},
+        {"12 R", "12,FAIL"},
+        {"[1 2 3 0 R 4]", "[1 2 3 0 R 4]"},
+        {"1 2", "1,2"},
+        // dictionaries: junk in key position skipped, last duplicate wins
+        {"<< /A 1 junk /B 2 >>", "<<A:1 B:2>>"},
+        {"<< /A >>", "FAIL"},
+        {"<< /A 1 /A 2 >>", "<<A:2>>"},
+        {"<< /A [1 /B] /C << /D (x) >> >>", "<<A:[1 /B] C:<<D:(x)>>>>"},
+        {"<< /A 1", "FAIL"},
+        {"[1 2", "FAIL"},
+        // names
+        {"/A#20B", "/A B"},
+        {"/A#2 ", "/A#2"},
+        {"/A#zz", "/A#zz"},
+        {"/#41#62", "/Ab"},
+        {"/", "/"},
+        {"/a/b", "/a,/b"},
+        // literal strings
+        {"(a(b)c)", "(a(b)c)"},
+        {"(\\101)", "(A)"},
+        {"(\\0053)", "(\\053)"},
+        {"(\\n\\r\\t\\b\\f)", "(\\0a\\0d\\09\\08\\0c)"},
+        {"(\\(\\)\\\\\\q)", "(()\\q)"},
+        {"(a\\\r\nb\\\nc\\\rd)", "(abcd)"},
+        {"(a\r\nb)", "(a\\0d\\0ab)"},
+        {"(\\777)", "(\\ff)"},
+        {"(abc", "ERR-2"},
+        // hexadecimal strings
+        {"<414>", "(A@)"},
+        {"<4 1>", "(A)"},
+        {"<4x1>", "(A)"},
+        {"<>", "()"},
+        {"<41", "ERR-2"},
+        // numbers
+        {"-.5", "r-0.5"},
+        {"1.2.3", "r1.2"},
+        {"--4", "0"},
+        {"12-3", "12"},
+        {"+7", "7"},
+        {"-", "0"},
+        {"3.", "r3"},
+        {"99999999999", "2147483647"},
+        // keywords and delimiters
+        {"true false null", "true,false,null"},
+        {"foo", "FAIL"},
+        {"1 % comment\n 2", "1,2"},
+        {")", "ERR-2"},
+        {"{", "ERR-2"},
+        {"> 1", "ERR-2,1"},
+        {"]", "FAIL"},
+    };
+    for (const Row &row : rows)
+        EXPECT_EQ(parse_all(row.input), row.expected) << "input: " << row.input;
+}
+
+TEST(PdfSyntax, NestingAndSizeLimits)
+{
+    auto nested = [](int levels, const char *open, const char *close, const char *inner) {
+        std::string s;
+        for (int i = 0; i < levels; i++)
+            s += open;
+        s += inner;
+        for (int i = 0; i < levels; i++)
+            s += close;
+        return s;
+    };
+    struct Row {
+        std::string input;
+        bool parses;
+    } rows[] = {
+        // 64 arrays: the value inside sits at depth 64 and still parses
+        {nested(64, "[", "]", "1"), true},
+        // 65 arrays: the value is at depth 65, every enclosing array fails
+        {nested(65, "[", "]", "1"), false},
+        {nested(64, "<</K ", ">>", "1"), true},
+        {nested(65, "<</K ", ">>", "1"), false},
+        // very deep input does not recurse beyond the limit
+        {nested(100000, "[", "]", ""), false},
+        // names of 256 bytes parse, 257 are an error; keys of 256 bytes fail the dictionary
+        {"/" + std::string(256, 'n'), true},
+        {"/" + std::string(257, 'n'), false},
+        {"<< /" + std::string(255, 'k') + " 1 >>", true},
+        {"<< /" + std::string(256, 'k') + " 1 >>", false},
+        // strings up to 65536 bytes
+        {"(" + std::string(65536, 's') + ")", true},
+        {"(" + std::string(65537, 's') + ")", false},
+        {"<" + std::string(2 * 65536, '4') + ">", true},
+        {"<" + std::string(2 * 65536 + 2, '4') + ">", false},
+    };
+    for (const Row &row : rows) {
+        std::string got = parse_all(row.input);
+        bool ok = got.find("FAIL") == std::string::npos && got.find("ERR") == std::string::npos;
+        EXPECT_EQ(ok, row.parses) << "input of " << row.input.size() << " bytes: " << got.substr(0, 40);
+    }
+}
+
+TEST(PdfSyntax, KeywordsAndNumbersAreCut)
+{
+    std::string long_kw(40, 'k');
+    std::string long_num = "1" + std::string(80, '0') + ".5";
+    ByteReader *r = reader_open_memory(reinterpret_cast<const uint8_t *>(long_kw.data()), int64_t(long_kw.size()));
+    Arena *a = arena_create(0);
+    PdfToken t;
+    ASSERT_EQ(pdf_next_token(r, a, &t), 0);
+    EXPECT_EQ(t.kind, TOK_KEYWORD);
+    EXPECT_EQ(t.text_length, 31);
+    EXPECT_EQ(pdf_next_token(r, a, &t), 0);
+    EXPECT_EQ(t.kind, TOK_END);
+    reader_close(r);
+    r = reader_open_memory(reinterpret_cast<const uint8_t *>(long_num.data()), int64_t(long_num.size()));
+    ASSERT_EQ(pdf_next_token(r, a, &t), 0);
+    EXPECT_EQ(t.kind, TOK_REAL);  // 63 characters kept: the "." is dropped but was seen
+    EXPECT_EQ(pdf_next_token(r, a, &t), 0);
+    EXPECT_EQ(t.kind, TOK_END);
+    reader_close(r);
+    arena_destroy(a);
+}
+
+TEST(PdfSyntax, InlineImageDictionary)
+{
+    struct Row {
+        const char *input;
+        const char *dict;     // FAIL for null
+        const char *after;    // bytes left after the dictionary
+    } rows[] = {
+        {"/W 10 /H 20 /CS /G ID \x01\x02", "<<W:10 H:20 CS:/G>>", " \x01\x02"},
+        {"/W 10 junk /H 2 ID x", "<<W:10 H:2>>", " x"},
+        {"/D [0 1] /F /AHx ID\nab", "<<D:[0 1] F:/AHx>>", "\nab"},
+        {"/W ] /H 2 ID", "<<H:2>>", ""},
+        {"/W ) /H 2 ID", "FAIL", ""},
+        {"/W 10 /H 20", "FAIL", ""},
+        {"ID", "<<>>", ""},
+    };
+    for (const Row &row : rows) {
+        std::string in = row.input;
+        ByteReader *r = reader_open_memory(reinterpret_cast<const uint8_t *>(in.data()), int64_t(in.size()));
+        Arena *a = arena_create(0);
+        PdfObject *d = pdf_parse_inline_image_dict(r, a);
+        EXPECT_EQ(dump(d), row.dict) << row.input;
+        if (d) {
+            std::string rest;
+            for (int c; (c = reader_getc(r)) >= 0;)
+                rest += char(c);
+            EXPECT_EQ(rest, row.after) << row.input;
+        }
+        arena_destroy(a);
+        reader_close(r);
+    }
+}
+
+TEST(PdfSyntax, ObjectAccessors)
+{
+    Arena *a = arena_create(0);
+    PdfObject *d = pdf_new_dict(a);
+    for (int i = 0; i < 20; i++) {  // forces two regrowths
+        std::string k = "k" + std::to_string(i);
+        auto *key = reinterpret_cast<const char *>(arena_copy(a, k.data(), k.size()));
+        ASSERT_EQ(pdf_dict_put(a, d, key, pdf_new_int(a, i)), 0);
+    }
+    EXPECT_EQ(d->count, 20);
+    EXPECT_EQ(pdf_to_int(pdf_dict_get(d, "k17"), -1), 17);
+    EXPECT_EQ(pdf_dict_put(a, d, "k3", pdf_new_real(a, 2.9)), 0);
+    EXPECT_EQ(d->count, 20);
+    EXPECT_EQ(pdf_to_int(pdf_dict_get(d, "k3"), -1), 2);
+    EXPECT_EQ(pdf_to_int(pdf_new_real(a, -2.9), 0), -2);
+    EXPECT_EQ(pdf_to_int(pdf_new_real(a, 1e300), 7), 7);
+    EXPECT_EQ(pdf_to_number(pdf_new_name(a, "x"), 1.5), 1.5);
+    EXPECT_EQ(pdf_dict_put(a, pdf_new_array(a), "x", pdf_new_null(a)), -2);
+    EXPECT_EQ(pdf_dict_put(a, d, "x", nullptr), -2);
+    EXPECT_EQ(pdf_array_push(a, d, pdf_new_null(a)), -2);
+    EXPECT_EQ(pdf_array_get(nullptr, 0), nullptr);
+    EXPECT_EQ(pdf_array_len(d), 0);
+    EXPECT_TRUE(pdf_is_name(pdf_new_name(a, "Page"), "Page"));
+    EXPECT_FALSE(pdf_is_name(pdf_new_name(a, "Pages"), "Page"));
+    // a stream is looked up through its dictionary
+    PdfObject *s = pdf_new_null(a);
+    s->type = PDF_STREAM;
+    s->dict = d;
+    EXPECT_EQ(pdf_to_int(pdf_dict_get(s, "k5"), -1), 5);
+    arena_destroy(a);
+}
+
+// Every arena limit makes the parse either fail cleanly or give the full result.
+TEST(PdfSyntax, ArenaExhaustionFailsCleanly)
+{
+    const std::string input = "<< /Kids [1 0 R 2 0 R (str) <41>] /Name /X#20Y /R 1.5 /D << /E [[1] [2]] >> >>";
+    const std::string full = parse_all(input);
+    ASSERT_NE(full.find("Kids"), std::string::npos);
+    bool succeeded = false;
+    for (size_t limit = 8; limit < 200000 && !succeeded; limit += 8) {
+        // small blocks so the limit bites at many different allocations
+        ByteReader *r = reader_open_memory(reinterpret_cast<const uint8_t *>(input.data()), int64_t(input.size()));
+        Arena *a = arena_create(64);
+        a->limit = limit;
+        PdfParser p;
+        pdf_parser_init(&p, nullptr, r, a);
+        PdfObject *o = pdf_parse_next(&p);
+        if (o) {
+            EXPECT_EQ(dump(o), full);
+            succeeded = true;
+        } else {
+            EXPECT_TRUE(a->failed) << "limit " << limit;
+        }
+        arena_destroy(a);
+        reader_close(r);
+    }
+    EXPECT_TRUE(succeeded);
+}
+
+}  // namespace

@@ -1,0 +1,141 @@
+// The view's zoom, scroll, band and page-key arithmetic.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "shell/logic/view_logic.h"
+
+namespace {
+
+TEST(ViewLogic, ZoomInIsHeldByTheMemoryLimit)
+{
+    // 100 -> 125 -> 156 -> 195 -> 239, and 239 stays 239 on every further step.
+    const int expect[] = {125, 156, 195, 239, 239, 239};
+    float scale = 1.0f;
+    for (int percent : expect) {
+        scale = view_limit_scale(scale * VIEW_ZOOM_STEP);
+        EXPECT_EQ(view_zoom_percent(scale), percent);
+    }
+    EXPECT_EQ(view_zoom_percent(view_limit_scale(6.0f)), 240) << "600 % set directly";
+    // Zoom out from 16 % stops at 15 %.
+    EXPECT_EQ(view_zoom_percent(view_limit_scale(0.16f / VIEW_ZOOM_STEP)), 15);
+    EXPECT_EQ(view_limit_scale(0.0f), VIEW_MIN_SCALE);
+    EXPECT_EQ(view_limit_scale(std::nanf("")), VIEW_MIN_SCALE);
+}
+
+TEST(ViewLogic, FitScales)
+{
+    struct Row {
+        int mode;
+        float w, h;
+        int rot, cw, ch;
+        float expect;
+    } rows[] = {
+        {FIT_WIDTH, 612, 792, 0, 616, 400, 1.0f},        // (616 - 4) / 612
+        {FIT_PAGE, 612, 792, 0, 616, 400, 396.0f / 792}, // height decides
+        {FIT_PAGE, 612, 792, 90, 796, 1000, 1.0f},       // rotated: 792 wide
+        {FIT_WIDTH, 0, 0, 0, 104, 104, 100.0f},          // sizes count as at least 1
+        {FIT_PAGE, 612, 792, 0, 0, 400, 1.0f},           // empty client area
+    };
+    for (const Row &r : rows)
+        EXPECT_FLOAT_EQ(view_fit_scale(r.mode, r.w, r.h, r.rot, r.cw, r.ch), r.expect);
+}
+
+TEST(ViewLogic, ScrollClampCentresSmallContent)
+{
+    struct Row {
+        int scroll, content, client, expect;
+    } rows[] = {
+        {50, 300, 500, -100},  // smaller page: centred, scroll bar inert
+        {-5, 900, 500, 0},
+        {450, 900, 500, 400},
+        {100, 0, 500, 0},      // no content
+        {100, 500, 500, 0},    // exact fit
+    };
+    for (const Row &r : rows)
+        EXPECT_EQ(view_clamp_scroll(r.scroll, r.content, r.client), r.expect);
+}
+
+TEST(ViewLogic, BandAndMissingRows)
+{
+    // 400-row window: margin 100; band from 0 when near the top.
+    ViewBand b = view_band_for(50, 400, 5000);
+    EXPECT_EQ(b.top, 0);
+    EXPECT_EQ(b.height, 600);
+    EXPECT_FALSE(view_band_stale(b, 150, 400, 5000));
+    EXPECT_TRUE(view_band_stale(b, 250, 400, 5000)) << "window bottom left the band";
+    // Small windows still keep 48 rows of margin; the band ends at the content.
+    ViewBand small = view_band_for(1000, 100, 1100);
+    EXPECT_EQ(small.top, 952);
+    EXPECT_EQ(small.height, 148);
+
+    // Scrolling down by 150 rows moves the band by 100: only its new bottom rows render.
+    ViewBand next = view_band_for(200, 400, 5000);
+    ViewBand miss[2];
+    ASSERT_EQ(view_band_missing(b, next, miss), 1);
+    EXPECT_EQ(miss[0].top, 600);
+    EXPECT_EQ(miss[0].height, 100);  // band 100..699: only rows 600..699 are new
+    // A jump far away renders the whole band; scrolling up renders the top part.
+    EXPECT_EQ(view_band_missing(b, view_band_for(3000, 400, 5000), miss), 1);
+    EXPECT_EQ(miss[0].height, 600);
+    ASSERT_EQ(view_band_missing(next, b, miss), 1);
+    EXPECT_EQ(miss[0].top, 0);
+    EXPECT_EQ(miss[0].height, 100);
+}
+
+TEST(ViewLogic, ContinuousColumn)
+{
+    const std::vector<int> tops = view_page_tops({100, 200, -1, 50});
+    const std::vector<int> expect = {0, 108, 316, 324, 374};  // failed size counts 0
+    EXPECT_EQ(tops, expect);
+    EXPECT_EQ(view_page_tops({}), std::vector<int>{0});
+    EXPECT_EQ(view_page_at(tops, 0), 0);
+    EXPECT_EQ(view_page_at(tops, 107), 0) << "the gap belongs to the page above";
+    EXPECT_EQ(view_page_at(tops, 108), 1);
+    EXPECT_EQ(view_page_at(tops, 330), 3);
+    EXPECT_EQ(view_page_at(tops, 99999), 3);
+    EXPECT_EQ(view_page_at(tops, -5), 0);
+}
+
+TEST(ViewLogic, PageKeys)
+{
+    // Page Down inside a tall page scrolls; at its bottom it goes to the next page.
+    ViewKeyMove m = view_page_down(0, 3, 0, 1000, 400);
+    EXPECT_TRUE(m.moved);
+    EXPECT_EQ(m.page, 0);
+    EXPECT_EQ(m.scroll_y, 400);
+    m = view_page_down(0, 3, 600, 1000, 400);
+    EXPECT_EQ(m.page, 1);
+    EXPECT_EQ(m.scroll_y, 0);
+    EXPECT_FALSE(view_page_down(2, 3, 600, 1000, 400).moved) << "bottom of the last page";
+    EXPECT_FALSE(view_page_down(0, 1, -50, 300, 400).moved) << "small centred single page";
+    // Page Up at the top goes to the previous page's bottom.
+    m = view_page_up(1, 0, 400, 1000);
+    EXPECT_EQ(m.page, 0);
+    EXPECT_EQ(m.scroll_y, 600);
+    EXPECT_EQ(view_page_up(1, 0, 400, 300).scroll_y, 0);
+    EXPECT_FALSE(view_page_up(0, 0, 400, 1000).moved) << "top of the first page";
+}
+
+TEST(ViewLogic, WheelAndPixelEffects)
+{
+    EXPECT_EQ(view_wheel_notches(240), 2);
+    EXPECT_EQ(view_wheel_notches(30), 1);
+    EXPECT_EQ(view_wheel_notches(-30), -1);
+    EXPECT_EQ(view_wheel_notches(0), 0);
+
+    uint8_t px[6] = {255, 255, 255, 0, 0, 255};  // white, red (B, G, R)
+    view_grayscale(px, 2);
+    EXPECT_EQ(px[0], 255);
+    EXPECT_EQ(px[3], 76);  // (77 * 255) >> 8
+    uint8_t white[3] = {255, 255, 255}, black[3] = {0, 0, 0};
+    view_tint_hit(white, 1);
+    view_tint_hit(black, 1);
+    EXPECT_EQ(white[0], 155);
+    EXPECT_EQ(white[2], 255);
+    EXPECT_EQ(black[0], 0);
+    EXPECT_EQ(black[1], 100);
+    EXPECT_EQ(black[2], 100);
+}
+
+}  // namespace
