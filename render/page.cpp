@@ -222,6 +222,7 @@ int render_page_diag(PdfDoc *doc, int index, float scale, int first, int rows, P
     setup_context(frame, doc, page, arena, band, m);
     RenderContext *ctx = &frame->ctx;
     ctx->rasterizer = raster;
+    raster->band_origin = first;
     ctx->greek_px = g_settings.greek_px;
     ctx->poll_fn = g_settings.poll_fn;
     ctx->poll_user = g_settings.poll_user;

@@ -13,7 +13,13 @@
 
 namespace {
 
-constexpr int ONE = 64;  // fixed-point units per pixel
+// Points arrive in 1/64 pixel (trunc(v * 64)); cells are walked in 1/256
+// pixel so that the crossings with cell borders, which the walk rounds down,
+// cost at most 1/256 of a pixel's coverage.
+constexpr int INPUT_BITS = 6;
+constexpr int BITS = 8;
+constexpr int ONE = 1 << BITS;
+constexpr int COVERAGE_SHIFT = 2 * BITS + 1 - 8;  // twice the area of a pixel -> 0..256
 
 // Cells may collect more than 2^31 in pathological paths (a million edges
 // through one pixel); wrapping keeps that defined.
@@ -73,159 +79,126 @@ inline void add_cell(Rasterizer *r, int area, int cover)
     r->cover = wrap_add(r->cover, cover);
 }
 
-// Floor division of p by a positive d, with the remainder in [0, d).
-inline void floor_div(int p, int d, int *q, int *rem)
+inline long long floor_div(long long a, long long b)
 {
-    *q = p / d;
-    *rem = p % d;
-    if (*rem < 0) {
-        (*q)--;
-        *rem += d;
-    }
+    long long q = a / b;
+    return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
 }
 
-// One piece inside row ey, from (x1, fy1) to (x2, fy2); fy are fractions of the row.
-void walk_row(Rasterizer *r, int ey, int x1, int fy1, int x2, int fy2)
-{
-    int ex1 = x1 >> 6, ex2 = x2 >> 6;
-    int fx1 = x1 & (ONE - 1), fx2 = x2 & (ONE - 1);
-    if (fy1 == fy2) {
-        set_cell(r, ex2, ey);
-        return;
-    }
-    int dy = fy2 - fy1;
-    if (ex1 == ex2) {
-        add_cell(r, (fx1 + fx2) * dy, dy);
-        return;
-    }
-    int dx = x2 - x1, p, first, incr;
-    if (dx > 0) {
-        p = (ONE - fx1) * dy;
-        first = ONE;
-        incr = 1;
-    } else {
-        p = fx1 * dy;
-        first = 0;
-        incr = -1;
-        dx = -dx;
-    }
-    int delta, mod;
-    floor_div(p, dx, &delta, &mod);
-    add_cell(r, (fx1 + first) * delta, delta);
-    int y = fy1 + delta;
-    ex1 += incr;
-    set_cell(r, ex1, ey);
-    if (ex1 != ex2) {
-        int lift, rem;
-        floor_div(ONE * dy, dx, &lift, &rem);
-        mod -= dx;
-        while (ex1 != ex2 && !r->error) {
-            delta = lift;
-            mod += rem;
-            if (mod >= 0) {
-                mod -= dx;
-                delta++;
-            }
-            add_cell(r, ONE * delta, delta);
-            y += delta;
-            ex1 += incr;
-            set_cell(r, ex1, ey);
-        }
-    }
-    delta = fy2 - y;
-    add_cell(r, (fx2 + ONE - first) * delta, delta);
-}
+inline long long ceil_div(long long a, long long b) { return -floor_div(-a, b); }
 
-// Floor division of a 64-bit p by a positive d.
-inline int64_t floor_div64(int64_t p, int64_t d)
-{
-    int64_t q = p / d;
-    return (p % d < 0) ? q - 1 : q;
-}
-
-// One edge in fixed point, clipped to x >= x0 - 1. The edge is stepped
-// through every row it crosses as if the rows were unbounded; rows outside
-// the bounds are skipped in closed form, so the coverage of a visible row
-// does not depend on where the bounds lie (a band equals the same rows of
-// the whole page).
+// Walks one edge, already clipped to the rows and to x >= x0 - 1, through
+// the cells it crosses. Each crossing with a cell border is computed from
+// the edge's ends, never from an earlier rounded crossing: x where it
+// crosses a row border is rounded down, y where it crosses a column border
+// is rounded up. That is FreeType's rounding seen with y growing downwards,
+// so paths filled here and glyphs rendered by FreeType meet without seams.
+//
+// Rows outside the bounds are not walked: an edge that starts before the
+// first row it can show in is entered at that row's border with the state
+// the full walk would have there, and the walk ends when it leaves the
+// bounds. The coverage of a row therefore does not depend on where the
+// bounds lie, and a band equals the same rows of the whole page.
 void walk_line(Rasterizer *r, int x1, int y1, int x2, int y2)
 {
-    int ey1 = y1 >> 6, ey2 = y2 >> 6;
-    int fy1 = y1 & (ONE - 1), fy2 = y2 & (ONE - 1);
-    if (ey1 == ey2) {
-        if (ey1 >= r->y0 && ey1 < r->y1) {
-            set_cell(r, x1 >> 6, ey1);
-            walk_row(r, ey1, x1, fy1, x2, fy2);
-        }
+    int ex = x1 >> BITS, ey = y1 >> BITS;
+    const int ex2 = x2 >> BITS, ey2 = y2 >> BITS;
+    const long long dx = (long long)x2 - x1, dy = (long long)y2 - y1;
+    int px = x1, py = y1;
+    // Nothing of an edge that stays above or below the bounds can show.
+    const long long top = (long long)r->y0 * ONE, bottom = (long long)r->y1 * ONE;
+    if ((y1 <= top && y2 <= top) || (y1 >= bottom && y2 >= bottom))
         return;
-    }
-    int dx = x2 - x1, dy = y2 - y1;
-    int first = ONE, incr = 1;
-    if (dy < 0) {
-        first = 0;
-        incr = -1;
-        dy = -dy;
-    }
-    // Rows are numbered 0 (ey1) .. n (ey2) in walking order; lo .. hi are visible.
-    int n = incr > 0 ? ey2 - ey1 : ey1 - ey2;
-    int lo = incr > 0 ? r->y0 - ey1 : ey1 - (r->y1 - 1);
-    int hi = incr > 0 ? r->y1 - 1 - ey1 : ey1 - r->y0;
-    lo = std::max(lo, 0);
-    hi = std::min(hi, n);
-    if (lo > hi)
-        return;
-    if (dx == 0) {
-        int ex = x1 >> 6;
-        int two_fx = (x1 - ex * ONE) * 2;
-        for (int i = lo; i <= hi && !r->error; i++) {
-            int delta = i == 0 ? first - fy1 : i == n ? fy2 - ONE + first : first + first - ONE;
-            set_cell(r, ex, ey1 + i * incr);
-            add_cell(r, two_fx * delta, delta);
+    if (ey != ey2) {
+        const int sy = dy > 0 ? 1 : -1;
+        // The border through which the edge enters the bounds, if it starts outside.
+        bool outside = sy > 0 ? ey < r->y0 : ey >= r->y1;
+        if (outside) {
+            long long enter = (long long)(sy > 0 ? r->y0 : r->y1) * ONE;
+            long long num = (enter - y1) * dx;
+            px = x1 + int(floor_div(num, dy));
+            py = int(enter);
+            ey = sy > 0 ? r->y0 : r->y1 - 1;
+            // The column after the crossings the full walk makes up to here:
+            // moving left, an exact crossing of a column border has already
+            // stepped into the column left of it; no walk passes the end's column.
+            ex = px >> BITS;
+            if (dx < 0 && num % dy == 0 && (px & (ONE - 1)) == 0)
+                ex--;
+            if (dx == 0)
+                ex = x1 >> BITS;
+            ex = dx < 0 ? std::max(ex, ex2) : std::min(ex, ex2);
         }
-        return;
     }
-    // The edge leaves row k (k < n) at x1 + floor((p + k * 64 * dx) / dy).
-    const int64_t p = int64_t(incr > 0 ? ONE - fy1 : fy1) * dx;
-    const int64_t step = int64_t(ONE) * dx;
-    int lift, rem;
-    floor_div(ONE * dx, dy, &lift, &rem);
-    int64_t at = p + int64_t(lo) * step;  // numerator of the exit of row lo
-    int x_out = lo < n ? int(x1 + floor_div64(at, dy)) : x2;
-    int mod = int(at - floor_div64(at, dy) * dy);  // in [0, dy)
-    int x_in = lo == 0 ? x1 : int(x1 + floor_div64(at - step, dy));
-    for (int i = lo; i <= hi && !r->error; i++) {
-        int ey = ey1 + i * incr;
-        int f_in = i == 0 ? fy1 : ONE - first;
-        int f_out = i == n ? fy2 : first;
-        int xo = i == n ? x2 : x_out;
-        set_cell(r, x_in >> 6, ey);
-        walk_row(r, ey, x_in, f_in, xo, f_out);
-        x_in = xo;
-        // Next exit, stepped like the division above.
-        int delta = lift;
-        mod += rem;
-        if (mod >= dy) {
-            mod -= dy;
-            delta++;
+    set_cell(r, ex, ey);
+    if (ex != ex2 || ey != ey2) {
+        const int sx = dx > 0 ? 1 : -1, sy = dy > 0 ? 1 : -1;
+        const long long adx = dx < 0 ? -dx : dx, ady = dy < 0 ? -dy : dy;
+        // Next borders in the direction of travel.
+        long long by = sy > 0 ? (long long)(ey + 1) * ONE : (long long)ey * ONE;
+        long long bx = sx > 0 ? (long long)(ex + 1) * ONE : (long long)ex * ONE;
+        while ((ex != ex2 || ey != ey2) && !r->error) {
+            if (ey < r->y0 || ey >= r->y1)
+                return;  // left the bounds: nothing further can show
+            // Which border comes first along the edge: compare the edge
+            // parameters (by - y1) / dy and (bx - x1) / dx exactly. The edge
+            // is monotonic, so a row or column already at the end's is never
+            // left again (an end on a border belongs to the cell below or
+            // right of it).
+            const long long never = 1LL << 62;
+            long long tr = ey != ey2 ? (by - y1) * sy * adx : never;
+            long long tc = ex != ex2 ? (bx - x1) * sx * ady : never;
+            int qx, qy;
+            if (tr < tc) {
+                qy = int(by);
+                qx = x1 + int(floor_div((by - y1) * dx, dy));
+            } else if (tc < tr) {
+                qx = int(bx);
+                qy = y1 + int(ceil_div((bx - x1) * dy, dx));
+            } else {
+                qx = int(bx);
+                qy = int(by);
+            }
+            int cx = ex * ONE;
+            add_cell(r, (px - cx + qx - cx) * (qy - py), qy - py);
+            if (tr <= tc) {
+                ey += sy;
+                by += sy * ONE;
+            }
+            if (tc <= tr) {
+                ex += sx;
+                bx += sx * ONE;
+            }
+            set_cell(r, ex, ey);
+            px = qx;
+            py = qy;
         }
-        x_out += delta;
     }
+    int cx = ex * ONE;
+    add_cell(r, (px - cx + x2 - cx) * (y2 - py), y2 - py);
 }
 
-// Floor, so that moving an edge by whole pixels moves its fixed-point ends
-// by exactly 64 units per pixel (truncation would differ for negative values).
-inline int to_fixed(double v) { return int(std::floor(v * ONE)); }
-
+// Input points are taken in 1/64 pixel, truncated toward zero. y is
+// truncated in page rows (band_origin added), so that a band, whose points
+// are shifted by whole rows, quantizes them exactly as the whole page does.
 inline double clamp_coord(double v)
 {
     return v < -PATH_MAX_COORD ? -PATH_MAX_COORD : v > PATH_MAX_COORD ? PATH_MAX_COORD : v;
 }
-
-void add_fixed(Rasterizer *r, double x1, double y1, double x2, double y2)
+inline double quantize(double v, int origin = 0)
 {
-    int fy1 = to_fixed(y1), fy2 = to_fixed(y2);
+    return std::trunc((clamp_coord(v) + origin) * (1 << INPUT_BITS)) / (1 << INPUT_BITS) - origin;
+}
+
+// Points made by clipping lie on the quantized edge; they are rounded to the
+// walk's precision so that a clipped edge keeps its slope.
+inline int to_walk(double v) { return int(std::floor(v * ONE + 0.5)); }
+
+void add_walk(Rasterizer *r, double x1, double y1, double x2, double y2)
+{
+    int fy1 = to_walk(y1), fy2 = to_walk(y2);
     if (fy1 != fy2)
-        walk_line(r, to_fixed(x1), fy1, to_fixed(x2), fy2);
+        walk_line(r, to_walk(x1), fy1, to_walk(x2), fy2);
 }
 
 }  // namespace
@@ -276,15 +249,15 @@ void raster_add_line(Rasterizer *r, double x1, double y1, double x2, double y2)
         return;
     if (std::isnan(x1) || std::isnan(y1) || std::isnan(x2) || std::isnan(y2))
         return;
-    x1 = clamp_coord(x1);
-    y1 = clamp_coord(y1);
-    x2 = clamp_coord(x2);
-    y2 = clamp_coord(y2);
+    x1 = quantize(x1);
+    y1 = quantize(y1, r->band_origin);
+    x2 = quantize(x2);
+    y2 = quantize(y2, r->band_origin);
     if ((y1 <= r->y0 && y2 <= r->y0) || (y1 >= r->y1 && y2 >= r->y1) || y1 == y2)
         return;
-    // Ends far outside the rows are moved along the edge into a fixed
-    // window (keeping fixed point in range); the walk skips the rest of the
-    // invisible rows exactly.
+    // Only ends far outside any raster are moved along the edge (keeping
+    // the walk's fixed point in range); the walk itself skips the rows
+    // outside the bounds exactly.
     const double top = -RASTER_WALK_WINDOW, bottom = RASTER_WALK_WINDOW;
     double sx1 = x1, sy1 = y1, sx2 = x2, sy2 = y2;
     auto x_at = [&](double y) { return x1 + (x2 - x1) * ((y - y1) / (y2 - y1)); };
@@ -319,9 +292,9 @@ void raster_add_line(Rasterizer *r, double x1, double y1, double x2, double y2)
         double by = i == n - 1 ? sy2 : sy1 + (sy2 - sy1) * t;
         double mid = (ax + bx) * 0.5;
         if (mid < left) {
-            add_fixed(r, left - 1, ay, left - 1, by);
+            add_walk(r, left - 1, ay, left - 1, by);
         } else if (mid <= right) {
-            add_fixed(r, std::clamp(ax, left, right), ay, std::clamp(bx, left, right), by);
+            add_walk(r, std::clamp(ax, left, right), ay, std::clamp(bx, left, right), by);
         }
         ax = bx;
         ay = by;
@@ -414,17 +387,17 @@ struct Emitter {
     }
 };
 
+// Coverage byte of a signed doubled area. The magnitude is scaled before
+// rounding down, so a shape gives the same bytes whichever way it winds.
 inline int coverage_value(long long v, int rule)
 {
-    v >>= 5;
+    v = (v < 0 ? -v : v) >> COVERAGE_SHIFT;
     if (rule == RASTER_EVEN_ODD) {
         v &= 511;
         if (v > 256)
             v = 512 - v;
         return v == 256 ? 255 : int(v);
     }
-    if (v < 0)
-        v = -v;
     return v >= 256 ? 255 : int(v);
 }
 
@@ -496,12 +469,12 @@ int raster_sweep(Rasterizer *r, int fill_rule, RasterSpanFn fn, void *user)
                 area += buf[i].area;
             }
             if (cx > x && c != 0) {
-                int value = coverage_value(c * 128, fill_rule);
+                int value = coverage_value(c * 2 * ONE, fill_rule);
                 if (value)
                     e.constant(x, cx - x, uint8_t(value));
             }
             c += cover;
-            long long v = c * 128 - area;
+            long long v = c * 2 * ONE - area;
             if (v != 0 && cx >= r->x0) {
                 int value = coverage_value(v, fill_rule);
                 if (value)
@@ -510,7 +483,7 @@ int raster_sweep(Rasterizer *r, int fill_rule, RasterSpanFn fn, void *user)
             x = cx + 1 > x ? cx + 1 : x;
         }
         if (c != 0 && x < r->x1) {
-            int value = coverage_value(c * 128, fill_rule);
+            int value = coverage_value(c * 2 * ONE, fill_rule);
             if (value)
                 e.constant(x, r->x1 - x, uint8_t(value));
         }

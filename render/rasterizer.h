@@ -1,5 +1,5 @@
 // Anti-aliasing scan converter: exact-area coverage accumulated in cells of
-// 1/64-pixel fixed point, swept row by row into coverage spans under the
+// fixed point, swept row by row into coverage spans under the
 // nonzero or even-odd rule.
 #pragma once
 #include <cstdint>
@@ -8,7 +8,7 @@
 
 struct RasterCell {
     int x;      // pixel column
-    int cover;  // signed sum of vertical extents crossed in the cell (1/64 px)
+    int cover;  // signed sum of vertical extents crossed in the cell (1/256 px)
     int area;   // signed sum of (fx1 + fx2) * dy of the pieces in the cell
     int next;   // next cell of the same row, -1 = end
 };
@@ -26,6 +26,7 @@ struct Rasterizer {
     int cell_valid;
     int error;              // set when the pool could not grow or the step budget ran out
     long long steps;        // cells visited since the reset, bounded by RASTER_MAX_STEPS
+    int band_origin;        // page row of row 0 when drawing a band (kept by raster_reset)
 };
 
 enum RasterFillRule { RASTER_NONZERO = 0, RASTER_EVEN_ODD = 1 };
