@@ -48,6 +48,9 @@ struct RenderContext {
     int pending_clip;         // 0 none, 1 nonzero (W), 2 even-odd (W*)
     int text_only;            // 1 in text-collection mode: nothing is painted
     // Interpreter state (render/interp.h).
+    int band_top;             // page row of surface row 0. The CTM and every path are in
+                              // page device space; painters subtract band_top from device y
+                              // (exact in whole rows, so a band equals the page's rows).
     PdfObject *resources;     // current resource dictionary
     int depth;                // nesting of forms, groups, soft masks, appearances, glyphs
     void (*diag_fn)(void *user, const char *tag);

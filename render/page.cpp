@@ -199,7 +199,8 @@ int render_page_diag(PdfDoc *doc, int index, float scale, int first, int rows, P
         return -5;
     if (rows > height - first)
         rows = height - first;
-    m[5] -= float(first);
+    // The device matrix stays in page rows; the band starts at page row
+    // `first` (band_top), which the painters subtract in whole rows.
 
     Arena *arena = arena_create(RENDER_ARENA_BLOCK);
     if (arena)
@@ -222,6 +223,7 @@ int render_page_diag(PdfDoc *doc, int index, float scale, int first, int rows, P
     setup_context(frame, doc, page, arena, band, m);
     RenderContext *ctx = &frame->ctx;
     ctx->rasterizer = raster;
+    ctx->band_top = first;
     raster->band_origin = first;
     ctx->greek_px = g_settings.greek_px;
     ctx->poll_fn = g_settings.poll_fn;

@@ -178,16 +178,16 @@ void walk_line(Rasterizer *r, int x1, int y1, int x2, int y2)
     add_cell(r, (px - cx + x2 - cx) * (y2 - py), y2 - py);
 }
 
-// Input points are taken in 1/64 pixel, truncated toward zero. y is
-// truncated in page rows (band_origin added), so that a band, whose points
-// are shifted by whole rows, quantizes them exactly as the whole page does.
+// Input points are taken in 1/64 pixel, truncated toward zero, in page
+// rows; y then moves by the band's origin in whole rows, so that a band
+// quantizes exactly as the whole page does.
 inline double clamp_coord(double v)
 {
     return v < -PATH_MAX_COORD ? -PATH_MAX_COORD : v > PATH_MAX_COORD ? PATH_MAX_COORD : v;
 }
 inline double quantize(double v, int origin = 0)
 {
-    return std::trunc((clamp_coord(v) + origin) * (1 << INPUT_BITS)) / (1 << INPUT_BITS) - origin;
+    return std::trunc(clamp_coord(v) * (1 << INPUT_BITS)) / (1 << INPUT_BITS) - origin;
 }
 
 // Points made by clipping lie on the quantized edge; they are rounded to the

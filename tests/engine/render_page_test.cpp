@@ -3,6 +3,7 @@
 // placement and the progress callback.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -256,31 +257,36 @@ TEST(RenderPage, GeometryForEveryRotation)
 
 TEST(RenderPage, BandEqualsRowsOfTheWholePage)
 {
-    // Curves, strokes with dashes, an even-odd fill and a non-rectangular
-    // clip: every painter must agree between band and page.
+    // Curves, dashed strokes, an even-odd fill, a non-rectangular clip and
+    // shapes reaching beyond the page: every painter must agree between a
+    // band and the same rows of the page.
     const char *content =
         "q 10 10 m 200 10 150 300 20 280 c h W n 0 0 1 rg 0 0 300 300 re f Q "
         "1 0 0 RG 7 w 1 J [9 4] 0 d 5 5 m 290 170 l 20 290 l S "
         "0 0.5 0 rg 50 50 200 200 re 80 80 140 140 re f* "
+        "0.3 g -40 350 m 310 120 l 330 -20 l f "
         "2 w 0 j 30 150 m 150 270 270 150 150 30 y h S";
     std::string pdf = one_page_pdf(content, "[0 0 300 300]");
-    Rendered whole, band, tail;
+    Rendered whole;
     render_doc(pdf, &whole, 1.37f);
-    render_doc(pdf, &band, 1.37f, 100, 50);
     ASSERT_NE(whole.bm, nullptr);
-    ASSERT_NE(band.bm, nullptr);
-    ASSERT_EQ(band.bm->height, 50);
-    ASSERT_EQ(band.bm->width, whole.bm->width);
-    for (int y = 0; y < 50; y++)
-        ASSERT_EQ(std::memcmp(band.bm->pixels + y * band.bm->stride,
-                              whole.bm->pixels + (100 + y) * whole.bm->stride,
-                              size_t(3 * whole.bm->width)),
-                  0)
-            << "row " << 100 + y;
-    // A band reaching past the bottom is shortened; one starting below is empty.
-    render_doc(pdf, &tail, 1.37f, whole.bm->height - 10, 50);
-    ASSERT_NE(tail.bm, nullptr);
-    EXPECT_EQ(tail.bm->height, 10);
+    const int firsts[] = {100, 1, 37, 255, 350};  // 100 rows 100..149, the rule's example
+    for (int first : firsts) {
+        SCOPED_TRACE(first);
+        Rendered band;
+        render_doc(pdf, &band, 1.37f, first, 50);
+        ASSERT_NE(band.bm, nullptr);
+        int rows = std::min(50, whole.bm->height - first);
+        ASSERT_EQ(band.bm->height, rows);
+        ASSERT_EQ(band.bm->width, whole.bm->width);
+        for (int y = 0; y < rows; y++)
+            ASSERT_EQ(std::memcmp(band.bm->pixels + y * band.bm->stride,
+                                  whole.bm->pixels + (first + y) * whole.bm->stride,
+                                  size_t(3 * whole.bm->width)),
+                      0)
+                << "row " << first + y;
+    }
+    // A band starting below the page is empty.
     Rendered empty;
     render_doc(pdf, &empty, 1.37f, whole.bm->height, 5);
     EXPECT_EQ(empty.status, -5);
