@@ -340,6 +340,7 @@ int doc_page_size(Document *doc, int page, float *width_pt, float *height_pt, in
     if (!doc) {
         rc = -2;
     } else if (doc->kind == DOC_PDF) {
+        // A missing page reads as a default page (Letter, no Rotate).
         PdfObject *p = pdf_page(doc->pdf, page);
         if (p) {
             PdfBox box;

@@ -105,31 +105,33 @@ uint32_t inv_mix_column(uint32_t w)
            kDec[2][kBox.fwd[byte_of(w, 2)]] ^ kDec[3][kBox.fwd[byte_of(w, 3)]];
 }
 
-// One full round; `shift` is +1 for ShiftRows and +3 (i.e. -1) for InvShiftRows.
-inline void round_step(const Tables &t, const uint32_t in[4], uint32_t out[4], const uint32_t *rk,
-                       int shift)
-{
-    for (int c = 0; c < 4; c++)
-        out[c] = t[0][byte_of(in[c], 0)] ^ t[1][byte_of(in[(c + shift) & 3], 1)] ^
-                 t[2][byte_of(in[(c + 2 * shift) & 3], 2)] ^
-                 t[3][byte_of(in[(c + 3 * shift) & 3], 3)] ^ rk[c];
-}
-
-void run_cipher(const uint32_t *rk, int rounds, const Tables &t, const uint8_t *box, int shift,
+// The rounds of either direction; Shift is 1 for ShiftRows and 3 (i.e. -1) for
+// InvShiftRows. A template so the column indices are constants and the state
+// stays in registers.
+template <int Shift>
+void run_cipher(const uint32_t *rk, int rounds, const Tables &t, const uint8_t *box,
                 const uint8_t in[16], uint8_t out[16])
 {
-    uint32_t s[4], u[4];
-    for (int c = 0; c < 4; c++)
-        s[c] = load(in + 4 * c) ^ rk[c];
+    uint32_t s0 = load(in) ^ rk[0], s1 = load(in + 4) ^ rk[1];
+    uint32_t s2 = load(in + 8) ^ rk[2], s3 = load(in + 12) ^ rk[3];
     for (int round = 1; round < rounds; round++) {
-        round_step(t, s, u, rk + 4 * round, shift);
-        std::memcpy(s, u, sizeof s);
+        const uint32_t *k = rk + 4 * round;
+        const uint32_t s[4] = {s0, s1, s2, s3};
+        s0 = t[0][byte_of(s[0], 0)] ^ t[1][byte_of(s[Shift & 3], 1)] ^
+             t[2][byte_of(s[(2 * Shift) & 3], 2)] ^ t[3][byte_of(s[(3 * Shift) & 3], 3)] ^ k[0];
+        s1 = t[0][byte_of(s[1], 0)] ^ t[1][byte_of(s[(1 + Shift) & 3], 1)] ^
+             t[2][byte_of(s[(1 + 2 * Shift) & 3], 2)] ^ t[3][byte_of(s[(1 + 3 * Shift) & 3], 3)] ^ k[1];
+        s2 = t[0][byte_of(s[2], 0)] ^ t[1][byte_of(s[(2 + Shift) & 3], 1)] ^
+             t[2][byte_of(s[(2 + 2 * Shift) & 3], 2)] ^ t[3][byte_of(s[(2 + 3 * Shift) & 3], 3)] ^ k[2];
+        s3 = t[0][byte_of(s[3], 0)] ^ t[1][byte_of(s[(3 + Shift) & 3], 1)] ^
+             t[2][byte_of(s[(3 + 2 * Shift) & 3], 2)] ^ t[3][byte_of(s[(3 + 3 * Shift) & 3], 3)] ^ k[3];
     }
+    const uint32_t s[4] = {s0, s1, s2, s3};
     const uint32_t *last = rk + 4 * rounds;
     for (int c = 0; c < 4; c++) {
-        const uint32_t w = pack(box[byte_of(s[c], 0)], box[byte_of(s[(c + shift) & 3], 1)],
-                                box[byte_of(s[(c + 2 * shift) & 3], 2)],
-                                box[byte_of(s[(c + 3 * shift) & 3], 3)]);
+        const uint32_t w = pack(box[byte_of(s[c], 0)], box[byte_of(s[(c + Shift) & 3], 1)],
+                                box[byte_of(s[(c + 2 * Shift) & 3], 2)],
+                                box[byte_of(s[(c + 3 * Shift) & 3], 3)]);
         store(out + 4 * c, w ^ last[c]);
     }
 }
@@ -168,12 +170,12 @@ int aes_set_key(AesKey *key, const uint8_t *bytes, int key_bytes)
 
 void aes_encrypt_block(const AesKey *key, const uint8_t in[16], uint8_t out[16])
 {
-    run_cipher(key->enc, key->rounds, kEnc, kBox.fwd.data(), 1, in, out);
+    run_cipher<1>(key->enc, key->rounds, kEnc, kBox.fwd.data(), in, out);
 }
 
 void aes_decrypt_block(const AesKey *key, const uint8_t in[16], uint8_t out[16])
 {
-    run_cipher(key->dec, key->rounds, kDec, kBox.inv.data(), 3, in, out);
+    run_cipher<3>(key->dec, key->rounds, kDec, kBox.inv.data(), in, out);
 }
 
 void aes_cbc_decrypt(const AesKey *key, uint8_t iv[16], uint8_t *data, size_t n)

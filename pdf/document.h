@@ -57,6 +57,8 @@ struct PdfDoc {
     // strings of an object read from the file, and wrap a raw stream reader.
     void (*decrypt_object)(PdfDoc *doc, PdfObject *obj, int num, int gen);
     ByteReader *(*decrypt_stream)(PdfDoc *doc, ByteReader *raw, int num, int gen);
+    // What earlier "endstream" scans found (0 = nothing known yet).
+    int64_t endstream_from, endstream_at, no_endstream_from;
 };
 
 // 0, or -1 (cannot open/read), -2 (no cross-reference and no objects),

@@ -10,24 +10,54 @@
 
 namespace {
 
-// Position of "endstream" at or after `from`, or -1.
-int64_t find_endstream(ByteReader *r, int64_t from)
+// Position of "endstream" at or after `from`, or -1. Earlier scans are
+// remembered (no "endstream" starts in [endstream_from, endstream_at), and
+// none at or after no_endstream_from), so that a file full of streams with
+// bad lengths is read about once instead of once per stream.
+int64_t find_endstream(PdfDoc *doc, int64_t from)
 {
     static constexpr char kWord[] = "endstream";
     constexpr int kLen = sizeof(kWord) - 1;
+    if (doc->no_endstream_from > 0 && from >= doc->no_endstream_from)
+        return -1;
+    if (doc->endstream_at > 0 && from >= doc->endstream_from && from <= doc->endstream_at)
+        return doc->endstream_at;
+    // Where a remembered range begins, the rest of the answer is known: scan
+    // only until a match starting before it would have completed.
+    int64_t stop = -1, known = -1;
+    if (doc->endstream_at > 0 && from < doc->endstream_from) {
+        stop = doc->endstream_from + kLen;
+        known = doc->endstream_at;
+    } else if (doc->no_endstream_from > 0) {
+        stop = doc->no_endstream_from + kLen;
+    }
+    ByteReader *r = doc->file;
     if (reader_seek(r, from) != 0)
         return -1;
     int matched = 0;
-    int64_t pos = from;
-    for (int c; (c = reader_getc(r)) >= 0; pos++) {
+    int64_t found = -1;
+    for (int64_t pos = from; stop < 0 || pos < stop; pos++) {
+        int c = reader_getc(r);
+        if (c < 0)
+            break;
         // "endstream" repeats only its "e" (at index 6), so after a mismatch
         // following "endstre" the match may continue as "e".
         while (matched > 0 && c != kWord[matched])
             matched = matched == 7 ? 1 : 0;
-        if (c == kWord[matched] && ++matched == kLen)
-            return pos + 1 - kLen;
+        if (c == kWord[matched] && ++matched == kLen) {
+            found = pos + 1 - kLen;
+            break;
+        }
     }
-    return -1;
+    if (found < 0 && stop >= 0)
+        found = known;
+    if (found >= 0) {
+        doc->endstream_from = from;
+        doc->endstream_at = found;
+    } else if (doc->no_endstream_from <= 0 || from < doc->no_endstream_from) {
+        doc->no_endstream_from = from;
+    }
+    return found;
 }
 
 // Byte at an absolute offset of the file, or -1.
@@ -46,7 +76,7 @@ int64_t stream_length(PdfDoc *doc, PdfObject *dict, int64_t data_offset)
     int len = pdf_to_int(pdf_resolve(doc, pdf_dict_get(dict, "Length")), -1);
     if (len >= 0 && len <= doc->file_size && data_offset + len <= doc->file_size)
         return len;
-    int64_t p = find_endstream(doc->file, data_offset);
+    int64_t p = find_endstream(doc, data_offset);
     if (p < 0)
         return -1;
     int64_t length = p - data_offset;

@@ -96,9 +96,26 @@ void decrypt_tree(PdfDoc *doc, PdfObject *obj, int num, int gen, int depth)
     }
 }
 
+// Whether the stream's first filter is Crypt with the Identity crypt filter
+// (named, or by default when DecodeParms gives no Name).
+bool identity_crypt_filter(PdfDoc *doc, PdfObject *dict)
+{
+    PdfObject *filter = pdf_dict_get_resolved(doc, dict, "Filter");
+    PdfObject *parms = pdf_dict_get_resolved(doc, dict, "DecodeParms");
+    if (pdf_is_type(filter, PDF_ARRAY)) {
+        filter = pdf_resolve(doc, pdf_array_get(filter, 0));
+        parms = pdf_is_type(parms, PDF_ARRAY) ? pdf_resolve(doc, pdf_array_get(parms, 0)) : nullptr;
+    }
+    if (!pdf_is_name(filter, "Crypt"))
+        return false;
+    PdfObject *name = pdf_dict_get_resolved(doc, parms, "Name");
+    return !name || pdf_is_name(name, "Identity");
+}
+
 // Streams the handler leaves alone although the file is encrypted: the
-// cross-reference stream, and Metadata when EncryptMetadata is false. The
-// stream being opened is the cached object of that number.
+// cross-reference stream, Metadata when EncryptMetadata is false, and streams
+// whose own Crypt filter is Identity. The stream being opened is the cached
+// object of that number.
 bool stream_in_clear(PdfDoc *doc, int num)
 {
     if (num <= 0 || num >= doc->xref_size || !doc->obj_cache)
@@ -107,7 +124,8 @@ bool stream_in_clear(PdfDoc *doc, int num)
     if (!pdf_is_type(obj, PDF_STREAM))
         return false;
     PdfObject *type = pdf_dict_get(obj->dict, "Type");
-    return pdf_is_name(type, "XRef") || (!doc->crypt->encrypt_metadata && pdf_is_name(type, "Metadata"));
+    return pdf_is_name(type, "XRef") || (!doc->crypt->encrypt_metadata && pdf_is_name(type, "Metadata")) ||
+           identity_crypt_filter(doc, obj->dict);
 }
 
 }  // namespace

@@ -24,6 +24,6 @@ void pdf_decrypt_object(PdfDoc *doc, PdfObject *obj, int num, int gen);
 int pdf_decrypt_string(PdfDoc *doc, int num, int gen, uint8_t *bytes, int length);
 // The decrypting reader over a raw stream reader (which it then owns), or
 // `reader` itself when nothing is to be decrypted (Identity streams, the
-// Encrypt object, cross-reference streams, Metadata stored in clear); null
-// when memory is short.
+// Encrypt object, cross-reference streams, Metadata stored in clear, streams
+// whose own Crypt filter is Identity); null when memory is short.
 ByteReader *pdf_decrypt_stream_reader(PdfDoc *doc, ByteReader *reader, int num, int gen);

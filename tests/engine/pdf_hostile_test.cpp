@@ -12,6 +12,7 @@
 #include <sstream>
 #include <string>
 
+#include "pdf/arena.h"
 #include "pdf/document.h"
 #include "pdf/pages.h"
 #include "pdf/reader.h"
@@ -46,15 +47,20 @@ void walk_document(PdfDoc *doc, int max_objects)
     }
 }
 
+size_t g_last_arena_bytes = 0;  // document arena size of the last open_and_walk
+
 // Opens the bytes as a file and walks the document.
 int open_and_walk(const std::string &name, const std::string &bytes)
 {
+    g_last_arena_bytes = 0;
     std::string path = testsupport::scratch_path(name);
     testsupport::write_file(path, bytes);
     PdfDoc *doc = nullptr;
     int rc = pdf_open(&doc, path.c_str(), nullptr);
-    if (rc == 0)
+    if (rc == 0) {
         walk_document(doc, 5000);
+        g_last_arena_bytes = doc->arena->total;
+    }
     pdf_close(doc);
     return rc;
 }
@@ -146,6 +152,20 @@ TEST(PdfHostile, AbsurdDeclarations)
         {"page tree cycle", "%PDF-1.4\n1 0 obj << /Type /Catalog /Pages 2 0 R >> endobj\n"
                             "2 0 obj << /Kids [2 0 R 3 0 R 2 0 R] >> endobj\n3 0 obj << /Kids [2 0 R 3 0 R] >> "
                             "endobj\ntrailer << /Root 1 0 R >>"},
+        {"many streams sharing one distant endstream",
+         "%PDF-1.4\n" + [] {
+             std::string s;
+             for (int i = 1; i <= 30000; i++)
+                 s += std::to_string(i) + " 0 obj << /Type /Page >> stream\nxx\n";
+             return s;
+         }() + "endstream\n"},
+        {"many streams without any endstream",
+         "%PDF-1.4\n" + [] {
+             std::string s;
+             for (int i = 1; i <= 30000; i++)
+                 s += std::to_string(i) + " 0 obj << /Length 99999999 >> stream\nxx\n";
+             return s;
+         }()},
         {"startxref far beyond the file", "%PDF-1.4\n1 0 obj 1 endobj\nstartxref\n99999999999999999999\n"},
         {"huge object number in repair", "%PDF-1.4\n99999999999 0 obj 1 endobj\n8388607 0 obj 2 endobj\n"},
         {"negative numbers", "%PDF-1.4\nxref\n-5 -1\ntrailer << /Prev -7 >>\nstartxref\n9\n"},
@@ -157,6 +177,9 @@ TEST(PdfHostile, AbsurdDeclarations)
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         EXPECT_TRUE(kOpenCodes.count(rc)) << row.what << " gave " << rc;
         EXPECT_LT(seconds, 20.0) << row.what;
+        // The largest legal object number costs a table of 8 M entries and
+        // its cache (about 170 MB); nothing may cost more.
+        EXPECT_LT(g_last_arena_bytes, size_t(200) << 20) << row.what;
     }
 }
 
@@ -213,8 +236,11 @@ TEST(PdfCorpus, SweepOpensEveryFile)
         pdf_close(doc);
     }
     std::string summary;
-    for (auto [code, n] : codes)
-        summary += " " + std::to_string(code) + ":" + std::to_string(n);
+    for (auto [code, n] : codes) {
+        char item[32];
+        std::snprintf(item, sizeof item, " %d:%d", code, n);
+        summary += item;
+    }
     std::printf("corpus sweep: %d files; codes%s; repaired %d; page count as reference %d of %d opened\n",
                 total, summary.c_str(), repaired, same_pages, codes[0]);
     std::printf("corpus sweep: page counts differing (ours/reference):%s\n", differing.c_str());

@@ -96,6 +96,7 @@ struct FileParts {
     std::string title_bytes;      // the raw Info Title of object 5
     std::string content_bytes;    // the raw data of stream 4
     bool direct_encrypt = false;  // Encrypt inside the trailer
+    std::string content_dict;     // more entries of stream 4
 };
 
 std::string make_file(const FileParts &p)
@@ -104,7 +105,7 @@ std::string make_file(const FileParts &p)
     b.obj(1, "<< /Type /Catalog /Pages 2 0 R >>");
     b.obj(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
     b.obj(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 4 0 R >>");
-    b.stream(4, "", p.content_bytes);
+    b.stream(4, p.content_dict, p.content_bytes);
     b.obj(5, "<< /Title " + hex_string(p.title_bytes) + " >>");
     b.obj(6, p.direct_encrypt ? "null" : p.encrypt);
     const std::string encrypt = p.direct_encrypt ? p.encrypt : "6 0 R";
@@ -132,7 +133,8 @@ Opened open_and_read(const std::string &bytes, const char *password, const char 
         out.title.assign(reinterpret_cast<char *>(title->bytes), size_t(title->length));
     PdfObject *pages = pdf_dict_get_resolved(doc, doc->catalog, "Pages");
     PdfObject *page = pdf_resolve(doc, pdf_array_get(pdf_dict_get_resolved(doc, pages, "Kids"), 0));
-    ByteReader *r = pdf_open_stream(doc, pdf_dict_get_resolved(doc, page, "Contents"));
+    // The raw reader: decrypted, but no filters (some rows carry a Crypt filter).
+    ByteReader *r = pdf_open_raw_stream(doc, pdf_dict_get_resolved(doc, page, "Contents"));
     if (r) {
         for (int c; (c = reader_getc(r)) >= 0;)
             out.content += char(c);
@@ -179,6 +181,18 @@ TEST(Security, OpensAndDecrypts)
          {"<< /Filter /Standard /V 4 /R 4 /Length 128 /P -4 /EncryptMetadata false " + kAesCf +
               " /StmF /StdCF /StrF /Identity /O <" + kOwnerR3 + "> /U <" + kAesU + "> >>",
           kTitle, encrypt(aes, 4, kContent)},
+         "user", kTitle, kContent},
+        // A stream's own Crypt filter naming Identity (or nothing) keeps it in clear.
+        {"Crypt filter Identity on a stream",
+         {aes_encrypt_dict(""), encrypt(aes, 5, kTitle), kContent, false,
+          "/Filter [/Crypt] /DecodeParms [<< /Name /Identity >>]"},
+         "user", kTitle, kContent},
+        {"Crypt filter without a name",
+         {aes_encrypt_dict(""), encrypt(aes, 5, kTitle), kContent, false, "/Filter /Crypt"}, "user",
+         kTitle, kContent},
+        {"Crypt filter naming StdCF",
+         {aes_encrypt_dict(""), encrypt(aes, 5, kTitle), encrypt(aes, 4, kContent), false,
+          "/Filter /Crypt /DecodeParms << /Name /StdCF >>"},
          "user", kTitle, kContent},
         // R 2 always uses 5-byte keys, whatever Length says.
         {"R2 with Length 128",
