@@ -201,6 +201,35 @@ int path_add_polygon(Path *path, const float *xy, int n)
     return 0;
 }
 
+bool path_bounds(const Path *path, float *min_x, float *min_y, float *max_x, float *max_y)
+{
+    bool any = false;
+    float x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    for (int i = 0; i < path->count; i++) {
+        const SubPath &s = path->subpaths[i];
+        for (int k = 0; k < s.count; k++) {
+            float x = s.points[2 * k], y = s.points[2 * k + 1];
+            if (x != x || y != y)
+                continue;
+            if (!any) {
+                x0 = x1 = x;
+                y0 = y1 = y;
+                any = true;
+                continue;
+            }
+            x0 = x < x0 ? x : x0;
+            x1 = x > x1 ? x : x1;
+            y0 = y < y0 ? y : y0;
+            y1 = y > y1 ? y : y1;
+        }
+    }
+    *min_x = x0;
+    *min_y = y0;
+    *max_x = x1;
+    *max_y = y1;
+    return any;
+}
+
 bool path_is_rectangle(const Path *path, float *min_x, float *min_y, float *max_x, float *max_y)
 {
     if (path->count != 1)

@@ -18,6 +18,7 @@ struct Rasterizer {
     int rows;               // y1 - y0, 0 when the bounds are empty
     int row_capacity;
     int *row_heads;         // first cell of each row, -1 = none
+    uint8_t *row_unsorted;  // 1: the row's list gave up keeping x order (very long rows)
     RasterCell *cells;      // cell pool, reused across fills
     int cell_capacity;
     int cell_count;
