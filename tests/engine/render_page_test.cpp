@@ -73,7 +73,7 @@ void render_doc(const std::string &pdf, Rendered *out, float scale = 1.0f, int f
                 int rows = 0)
 {
     static int counter = 0;
-    std::string path = testsupport::scratch_path("page" + std::to_string(counter++) + ".pdf");
+    std::string path = testsupport::scratch_path("interp_page" + std::to_string(counter++) + ".pdf");
     ASSERT_TRUE(testsupport::write_file(path, pdf));
     PdfDoc *doc = nullptr;
     ASSERT_EQ(pdf_open(&doc, path.c_str(), nullptr), 0);
@@ -231,7 +231,7 @@ TEST(RenderPage, GeometryForEveryRotation)
         SCOPED_TRACE(row.rotate);
         std::string pdf = one_page_pdf("0 0 10 10 re f", "[0 0 200 100]",
                                        std::string("/Rotate ") + row.rotate);
-        std::string path = testsupport::scratch_path("rot.pdf");
+        std::string path = testsupport::scratch_path("interp_rot.pdf");
         ASSERT_TRUE(testsupport::write_file(path, pdf));
         PdfDoc *doc = nullptr;
         ASSERT_EQ(pdf_open(&doc, path.c_str(), nullptr), 0);
@@ -394,7 +394,7 @@ TEST(RenderPage, PollCallbackStopsTheRender)
 
 TEST(RenderPage, MissingPageAndTextCollection)
 {
-    std::string path = testsupport::scratch_path("missing.pdf");
+    std::string path = testsupport::scratch_path("interp_missing.pdf");
     ASSERT_TRUE(testsupport::write_file(path, one_page_pdf("0 0 10 10 re f")));
     PdfDoc *doc = nullptr;
     ASSERT_EQ(pdf_open(&doc, path.c_str(), nullptr), 0);
@@ -468,7 +468,7 @@ TEST(RenderOperators, GlyphProceduresRunWithTheGlyphMatrixAndAreCached)
     std::string pdf = one_page_pdf("", "[0 0 100 100]", "",
                                    {stream_obj("", "0 0 1 1 re f"),  // object 5: the procedure
                                     "<< /Font << >> >>"});           // object 6: font resources
-    std::string path = testsupport::scratch_path("t3.pdf");
+    std::string path = testsupport::scratch_path("interp_t3.pdf");
     ASSERT_TRUE(testsupport::write_file(path, pdf));
     PdfDoc *doc = nullptr;
     ASSERT_EQ(pdf_open(&doc, path.c_str(), nullptr), 0);
