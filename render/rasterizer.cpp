@@ -60,6 +60,10 @@ struct CellCursor {
     RasterCell *cells;
     int *heads;
     uint8_t *unsorted;
+    // The cell inserted or found last (in row hint_row) and the cell before
+    // it in the row (-1: it is the head; -2: not known).
+    int hint = -1, hint_prev = -2;
+    unsigned hint_row = 0;
     int count, capacity, y0, rows;
 
     explicit CellCursor(Rasterizer *ras)
@@ -93,8 +97,26 @@ struct CellCursor {
         if (row >= unsigned(rows))
             return;
         int prev = -1, i = heads[row];
-        bool sorted = !unsorted[row];
-        if (sorted) {
+        bool sorted = !unsorted[row], placed = false;
+        // An edge walking along a row inserts each cell next to the one
+        // before: start from there instead of from the row's head.
+        if (sorted && hint >= 0 && hint_row == row) {
+            int hx = cells[hint].x;
+            if (hx == x) {
+                cells[hint].cover = wrap_add(cells[hint].cover, cover);
+                cells[hint].area = wrap_add(cells[hint].area, area);
+                return;
+            }
+            if (hx < x) {
+                prev = hint;
+                i = cells[hint].next;
+            } else if (hint_prev != -2 && (hint_prev < 0 || cells[hint_prev].x < x)) {
+                prev = hint_prev;
+                i = hint;
+                placed = true;
+            }
+        }
+        if (sorted && !placed) {
             int search = 0;
             while (i >= 0 && cells[i].x < x) {
                 if (++search > RASTER_ROW_SEARCH) {
@@ -109,6 +131,9 @@ struct CellCursor {
             if (sorted && i >= 0 && cells[i].x == x) {
                 cells[i].cover = wrap_add(cells[i].cover, cover);
                 cells[i].area = wrap_add(cells[i].area, area);
+                hint = i;
+                hint_prev = prev;
+                hint_row = row;
                 return;
             }
         }
@@ -134,6 +159,9 @@ struct CellCursor {
                 heads[row] = count;
             else
                 cells[prev].next = count;
+            hint = count;
+            hint_prev = prev;
+            hint_row = row;
         }
         count++;
     }
@@ -226,20 +254,14 @@ void walk_line(CellCursor &cell, int x1, int y1, int x2, int y2)
         return;  // nothing of it can show
     int px = x1, py = y1;
     if (ey != ey2 && (y2 > y1 ? ey < r->y0 : ey >= r->y1)) {
+        // The full walk crosses this border at x rounded down, having
+        // crossed every column border up to there (never the end's column).
         const long long dx = (long long)x2 - x1, dy = (long long)y2 - y1;
         const long long enter = y2 > y1 ? top : bottom;
-        const long long num = (enter - y1) * dx;
-        px = x1 + int(floor_div(num, dy));
+        px = x1 + int(floor_div((enter - y1) * dx, dy));
         py = int(enter);
         ey = y2 > y1 ? r->y0 : r->y1 - 1;
-        // The column after the crossings the full walk makes up to here:
-        // moving left, an exact crossing of a column border has already
-        // stepped into the column left of it; no walk passes the end's column.
         ex = px >> BITS;
-        if (dx < 0 && num % dy == 0 && (px & (ONE - 1)) == 0)
-            ex--;
-        if (dx == 0)
-            ex = x1 >> BITS;
         ex = dx < 0 ? std::max(ex, ex2) : std::min(ex, ex2);
     }
     cell.set(ex, ey);
@@ -247,15 +269,11 @@ void walk_line(CellCursor &cell, int x1, int y1, int x2, int y2)
         const long long dx = (long long)x2 - x1, dy = (long long)y2 - y1;
         const int sx = dx > 0 ? 1 : -1, sy = dy > 0 ? 1 : -1;
         const long long adx = dx < 0 ? -dx : dx, ady = dy < 0 ? -dy : dy;
-        // Next borders in the direction of travel, and how far along the
-        // edge they are (the parameters (by - y1) / dy and (bx - x1) / dx,
-        // both scaled by |dx| |dy|). The edge is monotonic, so a row or
-        // column already at the end's is never left again (an end on a
-        // border belongs to the cell below or right of it).
+        // Next borders in the direction of travel. The edge is monotonic,
+        // so a row or column already at the end's is never left again (an
+        // end on a border belongs to the cell below or right of it).
         long long by = sy > 0 ? (long long)(ey + 1) * ONE : (long long)ey * ONE;
         long long bx = sx > 0 ? (long long)(ex + 1) * ONE : (long long)ex * ONE;
-        const long long never = 1LL << 62;
-        long long tr = (by - y1) * sy * adx, tc = (bx - x1) * sx * ady;
         // x at the next row border: x1 + floor((by - y1) dx / dy);
         // y at the next column border: y1 - floor(-(bx - x1) dy / dx).
         FloorStep xs = {}, ys = {};
@@ -263,37 +281,34 @@ void walk_line(CellCursor &cell, int x1, int y1, int x2, int y2)
             xs.start((by - y1) * dx * sy, ady, (long long)ONE * adx * (dx < 0 ? -1 : 1));
         if (ex != ex2)
             ys.start(-(bx - x1) * dy * sx, adx, -(long long)ONE * ady * (dy < 0 ? -1 : 1));
-        while ((ex != ex2 || ey != ey2) && !cell.stop) {
+        // Row by row: the columns the edge crosses before it leaves the row
+        // are those whose border lies before the (rounded-down) x where it
+        // crosses the row border, or before its end in the last row.
+        for (;;) {
             if (ey < r->y0 || ey >= r->y1)
                 return;  // left the bounds: nothing further can show
-            long long row_t = ey != ey2 ? tr : never, col_t = ex != ex2 ? tc : never;
-            int qx, qy;
-            if (row_t < col_t) {
-                qy = int(by);
-                qx = x1 + int(xs.q);
-            } else if (col_t < row_t) {
-                qx = int(bx);
-                qy = y1 - int(ys.q);
-            } else {
-                qx = int(bx);
-                qy = int(by);
-            }
-            int cx = ex * ONE;
-            cell.add((px - cx + qx - cx) * (qy - py), qy - py);
-            if (row_t <= col_t) {
-                ey += sy;
-                by += sy * ONE;
-                tr += ONE * adx;
-                xs.step();
-            }
-            if (col_t <= row_t) {
+            const int rx = ey != ey2 ? x1 + int(xs.q) : x2;
+            while (ex != ex2 && (sx > 0 ? bx <= rx : rx < bx) && !cell.stop) {
+                int qx = int(bx), qy = y1 - int(ys.q);
+                int cx = ex * ONE;
+                cell.add((px - cx + qx - cx) * (qy - py), qy - py);
                 ex += sx;
                 bx += sx * ONE;
-                tc += ONE * ady;
                 ys.step();
+                cell.set(ex, ey);
+                px = qx;
+                py = qy;
             }
+            if (ey == ey2 || cell.stop)
+                break;
+            int qy = int(by);
+            int cx = ex * ONE;
+            cell.add((px - cx + rx - cx) * (qy - py), qy - py);
+            ey += sy;
+            by += sy * ONE;
+            xs.step();
             cell.set(ex, ey);
-            px = qx;
+            px = rx;
             py = qy;
         }
     }
