@@ -64,6 +64,8 @@ void fill_path(RenderContext *ctx, const Path *path, int even_odd, const float r
     float bx0, by0, bx1, by1;
     if (!path_bounds(path, &bx0, &by0, &bx1, &by1))
         return;
+    by0 -= float(ctx->band_top);  // path rows are page rows
+    by1 -= float(ctx->band_top);
     if (by0 > float(y0))
         y0 = by0 >= float(y1) ? y1 : int(by0);
     if (bx1 < float(x1))

@@ -12,6 +12,7 @@ constexpr int RASTER_MAX_CELLS = 1 << 22;       // cells of one fill (64 MiB); b
 constexpr long long RASTER_MAX_STEPS = 1LL << 27;  // cells walked and row-list steps of one fill; beyond: -3
 constexpr int RASTER_MAX_BOUND = 1 << 17;       // |bounds| of a rasterizer, keeps fixed point in int
 constexpr int RASTER_ROW_SEARCH = 32;           // list steps to insert a cell in x order; beyond: sorted at the sweep
+constexpr double RASTER_WALK_WINDOW = 1 << 20;  // |y| beyond which edge ends are clipped before walking
 constexpr int RASTER_SPAN_MAX = 512;            // pixels per span handed to a span function
 constexpr int STROKE_MAX_DASHES = 1 << 21;      // dashes of one stroke; beyond: -3
 constexpr float STROKE_MIN_WIDTH = 0.8f;        // thinner strokes are drawn this wide (device px)

@@ -237,12 +237,34 @@ struct FloorStep {
 // border is rounded up. That is FreeType's rounding seen with y growing
 // downwards, so paths filled here and glyphs rendered by FreeType meet
 // without seams.
+//
+// Rows outside the bounds are not walked: an edge that starts outside is
+// entered at the border of the first row it can show in, with the state the
+// full walk has there, and the walk ends when it leaves the bounds. The
+// coverage of a row therefore does not depend on where the bounds lie (a
+// band equals the same rows of the whole page, a fill bounded by its path's
+// box equals one bounded by the raster).
 void walk_line(CellCursor &cell, int x1, int y1, int x2, int y2)
 {
     int ex = x1 >> BITS, ey = y1 >> BITS;
     const int ex2 = x2 >> BITS, ey2 = y2 >> BITS;
-    cell.set(ex, ey);
+    const Rasterizer *r = cell.r;
+    const long long top = (long long)r->y0 * ONE, bottom = (long long)r->y1 * ONE;
+    if ((y1 <= top && y2 <= top) || (y1 >= bottom && y2 >= bottom))
+        return;  // nothing of it can show
     int px = x1, py = y1;
+    if (ey != ey2 && (y2 > y1 ? ey < r->y0 : ey >= r->y1)) {
+        // The full walk crosses this border at x rounded down, having
+        // crossed every column border up to there (never the end's column).
+        const long long dx = (long long)x2 - x1, dy = (long long)y2 - y1;
+        const long long enter = y2 > y1 ? top : bottom;
+        px = x1 + int(floor_div((enter - y1) * dx, dy));
+        py = int(enter);
+        ey = y2 > y1 ? r->y0 : r->y1 - 1;
+        ex = px >> BITS;
+        ex = dx < 0 ? std::max(ex, ex2) : std::min(ex, ex2);
+    }
+    cell.set(ex, ey);
     if (ex != ex2 || ey != ey2) {
         const long long dx = (long long)x2 - x1, dy = (long long)y2 - y1;
         const int sx = dx > 0 ? 1 : -1, sy = dy > 0 ? 1 : -1;
@@ -263,6 +285,8 @@ void walk_line(CellCursor &cell, int x1, int y1, int x2, int y2)
         // are those whose border lies before the (rounded-down) x where it
         // crosses the row border, or before its end in the last row.
         for (;;) {
+            if (ey < r->y0 || ey >= r->y1)
+                return;  // left the bounds: nothing further can show
             const int rx = ey != ey2 ? x1 + int(xs.q) : x2;
             while (ex != ex2 && (sx > 0 ? bx <= rx : rx < bx) && !cell.stop) {
                 int qx = int(bx), qy = y1 - int(ys.q);
@@ -294,7 +318,9 @@ void walk_line(CellCursor &cell, int x1, int y1, int x2, int y2)
     cell.add((px - cx + x2 - cx) * (y2 - py), y2 - py);
 }
 
-// Input points are taken in 1/64 pixel, truncated toward zero.
+// Input points are taken in 1/64 pixel, truncated toward zero. y arrives
+// in page rows and is truncated there before the band's first row is taken
+// off in whole rows, so a band quantizes exactly as the whole page does.
 inline long long quantize(double v)
 {
     if (v < -PATH_MAX_COORD)
@@ -379,7 +405,9 @@ void add_line(CellCursor &cell, double x1, double y1, double x2, double y2)
         return;
     if (std::isnan(x1) || std::isnan(y1) || std::isnan(x2) || std::isnan(y2))
         return;
-    const long long qx1 = quantize(x1), qy1 = quantize(y1), qx2 = quantize(x2), qy2 = quantize(y2);
+    const long long origin = (long long)r->band_origin << INPUT_BITS;
+    const long long qx1 = quantize(x1), qy1 = quantize(y1) - origin, qx2 = quantize(x2),
+                    qy2 = quantize(y2) - origin;
     if (qy1 == qy2)
         return;
     // Most edges lie inside the bounds and need no clipping.
@@ -395,10 +423,12 @@ void add_line(CellCursor &cell, double x1, double y1, double x2, double y2)
     y1 = double(qy1) / in;
     x2 = double(qx2) / in;
     y2 = double(qy2) / in;
-    const double top = r->y0, bottom = r->y1;
-    if ((y1 <= top && y2 <= top) || (y1 >= bottom && y2 >= bottom) || y1 == y2)
+    if ((y1 <= r->y0 && y2 <= r->y0) || (y1 >= r->y1 && y2 >= r->y1) || y1 == y2)
         return;
-    // Clip the ends to the rows, moving them along the edge.
+    // Only ends far outside any raster are moved along the edge (keeping
+    // the walk's fixed point in range); the walk itself skips the rows
+    // outside the bounds exactly.
+    const double top = -RASTER_WALK_WINDOW, bottom = RASTER_WALK_WINDOW;
     double sx1 = x1, sy1 = y1, sx2 = x2, sy2 = y2;
     auto x_at = [&](double y) { return x1 + (x2 - x1) * ((y - y1) / (y2 - y1)); };
     if (sy1 < top)
