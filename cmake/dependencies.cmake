@@ -10,12 +10,13 @@ if(WIN32)
   target_include_directories(pagrix_deps INTERFACE ${_dep}/include ${_dep}/include/freetype2)
   # zlib comes first: the cached FreeType carries its own copy of zlib's
   # inflate and CRC code, and the engine's references must resolve to one copy.
+  # FreeType is built against this same zlib, so zlib comes last.
   target_link_libraries(pagrix_deps INTERFACE
-    /usr/${MINGW_TRIPLET}/lib/libz.a ${_dep}/lib/libfreetype.a ${_dep}/lib/libjpeg.a)
+    ${_dep}/lib/libfreetype.a ${_dep}/lib/libjpeg.a /usr/${MINGW_TRIPLET}/lib/libz.a)
   # Everything of the compiler's runtime is linked in: the program needs only
   # system DLLs and pagrix.dll.
   add_link_options(-static -static-libgcc -static-libstdc++)
-  add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501 WINVER=0x0501)
+  add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _USE_MATH_DEFINES _WIN32_WINNT=0x0501 WINVER=0x0501)
 else()
   find_package(ZLIB REQUIRED)
   find_package(JPEG REQUIRED)

@@ -104,7 +104,7 @@ int pdf_pixel_size(PdfDoc *pdf, int page, float scale, int *w, int *h)
         scale = 1.0f;
     PdfBox box;
     pdf_page_box(pdf, p, &box);
-    int r = ((pdf_page_rotate(pdf, p) + pdf->view_rotation) % 360 + 360) % 360;
+    int r = ((pdf_page_rotate(pdf, p) % 360 + pdf->view_rotation) % 360 + 360) % 360;
     float bw = box.x1 - box.x0, bh = box.y1 - box.y0;
     bool swap = r == 90 || r == 270;
     *w = pixels(swap ? bh : bw, scale);
@@ -341,11 +341,13 @@ int doc_page_size(Document *doc, int page, float *width_pt, float *height_pt, in
     } else if (doc->kind == DOC_PDF) {
         // A missing page reads as a default page (Letter, no Rotate).
         PdfObject *p = pdf_page(doc->pdf, page);
-        PdfBox box;
-        pdf_page_box(doc->pdf, p, &box);
-        w = box.x1 - box.x0;
-        h = box.y1 - box.y0;
-        rot = ((pdf_page_rotate(doc->pdf, p) + 90 * doc->rotation) % 360 + 360) % 360;
+        if (p) {
+            PdfBox box;
+            pdf_page_box(doc->pdf, p, &box);
+            w = box.x1 - box.x0;
+            h = box.y1 - box.y0;
+            rot = ((pdf_page_rotate(doc->pdf, p) % 360 + 90 * doc->rotation) % 360 + 360) % 360;
+        }
     } else if (doc->kind == DOC_TEXT || doc->kind == DOC_RTF) {
         if (ops(doc).page_size)
             ops(doc).page_size(reader_handle(doc), page, &w, &h);

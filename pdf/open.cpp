@@ -76,20 +76,6 @@ int repair_for_pages(PdfDoc *doc, const char *password)
     return load_document(doc, password);
 }
 
-// Last resort for a repaired file without a page tree: every object whose
-// Type is Page, in object-number order.
-void collect_loose_pages(PdfDoc *doc)
-{
-    for (int num = 0; num < doc->xref_size; num++) {
-        PdfObject *obj = pdf_fetch(doc, num, 0);
-        if (!obj || obj->type != PDF_DICT)
-            continue;
-        if (pdf_is_name(pdf_dict_get_resolved(doc, obj, "Type"), "Page") &&
-            pdf_walk_page_node(doc, obj, PDF_PAGE_TREE_DEPTH) != 0)
-            return;
-    }
-}
-
 }  // namespace
 
 int pdf_open(PdfDoc **out, const char *path, const char *password)
@@ -134,8 +120,11 @@ int pdf_open(PdfDoc **out, const char *path, const char *password)
         pdf_close(doc);
         return rc;
     }
-    if (doc->page_count == 0 && doc->repaired)
-        collect_loose_pages(doc);
+    // Last resort for a repaired file without a page tree: loose Page objects.
+    if (doc->page_count == 0 && doc->repaired && pdf_collect_loose_pages(doc) != 0) {
+        pdf_close(doc);
+        return -3;
+    }
     *out = doc;
     return 0;
 }

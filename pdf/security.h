@@ -1,9 +1,29 @@
-// Entry of the security handler into the open sequence: checks the password
-// against the trailer's Encrypt dictionary and installs the decryption state.
+// The standard security handler on an open PdfDoc: reads the Encrypt
+// dictionary, authenticates the password, and decrypts strings of fetched
+// objects and the data of opened streams (PDF Reference 1.6, section 3.5).
 #pragma once
+#include <cstdint>
 
+struct ByteReader;
 struct PdfDoc;
+struct PdfObject;
 
-// 0 (not encrypted, or password accepted: doc->crypt and the decrypt hooks
-// are set), -3 (memory), -6 (wrong password) or -7 (unsupported encryption).
+// Sets up decryption from the trailer's Encrypt entry. `password` is a
+// zero-terminated byte string, null meaning empty. 0: not encrypted, or the
+// password was accepted (doc->crypt and the decryption hooks are set);
+// -6: neither the user nor the owner password; -7: a security handler,
+// revision or method we do not support, or a broken Encrypt dictionary;
+// -3: out of memory.
 int pdf_setup_security(PdfDoc *doc, const char *password);
+
+// Decrypts in place every string inside obj (arrays, dictionaries and a
+// stream's dictionary, at most 64 levels); names, numbers and stream data are
+// left alone. Nothing happens without crypt state or for the Encrypt object.
+void pdf_decrypt_object(PdfDoc *doc, PdfObject *obj, int num, int gen);
+// Decrypts one string of object (num, gen) in place; returns its new length.
+int pdf_decrypt_string(PdfDoc *doc, int num, int gen, uint8_t *bytes, int length);
+// The decrypting reader over a raw stream reader (which it then owns), or
+// `reader` itself when nothing is to be decrypted (Identity streams, the
+// Encrypt object, cross-reference streams, Metadata stored in clear, streams
+// whose own Crypt filter is Identity); null when memory is short.
+ByteReader *pdf_decrypt_stream_reader(PdfDoc *doc, ByteReader *reader, int num, int gen);

@@ -28,6 +28,17 @@ int usage_error(const char *what)
     return 2;
 }
 
+// The message for a failed doc_open; the caller exits with 1.
+void report_open_failure(const char *path, int rc)
+{
+    if (rc == -6)
+        std::fprintf(stderr, "pagrix-render: wrong password\n");
+    else if (rc == -7)
+        std::fprintf(stderr, "pagrix-render: unsupported encryption\n");
+    else
+        std::fprintf(stderr, "pagrix-render: cannot open %s\n", path);
+}
+
 // info FILE [--password PW]: kind, page count, PDF facts, page sizes.
 int cmd_info(int argc, char **argv)
 {
@@ -43,8 +54,8 @@ int cmd_info(int argc, char **argv)
         }
     }
     Document *doc = nullptr;
-    if (doc_open(&doc, path, password) != 0) {
-        std::fprintf(stderr, "pagrix-render: cannot open %s\n", path);
+    if (int rc = doc_open(&doc, path, password); rc != 0) {
+        report_open_failure(path, rc);
         return 1;
     }
     std::printf("kind: %s\n", doc_kind_name(doc));
@@ -58,12 +69,13 @@ int cmd_info(int argc, char **argv)
         float w = 0, h = 0;
         int rotate = 0;
         if (PdfDoc *pdf = doc_pdf(doc)) {
-            // The page's own box and Rotate, before any view rotation.
+            // The visible box unrotated, and the rotation the page is shown at.
+            PdfObject *page = pdf_page(pdf, k);
             PdfBox box;
-            pdf_page_box(pdf, pdf_page(pdf, k), &box);
+            pdf_page_box(pdf, page, &box);
             w = box.x1 - box.x0;
             h = box.y1 - box.y0;
-            rotate = ((pdf_page_rotate(pdf, pdf_page(pdf, k)) % 360) + 360) % 360;
+            rotate = pdf_page_rotation(pdf, page);
         } else if (doc_page_size(doc, k, &w, &h, &rotate) != 0) {
             continue;
         }

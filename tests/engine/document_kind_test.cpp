@@ -201,6 +201,24 @@ TEST(DocumentKind, TypeMismatchNotice)
         EXPECT_EQ(doc_kind_mismatch(doc, path.c_str()), row.notice) << row.name;
         doc_close(doc);
     }
+    // kinds whose readers come later: the rule only looks at kind and name
+    struct KindRow {
+        int kind;
+        const char *name;
+        bool notice;
+    } kinds[] = {
+        {DOC_RTF, "a.txt", false},  // "Rich Text Document" contains "Text"
+        {DOC_TEXT, "a.rtf", true},
+        {DOC_TIFF, "x.pdf", true},
+        {DOC_TIFF, "x.TIFF", false},
+        {DOC_EPS, "x.epsf", false},
+        {DOC_DCX, "x.log", true},
+    };
+    for (const KindRow &row : kinds) {
+        Document fake{};
+        fake.kind = row.kind;
+        EXPECT_EQ(doc_kind_mismatch(&fake, row.name), row.notice) << row.name;
+    }
     EXPECT_STREQ(doc_expected_kind_text("txt"), "Text");
     EXPECT_STREQ(doc_expected_kind_text("epsi"), "EPS");
     EXPECT_EQ(doc_expected_kind_text("png"), nullptr);

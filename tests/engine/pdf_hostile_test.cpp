@@ -12,6 +12,7 @@
 #include <sstream>
 #include <string>
 
+#include "pdf/arena.h"
 #include "pdf/document.h"
 #include "pdf/pages.h"
 #include "pdf/reader.h"
@@ -46,15 +47,20 @@ void walk_document(PdfDoc *doc, int max_objects)
     }
 }
 
+size_t g_last_arena_bytes = 0;  // document arena size of the last open_and_walk
+
 // Opens the bytes as a file and walks the document.
 int open_and_walk(const std::string &name, const std::string &bytes)
 {
+    g_last_arena_bytes = 0;
     std::string path = testsupport::scratch_path(name);
     testsupport::write_file(path, bytes);
     PdfDoc *doc = nullptr;
     int rc = pdf_open(&doc, path.c_str(), nullptr);
-    if (rc == 0)
+    if (rc == 0) {
         walk_document(doc, 5000);
+        g_last_arena_bytes = doc->arena->total;
+    }
     pdf_close(doc);
     return rc;
 }
@@ -171,6 +177,9 @@ TEST(PdfHostile, AbsurdDeclarations)
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         EXPECT_TRUE(kOpenCodes.count(rc)) << row.what << " gave " << rc;
         EXPECT_LT(seconds, 20.0) << row.what;
+        // The largest legal object number costs a table of 8 M entries and
+        // its cache (about 170 MB); nothing may cost more.
+        EXPECT_LT(g_last_arena_bytes, size_t(200) << 20) << row.what;
     }
 }
 
@@ -227,8 +236,11 @@ TEST(PdfCorpus, SweepOpensEveryFile)
         pdf_close(doc);
     }
     std::string summary;
-    for (auto [code, n] : codes)
-        summary += " " + std::to_string(code) + ":" + std::to_string(n);
+    for (auto [code, n] : codes) {
+        char item[32];
+        std::snprintf(item, sizeof item, " %d:%d", code, n);
+        summary += item;
+    }
     std::printf("corpus sweep: %d files; codes%s; repaired %d; page count as reference %d of %d opened\n",
                 total, summary.c_str(), repaired, same_pages, codes[0]);
     std::printf("corpus sweep: page counts differing (ours/reference):%s\n", differing.c_str());

@@ -1,0 +1,72 @@
+// Clipping to a path: rectangles shrink the clip rectangle, other shapes
+// are rasterised into a coverage plane and multiplied into the clip mask.
+#include "render/clip.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "render/composite.h"
+
+namespace {
+
+struct PlaneTarget {
+    uint8_t *plane;
+    int width;
+};
+
+void plane_span(void *user, int y, int x, int length, const uint8_t *coverage)
+{
+    auto *t = static_cast<PlaneTarget *>(user);
+    std::memcpy(t->plane + size_t(y) * size_t(t->width) + size_t(x), coverage, size_t(length));
+}
+
+// trunc(v), limited to what the clip rectangle can hold.
+int clip_coord(double v)
+{
+    if (!(v > -1e9))
+        return -1000000000;
+    if (v > 1e9)
+        return 1000000000;
+    return int(v);
+}
+
+}  // namespace
+
+void clip_path(RenderContext *ctx, const Path *path, int even_odd)
+{
+    if (ctx->text_only || !ctx->gs || !ctx->surface)
+        return;
+    GraphicsState *gs = ctx->gs;
+    float min_x, min_y, max_x, max_y;
+    if (path_is_rectangle(path, &min_x, &min_y, &max_x, &max_y)) {
+        int x0 = clip_coord(min_x), y0 = clip_coord(min_y);
+        int x1 = clip_coord(double(max_x) + 0.999), y1 = clip_coord(double(max_y) + 0.999);
+        gs->clip_x0 = x0 > gs->clip_x0 ? x0 : gs->clip_x0;
+        gs->clip_y0 = y0 > gs->clip_y0 ? y0 : gs->clip_y0;
+        gs->clip_x1 = x1 < gs->clip_x1 ? x1 : gs->clip_x1;
+        gs->clip_y1 = y1 < gs->clip_y1 ? y1 : gs->clip_y1;
+        if (gs->clip_x1 < gs->clip_x0)
+            gs->clip_x1 = gs->clip_x0;
+        if (gs->clip_y1 < gs->clip_y0)
+            gs->clip_y1 = gs->clip_y0;
+        return;
+    }
+    if (!ctx->rasterizer)
+        return;
+    PageBitmap *s = ctx->surface;
+    size_t n = size_t(s->width) * size_t(s->height);
+    auto *plane = static_cast<uint8_t *>(arena_alloc(ctx->arena, n));
+    if (!plane)
+        return;
+    Rasterizer *r = ctx->rasterizer;
+    if (raster_reset(r, 0, 0, s->width, s->height) != 0)
+        return;
+    raster_add_path(r, path);
+    PlaneTarget t = {plane, s->width};
+    if (raster_sweep(r, even_odd ? RASTER_EVEN_ODD : RASTER_NONZERO, plane_span, &t) != 0)
+        return;
+    if (gs->clip_mask)
+        for (size_t i = 0; i < n; i++)
+            plane[i] = uint8_t(mask_multiply(plane[i], gs->clip_mask[i]));
+    gs->clip_mask = plane;
+}

@@ -1,0 +1,144 @@
+// Span compositing in 8-bit integer arithmetic: coverage times clip mask,
+// soft mask and constant alpha, then source-over onto an opaque page or onto
+// a transparency-group surface with its own alpha plane.
+#include "render/composite.h"
+
+#include <cstddef>
+
+#include "render/blend.h"
+
+namespace {
+
+bool g_antialias = true;
+
+// Coverage after the anti-aliasing switch and every mask.
+template <bool Clip, bool Smask, bool Alpha>
+inline int pixel_alpha(bool aa, const uint8_t *coverage, const uint8_t *clip, const uint8_t *smask,
+                       int alpha, int i)
+{
+    int a = coverage[i];
+    if (!aa)
+        a = a >= 128 ? 255 : 0;
+    if (Clip)
+        a = mask_multiply(a, clip[i]);
+    if (Smask)
+        a = mask_multiply(a, smask[i]);
+    if (Alpha)
+        a = mask_multiply(a, alpha);
+    return a;
+}
+
+template <bool Clip, bool Smask, bool Alpha>
+void span_opaque(uint8_t *p, int length, const uint8_t *coverage, const uint8_t *clip,
+                 const uint8_t *smask, int alpha, int mode, const int src[3])
+{
+    bool aa = g_antialias;
+    for (int i = 0; i < length; i++, p += 3) {
+        int a = pixel_alpha<Clip, Smask, Alpha>(aa, coverage, clip, smask, alpha, i);
+        if (!a)
+            continue;
+        if (mode == BLEND_NORMAL) {
+            if (a == 255) {
+                p[0] = uint8_t(src[0]);
+                p[1] = uint8_t(src[1]);
+                p[2] = uint8_t(src[2]);
+                continue;
+            }
+            for (int k = 0; k < 3; k++)
+                p[k] = uint8_t(p[k] + ((src[k] - p[k]) * a + 127) / 255);
+        } else {
+            for (int k = 0; k < 3; k++) {
+                int x = blend_channel(mode, p[k], src[k]);
+                p[k] = uint8_t(p[k] + ((x - p[k]) * a) / 255);
+            }
+        }
+    }
+}
+
+template <bool Clip, bool Smask, bool Alpha>
+void span_group(uint8_t *p, uint8_t *ab, int length, const uint8_t *coverage, const uint8_t *clip,
+                const uint8_t *smask, int alpha, int mode, const int src[3])
+{
+    bool aa = g_antialias;
+    for (int i = 0; i < length; i++, p += 3) {
+        int a = pixel_alpha<Clip, Smask, Alpha>(aa, coverage, clip, smask, alpha, i);
+        if (!a)
+            continue;
+        int back = ab[i];
+        int ar = back * (255 - a) / 255;
+        int t = a + ar;
+        if (t <= 0)
+            continue;
+        for (int k = 0; k < 3; k++) {
+            int s = src[k];
+            if (mode != BLEND_NORMAL && back)
+                s = blend_channel(mode, p[k], s);
+            p[k] = uint8_t((s * a + p[k] * ar) / t);
+        }
+        ab[i] = uint8_t(t);
+    }
+}
+
+template <bool Clip, bool Smask, bool Alpha>
+void span_any(PageBitmap *s, int y, int x, int length, const uint8_t *coverage, const uint8_t *clip,
+              const uint8_t *smask, int alpha, int mode, const int src[3])
+{
+    uint8_t *p = s->pixels + size_t(y) * size_t(s->stride) + 3 * size_t(x);
+    if (s->alpha)
+        span_group<Clip, Smask, Alpha>(p, s->alpha + size_t(y) * size_t(s->width) + size_t(x), length,
+                                       coverage, clip, smask, alpha, mode, src);
+    else
+        span_opaque<Clip, Smask, Alpha>(p, length, coverage, clip, smask, alpha, mode, src);
+}
+
+using SpanImpl = void (*)(PageBitmap *, int, int, int, const uint8_t *, const uint8_t *,
+                          const uint8_t *, int, int, const int *);
+
+// Indexed by clip | smask << 1 | alpha << 2.
+constexpr SpanImpl span_impls[8] = {
+    span_any<false, false, false>, span_any<true, false, false>,
+    span_any<false, true, false>,  span_any<true, true, false>,
+    span_any<false, false, true>,  span_any<true, false, true>,
+    span_any<false, true, true>,   span_any<true, true, true>,
+};
+
+inline int clamp_byte(int v) { return v < 0 ? 0 : v > 255 ? 255 : v; }
+
+}  // namespace
+
+void composite_set_antialias(bool on) { g_antialias = on; }
+bool composite_antialias() { return g_antialias; }
+
+void composite_span(PageBitmap *surface, int y, int x, int length, const uint8_t *coverage,
+                    const uint8_t *clip_row, const uint8_t *smask_row, int alpha, int blend_mode,
+                    int r, int g, int b)
+{
+    if (!surface || !coverage || length <= 0 || y < 0 || y >= surface->height)
+        return;
+    if (x < 0) {
+        int cut = -x;
+        if (cut >= length)
+            return;
+        coverage += cut;
+        if (clip_row)
+            clip_row += cut;
+        if (smask_row)
+            smask_row += cut;
+        length -= cut;
+        x = 0;
+    }
+    if (x >= surface->width)
+        return;
+    if (length > surface->width - x)
+        length = surface->width - x;
+    if (y < surface->dirty_top)
+        surface->dirty_top = y;
+    if (y + 1 > surface->dirty_bottom)
+        surface->dirty_bottom = y + 1;
+    alpha = clamp_byte(alpha);
+    if (alpha == 0)
+        return;
+    const int src[3] = {clamp_byte(b), clamp_byte(g), clamp_byte(r)};  // stored blue, green, red
+    int index = (clip_row ? 1 : 0) | (smask_row ? 2 : 0) | (alpha < 255 ? 4 : 0);
+    span_impls[index](surface, y, x, length, coverage, clip_row, smask_row, alpha, blend_mode, src);
+}

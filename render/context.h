@@ -1,0 +1,52 @@
+// The state of one page render as far as painting needs it: the graphics
+// state with its clip and stroke parameters, and the render context that
+// carries the surface, the rasterizer, the arena and the current path. The
+// content interpreter extends both records with its own fields.
+#pragma once
+#include <cstdint>
+
+#include "document/bitmap.h"
+#include "pdf/arena.h"
+#include "render/path.h"
+#include "render/rasterizer.h"
+
+struct ColorSpace;
+struct PdfDoc;
+
+constexpr int GS_MAX_DASH = 8;  // dash lengths kept in a graphics state
+
+struct GraphicsState {
+    float ctm[6];                   // a b c d e f: x' = a x + c y + e, y' = b x + d y + f
+    float fill_rgb[3];              // 0..1
+    float stroke_rgb[3];
+    int fill_ncomps, stroke_ncomps;
+    ColorSpace *fill_cs, *stroke_cs;  // null: device spaces
+    float line_width;               // user space
+    int line_cap;                   // 0 butt, 1 round, 2 square
+    int line_join;                  // 0 miter, 1 round, 2 bevel
+    float miter_limit;
+    float dash[GS_MAX_DASH];        // user space
+    int dash_count;                 // 0 = solid
+    float dash_phase;
+    float fill_alpha, stroke_alpha;
+    int blend_mode;                 // BlendMode
+    uint8_t *soft_mask;             // width x height plane of the surface, or null
+    uint8_t *clip_mask;             // width x height plane, 255 = inside; null = none
+    int clip_x0, clip_y0, clip_x1, clip_y1;  // clip rectangle, x1 and y1 exclusive
+    GraphicsState *saved;           // the state below on the stack
+};
+
+struct RenderContext {
+    PdfDoc *doc;
+    Arena *arena;             // render arena: paths, saved states, clip planes
+    PageBitmap *surface;      // current drawing surface
+    Rasterizer *rasterizer;   // null in text-collection mode
+    GraphicsState *gs;        // current graphics state
+    Path path;                // current path, device pixels
+    int pending_clip;         // 0 none, 1 nonzero (W), 2 even-odd (W*)
+    int text_only;            // 1 in text-collection mode: nothing is painted
+};
+
+// The initial graphics state over a surface: identity CTM, black, width 1,
+// miter limit 10, opaque, no masks, clip rectangle = the surface.
+void gs_init(GraphicsState *gs, const PageBitmap *surface);

@@ -1,0 +1,71 @@
+// Filling: scan conversion of a path within the clip rectangle, each span
+// composited with the clip mask and soft mask rows that lie under it.
+#include "render/fill.h"
+
+#include <cstddef>
+
+#include "render/composite.h"
+
+namespace {
+
+struct FillTarget {
+    PageBitmap *surface;
+    const GraphicsState *gs;
+    int r, g, b, alpha;
+};
+
+void fill_span(void *user, int y, int x, int length, const uint8_t *coverage)
+{
+    auto *t = static_cast<FillTarget *>(user);
+    const GraphicsState *gs = t->gs;
+    if (y < gs->clip_y0 || y >= gs->clip_y1)
+        return;
+    if (x < gs->clip_x0) {
+        int cut = gs->clip_x0 - x;
+        if (cut >= length)
+            return;
+        coverage += cut;
+        length -= cut;
+        x = gs->clip_x0;
+    }
+    if (x + length > gs->clip_x1)
+        length = gs->clip_x1 - x;
+    if (length <= 0)
+        return;
+    size_t at = size_t(y) * size_t(t->surface->width) + size_t(x);
+    composite_span(t->surface, y, x, length, coverage, gs->clip_mask ? gs->clip_mask + at : nullptr,
+                   gs->soft_mask ? gs->soft_mask + at : nullptr, t->alpha, gs->blend_mode, t->r, t->g,
+                   t->b);
+}
+
+}  // namespace
+
+int color_byte(float v)
+{
+    if (!(v > 0))
+        return 0;
+    if (v >= 1)
+        return 255;
+    return int(v * 255 + 0.5f);
+}
+
+void fill_path(RenderContext *ctx, const Path *path, int even_odd, const float rgb[3], float alpha)
+{
+    if (ctx->text_only || !ctx->rasterizer || !ctx->surface || !ctx->gs)
+        return;
+    PageBitmap *s = ctx->surface;
+    const GraphicsState *gs = ctx->gs;
+    // Scan conversion is bounded by the clip rectangle: nothing outside it
+    // can be painted, and the coverage inside does not depend on the bounds.
+    int x0 = gs->clip_x0 > 0 ? gs->clip_x0 : 0, y0 = gs->clip_y0 > 0 ? gs->clip_y0 : 0;
+    int x1 = gs->clip_x1 < s->width ? gs->clip_x1 : s->width;
+    int y1 = gs->clip_y1 < s->height ? gs->clip_y1 : s->height;
+    if (x0 >= x1 || y0 >= y1)
+        return;
+    Rasterizer *r = ctx->rasterizer;
+    if (raster_reset(r, x0, y0, x1, y1) != 0)
+        return;
+    raster_add_path(r, path);
+    FillTarget t = {s, gs, color_byte(rgb[0]), color_byte(rgb[1]), color_byte(rgb[2]), color_byte(alpha)};
+    raster_sweep(r, even_odd ? RASTER_EVEN_ODD : RASTER_NONZERO, fill_span, &t);
+}

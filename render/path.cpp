@@ -1,0 +1,233 @@
+// Device-space paths: building subpaths, flattening cubic Bezier curves by
+// recursive halving (de Casteljau), and recognising axis-aligned rectangles.
+#include "render/path.h"
+
+#include <cstring>
+
+#include "render/limits.h"
+
+void path_init(Path *path, Arena *arena)
+{
+    std::memset(path, 0, sizeof *path);
+    path->arena = arena;
+}
+
+void path_reset(Path *path)
+{
+    path->subpaths = nullptr;
+    path->count = 0;
+    path->capacity = 0;
+    path->open = 0;
+    path->total_points = 0;
+}
+
+namespace {
+
+// Room for one more subpath record.
+bool grow_subpaths(Path *p)
+{
+    if (p->count < p->capacity)
+        return true;
+    int cap = p->capacity ? p->capacity * 2 : PATH_FIRST_SUBPATHS;
+    if (cap <= p->capacity)
+        return false;
+    auto *s = static_cast<SubPath *>(arena_alloc(p->arena, sizeof(SubPath) * size_t(cap)));
+    if (!s)
+        return false;
+    if (p->count)
+        std::memcpy(s, p->subpaths, sizeof(SubPath) * size_t(p->count));
+    p->subpaths = s;
+    p->capacity = cap;
+    return true;
+}
+
+bool append_point(Path *p, SubPath *s, float x, float y)
+{
+    if (p->total_points >= PATH_MAX_POINTS)
+        return false;
+    if (2 * s->count + 2 > s->capacity) {
+        int cap = s->capacity ? s->capacity * 2 : PATH_FIRST_FLOATS;
+        auto *pts = static_cast<float *>(arena_alloc(p->arena, sizeof(float) * size_t(cap)));
+        if (!pts)
+            return false;
+        if (s->count)
+            std::memcpy(pts, s->points, sizeof(float) * 2 * size_t(s->count));
+        s->points = pts;
+        s->capacity = cap;
+    }
+    s->points[2 * s->count] = x;
+    s->points[2 * s->count + 1] = y;
+    s->count++;
+    p->total_points++;
+    return true;
+}
+
+// What a failed operation restores.
+struct PathMark {
+    int count, last_points, total_points, open;
+    float cur_x, cur_y, start_x, start_y;
+};
+
+PathMark path_mark(const Path *p)
+{
+    return {p->count, p->count ? p->subpaths[p->count - 1].count : 0, p->total_points, p->open,
+            p->cur_x, p->cur_y, p->start_x, p->start_y};
+}
+
+int path_restore(Path *p, const PathMark &m)
+{
+    p->count = m.count;
+    if (m.count)
+        p->subpaths[m.count - 1].count = m.last_points;
+    p->total_points = m.total_points;
+    p->open = m.open;
+    p->cur_x = m.cur_x;
+    p->cur_y = m.cur_y;
+    p->start_x = m.start_x;
+    p->start_y = m.start_y;
+    return -3;
+}
+
+int move_to(Path *p, float x, float y)
+{
+    if (!grow_subpaths(p))
+        return -3;
+    SubPath *s = &p->subpaths[p->count];
+    std::memset(s, 0, sizeof *s);
+    if (!append_point(p, s, x, y))
+        return -3;
+    p->count++;
+    p->cur_x = p->start_x = x;
+    p->cur_y = p->start_y = y;
+    p->open = 1;
+    return 0;
+}
+
+struct Pt {
+    double x, y;
+};
+
+// Appends the flattened curve p0..p3 without p0. The test is written so that
+// a NaN anywhere stops the subdivision at once.
+bool flatten(Path *path, SubPath *s, Pt p0, Pt p1, Pt p2, Pt p3, int depth)
+{
+    double dx = p3.x - p0.x, dy = p3.y - p0.y;
+    double c1 = (p1.x - p0.x) * dy - (p1.y - p0.y) * dx;
+    double c2 = (p2.x - p0.x) * dy - (p2.y - p0.y) * dx;
+    c1 = c1 < 0 ? -c1 : c1;
+    c2 = c2 < 0 ? -c2 : c2;
+    double lhs = (c1 + c2) * (c1 + c2), rhs = 0.1 * (dx * dx + dy * dy);
+    if (dx * dx + dy * dy < 1e-12) {
+        // A loop that returns to its start has no chord to measure against:
+        // measure the control points' distance from the start instead.
+        double d1 = (p1.x - p0.x) * (p1.x - p0.x) + (p1.y - p0.y) * (p1.y - p0.y);
+        double d2 = (p2.x - p0.x) * (p2.x - p0.x) + (p2.y - p0.y) * (p2.y - p0.y);
+        lhs = d1 + d2;
+        rhs = 0.05;
+    }
+    if (depth >= PATH_FLATTEN_DEPTH || !(lhs > rhs))
+        return append_point(path, s, float(p3.x), float(p3.y));
+    Pt a = {(p0.x + p1.x) * 0.5, (p0.y + p1.y) * 0.5};
+    Pt b = {(p1.x + p2.x) * 0.5, (p1.y + p2.y) * 0.5};
+    Pt c = {(p2.x + p3.x) * 0.5, (p2.y + p3.y) * 0.5};
+    Pt ab = {(a.x + b.x) * 0.5, (a.y + b.y) * 0.5};
+    Pt bc = {(b.x + c.x) * 0.5, (b.y + c.y) * 0.5};
+    Pt m = {(ab.x + bc.x) * 0.5, (ab.y + bc.y) * 0.5};
+    return flatten(path, s, p0, a, ab, m, depth + 1) && flatten(path, s, m, bc, c, p3, depth + 1);
+}
+
+}  // namespace
+
+int path_move_to(Path *path, float x, float y)
+{
+    PathMark m = path_mark(path);
+    return move_to(path, x, y) == 0 ? 0 : path_restore(path, m);
+}
+
+int path_line_to(Path *path, float x, float y)
+{
+    if (!path->count || !path->open)
+        return path_move_to(path, x, y);
+    PathMark m = path_mark(path);
+    if (!append_point(path, &path->subpaths[path->count - 1], x, y))
+        return path_restore(path, m);
+    path->cur_x = x;
+    path->cur_y = y;
+    return 0;
+}
+
+int path_curve_to(Path *path, float x1, float y1, float x2, float y2, float x3, float y3)
+{
+    PathMark m = path_mark(path);
+    if ((!path->count || !path->open) && move_to(path, x1, y1) != 0)
+        return path_restore(path, m);
+    Pt p0 = {path->cur_x, path->cur_y};
+    if (!flatten(path, &path->subpaths[path->count - 1], p0, {x1, y1}, {x2, y2}, {x3, y3}, 0))
+        return path_restore(path, m);
+    path->cur_x = x3;
+    path->cur_y = y3;
+    return 0;
+}
+
+int path_close(Path *path)
+{
+    if (!path->count || !path->subpaths[path->count - 1].count)
+        return 0;
+    path->subpaths[path->count - 1].closed = 1;
+    path->cur_x = path->start_x;
+    path->cur_y = path->start_y;
+    return 0;
+}
+
+int path_add_polygon(Path *path, const float *xy, int n)
+{
+    if (n <= 0)
+        return 0;
+    if (n > PATH_MAX_POINTS - path->total_points || !grow_subpaths(path))
+        return -3;
+    auto *pts = static_cast<float *>(arena_alloc(path->arena, sizeof(float) * 2 * size_t(n)));
+    if (!pts)
+        return -3;
+    std::memcpy(pts, xy, sizeof(float) * 2 * size_t(n));
+    SubPath *s = &path->subpaths[path->count++];
+    s->points = pts;
+    s->count = n;
+    s->capacity = 2 * n;
+    s->closed = 1;
+    path->total_points += n;
+    path->cur_x = path->start_x = xy[0];
+    path->cur_y = path->start_y = xy[1];
+    path->open = 1;
+    return 0;
+}
+
+bool path_is_rectangle(const Path *path, float *min_x, float *min_y, float *max_x, float *max_y)
+{
+    if (path->count != 1)
+        return false;
+    const SubPath &s = path->subpaths[0];
+    const float *p = s.points;
+    if (s.count != 4 && !(s.count == 5 && p[8] == p[0] && p[9] == p[1]))
+        return false;
+    float x0 = p[0], x1 = p[0], y0 = p[1], y1 = p[1];
+    for (int i = 1; i < 4; i++) {
+        x0 = p[2 * i] < x0 ? p[2 * i] : x0;
+        x1 = p[2 * i] > x1 ? p[2 * i] : x1;
+        y0 = p[2 * i + 1] < y0 ? p[2 * i + 1] : y0;
+        y1 = p[2 * i + 1] > y1 ? p[2 * i + 1] : y1;
+    }
+    for (int i = 0; i < 4; i++) {
+        float x = p[2 * i], y = p[2 * i + 1];
+        float nx = p[2 * ((i + 1) & 3)], ny = p[2 * ((i + 1) & 3) + 1];
+        if ((x != x0 && x != x1) || (y != y0 && y != y1))
+            return false;  // also rejects NaN
+        // A bow tie has its corners at the extremes too, but diagonal edges.
+        if (x != nx && y != ny)
+            return false;
+    }
+    *min_x = x0;
+    *min_y = y0;
+    *max_x = x1;
+    *max_y = y1;
+    return true;
+}
