@@ -26,6 +26,12 @@ std::vector<Comparison> &comparisons()
     return list;
 }
 
+std::vector<std::function<void()>> &custom_steps()
+{
+    static std::vector<std::function<void()>> list;
+    return list;
+}
+
 }  // namespace
 
 double median_ms(const std::function<void()> &fn, int runs)
@@ -44,6 +50,11 @@ double median_ms(const std::function<void()> &fn, int runs)
 void add_comparison(const std::string &name, std::function<void()> ours, std::function<void()> ref, int runs)
 {
     comparisons().push_back({name, std::move(ours), std::move(ref), runs});
+}
+
+void add_custom(const std::string &, std::function<void()> fn)
+{
+    custom_steps().push_back(std::move(fn));
 }
 
 int run_command(const std::string &command) { return std::system(command.c_str()); }
@@ -74,5 +85,7 @@ int main(int argc, char **argv)
         double ref = benchsupport::median_ms(c.ref, c.runs);
         benchsupport::report(c.name, ours, ref);
     }
+    for (auto &step : benchsupport::custom_steps())
+        step();
     return 0;
 }

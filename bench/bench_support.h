@@ -12,6 +12,9 @@ double median_ms(const std::function<void()> &fn, int runs);
 // Registers a comparison that runs after the Google Benchmark table.
 void add_comparison(const std::string &name, std::function<void()> ours, std::function<void()> ref,
                     int runs = 5);
+// Registers a step that runs after the comparisons and prints its own BENCH
+// lines (names may contain dashes, and the figure need not be a ratio of medians).
+void add_custom(const std::string &name, std::function<void()> fn);
 // Runs a shell command and returns its exit status (for external reference programs).
 int run_command(const std::string &command);
 // Prints the BENCH line.

@@ -14,6 +14,7 @@
 #include "pdf/document.h"
 #include "pdf/pages.h"
 #include "pdf/reader.h"
+#include "render/page.h"
 
 namespace {
 
@@ -395,7 +396,7 @@ int doc_render_page(Document *doc, int page, float scale, int y0, int rows, Page
     if (!doc || !out)
         return -2;
     if (doc->kind == DOC_PDF)
-        return -1;  // the page renderer is not part of this build yet
+        return render_page(doc->pdf, page, scale, y0, rows, out);
     int w, h;
     if (doc->kind == DOC_TEXT || doc->kind == DOC_RTF) {
         if (doc_page_pixel_size(doc, page, scale, &w, &h) != 0)

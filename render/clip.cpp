@@ -39,8 +39,10 @@ void clip_path(RenderContext *ctx, const Path *path, int even_odd)
     GraphicsState *gs = ctx->gs;
     float min_x, min_y, max_x, max_y;
     if (path_is_rectangle(path, &min_x, &min_y, &max_x, &max_y)) {
-        int x0 = clip_coord(min_x), y0 = clip_coord(min_y);
-        int x1 = clip_coord(double(max_x) + 0.999), y1 = clip_coord(double(max_y) + 0.999);
+        // Path y is in page rows; the clip rectangle is in surface rows.
+        int x0 = clip_coord(min_x), y0 = clip_coord(min_y) - ctx->band_top;
+        int x1 = clip_coord(double(max_x) + 0.999);
+        int y1 = clip_coord(double(max_y) + 0.999) - ctx->band_top;
         gs->clip_x0 = x0 > gs->clip_x0 ? x0 : gs->clip_x0;
         gs->clip_y0 = y0 > gs->clip_y0 ? y0 : gs->clip_y0;
         gs->clip_x1 = x1 < gs->clip_x1 ? x1 : gs->clip_x1;

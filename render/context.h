@@ -12,6 +12,8 @@
 
 struct ColorSpace;
 struct PdfDoc;
+struct PdfFont;
+struct PdfObject;
 
 constexpr int GS_MAX_DASH = 8;  // dash lengths kept in a graphics state
 
@@ -45,6 +47,39 @@ struct RenderContext {
     Path path;                // current path, device pixels
     int pending_clip;         // 0 none, 1 nonzero (W), 2 even-odd (W*)
     int text_only;            // 1 in text-collection mode: nothing is painted
+    // Interpreter state (render/interp.h).
+    int band_top;             // page row of surface row 0. The CTM and every path are in
+                              // page device space; painters subtract band_top from device y
+                              // (exact in whole rows, so a band equals the page's rows).
+    PdfObject *resources;     // current resource dictionary
+    int depth;                // nesting of forms, groups, soft masks, appearances, glyphs
+    void (*diag_fn)(void *user, const char *tag);
+    void *diag_user;
+    char diags[24][24];       // distinct diagnostic tags, each cut to 23 characters
+    int diag_count;
+    float text_line_matrix[6];  // Tlm
+    float text_matrix[6];       // Tm
+    PdfFont *font;            // null before Tf or when the font could not be loaded
+    float font_size;
+    float char_spacing, word_spacing;
+    float horiz_scale;        // Tz / 100
+    float leading;
+    float rise;
+    int render_mode;
+    void *text_sink;          // text collector (text-collection mode only)
+    float greek_px;           // greeking threshold in pixels, 0 = off
+    int (*poll_fn)(void *user, PageBitmap *surface);
+    void *poll_user;
+    PageBitmap *poll_surface;
+    int aborted;              // set when the poll callback asked to stop
+    struct T3Cache {
+        int num;              // object number of the glyph procedure stream
+        uint8_t *data;        // decoded bytes in the render arena
+        int length;
+    } t3_cache[64];
+    int t3_count;
+    GraphicsState *gs_floor;  // Q does not pop below this state (the current stream's base)
+    GraphicsState *gs_free;   // states popped by Q, reused by q (linked through `saved`)
 };
 
 // The initial graphics state over a surface: identity CTM, black, width 1,

@@ -93,13 +93,44 @@ inline long long ceil_div(long long a, long long b) { return -floor_div(-a, b); 
 // crosses a row border is rounded down, y where it crosses a column border
 // is rounded up. That is FreeType's rounding seen with y growing downwards,
 // so paths filled here and glyphs rendered by FreeType meet without seams.
+//
+// Rows outside the bounds are not walked: an edge that starts before the
+// first row it can show in is entered at that row's border with the state
+// the full walk would have there, and the walk ends when it leaves the
+// bounds. The coverage of a row therefore does not depend on where the
+// bounds lie, and a band equals the same rows of the whole page.
 void walk_line(Rasterizer *r, int x1, int y1, int x2, int y2)
 {
     int ex = x1 >> BITS, ey = y1 >> BITS;
     const int ex2 = x2 >> BITS, ey2 = y2 >> BITS;
     const long long dx = (long long)x2 - x1, dy = (long long)y2 - y1;
-    set_cell(r, ex, ey);
     int px = x1, py = y1;
+    // Nothing of an edge that stays above or below the bounds can show.
+    const long long top = (long long)r->y0 * ONE, bottom = (long long)r->y1 * ONE;
+    if ((y1 <= top && y2 <= top) || (y1 >= bottom && y2 >= bottom))
+        return;
+    if (ey != ey2) {
+        const int sy = dy > 0 ? 1 : -1;
+        // The border through which the edge enters the bounds, if it starts outside.
+        bool outside = sy > 0 ? ey < r->y0 : ey >= r->y1;
+        if (outside) {
+            long long enter = (long long)(sy > 0 ? r->y0 : r->y1) * ONE;
+            long long num = (enter - y1) * dx;
+            px = x1 + int(floor_div(num, dy));
+            py = int(enter);
+            ey = sy > 0 ? r->y0 : r->y1 - 1;
+            // The column after the crossings the full walk makes up to here:
+            // moving left, an exact crossing of a column border has already
+            // stepped into the column left of it; no walk passes the end's column.
+            ex = px >> BITS;
+            if (dx < 0 && num % dy == 0 && (px & (ONE - 1)) == 0)
+                ex--;
+            if (dx == 0)
+                ex = x1 >> BITS;
+            ex = dx < 0 ? std::max(ex, ex2) : std::min(ex, ex2);
+        }
+    }
+    set_cell(r, ex, ey);
     if (ex != ex2 || ey != ey2) {
         const int sx = dx > 0 ? 1 : -1, sy = dy > 0 ? 1 : -1;
         const long long adx = dx < 0 ? -dx : dx, ady = dy < 0 ? -dy : dy;
@@ -107,6 +138,8 @@ void walk_line(Rasterizer *r, int x1, int y1, int x2, int y2)
         long long by = sy > 0 ? (long long)(ey + 1) * ONE : (long long)ey * ONE;
         long long bx = sx > 0 ? (long long)(ex + 1) * ONE : (long long)ex * ONE;
         while ((ex != ex2 || ey != ey2) && !r->error) {
+            if (ey < r->y0 || ey >= r->y1)
+                return;  // left the bounds: nothing further can show
             // Which border comes first along the edge: compare the edge
             // parameters (by - y1) / dy and (bx - x1) / dx exactly. The edge
             // is monotonic, so a row or column already at the end's is never
@@ -145,14 +178,16 @@ void walk_line(Rasterizer *r, int x1, int y1, int x2, int y2)
     add_cell(r, (px - cx + x2 - cx) * (y2 - py), y2 - py);
 }
 
-// Input points are taken in 1/64 pixel, truncated toward zero.
-inline double quantize(double v)
+// Input points are taken in 1/64 pixel, truncated toward zero, in page
+// rows; y then moves by the band's origin in whole rows, so that a band
+// quantizes exactly as the whole page does.
+inline double clamp_coord(double v)
 {
-    if (v < -PATH_MAX_COORD)
-        v = -PATH_MAX_COORD;
-    else if (v > PATH_MAX_COORD)
-        v = PATH_MAX_COORD;
-    return std::trunc(v * (1 << INPUT_BITS)) / (1 << INPUT_BITS);
+    return v < -PATH_MAX_COORD ? -PATH_MAX_COORD : v > PATH_MAX_COORD ? PATH_MAX_COORD : v;
+}
+inline double quantize(double v, int origin = 0)
+{
+    return std::trunc(clamp_coord(v) * (1 << INPUT_BITS)) / (1 << INPUT_BITS) - origin;
 }
 
 // Points made by clipping lie on the quantized edge; they are rounded to the
@@ -215,13 +250,15 @@ void raster_add_line(Rasterizer *r, double x1, double y1, double x2, double y2)
     if (std::isnan(x1) || std::isnan(y1) || std::isnan(x2) || std::isnan(y2))
         return;
     x1 = quantize(x1);
-    y1 = quantize(y1);
+    y1 = quantize(y1, r->band_origin);
     x2 = quantize(x2);
-    y2 = quantize(y2);
-    const double top = r->y0, bottom = r->y1;
-    if ((y1 <= top && y2 <= top) || (y1 >= bottom && y2 >= bottom) || y1 == y2)
+    y2 = quantize(y2, r->band_origin);
+    if ((y1 <= r->y0 && y2 <= r->y0) || (y1 >= r->y1 && y2 >= r->y1) || y1 == y2)
         return;
-    // Clip the ends to the rows, moving them along the edge.
+    // Only ends far outside any raster are moved along the edge (keeping
+    // the walk's fixed point in range); the walk itself skips the rows
+    // outside the bounds exactly.
+    const double top = -RASTER_WALK_WINDOW, bottom = RASTER_WALK_WINDOW;
     double sx1 = x1, sy1 = y1, sx2 = x2, sy2 = y2;
     auto x_at = [&](double y) { return x1 + (x2 - x1) * ((y - y1) / (y2 - y1)); };
     if (sy1 < top)

@@ -26,6 +26,7 @@ struct Rasterizer {
     int cell_valid;
     int error;              // set when the pool could not grow or the step budget ran out
     long long steps;        // cells visited since the reset, bounded by RASTER_MAX_STEPS
+    int band_origin;        // edges arrive in page rows; row 0 of the bounds is this page row
 };
 
 enum RasterFillRule { RASTER_NONZERO = 0, RASTER_EVEN_ODD = 1 };

@@ -87,6 +87,9 @@ int cmd_info(int argc, char **argv)
 
 }  // namespace
 
+int cmd_render(int argc, char **argv);  // render_command.cpp
+int render_usage_error(const char *what) { return usage_error(what); }
+
 int main(int argc, char **argv)
 {
     if (argc < 2)
@@ -105,6 +108,8 @@ int main(int argc, char **argv)
             return usage_error("missing FILE");
         if (cmd == "info")
             return cmd_info(argc, argv);
+        if (cmd == "render")
+            return cmd_render(argc, argv);
         std::fprintf(stderr, "pagrix-render: %s: not supported yet\n", cmd.c_str());
         return 1;
     }

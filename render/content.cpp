@@ -1,0 +1,267 @@
+// Reading content streams: tokens become operands on a 32-slot stack and
+// keywords become operators; inline image data is stepped over
+// (PDF Reference 1.7, sections 3.7.1 and 4.8.6).
+#include <cstring>
+
+#include "document/bitmap.h"
+#include "pdf/arena.h"
+#include "pdf/document.h"
+#include "pdf/object.h"
+#include "pdf/reader.h"
+#include "pdf/stream.h"
+#include "render/interp.h"
+
+namespace {
+
+// Process-wide: the poll rhythm continues across streams and renders.
+unsigned g_operator_counter = 0;
+
+// Operand records of numbers, names and strings are carved from small pools
+// in the scratch arena; keeping them by value avoids one allocation per token.
+PdfObject *token_object(Arena *scratch, const PdfToken &t)
+{
+    auto *o = static_cast<PdfObject *>(arena_alloc(scratch, sizeof(PdfObject)));
+    if (!o)
+        return nullptr;
+    switch (t.kind) {
+    case TOK_INT:
+        o->type = PDF_INT;
+        o->integer = t.int_value;
+        break;
+    case TOK_REAL:
+        o->type = PDF_REAL;
+        o->real = t.real_value;
+        break;
+    case TOK_NAME:
+        o->type = PDF_NAME;
+        o->name = t.text;
+        o->length = t.text_length;
+        break;
+    default:
+        o->type = PDF_STRING;
+        o->bytes = reinterpret_cast<uint8_t *>(t.text);
+        o->length = t.text_length;
+        break;
+    }
+    return o;
+}
+
+void push_operand(OperandStack *st, PdfObject *obj)
+{
+    if (!obj || st->count >= INTERP_STACK_SLOTS)
+        return;
+    st->items[st->count++] = obj;
+}
+
+// A fresh scratch arena once the old one has grown and holds no operands,
+// so that long streams run in bounded memory.
+void recycle_scratch(OperandStack *st, PdfParser *parser)
+{
+    if (st->count != 0 || parser->pushed_count != 0 ||
+        st->scratch->total < size_t(INTERP_SCRATCH_RECYCLE))
+        return;
+    Arena *fresh = arena_create(64 << 10);
+    if (!fresh)
+        return;
+    arena_destroy(st->scratch);
+    st->scratch = fresh;
+    parser->arena = fresh;
+}
+
+// Progress callback every 32nd operator while one is installed.
+bool poll_due(RenderContext *ctx)
+{
+    if (!ctx->poll_fn)
+        return false;
+    g_operator_counter++;
+    if ((g_operator_counter & (INTERP_POLL_EVERY - 1)) != 0)
+        return false;
+    if (ctx->poll_fn(ctx->poll_user, ctx->poll_surface) != 0)
+        ctx->aborted = 1;
+    return ctx->aborted != 0;
+}
+
+}  // namespace
+
+int render_poll(RenderContext *ctx)
+{
+    if (ctx->aborted)
+        return 1;
+    if (ctx->poll_fn && ctx->poll_fn(ctx->poll_user, ctx->poll_surface) != 0)
+        ctx->aborted = 1;
+    return ctx->aborted;
+}
+
+int run_content(RenderContext *ctx, const uint8_t *data, int length)
+{
+    if (!data || length <= 0)
+        return 0;
+    ByteReader *reader = reader_open_memory(data, length);
+    if (!reader)
+        return -3;
+    OperandStack st{};
+    st.ctx = ctx;
+    st.reader = reader;
+    st.scratch = arena_create(64 << 10);
+    if (!st.scratch) {
+        reader_close(reader);
+        return -3;
+    }
+    GraphicsState *outer_floor = ctx->gs_floor;
+    ctx->gs_floor = ctx->gs;
+    PdfParser parser;
+    pdf_parser_init(&parser, ctx->doc, reader, st.scratch);
+    while (!ctx->aborted) {
+        PdfToken t;
+        int64_t before = reader_tell(reader);
+        int rc = pdf_parser_token(&parser, &t);
+        if (rc < 0) {
+            // A damaged token (over-long name or string) is skipped; a memory
+            // failure or a failing source ends the stream.
+            if (rc == -3 || reader->failed || reader->at_eof)
+                break;
+            if (reader_tell(reader) == before && reader_getc(reader) < 0)
+                break;
+            continue;
+        }
+        if (t.kind == TOK_END)
+            break;
+        switch (t.kind) {
+        case TOK_INT:
+        case TOK_REAL:
+        case TOK_NAME:
+        case TOK_STRING:
+            push_operand(&st, token_object(st.scratch, t));
+            break;
+        case TOK_ARRAY_OPEN:
+        case TOK_DICT_OPEN:
+            push_operand(&st, pdf_parse_object(&parser, t, 0));
+            break;
+        case TOK_KEYWORD:
+            exec_operator(&st, t.text ? t.text : "");
+            recycle_scratch(&st, &parser);
+            poll_due(ctx);
+            break;
+        default:  // ] and >> alone
+            break;
+        }
+    }
+    ctx->gs_floor = outer_floor;
+    arena_destroy(st.scratch);
+    reader_close(reader);
+    return 0;
+}
+
+void add_diagnostic(RenderContext *ctx, const char *tag)
+{
+    char cut[INTERP_DIAG_CHARS + 1];
+    std::strncpy(cut, tag, INTERP_DIAG_CHARS);
+    cut[INTERP_DIAG_CHARS] = 0;
+    for (int i = 0; i < ctx->diag_count; i++)
+        if (std::strcmp(ctx->diags[i], cut) == 0)
+            return;
+    if (ctx->diag_count < INTERP_MAX_DIAGS)
+        std::memcpy(ctx->diags[ctx->diag_count++], cut, sizeof cut);
+    if (ctx->diag_fn)
+        ctx->diag_fn(ctx->diag_user, cut);
+}
+
+uint8_t *load_stream(RenderContext *ctx, PdfObject *stream, int *out_length)
+{
+    *out_length = 0;
+    if (!pdf_is_type(stream, PDF_STREAM))
+        return nullptr;
+    ByteReader *r = pdf_open_stream(ctx->doc, stream);
+    if (!r)
+        return nullptr;
+    int n = 0;
+    uint8_t *data = reader_read_all(r, ctx->arena, 0, &n);
+    reader_close_chain(r);
+    if (!data)
+        return nullptr;
+    *out_length = n;
+    return data;
+}
+
+namespace {
+
+int inline_components(PdfObject *dict)
+{
+    if (pdf_to_int(pdf_dict_get(dict, "IM"), 0) ||
+        (pdf_is_type(pdf_dict_get(dict, "IM"), PDF_BOOL) && pdf_dict_get(dict, "IM")->boolean))
+        return 1;
+    PdfObject *cs = pdf_dict_get(dict, "CS");
+    if (!cs)
+        cs = pdf_dict_get(dict, "ColorSpace");
+    if (pdf_is_name(cs, "RGB") || pdf_is_name(cs, "DeviceRGB"))
+        return 3;
+    if (pdf_is_name(cs, "CMYK") || pdf_is_name(cs, "DeviceCMYK"))
+        return 4;
+    return 1;
+}
+
+bool is_white(int c) { return c == 0 || c == 9 || c == 10 || c == 12 || c == 13 || c == 32; }
+
+// Steps over filtered data: up to "EI" after white space (or at the very
+// start) that is followed by white space, a delimiter or the end.
+void skip_to_ei(ByteReader *r)
+{
+    int prev = ' ', c;
+    bool at_start = true;
+    while ((c = reader_getc(r)) >= 0) {
+        if (c == 'E' && (at_start || is_white(prev))) {
+            int c2 = reader_getc(r);
+            if (c2 == 'I') {
+                int c3 = reader_peek(r);
+                if (c3 < 0 || is_white(c3) || pdf_is_delimiter(c3))
+                    return;
+            }
+            if (c2 >= 0)
+                reader_ungetc(r);
+        }
+        prev = c;
+        at_start = false;
+    }
+}
+
+}  // namespace
+
+PdfObject *inline_image_skip(OperandStack *st)
+{
+    ByteReader *r = st->reader;
+    PdfObject *dict = pdf_parse_inline_image_dict(r, st->scratch);
+    if (!dict)
+        return nullptr;
+    if (is_white(reader_peek(r)))
+        reader_getc(r);
+    bool filtered = pdf_dict_get(dict, "F") || pdf_dict_get(dict, "Filter");
+    if (filtered) {
+        skip_to_ei(r);
+        return dict;
+    }
+    PdfObject *w = pdf_dict_get(dict, "W");
+    PdfObject *h = pdf_dict_get(dict, "H");
+    int64_t width = pdf_to_int(w ? w : pdf_dict_get(dict, "Width"), 0);
+    int64_t height = pdf_to_int(h ? h : pdf_dict_get(dict, "Height"), 0);
+    int64_t bpc = pdf_to_int(pdf_dict_get(dict, "BPC"), 8);
+    if (pdf_dict_get(dict, "BPC") == nullptr)
+        bpc = pdf_to_int(pdf_dict_get(dict, "BitsPerComponent"), 8);
+    int64_t row = (width * inline_components(dict) * bpc + 7) / 8;
+    int64_t total = row * height;
+    if (width <= 0 || height <= 0 || bpc <= 0 || bpc > 16 || total <= 0 ||
+        total > INTERP_INLINE_MAX) {
+        skip_to_ei(r);
+        return dict;
+    }
+    for (int64_t i = 0; i < total; i++)
+        if (reader_getc(r) < 0)
+            return dict;
+    // The EI keyword that follows.
+    PdfToken t;
+    int64_t before = reader_tell(r);
+    if (pdf_next_token(r, st->scratch, &t) != 0 || !pdf_token_is(t, "EI")) {
+        reader_seek(r, before);
+        skip_to_ei(r);
+    }
+    return dict;
+}

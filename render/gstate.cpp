@@ -1,0 +1,42 @@
+// Graphics-state stack and the 2-D affine matrix helpers the interpreter,
+// the page driver and the annotation code share.
+#include "render/gstate.h"
+
+#include <cstring>
+
+#include "pdf/arena.h"
+
+void gstate_init(GraphicsState *gs, const float ctm[6], int width, int height)
+{
+    gs_init(gs, nullptr);
+    std::memcpy(gs->ctm, ctm, sizeof gs->ctm);
+    gs->clip_x1 = width;
+    gs->clip_y1 = height;
+}
+
+GraphicsState *gstate_push(Arena *arena, GraphicsState *gs)
+{
+    auto *copy = static_cast<GraphicsState *>(arena_alloc(arena, sizeof(GraphicsState)));
+    if (!copy)
+        return nullptr;
+    *copy = *gs;
+    copy->saved = gs;
+    return copy;
+}
+
+void matrix_concat(float out[6], const float m[6], const float n[6])
+{
+    float r[6];
+    r[0] = m[0] * n[0] + m[1] * n[2];
+    r[1] = m[0] * n[1] + m[1] * n[3];
+    r[2] = m[2] * n[0] + m[3] * n[2];
+    r[3] = m[2] * n[1] + m[3] * n[3];
+    r[4] = m[4] * n[0] + m[5] * n[2] + n[4];
+    r[5] = m[4] * n[1] + m[5] * n[3] + n[5];
+    std::memcpy(out, r, sizeof r);
+}
+
+void matrix_identity(float m[6])
+{
+    m[0] = 1, m[1] = 0, m[2] = 0, m[3] = 1, m[4] = 0, m[5] = 0;
+}

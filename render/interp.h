@@ -1,0 +1,69 @@
+// Content-stream interpreter: the render context of one page render, the
+// operand stack, operator dispatch, form XObjects and diagnostics
+// (PDF Reference 1.7, chapters 4 and 5, content streams and operators).
+#pragma once
+#include <cstdint>
+
+#include "render/gstate.h"
+#include "render/context.h"
+#include "render/path.h"
+
+struct Arena;
+struct PageBitmap;
+struct PdfDoc;
+struct PdfFont;
+struct PdfObject;
+struct Rasterizer;
+
+constexpr int INTERP_STACK_SLOTS = 32;      // operands kept; further pushes are dropped
+constexpr int INTERP_MAX_DIAGS = 24;        // distinct diagnostic tags kept per render
+constexpr int INTERP_DIAG_CHARS = 23;       // characters kept of one tag
+constexpr int INTERP_FORM_DEPTH = 12;       // nested forms (also bounds self-reference)
+constexpr int INTERP_GLYPH_DEPTH = 10;      // nesting at which Type 3 glyphs stop running
+constexpr int INTERP_GROUP_DEPTH = 8;       // nesting at which groups paint directly
+constexpr int INTERP_T3_CACHE = 64;         // decoded Type 3 glyph procedures per render
+constexpr int INTERP_POLL_EVERY = 32;       // operators between two progress callbacks
+constexpr int INTERP_SCRATCH_RECYCLE = 1 << 20;  // token bytes after which the scratch arena is renewed
+constexpr int INTERP_INLINE_MAX = 8388608;  // bytes of one unfiltered inline image
+
+using RenderPollFn = int (*)(void *user, PageBitmap *surface);
+using RenderDiagFn = void (*)(void *user, const char *tag);
+
+static_assert(sizeof(RenderContext::diags) == INTERP_MAX_DIAGS * (INTERP_DIAG_CHARS + 1));
+static_assert(sizeof(RenderContext::t3_cache) / sizeof(RenderContext::t3_cache[0]) ==
+              INTERP_T3_CACHE);
+
+// Operands of the operator being executed. Numbers, names and strings are
+// held by value; arrays and dictionaries point into the scratch arena.
+struct OperandStack {
+    RenderContext *ctx;
+    PdfObject *items[INTERP_STACK_SLOTS];
+    int count;
+    struct ByteReader *reader;  // the stream being run (inline images read from it)
+    Arena *scratch;             // token texts and parsed operands of this stream
+    int compat;                 // BX nesting: unknown operators are not reported inside
+};
+
+// Runs one decoded content stream with the context's resources and graphics
+// state. 0 when done (also after an abort), -3 when the lexer could not be set up.
+int run_content(RenderContext *ctx, const uint8_t *data, int length);
+// Executes one operator with its operands on the stack.
+void exec_operator(OperandStack *stack, const char *name);
+// BI: reads the inline image dictionary and steps over the data up to EI.
+// Returns the dictionary (scratch arena) or null when it could not be read.
+PdfObject *inline_image_skip(OperandStack *stack);
+// Do: the operand must be a name of the current XObject resources.
+void draw_xobject(OperandStack *stack, PdfObject *name);
+// Records a distinct tag (at most 24 kept, cut to 23 characters).
+void add_diagnostic(RenderContext *ctx, const char *tag);
+// 1 when rendering must stop; calls the poll callback when one is installed.
+int render_poll(RenderContext *ctx);
+// Text positioning shared with glyph drawing.
+void text_begin(RenderContext *ctx);
+void text_move(RenderContext *ctx, float tx, float ty);
+void text_set_matrix(RenderContext *ctx, const float m[6]);
+// Applies a pending W / W* clip with the current path, then resets the path.
+void finish_path(RenderContext *ctx);
+// Reads a stream's decoded contents into the render arena; null when it
+// cannot be opened (or is empty), with the length in *out_length.
+uint8_t *load_stream(RenderContext *ctx, PdfObject *stream, int *out_length);

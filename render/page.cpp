@@ -1,0 +1,299 @@
+// Page render driver: page geometry and device matrix, the per-render arena,
+// raster and rasterizer, contents and annotations, bands and the progress
+// callback (PDF Reference 1.7, sections 3.6.2 and 4.2).
+#include "render/page.h"
+
+#include <cstring>
+
+#include "document/bitmap.h"
+#include "pdf/arena.h"
+#include "pdf/document.h"
+#include "pdf/object.h"
+#include "pdf/pages.h"
+#include "render/gstate.h"
+#include "render/interp.h"
+#include "render/rasterizer.h"
+
+namespace {
+
+struct RenderSettings {
+    float greek_px;
+    int (*poll_fn)(void *user, PageBitmap *surface);
+    void *poll_user;
+    int show_large_images;
+    int thumbnail_mode;
+};
+
+RenderSettings g_settings = {0.0f, nullptr, nullptr, 1, 0};
+
+// The per-render objects; released together by release().
+struct RenderFrame {
+    RenderContext ctx;
+    GraphicsState base;
+};
+
+void setup_context(RenderFrame *f, PdfDoc *doc, PdfObject *page, Arena *arena,
+                   PageBitmap *surface, const float matrix[6])
+{
+    std::memset(f, 0, sizeof *f);
+    gstate_init(&f->base, matrix, surface->width, surface->height);
+    RenderContext *ctx = &f->ctx;
+    ctx->doc = doc;
+    ctx->arena = arena;
+    ctx->surface = surface;
+    ctx->gs = &f->base;
+    ctx->gs_floor = &f->base;
+    path_init(&ctx->path, arena);
+    ctx->resources = pdf_page_attr(doc, page, "Resources");
+    ctx->horiz_scale = 1.0f;
+    matrix_identity(ctx->text_line_matrix);
+    matrix_identity(ctx->text_matrix);
+}
+
+void copy_diags(const RenderContext *ctx, char *out, int capacity)
+{
+    if (!out || capacity <= 0)
+        return;
+    int pos = 0;
+    out[0] = 0;
+    for (int i = 0; i < ctx->diag_count; i++) {
+        int n = int(std::strlen(ctx->diags[i]));
+        if (pos + n + 2 > capacity)
+            break;
+        std::memcpy(out + pos, ctx->diags[i], size_t(n) + 1);
+        pos += n + 1;
+        out[pos] = 0;
+    }
+}
+
+}  // namespace
+
+int page_geometry(PdfDoc *doc, int index, float scale, PdfObject **out_page, int *out_width,
+                  int *out_height, float m[6])
+{
+    PdfObject *page = doc ? pdf_page(doc, index) : nullptr;
+    if (out_page)
+        *out_page = page;
+    if (!page)
+        return -4;
+    PdfBox box;
+    pdf_page_box(doc, page, &box);
+    int r = ((pdf_page_rotate(doc, page) + doc->view_rotation) % 360 + 360) % 360;
+    if (r != 90 && r != 180 && r != 270)
+        r = 0;
+    float s = scale > 0 ? scale : 1.0f;
+    float w = (box.x1 - box.x0) * s, h = (box.y1 - box.y0) * s;
+    if (r == 90 || r == 270) {
+        float t = w;
+        w = h;
+        h = t;
+    }
+    // Bounded before the conversion; the raster rejects sides beyond its limit.
+    int iw = w + 0.5f < 1e9f ? int(w + 0.5f) : 1000000000;
+    int ih = h + 0.5f < 1e9f ? int(h + 0.5f) : 1000000000;
+    if (out_width)
+        *out_width = iw < 1 ? 1 : iw;
+    if (out_height)
+        *out_height = ih < 1 ? 1 : ih;
+    const float x0 = box.x0, y0 = box.y0, x1 = box.x1, y1 = box.y1;
+    switch (r) {
+    case 90: {
+        const float t[6] = {0, s, s, 0, -s * y0, -s * x0};
+        std::memcpy(m, t, sizeof t);
+        break;
+    }
+    case 180: {
+        const float t[6] = {-s, 0, 0, s, s * x1, -s * y0};
+        std::memcpy(m, t, sizeof t);
+        break;
+    }
+    case 270: {
+        const float t[6] = {0, -s, -s, 0, s * y1, s * x1};
+        std::memcpy(m, t, sizeof t);
+        break;
+    }
+    default: {
+        const float t[6] = {s, 0, 0, -s, -s * x0, s * y1};
+        std::memcpy(m, t, sizeof t);
+        break;
+    }
+    }
+    return 0;
+}
+
+int page_pixel_size(PdfDoc *doc, int index, float scale, int *out_width, int *out_height)
+{
+    float m[6];
+    return page_geometry(doc, index, scale, nullptr, out_width, out_height, m);
+}
+
+int page_matrix(PdfDoc *doc, int index, float scale, float out_matrix[6])
+{
+    return page_geometry(doc, index, scale, nullptr, nullptr, nullptr, out_matrix);
+}
+
+uint8_t *page_contents(RenderContext *ctx, PdfObject *page, int *out_length)
+{
+    *out_length = 0;
+    PdfObject *contents = pdf_dict_get_resolved(ctx->doc, page, "Contents");
+    if (pdf_is_type(contents, PDF_STREAM)) {
+        uint8_t *data = load_stream(ctx, contents, out_length);
+        if (!data)
+            add_diagnostic(ctx, "content-unreadable");
+        return data;
+    }
+    if (!pdf_is_type(contents, PDF_ARRAY))
+        return nullptr;
+    int n = pdf_array_len(contents);
+    uint8_t **parts = static_cast<uint8_t **>(arena_alloc(ctx->arena, sizeof(void *) * size_t(n + 1)));
+    int *lengths = static_cast<int *>(arena_alloc(ctx->arena, sizeof(int) * size_t(n + 1)));
+    if (!parts || !lengths)
+        return nullptr;
+    int64_t total = 0;
+    for (int i = 0; i < n; i++) {
+        PdfObject *s = pdf_resolve(ctx->doc, pdf_array_get(contents, i));
+        if (!pdf_is_type(s, PDF_STREAM))
+            continue;
+        parts[i] = load_stream(ctx, s, &lengths[i]);
+        if (!parts[i])
+            add_diagnostic(ctx, "content-unreadable");
+        else
+            total += int64_t(lengths[i]) + 1;
+    }
+    if (total <= 0 || total > INT32_MAX - 1)
+        return nullptr;
+    auto *all = static_cast<uint8_t *>(arena_alloc(ctx->arena, size_t(total) + 1));
+    if (!all)
+        return nullptr;
+    int64_t pos = 0;
+    for (int i = 0; i < n; i++) {
+        if (!parts[i])
+            continue;
+        std::memcpy(all + pos, parts[i], size_t(lengths[i]));
+        pos += lengths[i];
+        all[pos++] = 10;
+    }
+    *out_length = int(pos);
+    return all;
+}
+
+int render_page_diag(PdfDoc *doc, int index, float scale, int first, int rows, PageBitmap **out,
+                     char *diags, int capacity)
+{
+    *out = nullptr;
+    if (diags && capacity > 0)
+        diags[0] = 0;
+    PdfObject *page;
+    int width, height;
+    float m[6];
+    int rc = page_geometry(doc, index, scale, &page, &width, &height, m);
+    if (rc != 0)
+        return rc;
+    if (rows <= 0) {
+        first = 0;
+        rows = height;
+    }
+    if (first < 0)
+        first = 0;
+    if (first >= height)
+        return -5;
+    if (rows > height - first)
+        rows = height - first;
+    // The device matrix stays in page rows; the band starts at page row
+    // `first` (band_top), which the painters subtract in whole rows.
+
+    Arena *arena = arena_create(RENDER_ARENA_BLOCK);
+    if (arena)
+        arena->limit = RENDER_ARENA_LIMIT;
+    PageBitmap *band = arena ? bitmap_create(width, rows) : nullptr;
+    Rasterizer *raster = band ? raster_create() : nullptr;
+    if (!raster) {
+        bitmap_free(band);
+        arena_destroy(arena);
+        return -3;
+    }
+    bitmap_fill(band, 255, 255, 255);
+    auto *frame = static_cast<RenderFrame *>(arena_alloc(arena, sizeof(RenderFrame)));
+    if (!frame) {
+        raster_free(raster);
+        bitmap_free(band);
+        arena_destroy(arena);
+        return -3;
+    }
+    setup_context(frame, doc, page, arena, band, m);
+    RenderContext *ctx = &frame->ctx;
+    ctx->rasterizer = raster;
+    ctx->band_top = first;
+    raster->band_origin = first;
+    ctx->greek_px = g_settings.greek_px;
+    ctx->poll_fn = g_settings.poll_fn;
+    ctx->poll_user = g_settings.poll_user;
+    ctx->poll_surface = band;
+    if (ctx->poll_fn) {
+        band->dirty_top = band->height;
+        band->dirty_bottom = 0;
+    }
+    int length = 0;
+    uint8_t *data = page_contents(ctx, page, &length);
+    rc = 0;
+    if (data && length > 0)
+        rc = run_content(ctx, data, length);
+    if (!ctx->aborted)
+        draw_annotations(ctx, page, m);
+    copy_diags(ctx, diags, capacity);
+    g_settings.greek_px = 0.0f;
+    raster_free(raster);
+    arena_destroy(arena);
+    *out = band;
+    return rc;
+}
+
+int render_page(PdfDoc *doc, int index, float scale, int first, int rows, PageBitmap **out)
+{
+    return render_page_diag(doc, index, scale, first, rows, out, nullptr, 0);
+}
+
+int collect_page_text(PdfDoc *doc, int index, float scale, void *text_sink)
+{
+    PdfObject *page;
+    int width, height;
+    float m[6];
+    int rc = page_geometry(doc, index, scale, &page, &width, &height, m);
+    if (rc != 0)
+        return rc;
+    Arena *arena = arena_create(RENDER_ARENA_BLOCK);
+    if (arena)
+        arena->limit = RENDER_ARENA_LIMIT;
+    PageBitmap *surface = arena ? bitmap_create(width, height) : nullptr;
+    auto *frame = surface ? static_cast<RenderFrame *>(arena_alloc(arena, sizeof(RenderFrame)))
+                          : nullptr;
+    if (!frame) {
+        bitmap_free(surface);
+        arena_destroy(arena);
+        return -3;
+    }
+    setup_context(frame, doc, page, arena, surface, m);
+    RenderContext *ctx = &frame->ctx;
+    ctx->text_only = 1;
+    ctx->text_sink = text_sink;
+    int length = 0;
+    uint8_t *data = page_contents(ctx, page, &length);
+    if (data && length > 0)
+        rc = run_content(ctx, data, length);
+    bitmap_free(surface);
+    arena_destroy(arena);
+    return rc;
+}
+
+void set_greek_threshold(float pixels) { g_settings.greek_px = pixels; }
+
+void set_render_poll(int (*fn)(void *user, PageBitmap *surface), void *user)
+{
+    g_settings.poll_fn = fn;
+    g_settings.poll_user = user;
+}
+
+void set_show_large_images(int flag) { g_settings.show_large_images = flag; }
+void set_thumbnail_mode(int flag) { g_settings.thumbnail_mode = flag; }
+int show_large_images() { return g_settings.show_large_images; }
+int thumbnail_mode() { return g_settings.thumbnail_mode; }

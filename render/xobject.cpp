@@ -1,0 +1,133 @@
+// Do: form XObjects run as nested content streams with their own matrix,
+// bounding-box clip and resources (PDF Reference 1.7, section 4.9).
+#include <cstring>
+
+#include "document/bitmap.h"
+#include "pdf/document.h"
+#include "pdf/object.h"
+#include "render/interp.h"
+#include "render/clip.h"
+#include "render/fill.h"
+#include "render/stroke.h"
+
+namespace {
+
+// Six numbers of a Matrix entry; missing entries read a = d = 1, others 0.
+// False when obj is not an array of 6.
+bool read_matrix(PdfDoc *doc, PdfObject *obj, float m[6])
+{
+    obj = pdf_resolve(doc, obj);
+    if (!pdf_is_type(obj, PDF_ARRAY) || pdf_array_len(obj) != 6)
+        return false;
+    for (int i = 0; i < 6; i++) {
+        PdfObject *v = pdf_resolve(doc, pdf_array_get(obj, i));
+        double d = pdf_to_number(v, (i == 0 || i == 3) ? 1.0 : 0.0);
+        m[i] = float(d);
+    }
+    return true;
+}
+
+// Four numbers of a box entry, or false.
+bool read_box(PdfDoc *doc, PdfObject *obj, float b[4])
+{
+    obj = pdf_resolve(doc, obj);
+    if (!pdf_is_type(obj, PDF_ARRAY) || pdf_array_len(obj) != 4)
+        return false;
+    for (int i = 0; i < 4; i++) {
+        PdfObject *v = pdf_resolve(doc, pdf_array_get(obj, i));
+        if (!pdf_is_type(v, PDF_INT) && !pdf_is_type(v, PDF_REAL))
+            return false;
+        b[i] = float(pdf_to_number(v, 0));
+    }
+    return true;
+}
+
+// Clips to the box's corners mapped by the CTM (nonzero rule).
+void clip_to_box(RenderContext *ctx, const float b[4])
+{
+    if (ctx->text_only)
+        return;
+    Path box;
+    path_init(&box, ctx->arena);
+    const float *m = ctx->gs->ctm;
+    const float xs[4] = {b[0], b[2], b[2], b[0]};
+    const float ys[4] = {b[1], b[1], b[3], b[3]};
+    for (int i = 0; i < 4; i++) {
+        float x, y;
+        matrix_apply(m, xs[i], ys[i], &x, &y);
+        if ((i == 0 ? path_move_to(&box, x, y) : path_line_to(&box, x, y)) != 0)
+            return;
+    }
+    path_close(&box);
+    clip_path(ctx, &box, 0);
+}
+
+void draw_form(RenderContext *ctx, PdfObject *form)
+{
+    if (ctx->depth >= INTERP_FORM_DEPTH) {
+        add_diagnostic(ctx, "form-depth");
+        return;
+    }
+    PdfDoc *doc = ctx->doc;
+    PdfObject *saved_resources = ctx->resources;
+    GraphicsState *saved_gs = ctx->gs;
+    GraphicsState *gs = gstate_push(ctx->arena, ctx->gs);
+    if (!gs)
+        return;
+    ctx->gs = gs;
+    float m[6];
+    if (read_matrix(doc, pdf_dict_get(form, "Matrix"), m))
+        matrix_concat(gs->ctm, m, gs->ctm);
+    float b[4];
+    if (read_box(doc, pdf_dict_get(form, "BBox"), b))
+        clip_to_box(ctx, b);
+    if (PdfObject *res = pdf_dict_get_resolved(doc, form, "Resources"))
+        ctx->resources = res;
+    PdfObject *group = pdf_dict_get_resolved(doc, form, "Group");
+    if (group && pdf_is_name(pdf_dict_get_resolved(doc, group, "S"), "Transparency") &&
+        !ctx->text_only)
+        add_diagnostic(ctx, "group");  // painted directly, without isolation
+    // The form's own path and pending clip start empty and do not leak out.
+    Path saved_path = ctx->path;
+    int saved_pending = ctx->pending_clip;
+    path_init(&ctx->path, ctx->arena);
+    ctx->pending_clip = 0;
+    int length = 0;
+    uint8_t *data = load_stream(ctx, form, &length);
+    if (data && length > 0) {
+        ctx->depth++;
+        run_content(ctx, data, length);
+        ctx->depth--;
+    }
+    ctx->path = saved_path;
+    ctx->pending_clip = saved_pending;
+    ctx->resources = saved_resources;
+    ctx->gs = saved_gs;
+}
+
+}  // namespace
+
+void draw_xobject(OperandStack *st, PdfObject *name)
+{
+    RenderContext *ctx = st->ctx;
+    if (!pdf_is_type(name, PDF_NAME))
+        return;
+    PdfDoc *doc = ctx->doc;
+    PdfObject *xobjects = pdf_dict_get_resolved(doc, ctx->resources, "XObject");
+    PdfObject *xobj = pdf_dict_get_resolved(doc, xobjects, name->name);
+    if (!pdf_is_type(xobj, PDF_STREAM)) {
+        add_diagnostic(ctx, "xobject-missing");
+        return;
+    }
+    PdfObject *subtype = pdf_dict_get_resolved(doc, xobj, "Subtype");
+    if (pdf_is_name(subtype, "Image")) {
+        if (!ctx->text_only)
+            add_diagnostic(ctx, "image-load");
+        return;
+    }
+    if (pdf_is_name(subtype, "Form")) {
+        draw_form(ctx, xobj);
+        return;
+    }
+    add_diagnostic(ctx, "xobject-subtype");
+}

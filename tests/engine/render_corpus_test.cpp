@@ -1,0 +1,60 @@
+// Every page of the real-world corpus renders without crashing or hanging
+// and returns a raster. The sanitizer and Windows runs take page 1 only.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+#include "document/bitmap.h"
+#include "pdf/document.h"
+#include "render/page.h"
+#include "test_support.h"
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__) || defined(_WIN32)
+constexpr bool kFirstPageOnly = true;
+#else
+constexpr bool kFirstPageOnly = false;
+#endif
+constexpr float kScale = 36.0f / 72.0f;
+constexpr double kMaxSecondsPerPage = 20.0;
+
+TEST(RenderCorpus, EveryPageReturnsARaster)
+{
+    SKIP_WITHOUT_CORPUS();
+    int opened = 0, pages = 0;
+    double slowest = 0;
+    std::string slowest_name;
+    for (const std::string &f : testsupport::corpus_files("pdf", ".pdf")) {
+        PdfDoc *doc = nullptr;
+        if (pdf_open(&doc, f.c_str(), nullptr) != 0)
+            continue;  // damaged or encrypted beyond repair: the opener's concern
+        opened++;
+        int count = kFirstPageOnly && doc->page_count > 1 ? 1 : doc->page_count;
+        for (int p = 0; p < count; p++) {
+            SCOPED_TRACE(f + " page " + std::to_string(p + 1));
+            auto t0 = std::chrono::steady_clock::now();
+            PageBitmap *bm = nullptr;
+            int rc = render_page(doc, p, kScale, 0, 0, &bm);
+            double s =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+            EXPECT_NE(bm, nullptr) << "status " << rc;
+            EXPECT_TRUE(rc == 0 || rc == -3) << "status " << rc;
+            EXPECT_LT(s, kMaxSecondsPerPage);
+            if (s > slowest) {
+                slowest = s;
+                slowest_name = f + " page " + std::to_string(p + 1);
+            }
+            bitmap_free(bm);
+            pages++;
+        }
+        pdf_close(doc);
+    }
+    std::printf("rendered %d pages of %d documents at 36 dpi; slowest %.2f s (%s)\n", pages,
+                opened, slowest, slowest_name.c_str());
+    EXPECT_GT(pages, 0);
+}
+
+}  // namespace

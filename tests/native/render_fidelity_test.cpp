@@ -1,0 +1,257 @@
+// Rendering fidelity of vector pages (no text, no images) against mutool
+// draw, with pdftoppm's own distance from mutool as the measure of how much
+// two independent renderers disagree on the same page.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "document/bitmap.h"
+#include "pdf/document.h"
+#include "render/page.h"
+#include "test_support.h"
+
+namespace {
+
+constexpr int kMaxPagesPerFile = 40;  // long manuals: their first pages suffice
+
+struct Image {
+    int width = 0, height = 0;
+    std::vector<uint8_t> rgb;
+};
+
+// Binary PPM (P6, maxval 255) as written by mutool and pdftoppm.
+bool read_ppm(const std::string &path, Image *out)
+{
+    std::string data = testsupport::read_file(path);
+    std::istringstream in(data);
+    std::string magic;
+    int maxval = 0;
+    in >> magic >> out->width >> out->height >> maxval;
+    if (magic != "P6" || maxval != 255 || out->width <= 0 || out->height <= 0)
+        return false;
+    in.get();
+    size_t at = size_t(in.tellg());
+    size_t n = size_t(out->width) * size_t(out->height) * 3;
+    if (data.size() < at + n)
+        return false;
+    out->rgb.assign(data.begin() + long(at), data.begin() + long(at + n));
+    return true;
+}
+
+Image from_bitmap(const PageBitmap *bm)
+{
+    Image im;
+    im.width = bm->width;
+    im.height = bm->height;
+    im.rgb.resize(size_t(bm->width) * size_t(bm->height) * 3);
+    for (int y = 0; y < bm->height; y++)
+        for (int x = 0; x < bm->width; x++) {
+            const uint8_t *p = bm->pixels + y * bm->stride + 3 * x;
+            uint8_t *q = &im.rgb[(size_t(y) * size_t(bm->width) + size_t(x)) * 3];
+            q[0] = p[2];
+            q[1] = p[1];
+            q[2] = p[0];
+        }
+    return im;
+}
+
+// PSNR over the common area (sizes may differ by a rounding pixel); 99 for
+// identical images, -1 when the sizes differ by more than one pixel.
+double psnr(const Image &a, const Image &b)
+{
+    if (std::abs(a.width - b.width) > 1 || std::abs(a.height - b.height) > 1)
+        return -1;
+    int w = std::min(a.width, b.width), h = std::min(a.height, b.height);
+    double sum = 0;
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < 3 * w; x++) {
+            int d = int(a.rgb[size_t(y) * size_t(a.width) * 3 + size_t(x)]) -
+                    int(b.rgb[size_t(y) * size_t(b.width) * 3 + size_t(x)]);
+            sum += d * d;
+        }
+    double mse = sum / (3.0 * w * h);
+    return mse == 0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 / mse);
+}
+
+std::string run_capture(const std::string &cmd)
+{
+    std::string out;
+    FILE *p = popen(cmd.c_str(), "r");
+    if (!p)
+        return out;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+        out.append(buf, n);
+    pclose(p);
+    return out;
+}
+
+std::string quoted(const std::string &s) { return "'" + s + "'"; }
+
+struct VectorPage {
+    std::string file;
+    int page;  // 1-based
+};
+
+// Pages with neither extractable text nor images, found with pdftotext and
+// pdfimages (both from Poppler); computed once per test run.
+const std::vector<VectorPage> &vector_pages()
+{
+    static std::vector<VectorPage> pages;
+    static bool done = false;
+    if (done)
+        return pages;
+    done = true;
+    for (const std::string &f : testsupport::corpus_files("pdf", ".pdf")) {
+        std::string info = run_capture("timeout 20 pdfinfo " + quoted(f) + " 2>/dev/null");
+        auto at = info.find("Pages:");
+        if (at == std::string::npos)
+            continue;
+        int count = std::atoi(info.c_str() + at + 6);
+        count = std::min(count, kMaxPagesPerFile);
+        std::set<int> with_images;
+        std::istringstream list(run_capture("timeout 20 pdfimages -list -l " +
+                                            std::to_string(count) + " " + quoted(f) +
+                                            " 2>/dev/null"));
+        std::string line;
+        for (int i = 0; std::getline(list, line); i++)
+            if (i >= 2)
+                with_images.insert(std::atoi(line.c_str()));
+        std::string text = run_capture("timeout 20 pdftotext -l " + std::to_string(count) + " " +
+                                       quoted(f) + " - 2>/dev/null");
+        std::vector<int> chars(size_t(count) + 1, 0);
+        int page = 1;
+        for (char c : text) {
+            if (c == '\f')
+                page++;
+            else if (page <= count && !std::isspace(static_cast<unsigned char>(c)))
+                chars[size_t(page)]++;
+        }
+        for (int p = 1; p <= count; p++)
+            if (!with_images.count(p) && chars[size_t(p)] == 0)
+                pages.push_back({f, p});
+    }
+    return pages;
+}
+
+// file name + "\t" + page -> reason, from tests/data/render_suppressions.tsv.
+std::map<std::string, std::string> suppressions()
+{
+    std::map<std::string, std::string> out;
+    std::istringstream in(testsupport::read_file(std::string(PAGRIX_SOURCE_DIR) +
+                                                 "/tests/data/render_suppressions.tsv"));
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.empty() || line[0] == '#')
+            continue;
+        std::istringstream row(line);
+        std::string file, page, reason;
+        std::getline(row, file, '\t');
+        std::getline(row, page, '\t');
+        std::getline(row, reason);
+        out[file + "\t" + page] = reason;
+    }
+    return out;
+}
+
+struct Result {
+    std::string name;  // file:page
+    double ours, poppler;
+    bool agrees, suppressed;
+    std::string diags;
+};
+
+std::string base_name(const std::string &path) { return path.substr(path.rfind('/') + 1); }
+
+void measure_at(int dpi)
+{
+    SKIP_WITHOUT_CORPUS();
+    if (std::system("mutool -v >/dev/null 2>&1") != 0 ||
+        std::system("pdftoppm -v >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "mutool or pdftoppm missing";
+    const auto &pages = vector_pages();
+    const auto suppressed = suppressions();
+    const std::string tmp = testsupport::scratch_path("fid");
+    std::vector<Result> results;
+    for (const VectorPage &vp : pages) {
+        std::string p = std::to_string(vp.page), d = std::to_string(dpi);
+        std::remove((tmp + ".mu.ppm").c_str());
+        std::remove((tmp + ".pp.ppm").c_str());
+        std::system(("timeout 60 mutool draw -q -r " + d + " -o " + tmp + ".mu.ppm " +
+                     quoted(vp.file) + " " + p + " >/dev/null 2>&1")
+                        .c_str());
+        std::system(("timeout 60 pdftoppm -r " + d + " -f " + p + " -l " + p + " -singlefile " +
+                     quoted(vp.file) + " " + tmp + ".pp >/dev/null 2>&1")
+                        .c_str());
+        Image mu, pp;
+        if (!read_ppm(tmp + ".mu.ppm", &mu))
+            continue;  // no reference: mutool cannot draw this page
+        PdfDoc *doc = nullptr;
+        Result r{base_name(vp.file) + ":" + p, -1, -1, false, false, ""};
+        if (pdf_open(&doc, vp.file.c_str(), nullptr) == 0) {
+            PageBitmap *bm = nullptr;
+            char diags[600];
+            render_page_diag(doc, vp.page - 1, float(dpi) / 72.0f, 0, 0, &bm, diags,
+                             sizeof diags);
+            if (bm) {
+                r.ours = psnr(from_bitmap(bm), mu);
+                for (const char *t = diags; *t; t += std::strlen(t) + 1)
+                    r.diags += std::string(r.diags.empty() ? "" : " ") + t;
+            }
+            bitmap_free(bm);
+            pdf_close(doc);
+        }
+        if (read_ppm(tmp + ".pp.ppm", &pp))
+            r.poppler = psnr(pp, mu);
+        r.agrees = r.ours >= 30.0 || (r.poppler >= 0 && r.ours >= r.poppler - 1.0);
+        r.suppressed = suppressed.count(base_name(vp.file) + "\t" + p) > 0;
+        results.push_back(r);
+    }
+    ASSERT_FALSE(results.empty());
+
+    std::vector<double> values;
+    int agree = 0, counted = 0, agree_all = 0;
+    for (const Result &r : results) {
+        values.push_back(r.ours);
+        agree_all += r.agrees;
+        if (!r.suppressed) {
+            counted++;
+            agree += r.agrees;
+        }
+    }
+    std::sort(values.begin(), values.end());
+    auto pct = [&](double q) { return values[size_t(q * double(values.size() - 1))]; };
+    int over30 = int(std::count_if(values.begin(), values.end(), [](double v) { return v >= 30; }));
+    int over40 = int(std::count_if(values.begin(), values.end(), [](double v) { return v >= 40; }));
+    std::printf("FIDELITY %d dpi: %zu vector pages; PSNR vs mutool min %.1f p10 %.1f p25 %.1f "
+                "median %.1f p75 %.1f max %.1f; >=30 dB: %d, >=40 dB: %d\n",
+                dpi, results.size(), pct(0), pct(0.1), pct(0.25), pct(0.5), pct(0.75), pct(1.0),
+                over30, over40);
+    std::printf("FIDELITY %d dpi: agree %d/%zu of all pages, %d/%d without suppressions\n", dpi,
+                agree_all, results.size(), agree, counted);
+    std::vector<Result> worst = results;
+    std::sort(worst.begin(), worst.end(),
+              [](const Result &a, const Result &b) { return a.ours - a.poppler < b.ours - b.poppler; });
+    std::printf("worst pages (ours - pdftoppm, both vs mutool):\n");
+    for (size_t i = 0; i < worst.size() && i < 10; i++)
+        std::printf("  %-45s ours %6.1f  pdftoppm %6.1f  %s%s [%s]\n", worst[i].name.c_str(),
+                    worst[i].ours, worst[i].poppler, worst[i].agrees ? "agrees" : "DIFFERS",
+                    worst[i].suppressed ? " (suppressed)" : "", worst[i].diags.c_str());
+    ASSERT_GT(counted, 0);
+    EXPECT_GE(agree * 100, counted * 95) << agree << " of " << counted << " pages agree";
+}
+
+TEST(RenderFidelity, VectorPagesAt72Dpi) { measure_at(72); }
+TEST(RenderFidelity, VectorPagesAt150Dpi) { measure_at(150); }
+
+}  // namespace
