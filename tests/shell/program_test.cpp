@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "shell/settings.h"
 #include "shell_test_support.h"
 
 namespace {
@@ -36,6 +37,47 @@ long finish(PROCESS_INFORMATION &pi, DWORD timeout_ms)
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
     return long(code);
+}
+
+struct Search {
+    DWORD pid;
+    HWND found;
+};
+
+BOOL CALLBACK find_dialog(HWND hwnd, LPARAM lp)
+{
+    auto *s = reinterpret_cast<Search *>(lp);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    char cls[32] = "";
+    GetClassNameA(hwnd, cls, sizeof cls);
+    if (pid == s->pid && std::string(cls) == "#32770" && IsWindowVisible(hwnd)) {
+        s->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A visible dialog of the process (message box or common dialog), waiting
+// up to 10 seconds.
+HWND wait_for_dialog(DWORD pid)
+{
+    for (int i = 0; i < 200; i++) {
+        Search s = {pid, nullptr};
+        EnumWindows(find_dialog, reinterpret_cast<LPARAM>(&s));
+        if (s.found)
+            return s.found;
+        Sleep(50);
+    }
+    return nullptr;
+}
+
+// Text of the message box's static control.
+std::string box_text(HWND box)
+{
+    char text[512] = "";
+    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+    return text;
 }
 
 }  // namespace
@@ -83,5 +125,45 @@ TEST(Program, SwitchesEndWithoutFrame)
         HWND frame = FindWindowA("Pagrix95Frame", nullptr);
         EXPECT_FALSE(frame && IsWindowVisible(frame)) << args;
     }
+    shelltest::clear_settings();
+}
+
+TEST(Program, OpenDialogAtStartupWhenNothingWasOpened)
+{
+    if (!program())
+        GTEST_SKIP() << "PAGRIX_EXE not set";
+    for (const char *args : {"   ", "/p"}) {
+        shelltest::clear_settings();
+        settings_write("OpenDlgStartup", 1);
+        PROCESS_INFORMATION pi = {};
+        ASSERT_TRUE(start(args, pi));
+        HWND dialog = wait_for_dialog(pi.dwProcessId);
+        EXPECT_TRUE(dialog) << "no open dialog for [" << args << "]";
+        if (dialog)
+            PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+        HWND frame = nullptr;
+        for (int i = 0; i < 100 && !frame; i++, Sleep(50))
+            frame = FindWindowA("Pagrix95Frame", nullptr);
+        if (frame)
+            PostMessageA(frame, WM_CLOSE, 0, 0);
+        EXPECT_EQ(finish(pi, 15000), 0) << args;
+    }
+    shelltest::clear_settings();
+}
+
+TEST(Program, PrintSwitchWithUnopenablePath)
+{
+    if (!program())
+        GTEST_SKIP() << "PAGRIX_EXE not set";
+    shelltest::clear_settings();
+    PROCESS_INFORMATION pi = {};
+    ASSERT_TRUE(start("/p C:\\nirgends\\fehlt.pdf", pi));
+    HWND box = wait_for_dialog(pi.dwProcessId);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box_text(box), "Diese Datei kann nicht als Dokument ge\xF6" "ffnet werden.");
+    HWND frame = FindWindowA("Pagrix95Frame", nullptr);
+    EXPECT_FALSE(frame && IsWindowVisible(frame));
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(finish(pi, 15000), 0);
     shelltest::clear_settings();
 }
