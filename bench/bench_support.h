@@ -27,3 +27,6 @@ std::string corpus_dir();
 // Registers a comparison at static-initialisation time.
 #define BENCH_COMPARISON(name, ours, ref) \
     static const bool bench_cmp_##name = (benchsupport::add_comparison(#name, ours, ref), true)
+// The same with a printed name that is not an identifier ("raster-fill-vs-freetype").
+#define BENCH_COMPARISON_NAMED(name, printed, ours, ref) \
+    static const bool bench_cmp_##name = (benchsupport::add_comparison(printed, ours, ref), true)

@@ -10,7 +10,7 @@
 
 namespace fuzzdec {
 
-constexpr size_t OUTPUT_CAP = 8 << 20;  // stop reading a stream after this many bytes
+constexpr size_t OUTPUT_CAP = 1 << 20;  // stop reading a stream after this many bytes
 
 // Reads a chain to its end (or the cap) and closes it; returns the bytes read.
 inline size_t drain(ByteReader *r)

@@ -57,6 +57,9 @@ struct PdfDoc {
     // strings of an object read from the file, and wrap a raw stream reader.
     void (*decrypt_object)(PdfDoc *doc, PdfObject *obj, int num, int gen);
     ByteReader *(*decrypt_stream)(PdfDoc *doc, ByteReader *raw, int num, int gen);
+    // Object streams a repair scan found, read once security is set up.
+    int *repair_objstms;
+    int repair_objstm_count;
     // What earlier "endstream" scans found (0 = nothing known yet).
     int64_t endstream_from, endstream_at, no_endstream_from;
 };
@@ -95,3 +98,6 @@ int64_t pdf_find_startxref(PdfDoc *doc);
 int pdf_read_xref_chain(PdfDoc *doc);
 // Rebuilds the table by scanning for "obj" and "trailer": 0, -1, -2, -3, -5.
 int pdf_repair(PdfDoc *doc);
+// Adds the objects of the object streams the repair found as compressed
+// entries (after security set-up, as the streams may be encrypted); 0 or -3.
+int pdf_repair_object_streams(PdfDoc *doc);

@@ -183,7 +183,7 @@ inline void bits_align(BitReader *b) { b->count -= b->count % 8; }
 struct CcittState {
     CcittParams params;
     BitReader bits;
-    int *ref;   // changing elements of the reference row, then three `columns` sentinels
+    int *ref;   // changing elements of the reference row (non-decreasing), then three `columns` sentinels
     int nref;
     int *cur;   // changing elements of the row being decoded
     int ncur;
@@ -197,20 +197,15 @@ struct CcittState {
     uint8_t *row;
 };
 
-// Appends a changing element; two equal ones cancel (a zero-length run).
+// Appends a changing element. A zero-length run leaves two equal elements: they paint
+// nothing, but the next row sees them on its reference line, as libtiff's decoder does;
+// some encoders write such runs and code the following row against them.
 inline bool push_change(CcittState *s, int x)
 {
     if (x > s->params.columns)
         x = s->params.columns;
-    if (s->ncur > 0) {
-        int last = s->cur[s->ncur - 1];
-        if (x == last) {
-            s->ncur--;
-            return true;
-        }
-        if (x < last)
-            return false;
-    }
+    if (s->ncur > 0 && x < s->cur[s->ncur - 1])
+        return false;
     if (s->ncur >= s->capacity - 3)
         return false;
     s->cur[s->ncur++] = x;
@@ -465,7 +460,7 @@ ByteReader *pdf_filter_ccitt(ByteReader *source, const CcittParams &params)
     if (s->params.damaged_rows_before_error < 0)
         s->params.damaged_rows_before_error = 0;
     const int columns = s->params.columns;
-    s->capacity = columns + 8;
+    s->capacity = 2 * columns + 8;  // zero-length runs add elements without advancing
     s->row_bytes = (columns + 7) / 8;
     s->ref = static_cast<int *>(std::malloc(size_t(s->capacity) * sizeof(int)));
     s->cur = static_cast<int *>(std::malloc(size_t(s->capacity) * sizeof(int)));

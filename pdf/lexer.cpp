@@ -251,12 +251,16 @@ int lex_number(ByteReader *r, int first, PdfToken *out)
         out->int_value = v >= 2147483647.0 ? 2147483647 : v <= -2147483648.0 ? INT32_MIN : v == v ? int32_t(v) : 0;
     } else {
         long long v = std::strtoll(text, nullptr, 10);
-        // Integers that do not fit 32 bits saturate rather than wrap.
-        if (v > INT32_MAX)
-            v = INT32_MAX;
-        if (v < INT32_MIN)
-            v = INT32_MIN;
         out->kind = TOK_INT;
+        if (v > INT32_MAX || v < INT32_MIN) {
+            // Too large for an integer object: kept as a real with its value
+            // (some writers give the unsigned form of a 32-bit field such as
+            // permissions), while its integer reading saturates, never wraps.
+            out->kind = TOK_REAL;
+            out->real_value = std::strtod(text, nullptr);
+            out->int_value = v > INT32_MAX ? INT32_MAX : INT32_MIN;
+            return 0;
+        }
         out->int_value = int32_t(v);
         out->real_value = double(v);
     }

@@ -20,6 +20,7 @@ constexpr int PDF_STARTXREF_TAIL = 1200;          // bytes at the end searched f
 constexpr int PDF_HEADER_SCAN = 1023;             // bytes at the start searched for "%PDF-"
 constexpr int PDF_MAX_VERSION_CHARS = 7;          // characters kept of the header version
 constexpr int PDF_REPAIR_MAX = 64 << 20;          // largest file the repair scan reads into memory
+constexpr int PDF_REPAIR_TRAILERS = 64;            // trailers a repair reads, newest first
 constexpr int PDF_OBJSTM_SLOTS = 16;              // decoded object streams kept per document
 constexpr int PDF_OBJSTM_MAX_N = 16384;           // objects declared by one object stream
 constexpr int PDF_PAGE_TREE_DEPTH = 64;           // levels of the page tree walked

@@ -44,6 +44,8 @@ int load_document(PdfDoc *doc, const char *password)
     if (!doc->obj_cache || !doc->loading)
         return -3;
     int rc = pdf_setup_security(doc, password);
+    if (rc == 0)
+        rc = pdf_repair_object_streams(doc);
     if (rc != 0)
         return rc;
     return pdf_load_pages(doc);

@@ -3,39 +3,10 @@
 // filters.
 #include "pdf/stream.h"
 
-#include <cstdlib>
-#include <cstring>
-#include <utility>
-
 #include "pdf/document.h"
 #include "pdf/filters.h"
 #include "pdf/limits.h"
 #include "pdf/reader.h"
-
-namespace {
-
-// ---- Length limiter ----
-
-struct LimitState {
-    int64_t left;
-};
-
-int limit_fill(ByteReader *r, uint8_t *buffer, int capacity)
-{
-    auto *s = static_cast<LimitState *>(r->ctx);
-    if (s->left <= 0)
-        return 0;
-    int want = s->left < capacity ? int(s->left) : capacity;
-    int n = reader_read(r->next, buffer, want);
-    if (n <= 0)
-        return r->next->failed ? -1 : 0;
-    s->left -= n;
-    return n;
-}
-
-void free_ctx(ByteReader *r) { std::free(r->ctx); }
-
-}  // namespace
 
 ByteReader *pdf_open_raw_stream(PdfDoc *doc, PdfObject *stream)
 {
@@ -48,15 +19,11 @@ ByteReader *pdf_open_raw_stream(PdfDoc *doc, PdfObject *stream)
         reader_close(file);
         return nullptr;
     }
-    auto *s = static_cast<LimitState *>(std::calloc(1, sizeof(LimitState)));
-    ByteReader *r = s ? reader_new(limit_fill, s, file) : nullptr;
+    ByteReader *r = pdf_filter_limit(file, stream->data_length);
     if (!r) {
-        std::free(s);
         reader_close(file);
         return nullptr;
     }
-    s->left = stream->data_length;
-    r->close = free_ctx;
     if (doc->crypt && doc->decrypt_stream) {
         ByteReader *d = doc->decrypt_stream(doc, r, stream->num, stream->gen);
         if (!d) {

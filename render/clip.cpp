@@ -60,8 +60,25 @@ void clip_path(RenderContext *ctx, const Path *path, int even_odd)
     auto *plane = static_cast<uint8_t *>(arena_alloc(ctx->arena, n));
     if (!plane)
         return;
+    // Outside the path's box the plane stays zero; only the box is scanned.
     Rasterizer *r = ctx->rasterizer;
-    if (raster_reset(r, 0, 0, s->width, s->height) != 0)
+    int x0 = 0, y0 = 0, x1 = s->width, y1 = s->height;
+    float bx0, by0, bx1, by1;
+    if (path_bounds(path, &bx0, &by0, &bx1, &by1)) {
+        by0 -= float(ctx->band_top);  // path rows are page rows
+        by1 -= float(ctx->band_top);
+        if (bx0 > 0)
+            x0 = bx0 >= float(x1) ? x1 : int(bx0);
+        if (by0 > 0)
+            y0 = by0 >= float(y1) ? y1 : int(by0);
+        if (bx1 < float(x1))
+            x1 = bx1 < float(x0) ? x0 : int(bx1) + 1;
+        if (by1 < float(y1))
+            y1 = by1 < float(y0) ? y0 : int(by1) + 1;
+    } else {
+        x1 = x0;  // no points: an empty clip
+    }
+    if (raster_reset(r, x0, y0, x1, y1) != 0)
         return;
     raster_add_path(r, path);
     PlaneTarget t = {plane, s->width};

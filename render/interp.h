@@ -54,6 +54,12 @@ void exec_operator(OperandStack *stack, const char *name);
 PdfObject *inline_image_skip(OperandStack *stack);
 // Do: the operand must be a name of the current XObject resources.
 void draw_xobject(OperandStack *stack, PdfObject *name);
+// Runs the glyph procedure `proc` (a CharProcs stream of a Type 3 font,
+// looked up by the font code) with CTM = glyph_matrix and the font's
+// resources when it has them. Decoded procedures are cached per render.
+// Nothing happens for a non-stream or at nesting depth 10.
+void run_glyph_procedure(RenderContext *ctx, PdfObject *proc, PdfObject *font_resources,
+                         const float glyph_matrix[6]);
 // Records a distinct tag (at most 24 kept, cut to 23 characters).
 void add_diagnostic(RenderContext *ctx, const char *tag);
 // 1 when rendering must stop; calls the poll callback when one is installed.

@@ -2,6 +2,7 @@
 // recursive halving (de Casteljau), and recognising axis-aligned rectangles.
 #include "render/path.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "render/limits.h"
@@ -107,33 +108,69 @@ struct Pt {
     double x, y;
 };
 
-// Appends the flattened curve p0..p3 without p0. The test is written so that
-// a NaN anywhere stops the subdivision at once.
-bool flatten(Path *path, SubPath *s, Pt p0, Pt p1, Pt p2, Pt p3, int depth)
+// True when the control points p1, p2 lie close enough to the chord p0-p3
+// (or, for a loop back to its start, to p0). A NaN anywhere makes it true,
+// which stops the subdivision at once.
+bool flat_enough(const Pt &p0, const Pt &p1, const Pt &p2, const Pt &p3)
 {
     double dx = p3.x - p0.x, dy = p3.y - p0.y;
-    double c1 = (p1.x - p0.x) * dy - (p1.y - p0.y) * dx;
-    double c2 = (p2.x - p0.x) * dy - (p2.y - p0.y) * dx;
-    c1 = c1 < 0 ? -c1 : c1;
-    c2 = c2 < 0 ? -c2 : c2;
-    double lhs = (c1 + c2) * (c1 + c2), rhs = 0.1 * (dx * dx + dy * dy);
-    if (dx * dx + dy * dy < 1e-12) {
-        // A loop that returns to its start has no chord to measure against:
-        // measure the control points' distance from the start instead.
+    double chord2 = dx * dx + dy * dy;
+    if (chord2 < 1e-12) {
         double d1 = (p1.x - p0.x) * (p1.x - p0.x) + (p1.y - p0.y) * (p1.y - p0.y);
         double d2 = (p2.x - p0.x) * (p2.x - p0.x) + (p2.y - p0.y) * (p2.y - p0.y);
-        lhs = d1 + d2;
-        rhs = 0.05;
+        return !(d1 + d2 > 0.05);
     }
-    if (depth >= PATH_FLATTEN_DEPTH || !(lhs > rhs))
-        return append_point(path, s, float(p3.x), float(p3.y));
-    Pt a = {(p0.x + p1.x) * 0.5, (p0.y + p1.y) * 0.5};
-    Pt b = {(p1.x + p2.x) * 0.5, (p1.y + p2.y) * 0.5};
-    Pt c = {(p2.x + p3.x) * 0.5, (p2.y + p3.y) * 0.5};
-    Pt ab = {(a.x + b.x) * 0.5, (a.y + b.y) * 0.5};
-    Pt bc = {(b.x + c.x) * 0.5, (b.y + c.y) * 0.5};
-    Pt m = {(ab.x + bc.x) * 0.5, (ab.y + bc.y) * 0.5};
-    return flatten(path, s, p0, a, ab, m, depth + 1) && flatten(path, s, m, bc, c, p3, depth + 1);
+    double c1 = std::fabs((p1.x - p0.x) * dy - (p1.y - p0.y) * dx);
+    double c2 = std::fabs((p2.x - p0.x) * dy - (p2.y - p0.y) * dx);
+    return !((c1 + c2) * (c1 + c2) > 0.1 * chord2);
+}
+
+// Appends the flattened curve p0..p3 without p0: recursive halving (de
+// Casteljau at t = 0.5, first half first) to at most PATH_FLATTEN_DEPTH
+// levels, run on an explicit stack. Each stack frame holds a curve's points
+// end first, so halving one frame leaves the first half on top.
+bool flatten(Path *path, SubPath *s, Pt p0, Pt p1, Pt p2, Pt p3)
+{
+    Pt stack[3 * PATH_FLATTEN_DEPTH + 4];
+    int depth[PATH_FLATTEN_DEPTH + 1];
+    Pt *arc = stack;
+    arc[0] = p3;
+    arc[1] = p2;
+    arc[2] = p1;
+    arc[3] = p0;
+    int top = 0;
+    depth[0] = 0;
+    for (;;) {
+        if (depth[top] >= PATH_FLATTEN_DEPTH || flat_enough(arc[3], arc[2], arc[1], arc[0])) {
+            if (!append_point(path, s, float(arc[0].x), float(arc[0].y)))
+                return false;
+            if (top == 0)
+                return true;
+            top--;
+            arc -= 3;
+            continue;
+        }
+        // Halve: arc[0..3] (end first) becomes arc[0..3] = second half and
+        // arc[3..6] = first half.
+        Pt e = arc[0], c2 = arc[1], c1 = arc[2], b = arc[3];
+        Pt a = {(b.x + c1.x) * 0.5, (b.y + c1.y) * 0.5};
+        Pt m = {(c1.x + c2.x) * 0.5, (c1.y + c2.y) * 0.5};
+        Pt c = {(c2.x + e.x) * 0.5, (c2.y + e.y) * 0.5};
+        Pt am = {(a.x + m.x) * 0.5, (a.y + m.y) * 0.5};
+        Pt mc = {(m.x + c.x) * 0.5, (m.y + c.y) * 0.5};
+        Pt mid = {(am.x + mc.x) * 0.5, (am.y + mc.y) * 0.5};
+        arc[6] = b;
+        arc[5] = a;
+        arc[4] = am;
+        arc[3] = mid;
+        arc[2] = mc;
+        arc[1] = c;
+        arc[0] = e;
+        int d = depth[top] + 1;
+        depth[top] = d;
+        depth[++top] = d;
+        arc += 3;
+    }
 }
 
 }  // namespace
@@ -162,7 +199,7 @@ int path_curve_to(Path *path, float x1, float y1, float x2, float y2, float x3, 
     if ((!path->count || !path->open) && move_to(path, x1, y1) != 0)
         return path_restore(path, m);
     Pt p0 = {path->cur_x, path->cur_y};
-    if (!flatten(path, &path->subpaths[path->count - 1], p0, {x1, y1}, {x2, y2}, {x3, y3}, 0))
+    if (!flatten(path, &path->subpaths[path->count - 1], p0, {x1, y1}, {x2, y2}, {x3, y3}))
         return path_restore(path, m);
     path->cur_x = x3;
     path->cur_y = y3;
@@ -199,6 +236,35 @@ int path_add_polygon(Path *path, const float *xy, int n)
     path->cur_y = path->start_y = xy[1];
     path->open = 1;
     return 0;
+}
+
+bool path_bounds(const Path *path, float *min_x, float *min_y, float *max_x, float *max_y)
+{
+    bool any = false;
+    float x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    for (int i = 0; i < path->count; i++) {
+        const SubPath &s = path->subpaths[i];
+        for (int k = 0; k < s.count; k++) {
+            float x = s.points[2 * k], y = s.points[2 * k + 1];
+            if (x != x || y != y)
+                continue;
+            if (!any) {
+                x0 = x1 = x;
+                y0 = y1 = y;
+                any = true;
+                continue;
+            }
+            x0 = x < x0 ? x : x0;
+            x1 = x > x1 ? x : x1;
+            y0 = y < y0 ? y : y0;
+            y1 = y > y1 ? y : y1;
+        }
+    }
+    *min_x = x0;
+    *min_y = y0;
+    *max_x = x1;
+    *max_y = y1;
+    return any;
 }
 
 bool path_is_rectangle(const Path *path, float *min_x, float *min_y, float *max_x, float *max_y)

@@ -33,6 +33,8 @@ int path_close(Path *path);
 // Appends a closed subpath of n points with an array of exactly that size
 // (the stroker adds millions of small polygons). 0 or -3.
 int path_add_polygon(Path *path, const float *xy, int n);
+// The box around every point (NaN points left out); false when there is none.
+bool path_bounds(const Path *path, float *min_x, float *min_y, float *max_x, float *max_y);
 // True when the path is one axis-aligned rectangle: one subpath of 4 points
 // (or 5 with the last equal to the first), each at the minimum or maximum x
 // and y, joined by horizontal and vertical edges. The extremes are returned.

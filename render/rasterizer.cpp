@@ -1,7 +1,8 @@
-// Anti-aliasing scan converter. Edges are walked through the pixel grid in
-// 26.6 fixed point; each touched cell collects the signed height an edge
-// crosses in it (cover) and twice the area to the edge's right (area), so a
-// sweep with a running cover sum yields exact-area coverage per pixel.
+// Anti-aliasing scan converter. Points are taken in 1/64 pixel and edges are
+// walked through the pixel grid in 1/256 pixel; each touched cell collects
+// the signed height an edge crosses in it (cover) and twice the area to the
+// edge's right (area), so a sweep with a running cover sum yields exact-area
+// coverage per pixel.
 #include "render/rasterizer.h"
 
 #include <algorithm>
@@ -14,8 +15,8 @@
 namespace {
 
 // Points arrive in 1/64 pixel (trunc(v * 64)); cells are walked in 1/256
-// pixel so that the crossings with cell borders, which the walk rounds down,
-// cost at most 1/256 of a pixel's coverage.
+// pixel so that rounding where an edge crosses a cell border costs at most
+// one level of a pixel's coverage.
 constexpr int INPUT_BITS = 6;
 constexpr int BITS = 8;
 constexpr int ONE = 1 << BITS;
@@ -29,54 +30,166 @@ inline int wrap_add(int a, int b) { return int(unsigned(a) + unsigned(b)); }
 uint8_t g_span_fill[RASTER_SPAN_MAX];
 int g_span_fill_value = 0;
 
+// Makes room for one more cell; false (and the error flag) when the pool
+// may not or cannot grow.
+bool grow_cells(Rasterizer *r)
+{
+    int cap = r->cell_capacity ? r->cell_capacity * 2 : RASTER_FIRST_CELLS;
+    if (cap > RASTER_MAX_CELLS) {
+        r->error = 1;
+        return false;
+    }
+    auto *cells = static_cast<RasterCell *>(std::realloc(r->cells, sizeof(RasterCell) * size_t(cap)));
+    if (!cells) {
+        r->error = 1;
+        return false;
+    }
+    r->cells = cells;
+    r->cell_capacity = cap;
+    return true;
+}
+
+// The current cell and the pool's bookkeeping held in locals while one edge
+// is walked, written back at the end, so the walk runs in registers.
+struct CellCursor {
+    Rasterizer *r;
+    int x, y, cover, area;
+    bool valid;
+    bool stop;  // the pool is exhausted or the step budget spent
+    long long steps;
+    RasterCell *cells;
+    int *heads;
+    uint8_t *unsorted;
+    // The cell inserted or found last (in row hint_row) and the cell before
+    // it in the row (-1: it is the head; -2: not known).
+    int hint = -1, hint_prev = -2;
+    unsigned hint_row = 0;
+    int count, capacity, y0, rows;
+
+    explicit CellCursor(Rasterizer *ras)
+        : r(ras), x(ras->cell_x), y(ras->cell_y), cover(ras->cover), area(ras->area),
+          valid(ras->cell_valid != 0), stop(ras->error != 0), steps(ras->steps), cells(ras->cells),
+          heads(ras->row_heads), unsorted(ras->row_unsorted), count(ras->cell_count), capacity(ras->cell_capacity), y0(ras->y0),
+          rows(ras->rows)
+    {
+    }
+    ~CellCursor()
+    {
+        r->cell_x = x;
+        r->cell_y = y;
+        r->cover = cover;
+        r->area = area;
+        r->cell_valid = valid;
+        r->steps = steps;
+        r->cell_count = count;
+        if (stop)
+            r->error = 1;
+    }
+    // Records the current cell. A row's list is kept in x order with equal
+    // x merged, the way the sweep reads it; a row whose list grows so long
+    // that finding the place costs more than RASTER_ROW_SEARCH steps takes
+    // its cells unordered from then on and is sorted by the sweep.
+    void push()
+    {
+        if (!cover && !area)
+            return;
+        unsigned row = unsigned(y - y0);
+        if (row >= unsigned(rows))
+            return;
+        int prev = -1, i = heads[row];
+        bool sorted = !unsorted[row], placed = false;
+        // An edge walking along a row inserts each cell next to the one
+        // before: start from there instead of from the row's head.
+        if (sorted && hint >= 0 && hint_row == row) {
+            int hx = cells[hint].x;
+            if (hx == x) {
+                cells[hint].cover = wrap_add(cells[hint].cover, cover);
+                cells[hint].area = wrap_add(cells[hint].area, area);
+                return;
+            }
+            if (hx < x) {
+                prev = hint;
+                i = cells[hint].next;
+            } else if (hint_prev != -2 && (hint_prev < 0 || cells[hint_prev].x < x)) {
+                prev = hint_prev;
+                i = hint;
+                placed = true;
+            }
+        }
+        if (sorted && !placed) {
+            int search = 0;
+            while (i >= 0 && cells[i].x < x) {
+                if (++search > RASTER_ROW_SEARCH) {
+                    sorted = false;
+                    unsorted[row] = 1;
+                    break;
+                }
+                prev = i;
+                i = cells[i].next;
+            }
+            steps += search;
+            if (sorted && i >= 0 && cells[i].x == x) {
+                cells[i].cover = wrap_add(cells[i].cover, cover);
+                cells[i].area = wrap_add(cells[i].area, area);
+                hint = i;
+                hint_prev = prev;
+                hint_row = row;
+                return;
+            }
+        }
+        if (count == capacity) {
+            r->cell_count = count;
+            if (!grow_cells(r)) {
+                stop = true;
+                return;
+            }
+            cells = r->cells;
+            capacity = r->cell_capacity;
+        }
+        RasterCell *c = &cells[count];
+        c->x = x;
+        c->cover = cover;
+        c->area = area;
+        if (!sorted) {
+            c->next = heads[row];
+            heads[row] = count;
+        } else {
+            c->next = i;
+            if (prev < 0)
+                heads[row] = count;
+            else
+                cells[prev].next = count;
+            hint = count;
+            hint_prev = prev;
+            hint_row = row;
+        }
+        count++;
+    }
+    void set(int ex, int ey)
+    {
+        if (ex != x || ey != y || !valid) {
+            if (valid)
+                push();
+            x = ex;
+            y = ey;
+            cover = area = 0;
+            valid = true;
+            if (++steps > RASTER_MAX_STEPS)
+                stop = true;
+        }
+    }
+    void add(int a, int c)
+    {
+        area = wrap_add(area, a);
+        cover = wrap_add(cover, c);
+    }
+};
+
 void record_cell(Rasterizer *r)
 {
-    if (!r->cell_valid || (!r->cover && !r->area))
-        return;
-    unsigned row = unsigned(r->cell_y - r->y0);
-    if (row >= unsigned(r->rows) || r->cell_x >= r->x1)
-        return;
-    // Cells are pushed unmerged; the sweep sorts a row and merges equal x.
-    if (r->cell_count == r->cell_capacity) {
-        int cap = r->cell_capacity ? r->cell_capacity * 2 : RASTER_FIRST_CELLS;
-        if (cap > RASTER_MAX_CELLS) {
-            r->error = 1;
-            return;
-        }
-        auto *cells = static_cast<RasterCell *>(std::realloc(r->cells, sizeof(RasterCell) * size_t(cap)));
-        if (!cells) {
-            r->error = 1;
-            return;
-        }
-        r->cells = cells;
-        r->cell_capacity = cap;
-    }
-    RasterCell *c = &r->cells[r->cell_count];
-    c->x = r->cell_x;
-    c->cover = r->cover;
-    c->area = r->area;
-    c->next = r->row_heads[row];
-    r->row_heads[row] = r->cell_count++;
-}
-
-inline void set_cell(Rasterizer *r, int ex, int ey)
-{
-    if (ex != r->cell_x || ey != r->cell_y || !r->cell_valid) {
-        record_cell(r);
-        r->cell_x = ex;
-        r->cell_y = ey;
-        r->cover = 0;
-        r->area = 0;
-        r->cell_valid = 1;
-        if (++r->steps > RASTER_MAX_STEPS)
-            r->error = 1;
-    }
-}
-
-inline void add_cell(Rasterizer *r, int area, int cover)
-{
-    r->area = wrap_add(r->area, area);
-    r->cover = wrap_add(r->cover, cover);
+    CellCursor cursor(r);
+    if (cursor.valid)
+        cursor.push();
 }
 
 inline long long floor_div(long long a, long long b)
@@ -87,118 +200,150 @@ inline long long floor_div(long long a, long long b)
 
 inline long long ceil_div(long long a, long long b) { return -floor_div(-a, b); }
 
+// Quotient and remainder of a / d rounded down (d > 0), stepped by adding a
+// fixed increment to a: one division when the walk starts, none per cell.
+struct FloorStep {
+    long long q, r, d, lift, rem, increment;
+    bool ready;  // lift and rem computed (short edges never need them)
+
+    void start(long long a, long long den, long long inc)
+    {
+        d = den;
+        q = floor_div(a, d);
+        r = a - q * d;
+        increment = inc;
+        ready = false;
+    }
+    void step()
+    {
+        if (!ready) {
+            lift = floor_div(increment, d);
+            rem = increment - lift * d;
+            ready = true;
+        }
+        q += lift;
+        r += rem;
+        if (r >= d) {
+            r -= d;
+            q++;
+        }
+    }
+};
+
 // Walks one edge, already clipped to the rows and to x >= x0 - 1, through
-// the cells it crosses. Each crossing with a cell border is computed from
-// the edge's ends, never from an earlier rounded crossing: x where it
-// crosses a row border is rounded down, y where it crosses a column border
-// is rounded up. That is FreeType's rounding seen with y growing downwards,
-// so paths filled here and glyphs rendered by FreeType meet without seams.
+// the cells it crosses. Each crossing with a cell border is exact before it
+// is rounded (never derived from an earlier rounded crossing): x where the
+// edge crosses a row border is rounded down, y where it crosses a column
+// border is rounded up. That is FreeType's rounding seen with y growing
+// downwards, so paths filled here and glyphs rendered by FreeType meet
+// without seams.
 //
-// Rows outside the bounds are not walked: an edge that starts before the
-// first row it can show in is entered at that row's border with the state
-// the full walk would have there, and the walk ends when it leaves the
-// bounds. The coverage of a row therefore does not depend on where the
-// bounds lie, and a band equals the same rows of the whole page.
-void walk_line(Rasterizer *r, int x1, int y1, int x2, int y2)
+// Rows outside the bounds are not walked: an edge that starts outside is
+// entered at the border of the first row it can show in, with the state the
+// full walk has there, and the walk ends when it leaves the bounds. The
+// coverage of a row therefore does not depend on where the bounds lie (a
+// band equals the same rows of the whole page, a fill bounded by its path's
+// box equals one bounded by the raster).
+void walk_line(CellCursor &cell, int x1, int y1, int x2, int y2)
 {
     int ex = x1 >> BITS, ey = y1 >> BITS;
     const int ex2 = x2 >> BITS, ey2 = y2 >> BITS;
-    const long long dx = (long long)x2 - x1, dy = (long long)y2 - y1;
-    int px = x1, py = y1;
-    // Nothing of an edge that stays above or below the bounds can show.
+    const Rasterizer *r = cell.r;
     const long long top = (long long)r->y0 * ONE, bottom = (long long)r->y1 * ONE;
     if ((y1 <= top && y2 <= top) || (y1 >= bottom && y2 >= bottom))
-        return;
-    if (ey != ey2) {
-        const int sy = dy > 0 ? 1 : -1;
-        // The border through which the edge enters the bounds, if it starts outside.
-        bool outside = sy > 0 ? ey < r->y0 : ey >= r->y1;
-        if (outside) {
-            long long enter = (long long)(sy > 0 ? r->y0 : r->y1) * ONE;
-            long long num = (enter - y1) * dx;
-            px = x1 + int(floor_div(num, dy));
-            py = int(enter);
-            ey = sy > 0 ? r->y0 : r->y1 - 1;
-            // The column after the crossings the full walk makes up to here:
-            // moving left, an exact crossing of a column border has already
-            // stepped into the column left of it; no walk passes the end's column.
-            ex = px >> BITS;
-            if (dx < 0 && num % dy == 0 && (px & (ONE - 1)) == 0)
-                ex--;
-            if (dx == 0)
-                ex = x1 >> BITS;
-            ex = dx < 0 ? std::max(ex, ex2) : std::min(ex, ex2);
-        }
+        return;  // nothing of it can show
+    int px = x1, py = y1;
+    if (ey != ey2 && (y2 > y1 ? ey < r->y0 : ey >= r->y1)) {
+        // The full walk crosses this border at x rounded down, having
+        // crossed every column border up to there (never the end's column).
+        const long long dx = (long long)x2 - x1, dy = (long long)y2 - y1;
+        const long long enter = y2 > y1 ? top : bottom;
+        px = x1 + int(floor_div((enter - y1) * dx, dy));
+        py = int(enter);
+        ey = y2 > y1 ? r->y0 : r->y1 - 1;
+        ex = px >> BITS;
+        ex = dx < 0 ? std::max(ex, ex2) : std::min(ex, ex2);
     }
-    set_cell(r, ex, ey);
+    cell.set(ex, ey);
     if (ex != ex2 || ey != ey2) {
+        const long long dx = (long long)x2 - x1, dy = (long long)y2 - y1;
         const int sx = dx > 0 ? 1 : -1, sy = dy > 0 ? 1 : -1;
         const long long adx = dx < 0 ? -dx : dx, ady = dy < 0 ? -dy : dy;
-        // Next borders in the direction of travel.
+        // Next borders in the direction of travel. The edge is monotonic,
+        // so a row or column already at the end's is never left again (an
+        // end on a border belongs to the cell below or right of it).
         long long by = sy > 0 ? (long long)(ey + 1) * ONE : (long long)ey * ONE;
         long long bx = sx > 0 ? (long long)(ex + 1) * ONE : (long long)ex * ONE;
-        while ((ex != ex2 || ey != ey2) && !r->error) {
+        // x at the next row border: x1 + floor((by - y1) dx / dy);
+        // y at the next column border: y1 - floor(-(bx - x1) dy / dx).
+        FloorStep xs = {}, ys = {};
+        if (ey != ey2)
+            xs.start((by - y1) * dx * sy, ady, (long long)ONE * adx * (dx < 0 ? -1 : 1));
+        if (ex != ex2)
+            ys.start(-(bx - x1) * dy * sx, adx, -(long long)ONE * ady * (dy < 0 ? -1 : 1));
+        // Row by row: the columns the edge crosses before it leaves the row
+        // are those whose border lies before the (rounded-down) x where it
+        // crosses the row border, or before its end in the last row.
+        for (;;) {
             if (ey < r->y0 || ey >= r->y1)
                 return;  // left the bounds: nothing further can show
-            // Which border comes first along the edge: compare the edge
-            // parameters (by - y1) / dy and (bx - x1) / dx exactly. The edge
-            // is monotonic, so a row or column already at the end's is never
-            // left again (an end on a border belongs to the cell below or
-            // right of it).
-            const long long never = 1LL << 62;
-            long long tr = ey != ey2 ? (by - y1) * sy * adx : never;
-            long long tc = ex != ex2 ? (bx - x1) * sx * ady : never;
-            int qx, qy;
-            if (tr < tc) {
-                qy = int(by);
-                qx = x1 + int(floor_div((by - y1) * dx, dy));
-            } else if (tc < tr) {
-                qx = int(bx);
-                qy = y1 + int(ceil_div((bx - x1) * dy, dx));
-            } else {
-                qx = int(bx);
-                qy = int(by);
-            }
-            int cx = ex * ONE;
-            add_cell(r, (px - cx + qx - cx) * (qy - py), qy - py);
-            if (tr <= tc) {
-                ey += sy;
-                by += sy * ONE;
-            }
-            if (tc <= tr) {
+            const int rx = ey != ey2 ? x1 + int(xs.q) : x2;
+            while (ex != ex2 && (sx > 0 ? bx <= rx : rx < bx) && !cell.stop) {
+                int qx = int(bx), qy = y1 - int(ys.q);
+                int cx = ex * ONE;
+                cell.add((px - cx + qx - cx) * (qy - py), qy - py);
                 ex += sx;
                 bx += sx * ONE;
+                ys.step();
+                cell.set(ex, ey);
+                px = qx;
+                py = qy;
             }
-            set_cell(r, ex, ey);
-            px = qx;
+            if (ey == ey2 || cell.stop)
+                break;
+            int qy = int(by);
+            int cx = ex * ONE;
+            cell.add((px - cx + rx - cx) * (qy - py), qy - py);
+            ey += sy;
+            by += sy * ONE;
+            xs.step();
+            cell.set(ex, ey);
+            px = rx;
             py = qy;
         }
     }
+    if (cell.stop)
+        return;  // the walk was cut short: this fill is dropped anyway
     int cx = ex * ONE;
-    add_cell(r, (px - cx + x2 - cx) * (y2 - py), y2 - py);
+    cell.add((px - cx + x2 - cx) * (y2 - py), y2 - py);
 }
 
-// Input points are taken in 1/64 pixel, truncated toward zero, in page
-// rows; y then moves by the band's origin in whole rows, so that a band
-// quantizes exactly as the whole page does.
-inline double clamp_coord(double v)
+// Input points are taken in 1/64 pixel, truncated toward zero. y arrives
+// in page rows and is truncated there before the band's first row is taken
+// off in whole rows, so a band quantizes exactly as the whole page does.
+inline long long quantize(double v)
 {
-    return v < -PATH_MAX_COORD ? -PATH_MAX_COORD : v > PATH_MAX_COORD ? PATH_MAX_COORD : v;
-}
-inline double quantize(double v, int origin = 0)
-{
-    return std::trunc(clamp_coord(v) * (1 << INPUT_BITS)) / (1 << INPUT_BITS) - origin;
+    if (v < -PATH_MAX_COORD)
+        v = -PATH_MAX_COORD;
+    else if (v > PATH_MAX_COORD)
+        v = PATH_MAX_COORD;
+    return (long long)(v * (1 << INPUT_BITS));
 }
 
 // Points made by clipping lie on the quantized edge; they are rounded to the
 // walk's precision so that a clipped edge keeps its slope.
-inline int to_walk(double v) { return int(std::floor(v * ONE + 0.5)); }
+inline int to_walk(double v)
+{
+    double f = v * ONE + 0.5;
+    int i = int(f);
+    return i > f ? i - 1 : i;
+}
 
-void add_walk(Rasterizer *r, double x1, double y1, double x2, double y2)
+void add_walk(CellCursor &cell, double x1, double y1, double x2, double y2)
 {
     int fy1 = to_walk(y1), fy2 = to_walk(y2);
     if (fy1 != fy2)
-        walk_line(r, to_walk(x1), fy1, to_walk(x2), fy2);
+        walk_line(cell, to_walk(x1), fy1, to_walk(x2), fy2);
 }
 
 }  // namespace
@@ -210,6 +355,7 @@ void raster_free(Rasterizer *r)
     if (!r)
         return;
     std::free(r->row_heads);
+    std::free(r->row_unsorted);
     std::free(r->cells);
     std::free(r);
 }
@@ -232,27 +378,51 @@ int raster_reset(Rasterizer *r, int x0, int y0, int x1, int y1)
     int rows = y1 - y0;
     if (rows > r->row_capacity) {
         auto *heads = static_cast<int *>(std::malloc(sizeof(int) * size_t(rows)));
-        if (!heads)
+        auto *unsorted = static_cast<uint8_t *>(std::malloc(size_t(rows)));
+        if (!heads || !unsorted) {
+            std::free(heads);
+            std::free(unsorted);
             return -3;
+        }
         std::free(r->row_heads);
+        std::free(r->row_unsorted);
         r->row_heads = heads;
+        r->row_unsorted = unsorted;
         r->row_capacity = rows;
     }
     std::fill(r->row_heads, r->row_heads + rows, -1);
+    std::memset(r->row_unsorted, 0, size_t(rows));
     r->rows = rows;
     return 0;
 }
 
-void raster_add_line(Rasterizer *r, double x1, double y1, double x2, double y2)
+namespace {
+
+void add_line(CellCursor &cell, double x1, double y1, double x2, double y2)
 {
-    if (r->error || r->rows == 0)
+    Rasterizer *r = cell.r;
+    if (cell.stop || r->rows == 0)
         return;
     if (std::isnan(x1) || std::isnan(y1) || std::isnan(x2) || std::isnan(y2))
         return;
-    x1 = quantize(x1);
-    y1 = quantize(y1, r->band_origin);
-    x2 = quantize(x2);
-    y2 = quantize(y2, r->band_origin);
+    const long long origin = (long long)r->band_origin << INPUT_BITS;
+    const long long qx1 = quantize(x1), qy1 = quantize(y1) - origin, qx2 = quantize(x2),
+                    qy2 = quantize(y2) - origin;
+    if (qy1 == qy2)
+        return;
+    // Most edges lie inside the bounds and need no clipping.
+    const long long in = 1 << INPUT_BITS;
+    const long long left_q = r->x0 * in, right_q = r->x1 * in, top_q = r->y0 * in, bottom_q = r->y1 * in;
+    if (qy1 >= top_q && qy1 <= bottom_q && qy2 >= top_q && qy2 <= bottom_q && qx1 >= left_q &&
+        qx1 <= right_q && qx2 >= left_q && qx2 <= right_q) {
+        constexpr int up = 1 << (BITS - INPUT_BITS);
+        walk_line(cell, int(qx1) * up, int(qy1) * up, int(qx2) * up, int(qy2) * up);
+        return;
+    }
+    x1 = double(qx1) / in;
+    y1 = double(qy1) / in;
+    x2 = double(qx2) / in;
+    y2 = double(qy2) / in;
     if ((y1 <= r->y0 && y2 <= r->y0) || (y1 >= r->y1 && y2 >= r->y1) || y1 == y2)
         return;
     // Only ends far outside any raster are moved along the edge (keeping
@@ -292,20 +462,29 @@ void raster_add_line(Rasterizer *r, double x1, double y1, double x2, double y2)
         double by = i == n - 1 ? sy2 : sy1 + (sy2 - sy1) * t;
         double mid = (ax + bx) * 0.5;
         if (mid < left) {
-            add_walk(r, left - 1, ay, left - 1, by);
+            add_walk(cell, left - 1, ay, left - 1, by);
         } else if (mid <= right) {
-            add_walk(r, std::clamp(ax, left, right), ay, std::clamp(bx, left, right), by);
+            add_walk(cell, std::clamp(ax, left, right), ay, std::clamp(bx, left, right), by);
         }
         ax = bx;
         ay = by;
-        if (r->error)
+        if (cell.stop)
             return;
     }
 }
 
+}  // namespace
+
+void raster_add_line(Rasterizer *r, double x1, double y1, double x2, double y2)
+{
+    CellCursor cell(r);
+    add_line(cell, x1, y1, x2, y2);
+}
+
 void raster_add_path(Rasterizer *r, const Path *path)
 {
-    for (int i = 0; i < path->count && !r->error; i++) {
+    CellCursor cell(r);
+    for (int i = 0; i < path->count && !cell.stop; i++) {
         const SubPath &s = path->subpaths[i];
         if (s.count < 2)
             continue;
@@ -322,29 +501,26 @@ void raster_add_path(Rasterizer *r, const Path *path)
                 have = true;
                 continue;
             }
-            raster_add_line(r, px, py, x, y);
+            add_line(cell, px, py, x, y);
             px = x;
             py = y;
         }
         if (have)
-            raster_add_line(r, px, py, fx, fy);
+            add_line(cell, px, py, fx, fy);
     }
 }
 
 namespace {
 
-struct SortCell {
-    int x, cover, area;
-};
-
 // Pixels of one row on their way to the span function: adjacent pixels and
 // short runs are gathered into one call.
 struct Emitter {
+    static constexpr int SHORT_RUN = 32;  // constant runs up to this are copied into the run
     RasterSpanFn fn;
     void *user;
     int y;
     int run_x, run_len;
-    uint8_t run[RASTER_SPAN_MAX];
+    uint8_t run[RASTER_SPAN_MAX + 8];  // room for the last 8-byte store of a short run
 
     void flush()
     {
@@ -360,18 +536,25 @@ struct Emitter {
             run_x = x;
         run[run_len++] = value;
     }
+    // Writes a short run with 8-byte stores (a memset call costs more).
+    void fill_short(int at, int length, uint8_t value)
+    {
+        uint64_t pattern = 0x0101010101010101ULL * value;
+        for (int k = 0; k < length; k += 8)
+            std::memcpy(run + at + k, &pattern, 8);
+    }
     void constant(int x, int length, uint8_t value)
     {
-        if (run_len && run_x + run_len == x && length <= 64 && run_len + length <= RASTER_SPAN_MAX) {
-            std::memset(run + run_len, value, size_t(length));
+        if (run_len && run_x + run_len == x && length <= SHORT_RUN && run_len + length <= RASTER_SPAN_MAX) {
+            fill_short(run_len, length, value);
             run_len += length;
             return;
         }
         flush();
-        if (length <= 64) {
+        if (length <= SHORT_RUN) {
             run_x = x;
             run_len = length;
-            std::memset(run, value, size_t(length));
+            fill_short(0, length, value);
             return;
         }
         if (value != g_span_fill_value) {
@@ -401,22 +584,48 @@ inline int coverage_value(long long v, int rule)
     return v >= 256 ? 255 : int(v);
 }
 
-void sort_row(SortCell *c, int n)
-{
-    if (n > 24) {
-        std::sort(c, c + n, [](const SortCell &a, const SortCell &b) { return a.x < b.x; });
-        return;
-    }
-    for (int i = 1; i < n; i++) {
-        SortCell t = c[i];
-        int j = i;
-        while (j > 0 && c[j - 1].x > t.x) {
-            c[j] = c[j - 1];
-            j--;
+}  // namespace
+
+namespace {
+
+struct SortCell {
+    int x, cover, area;
+};
+
+// Sweeps one row's cells, given in ascending x (equal x may repeat).
+struct RowSweep {
+    const Rasterizer *r;
+    int rule;
+    Emitter *e;
+    long long c = 0;  // running cover sum
+    int x;            // first pixel not yet emitted
+
+    void cell(int cx, long long cover, long long area)
+    {
+        if (cx > x && c != 0) {
+            int value = coverage_value(c * 2 * ONE, rule);
+            if (value)
+                e->constant(x, cx - x, uint8_t(value));
         }
-        c[j] = t;
+        c += cover;
+        long long v = c * 2 * ONE - area;
+        if (v != 0 && cx >= r->x0 && cx < r->x1) {
+            int value = coverage_value(v, rule);
+            if (value)
+                e->pixel(cx, uint8_t(value));
+        }
+        x = cx + 1 > x ? cx + 1 : x;
     }
-}
+    void finish()
+    {
+        if (c != 0 && x < r->x1) {
+            int value = coverage_value(c * 2 * ONE, rule);
+            if (value)
+                e->constant(x, r->x1 - x, uint8_t(value));
+        }
+        e->flush();
+    }
+};
 
 }  // namespace
 
@@ -426,70 +635,50 @@ int raster_sweep(Rasterizer *r, int fill_rule, RasterSpanFn fn, void *user)
     r->cell_valid = 0;
     if (r->error)
         return -3;
-    // Scratch for one row's cells; a row never holds more than the pool.
-    SortCell local[256];
-    SortCell *buf = local;
-    int buf_cap = 256;
     Emitter e;
     e.fn = fn;
     e.user = user;
     e.run_len = 0;
+    SortCell *scratch = nullptr;  // for unordered rows
+    int scratch_cap = 0;
     for (int row = 0; row < r->rows; row++) {
         int head = r->row_heads[row];
         if (head < 0)
             continue;
+        e.y = r->y0 + row;
+        RowSweep sweep = {r, fill_rule, &e, 0, r->x0};
+        if (!r->row_unsorted[row]) {
+            for (int i = head; i >= 0; i = r->cells[i].next)
+                sweep.cell(r->cells[i].x, r->cells[i].cover, r->cells[i].area);
+            sweep.finish();
+            continue;
+        }
         int n = 0;
         for (int i = head; i >= 0; i = r->cells[i].next) {
-            if (n == buf_cap) {
-                int cap = buf_cap * 2;
-                auto *nb = static_cast<SortCell *>(std::malloc(sizeof(SortCell) * size_t(cap)));
-                if (!nb) {
-                    if (buf != local)
-                        std::free(buf);
+            if (n == scratch_cap) {
+                int cap = scratch_cap ? scratch_cap * 2 : 1024;
+                auto *grown = static_cast<SortCell *>(std::realloc(scratch, sizeof(SortCell) * size_t(cap)));
+                if (!grown) {
+                    std::free(scratch);
                     return -3;
                 }
-                std::memcpy(nb, buf, sizeof(SortCell) * size_t(n));
-                if (buf != local)
-                    std::free(buf);
-                buf = nb;
-                buf_cap = cap;
+                scratch = grown;
+                scratch_cap = cap;
             }
-            buf[n++] = {r->cells[i].x, r->cells[i].cover, r->cells[i].area};
+            scratch[n++] = {r->cells[i].x, r->cells[i].cover, r->cells[i].area};
         }
-        sort_row(buf, n);
-        e.y = r->y0 + row;
-        long long c = 0;
-        int x = r->x0;
+        std::sort(scratch, scratch + n, [](const SortCell &a, const SortCell &b) { return a.x < b.x; });
         for (int i = 0; i < n;) {
-            int cx = buf[i].x;
-            long long area = 0;
-            long long cover = 0;
-            for (; i < n && buf[i].x == cx; i++) {
-                cover += buf[i].cover;
-                area += buf[i].area;
+            int cx = scratch[i].x;
+            long long cover = 0, area = 0;
+            for (; i < n && scratch[i].x == cx; i++) {
+                cover += scratch[i].cover;
+                area += scratch[i].area;
             }
-            if (cx > x && c != 0) {
-                int value = coverage_value(c * 2 * ONE, fill_rule);
-                if (value)
-                    e.constant(x, cx - x, uint8_t(value));
-            }
-            c += cover;
-            long long v = c * 2 * ONE - area;
-            if (v != 0 && cx >= r->x0) {
-                int value = coverage_value(v, fill_rule);
-                if (value)
-                    e.pixel(cx, uint8_t(value));
-            }
-            x = cx + 1 > x ? cx + 1 : x;
+            sweep.cell(cx, cover, area);
         }
-        if (c != 0 && x < r->x1) {
-            int value = coverage_value(c * 2 * ONE, fill_rule);
-            if (value)
-                e.constant(x, r->x1 - x, uint8_t(value));
-        }
-        e.flush();
+        sweep.finish();
     }
-    if (buf != local)
-        std::free(buf);
+    std::free(scratch);
     return 0;
 }

@@ -1,6 +1,6 @@
-// Anti-aliasing scan converter: exact-area coverage accumulated in cells of
-// fixed point, swept row by row into coverage spans under the
-// nonzero or even-odd rule.
+// Anti-aliasing scan converter: exact-area coverage accumulated per pixel
+// cell (points in 1/64 pixel, cell borders crossed in 1/256 pixel), swept
+// row by row into coverage spans under the nonzero or even-odd rule.
 #pragma once
 #include <cstdint>
 
@@ -17,7 +17,8 @@ struct Rasterizer {
     int x0, y0, x1, y1;     // bounds, x1 and y1 exclusive
     int rows;               // y1 - y0, 0 when the bounds are empty
     int row_capacity;
-    int *row_heads;         // first cell of each row, -1 = none
+    int *row_heads;         // first cell of each row (lists in ascending x), -1 = none
+    uint8_t *row_unsorted;  // 1: the row's list gave up keeping x order (very long rows)
     RasterCell *cells;      // cell pool, reused across fills
     int cell_capacity;
     int cell_count;
@@ -25,7 +26,7 @@ struct Rasterizer {
     int cover, area;        // accumulated in the current cell
     int cell_valid;
     int error;              // set when the pool could not grow or the step budget ran out
-    long long steps;        // cells visited since the reset, bounded by RASTER_MAX_STEPS
+    long long steps;        // cells and list steps since the reset, bounded by RASTER_MAX_STEPS
     int band_origin;        // edges arrive in page rows; row 0 of the bounds is this page row
 };
 

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <numbers>
 
 #include "render/fill.h"
 #include "render/limits.h"
@@ -57,7 +58,7 @@ void add_circle(Stroker &s, V c, double r)
     V pts[17];
     pts[0] = {c.x + r, c.y};
     for (int i = 1; i <= 16; i++) {
-        double a = i * (-2 * 3.14159265358979323846 / 16);  // M_PI is not standard C++
+        double a = i * (-2 * std::numbers::pi / 16);
         pts[i] = {c.x + r * std::cos(a), c.y + r * std::sin(a)};
     }
     add_polygon(s, pts, 17);

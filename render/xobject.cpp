@@ -1,5 +1,6 @@
-// Do: form XObjects run as nested content streams with their own matrix,
-// bounding-box clip and resources (PDF Reference 1.7, section 4.9).
+// Nested content streams: form XObjects with their own matrix, bounding-box
+// clip and resources, and Type 3 glyph procedures (PDF Reference 1.7,
+// sections 4.9 and 5.5.4).
 #include <cstring>
 
 #include "document/bitmap.h"
@@ -130,4 +131,47 @@ void draw_xobject(OperandStack *st, PdfObject *name)
         return;
     }
     add_diagnostic(ctx, "xobject-subtype");
+}
+
+void run_glyph_procedure(RenderContext *ctx, PdfObject *proc, PdfObject *font_resources,
+                         const float glyph_matrix[6])
+{
+    proc = pdf_resolve(ctx->doc, proc);
+    if (!pdf_is_type(proc, PDF_STREAM) || ctx->depth >= INTERP_GLYPH_DEPTH)
+        return;
+    GraphicsState *saved_gs = ctx->gs;
+    PdfObject *saved_resources = ctx->resources;
+    GraphicsState *gs = gstate_push(ctx->arena, ctx->gs);
+    if (!gs)
+        return;
+    ctx->gs = gs;
+    std::memcpy(gs->ctm, glyph_matrix, sizeof gs->ctm);
+    if (pdf_is_type(font_resources, PDF_DICT))
+        ctx->resources = font_resources;
+    uint8_t *data = nullptr;
+    int length = 0;
+    for (int i = 0; i < ctx->t3_count; i++)
+        if (proc->num != 0 && ctx->t3_cache[i].num == proc->num) {
+            data = ctx->t3_cache[i].data;
+            length = ctx->t3_cache[i].length;
+            break;
+        }
+    if (!data) {
+        data = load_stream(ctx, proc, &length);
+        if (data && proc->num != 0 && ctx->t3_count < INTERP_T3_CACHE)
+            ctx->t3_cache[ctx->t3_count++] = {proc->num, data, length};
+    }
+    if (data && length > 0) {
+        Path saved_path = ctx->path;
+        int saved_pending = ctx->pending_clip;
+        path_init(&ctx->path, ctx->arena);
+        ctx->pending_clip = 0;
+        ctx->depth++;
+        run_content(ctx, data, length);
+        ctx->depth--;
+        ctx->path = saved_path;
+        ctx->pending_clip = saved_pending;
+    }
+    ctx->resources = saved_resources;
+    ctx->gs = saved_gs;
 }

@@ -363,6 +363,19 @@ TEST(Filters, CcittDamagedRowsRepeatTheRowAbove)
     EXPECT_EQ(decode(bits("1 0000000 1"), ccitt(p)), (Bytes{0x00}));
 }
 
+TEST(Filters, CcittZeroLengthRunsStayOnTheReferenceLine)
+{
+    // Row 1: H(white 0, black 0), H(white 3, black 2), V0. Row 2 starts with a pass over
+    // the two zero-length runs (as libtiff reads it), then H(1, 1), V0, V0, V0.
+    const Bytes data = bits("001 00110101 0000110111 001 1000 11 1"
+                            "0001 001 000111 010 1 1 1");
+    CcittParams p;
+    p.k = -1;
+    p.columns = 8;
+    p.black_is_1 = 1;
+    EXPECT_EQ(decode(data, ccitt(p)), (Bytes{0x18, 0x58}));
+}
+
 // Length of the common prefix of two byte strings.
 size_t common_prefix(const Bytes &a, const Bytes &b)
 {

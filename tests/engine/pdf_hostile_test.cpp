@@ -166,6 +166,21 @@ TEST(PdfHostile, AbsurdDeclarations)
                  s += std::to_string(i) + " 0 obj << /Length 99999999 >> stream\nxx\n";
              return s;
          }()},
+        {"many trailers, each without Root",
+         "%PDF-1.4\n1 0 obj << /Type /Catalog >> endobj\n" + [] {
+             std::string s;
+             for (int i = 0; i < 300000; i++)
+                 s += "trailer << /Size 2 /A [1 2 3 4 5 6 7 8] >>\n";
+             return s;
+         }()},
+        {"many cross-reference stream dictionaries",
+         "%PDF-1.5\n" + [] {
+             std::string s;
+             for (int i = 1; i <= 30000; i++)
+                 s += std::to_string(i) + " 0 obj << /Type /XRef /Length " + std::to_string(i) +
+                      " 0 R >> stream\nxx\nendstream endobj\n";
+             return s;
+         }()},
         {"startxref far beyond the file", "%PDF-1.4\n1 0 obj 1 endobj\nstartxref\n99999999999999999999\n"},
         {"huge object number in repair", "%PDF-1.4\n99999999999 0 obj 1 endobj\n8388607 0 obj 2 endobj\n"},
         {"negative numbers", "%PDF-1.4\nxref\n-5 -1\ntrailer << /Prev -7 >>\nstartxref\n9\n"},
@@ -200,37 +215,54 @@ TEST(PdfHostile, RepairSizeLimit)
     std::remove(path.c_str());
 }
 
-// Every PDF of the shared corpus opens with 0 or a meaningful code.
+// Every PDF of the shared corpus opens with 0 or a meaningful code, the
+// encrypted ones with the user password of the reference table (else the
+// owner's). Prints the codes with their files and the page-count agreement.
 TEST(PdfCorpus, SweepOpensEveryFile)
 {
     SKIP_WITHOUT_CORPUS();
-    // pages per file according to the reference table (qpdf, else mutool)
-    std::map<std::string, std::string> ref_pages;
+    struct Ref {
+        std::string pages;  // qpdf, else mutool; ERR when neither could count
+        std::string password;
+        bool has_password = false;
+    };
+    std::map<std::string, Ref> refs;
     std::istringstream tsv(testsupport::read_file(testsupport::corpus_dir() + "/pdf_ref.tsv"));
     for (std::string line; std::getline(tsv, line);) {
         std::istringstream cols(line);
-        std::string file, bytes, pages;
-        std::getline(cols, file, '\t');
-        std::getline(cols, bytes, '\t');
-        std::getline(cols, pages, '\t');
-        ref_pages[file.substr(file.rfind('/') + 1)] = pages;
+        std::string col[6];
+        for (std::string &c : col)
+            std::getline(cols, c, '\t');
+        Ref &ref = refs[col[0].substr(col[0].rfind('/') + 1)];
+        ref.pages = col[2];
+        bool user_known = false, owner_known = false;
+        const std::string user = testsupport::corpus_password(col[5], "user", &user_known);
+        const std::string owner = testsupport::corpus_password(col[5], "owner", &owner_known);
+        ref.has_password = user_known || owner_known;
+        ref.password = user_known ? user : owner;
     }
     std::map<int, int> codes;
-    int repaired = 0, same_pages = 0, total = 0;
+    std::map<int, std::string> files_by_code;
+    int repaired = 0, same_pages = 0, total = 0, no_reference = 0;
     std::string differing;
     for (const std::string &path : testsupport::corpus_files("pdf", ".pdf")) {
         std::string name = path.substr(path.rfind('/') + 1);
+        const Ref &ref = refs[name];
         PdfDoc *doc = nullptr;
-        int rc = pdf_open(&doc, path.c_str(), nullptr);
+        int rc = pdf_open(&doc, path.c_str(), ref.has_password ? ref.password.c_str() : nullptr);
         EXPECT_TRUE(kOpenCodes.count(rc)) << name << " gave " << rc;
         codes[rc]++;
         total++;
+        if (rc != 0)
+            files_by_code[rc] += " " + name;
         if (rc == 0) {
             repaired += doc->repaired;
-            if (ref_pages[name] == std::to_string(doc->page_count))
+            if (ref.pages == std::to_string(doc->page_count))
                 same_pages++;
+            else if (ref.pages == "ERR")
+                no_reference++;
             else
-                differing += " " + name + "(" + std::to_string(doc->page_count) + "/" + ref_pages[name] + ")";
+                differing += " " + name + "(" + std::to_string(doc->page_count) + "/" + ref.pages + ")";
             walk_document(doc, 1 << 30);
         }
         pdf_close(doc);
@@ -241,8 +273,11 @@ TEST(PdfCorpus, SweepOpensEveryFile)
         std::snprintf(item, sizeof item, " %d:%d", code, n);
         summary += item;
     }
-    std::printf("corpus sweep: %d files; codes%s; repaired %d; page count as reference %d of %d opened\n",
-                total, summary.c_str(), repaired, same_pages, codes[0]);
+    std::printf("corpus sweep: %d files; codes%s; repaired %d; page count as reference %d of %d opened "
+                "(%d without a reference count)\n",
+                total, summary.c_str(), repaired, same_pages, codes[0], no_reference);
+    for (const auto &[code, files] : files_by_code)
+        std::printf("corpus sweep: code %d:%s\n", code, files.c_str());
     std::printf("corpus sweep: page counts differing (ours/reference):%s\n", differing.c_str());
     EXPECT_GT(total, 0);
 }

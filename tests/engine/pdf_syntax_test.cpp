@@ -126,7 +126,9 @@ TEST(PdfSyntax, ParsesObjects)
         {"+7", "7"},
         {"-", "0"},
         {"3.", "r3"},
-        {"99999999999", "2147483647"},
+        // beyond 32 bits: a real that keeps the value (no wrap)
+        {"99999999999", "r1e+11"},
+        {"-4294967292", "r-4.29497e+09"},
         // keywords and delimiters
         {"true false null", "true,false,null"},
         {"foo", "FAIL"},
@@ -138,6 +140,38 @@ TEST(PdfSyntax, ParsesObjects)
     };
     for (const Row &row : rows)
         EXPECT_EQ(parse_all(row.input), row.expected) << "input: " << row.input;
+}
+
+// Integer tokens at and beyond the 32-bit range: the value is kept as a real
+// and the integer reading saturates, so neither wraps nor overflows.
+TEST(PdfSyntax, IntegerRange)
+{
+    struct Row {
+        const char *input;
+        int kind;
+        int32_t int_value;
+        double real_value;
+    } rows[] = {
+        {"2147483647", TOK_INT, INT32_MAX, 2147483647.0},
+        {"-2147483648", TOK_INT, INT32_MIN, -2147483648.0},
+        {"2147483648", TOK_REAL, INT32_MAX, 2147483648.0},
+        {"-2147483649", TOK_REAL, INT32_MIN, -2147483649.0},
+        {"4294967292", TOK_REAL, INT32_MAX, 4294967292.0},  // an unsigned 32-bit field
+        {"+0004294967295", TOK_REAL, INT32_MAX, 4294967295.0},
+        {"123456789012345678901234567890", TOK_REAL, INT32_MAX, 1.2345678901234568e29},
+    };
+    Arena *a = arena_create(0);
+    for (const Row &row : rows) {
+        const std::string text = row.input;
+        ByteReader *r = reader_open_memory(reinterpret_cast<const uint8_t *>(text.data()), int64_t(text.size()));
+        PdfToken t;
+        ASSERT_EQ(pdf_next_token(r, a, &t), 0) << row.input;
+        EXPECT_EQ(t.kind, row.kind) << row.input;
+        EXPECT_EQ(t.int_value, row.int_value) << row.input;
+        EXPECT_DOUBLE_EQ(t.real_value, row.real_value) << row.input;
+        reader_close(r);
+    }
+    arena_destroy(a);
 }
 
 TEST(PdfSyntax, NestingAndSizeLimits)

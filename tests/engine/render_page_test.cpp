@@ -73,7 +73,7 @@ void render_doc(const std::string &pdf, Rendered *out, float scale = 1.0f, int f
                 int rows = 0)
 {
     static int counter = 0;
-    std::string path = testsupport::scratch_path("page" + std::to_string(counter++) + ".pdf");
+    std::string path = testsupport::scratch_path("interp_page" + std::to_string(counter++) + ".pdf");
     ASSERT_TRUE(testsupport::write_file(path, pdf));
     PdfDoc *doc = nullptr;
     ASSERT_EQ(pdf_open(&doc, path.c_str(), nullptr), 0);
@@ -231,7 +231,7 @@ TEST(RenderPage, GeometryForEveryRotation)
         SCOPED_TRACE(row.rotate);
         std::string pdf = one_page_pdf("0 0 10 10 re f", "[0 0 200 100]",
                                        std::string("/Rotate ") + row.rotate);
-        std::string path = testsupport::scratch_path("rot.pdf");
+        std::string path = testsupport::scratch_path("interp_rot.pdf");
         ASSERT_TRUE(testsupport::write_file(path, pdf));
         PdfDoc *doc = nullptr;
         ASSERT_EQ(pdf_open(&doc, path.c_str(), nullptr), 0);
@@ -394,7 +394,7 @@ TEST(RenderPage, PollCallbackStopsTheRender)
 
 TEST(RenderPage, MissingPageAndTextCollection)
 {
-    std::string path = testsupport::scratch_path("missing.pdf");
+    std::string path = testsupport::scratch_path("interp_missing.pdf");
     ASSERT_TRUE(testsupport::write_file(path, one_page_pdf("0 0 10 10 re f")));
     PdfDoc *doc = nullptr;
     ASSERT_EQ(pdf_open(&doc, path.c_str(), nullptr), 0);
@@ -452,6 +452,59 @@ TEST(RenderOperators, HostileContentStillGivesAPage)
         EXPECT_NE(r.bm, nullptr);
         EXPECT_EQ(r.status, 0);
     }
+}
+
+}  // namespace
+
+#include "pdf/arena.h"
+#include "render/gstate.h"
+#include "render/interp.h"
+#include "render/rasterizer.h"
+
+namespace {
+
+TEST(RenderOperators, GlyphProceduresRunWithTheGlyphMatrixAndAreCached)
+{
+    std::string pdf = one_page_pdf("", "[0 0 100 100]", "",
+                                   {stream_obj("", "0 0 1 1 re f"),  // object 5: the procedure
+                                    "<< /Font << >> >>"});           // object 6: font resources
+    std::string path = testsupport::scratch_path("interp_t3.pdf");
+    ASSERT_TRUE(testsupport::write_file(path, pdf));
+    PdfDoc *doc = nullptr;
+    ASSERT_EQ(pdf_open(&doc, path.c_str(), nullptr), 0);
+    Arena *arena = arena_create(0);
+    PageBitmap *bm = bitmap_create(100, 100);
+    bitmap_fill(bm, 255, 255, 255);
+    Rasterizer *raster = raster_create();
+    static RenderContext ctx;
+    std::memset(&ctx, 0, sizeof ctx);
+    GraphicsState base;
+    const float page[6] = {1, 0, 0, -1, 0, 100};
+    gstate_init(&base, page, 100, 100);
+    ctx.doc = doc;
+    ctx.arena = arena;
+    ctx.surface = bm;
+    ctx.rasterizer = raster;
+    ctx.gs = &base;
+    ctx.gs_floor = &base;
+    path_init(&ctx.path, arena);
+    // A 10-unit glyph at (20, 30) in page space.
+    const float glyph[6] = {10, 0, 0, -10, 20, 70};
+    PdfObject *proc = pdf_fetch(doc, 5, 0);
+    run_glyph_procedure(&ctx, proc, pdf_fetch(doc, 6, 0), glyph);
+    run_glyph_procedure(&ctx, proc, nullptr, glyph);
+    EXPECT_EQ(ctx.t3_count, 1);          // decoded once
+    EXPECT_EQ(ctx.gs, &base);            // state restored
+    EXPECT_EQ(bm->pixels[65 * bm->stride + 3 * 25], 0);     // inside the glyph square
+    EXPECT_EQ(bm->pixels[55 * bm->stride + 3 * 25], 255);   // above it
+    bitmap_fill(bm, 255, 255, 255);
+    ctx.depth = INTERP_GLYPH_DEPTH;      // too deep: nothing runs
+    run_glyph_procedure(&ctx, proc, nullptr, glyph);
+    EXPECT_EQ(bm->pixels[65 * bm->stride + 3 * 25], 255);
+    raster_free(raster);
+    bitmap_free(bm);
+    arena_destroy(arena);
+    pdf_close(doc);
 }
 
 }  // namespace

@@ -194,6 +194,16 @@ TEST(Security, OpensAndDecrypts)
          {aes_encrypt_dict(""), encrypt(aes, 5, kTitle), encrypt(aes, 4, kContent), false,
           "/Filter /Crypt /DecodeParms << /Name /StdCF >>"},
          "user", kTitle, kContent},
+        // P in its unsigned form enters the key as the same 32 bits as -4.
+        {"R2 with P written unsigned",
+         {"<< /Filter /Standard /V 1 /R 2 /P 4294967292 /O <" + kR2O + "> /U <" + kR2U + "> >>",
+          encrypt(rc4, 5, kTitle), encrypt(rc4, 4, kContent)},
+         "user", kTitle, kContent},
+        {"AES with P written unsigned",
+         {"<< /Filter /Standard /V 4 /R 4 /Length 128 /P 4294967292 /EncryptMetadata false " + kAesCf +
+              " /StmF /StdCF /StrF /StdCF /O <" + kOwnerR3 + "> /U <" + kAesU + "> >>",
+          encrypt(aes, 5, kTitle), encrypt(aes, 4, kContent)},
+         "user", kTitle, kContent},
         // R 2 always uses 5-byte keys, whatever Length says.
         {"R2 with Length 128",
          {"<< /Filter /Standard /V 1 /R 2 /Length 128 /P -4 /O <" + kR2O + "> /U <" + kR2U + "> >>",
@@ -237,6 +247,68 @@ TEST(Security, DamagedEncryptedFilesFailSafely)
             opened += got.status == 0;
         }
     EXPECT_GT(opened, 100);
+}
+
+// Encrypted files whose table is lost (startxref points into the header):
+// the repair must find the Encrypt entry wherever the trailers keep it and
+// read encrypted object streams, or the document is served as ciphertext.
+TEST(Security, RepairedEncryptedFilesDecrypt)
+{
+    const PdfCrypt aes = crypt_for(CRYPT_AES128, kAesKey);
+    const std::string keys = "/Root 1 0 R /Info 5 0 R /Encrypt 6 0 R /ID [" + kId + kId + "]";
+    const std::string tree[] = {
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 4 0 R >>",
+    };
+    enum Layout { kXrefStream, kObjStm, kLinearized, kUpdate };
+    auto build = [&](Layout layout) {
+        testsupport::PdfBuilder b("%PDF-1.6\n");
+        if (layout == kObjStm) {
+            std::string header, body;
+            for (int i = 0; i < 3; i++) {
+                header += std::to_string(i + 1) + " " + std::to_string(body.size()) + " ";
+                body += tree[i] + "\n";
+            }
+            b.stream(7, "/Type /ObjStm /N 3 /First " + std::to_string(header.size()),
+                     encrypt(aes, 7, header + body));
+        } else {
+            for (int i = 0; i < 3; i++)
+                b.obj(i + 1, tree[i]);
+        }
+        b.stream(4, "", encrypt(aes, 4, kContent));
+        b.obj(5, "<< /Title " + hex_string(encrypt(aes, 5, kTitle)) + " >>");
+        b.obj(6, aes_encrypt_dict(""));
+        if (layout == kLinearized) {
+            // The first-page trailer has everything, the main one only Size.
+            b.raw("trailer\n<< /Size 8 " + keys + " >>\n");
+            b.raw("trailer\n<< /Size 8 >>\n");
+        } else {
+            b.xref_stream(8, keys);
+        }
+        if (layout == kUpdate) {
+            b.obj(3, tree[2]);
+            b.xref_stream(9, "/Root 1 0 R");  // written without Encrypt and ID
+        }
+        b.startxref(7);
+        return b.str();
+    };
+    const struct Row {
+        const char *what;
+        Layout layout;
+    } rows[] = {
+        {"trailer only in a cross-reference stream", kXrefStream},
+        {"page tree in an encrypted object stream", kObjStm},
+        {"last trailer without Root or Encrypt", kLinearized},
+        {"update whose stream dictionary lacks Encrypt", kUpdate},
+    };
+    for (const Row &row : rows) {
+        const Opened got = open_and_read(build(row.layout), "user", "repaired_enc.pdf");
+        ASSERT_EQ(got.status, 0) << row.what;
+        EXPECT_EQ(got.title, kTitle) << row.what;
+        EXPECT_EQ(got.content, kContent) << row.what;
+        EXPECT_EQ(open_and_read(build(row.layout), "wrong", "repaired_enc.pdf").status, -6) << row.what;
+    }
 }
 
 TEST(Security, RefusedEncryption)

@@ -17,6 +17,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <numbers>
 #include <glob.h>
 #include <random>
 #include <string>
@@ -276,7 +277,7 @@ std::vector<double> star(double cx, double cy, double r, int n, int k, double tu
 {
     std::vector<double> xy;
     for (int i = 0; i < n; i++) {
-        double a = turn + 2 * M_PI * (double(i) * k / n);
+        double a = turn + 2 * std::numbers::pi * (double(i) * k / n);
         xy.push_back(cx + r * std::cos(a));
         xy.push_back(cy + r * std::sin(a));
     }

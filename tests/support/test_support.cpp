@@ -72,4 +72,36 @@ std::string read_file(const std::string &path)
     return ss.str();
 }
 
+std::string corpus_password(const std::string &field, const std::string &who, bool *known)
+{
+    *known = false;
+    const size_t at = field.find(who + "=");
+    if (at == std::string::npos || (at > 0 && field[at - 1] != ' '))
+        return "";
+    const size_t from = at + who.size() + 1;
+    std::string pw = field.substr(from, field.find(' ', from) == std::string::npos ? std::string::npos
+                                                                                    : field.find(' ', from) - from);
+    if (pw == "?")
+        return "";
+    *known = true;
+    if (pw == "(empty)")
+        return "";
+    const std::string latin1 = "(latin-1)";
+    if (pw.size() > latin1.size() && pw.compare(pw.size() - latin1.size(), latin1.size(), latin1) == 0)
+        pw.resize(pw.size() - latin1.size());
+    // Passwords of R 2..4 are single bytes (PDFDocEncoding, Latin-1 for letters
+    // like these); the table writes them in UTF-8.
+    std::string out;
+    for (size_t i = 0; i < pw.size(); i++) {
+        const unsigned char c = pw[i];
+        if ((c & 0xE0) == 0xC0 && i + 1 < pw.size()) {
+            out += char(((c & 0x1F) << 6) | (pw[i + 1] & 0x3F));
+            i++;
+        } else {
+            out += char(c);
+        }
+    }
+    return out;
+}
+
 }  // namespace testsupport

@@ -15,6 +15,11 @@ std::string corpus_dir();
 // Every file of one corpus subfolder (sorted); empty when absent.
 std::vector<std::string> corpus_files(const std::string &subdir, const std::string &extension);
 
+// One password of a pdf_ref.tsv field such as "user=hôtel(latin-1) owner=âge"
+// (`who` is "user" or "owner"), in the file's own single-byte encoding;
+// `known` is false for "?" or a missing entry.
+std::string corpus_password(const std::string &field, const std::string &who, bool *known);
+
 bool write_file(const std::string &path, const std::string &bytes);
 std::string read_file(const std::string &path);
 

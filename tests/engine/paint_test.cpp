@@ -1,0 +1,344 @@
+// Painting onto a raster: span compositing with every mask, fills through
+// the clip, rectangular and mask clips, and strokes through a render context.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <vector>
+
+#include "document/bitmap.h"
+#include "pdf/arena.h"
+#include "render/clip.h"
+#include "render/composite.h"
+#include "render/context.h"
+#include "render/fill.h"
+#include "render/stroke.h"
+
+namespace {
+
+struct BitmapDeleter {
+    void operator()(PageBitmap *b) const { bitmap_free(b); }
+};
+using Bitmap = std::unique_ptr<PageBitmap, BitmapDeleter>;
+
+uint8_t *px(PageBitmap *b, int x, int y) { return b->pixels + size_t(y) * b->stride + 3 * size_t(x); }
+
+// A white page with a render context over it.
+struct Page {
+    Bitmap surface;
+    Arena *arena;
+    GraphicsState gs;
+    RenderContext ctx = {};
+
+    Page(int w, int h) : surface(bitmap_create(w, h)), arena(arena_create(64 << 10))
+    {
+        bitmap_fill(surface.get(), 255, 255, 255);
+        surface->dirty_top = h;
+        surface->dirty_bottom = 0;
+        gs_init(&gs, surface.get());
+        ctx.arena = arena;
+        ctx.surface = surface.get();
+        ctx.rasterizer = raster_create();
+        ctx.gs = &gs;
+        path_init(&ctx.path, arena);
+    }
+    ~Page()
+    {
+        raster_free(ctx.rasterizer);
+        arena_destroy(arena);
+    }
+    Path rect(float x0, float y0, float x1, float y1)
+    {
+        Path p;
+        path_init(&p, arena);
+        path_move_to(&p, x0, y0);
+        path_line_to(&p, x1, y0);
+        path_line_to(&p, x1, y1);
+        path_line_to(&p, x0, y1);
+        path_close(&p);
+        return p;
+    }
+    Path triangle(float x0, float y0, float x1, float y1, float x2, float y2)
+    {
+        Path p;
+        path_init(&p, arena);
+        path_move_to(&p, x0, y0);
+        path_line_to(&p, x1, y1);
+        path_line_to(&p, x2, y2);
+        path_close(&p);
+        return p;
+    }
+    int red(int x, int y) { return px(surface.get(), x, y)[2]; }
+    int blue(int x, int y) { return px(surface.get(), x, y)[0]; }
+};
+
+TEST(Composite, OnePixelUnderEveryMask)
+{
+    struct Row {
+        const char *what;
+        bool antialias;
+        int backdrop;                // grey level of the page
+        int coverage, clip, smask;   // clip/smask < 0: absent
+        int alpha;
+        int r;                       // span colour red (green and blue 0)
+        int expected_red, expected_blue;
+    } rows[] = {
+        {"full coverage writes the colour", true, 255, 255, -1, -1, 255, 10, 10, 0},
+        // 255 + (-255 * 128 + 127) / 255 with the quotient truncated toward zero.
+        {"half coverage: B + ((S - B) a + 127) / 255", true, 255, 128, -1, -1, 255, 0, 128, 128},
+        {"darkening: 200 + (-19873 / 255)", true, 200, 100, -1, -1, 255, 0, 123, 123},
+        {"clip multiplies: (255 * 128 + 127) / 255 = 128", true, 255, 255, 128, -1, 255, 0, 128, 128},
+        {"clip and soft mask: a = 64", true, 255, 255, 128, 128, 255, 0, 192, 192},
+        {"alpha 0.5", true, 255, 255, -1, -1, 128, 0, 128, 128},
+        {"zero clip skips", true, 255, 255, 0, -1, 255, 0, 255, 255},
+        {"coverage 0 skips", true, 255, 0, -1, -1, 255, 0, 255, 255},
+        {"aliased: 127 paints nothing", false, 255, 127, -1, -1, 255, 0, 255, 255},
+        {"aliased: 128 paints fully", false, 255, 128, -1, -1, 255, 0, 0, 0},
+        {"aliased coverage still masked", false, 255, 200, 128, -1, 255, 0, 128, 128},
+    };
+    for (const Row &row : rows) {
+        Bitmap b(bitmap_create(2, 1));
+        bitmap_fill(b.get(), row.backdrop, row.backdrop, row.backdrop);
+        composite_set_antialias(row.antialias);
+        uint8_t cov = uint8_t(row.coverage), clip = uint8_t(row.clip), smask = uint8_t(row.smask);
+        composite_span(b.get(), 0, 0, 1, &cov, row.clip >= 0 ? &clip : nullptr, row.smask >= 0 ? &smask : nullptr,
+                       row.alpha, 0, row.r, 0, 0);
+        composite_set_antialias(true);
+        EXPECT_EQ(px(b.get(), 0, 0)[2], row.expected_red) << row.what;
+        EXPECT_EQ(px(b.get(), 0, 0)[0], row.expected_blue) << row.what;
+        EXPECT_EQ(px(b.get(), 1, 0)[2], row.backdrop) << row.what;  // outside the run
+    }
+}
+
+TEST(Composite, GroupSurfaceKeepsAlpha)
+{
+    // Source-over with the group's own alpha: ar = ab (255 - a) / 255,
+    // t = a + ar, channel = (S a + B ar) / t.
+    struct Row {
+        const char *what;
+        int backdrop_alpha, backdrop_red, coverage, red;
+        int expected_red, expected_alpha;
+    } rows[] = {
+        {"empty group takes the colour", 0, 0, 128, 200, 200, 128},
+        {"opaque backdrop, full coverage", 255, 10, 255, 200, 200, 255},
+        {"half over half: (200 * 128 + 100 * 63) / 191", 128, 100, 128, 200, 167, 191},
+    };
+    for (const Row &row : rows) {
+        Bitmap b(bitmap_create(1, 1));
+        bitmap_fill(b.get(), row.backdrop_red, 0, 0);
+        std::vector<uint8_t> alpha(1, uint8_t(row.backdrop_alpha));
+        b->alpha = alpha.data();
+        uint8_t cov = uint8_t(row.coverage);
+        composite_span(b.get(), 0, 0, 1, &cov, nullptr, nullptr, 255, 0, row.red, 0, 0);
+        EXPECT_EQ(px(b.get(), 0, 0)[2], row.expected_red) << row.what;
+        EXPECT_EQ(alpha[0], row.expected_alpha) << row.what;
+        b->alpha = nullptr;
+    }
+}
+
+TEST(Composite, RunsAreCutToTheRasterAndMarkDirtyRows)
+{
+    Bitmap b(bitmap_create(4, 3));
+    bitmap_fill(b.get(), 255, 255, 255);
+    b->dirty_top = 3;
+    b->dirty_bottom = 0;
+    uint8_t cov[6] = {255, 255, 255, 64, 128, 255};
+    uint8_t clip[6] = {0, 0, 255, 255, 255, 255};
+    // Starts two pixels left of the raster: pixel 0 gets cov[2] and clip[2].
+    composite_span(b.get(), 1, -2, 6, cov, clip, nullptr, 255, 0, 0, 0, 0);
+    EXPECT_EQ(px(b.get(), 0, 1)[0], 0);
+    EXPECT_EQ(px(b.get(), 1, 1)[0], 192);
+    EXPECT_EQ(px(b.get(), 2, 1)[0], 128);
+    EXPECT_EQ(px(b.get(), 3, 1)[0], 0);
+    EXPECT_EQ(b->dirty_top, 1);
+    EXPECT_EQ(b->dirty_bottom, 2);
+    // Rows outside the raster and runs beyond either side change nothing.
+    composite_span(b.get(), 3, 0, 4, cov, nullptr, nullptr, 255, 0, 0, 0, 0);
+    composite_span(b.get(), -1, 0, 4, cov, nullptr, nullptr, 255, 0, 0, 0, 0);
+    composite_span(b.get(), 0, 4, 4, cov, nullptr, nullptr, 255, 0, 0, 0, 0);
+    composite_span(b.get(), 0, -6, 6, cov, nullptr, nullptr, 255, 0, 0, 0, 0);
+    EXPECT_EQ(b->dirty_top, 1);
+    EXPECT_EQ(b->dirty_bottom, 2);
+    EXPECT_EQ(px(b.get(), 0, 0)[0], 255);
+}
+
+TEST(Fill, ColourAlphaAndClipRectangle)
+{
+    Page page(40, 30);
+    float red[3] = {1, 0, 0};
+    Path r = page.rect(5, 5, 35, 25);
+    page.gs.clip_x0 = 10;
+    page.gs.clip_x1 = 20;
+    fill_path(&page.ctx, &r, 0, red, 1);
+    EXPECT_EQ(page.blue(9, 10), 255);   // left of the clip
+    EXPECT_EQ(page.blue(10, 10), 0);
+    EXPECT_EQ(page.red(10, 10), 255);
+    EXPECT_EQ(page.blue(20, 10), 255);  // right of the clip
+    EXPECT_EQ(page.surface->dirty_top, 5);
+    EXPECT_EQ(page.surface->dirty_bottom, 25);
+
+    struct Row {
+        float value;
+        int byte;
+    } bytes[] = {{0.5f, 128}, {0.499f, 127}, {-3, 0}, {7, 255}, {1, 255}, {0, 0}};
+    for (const Row &row : bytes)
+        EXPECT_EQ(color_byte(row.value), row.byte) << row.value;
+
+    // Half alpha over white, grey fill at 0.5: 255 + ((128 - 255) * 128 + 127) / 255.
+    float grey[3] = {0.5f, 0.5f, 0.5f};
+    Path full = page.rect(0, 0, 40, 30);
+    page.gs.clip_x0 = 0;
+    page.gs.clip_x1 = 40;
+    fill_path(&page.ctx, &full, 0, grey, 0.5f);
+    EXPECT_EQ(page.blue(2, 2), 255 + ((128 - 255) * 128 + 127) / 255);
+
+    // Nothing is painted in text-collection mode.
+    page.ctx.text_only = 1;
+    float black[3] = {0, 0, 0};
+    fill_path(&page.ctx, &full, 0, black, 1);
+    EXPECT_NE(page.blue(2, 2), 0);
+}
+
+TEST(Clip, RectanglesRoundOutward)
+{
+    struct Row {
+        const char *what;
+        float x0, y0, x1, y1;
+        int cx0, cy0, cx1, cy1;
+    } rows[] = {
+        {"fractional edges: near down, far up", 10.3f, 5.7f, 20.2f, 15.01f, 10, 5, 21, 16},
+        {"0.0001 past an integer stays (0.999 is added)", 10, 5, 20, 15.0001f, 10, 5, 20, 15},
+        {"integral edges stay", 10, 5, 20, 15, 10, 5, 20, 15},
+        {"0.001 past an integer stays", 10, 5, 20.001f, 15, 10, 5, 20, 15},
+        {"beyond the page: intersected", -50, -50, 500, 500, 0, 0, 40, 30},
+        {"disjoint: empty, not inverted", 50, 50, 60, 60, 50, 50, 50, 50},
+        {"huge values", -1e30f, -1e30f, 1e30f, 1e30f, 0, 0, 40, 30},
+    };
+    for (const Row &row : rows) {
+        Page page(40, 30);
+        Path r = page.rect(row.x0, row.y0, row.x1, row.y1);
+        clip_path(&page.ctx, &r, 0);
+        EXPECT_EQ(page.gs.clip_x0, row.cx0) << row.what;
+        EXPECT_EQ(page.gs.clip_y0, row.cy0) << row.what;
+        EXPECT_EQ(page.gs.clip_x1, row.cx1) << row.what;
+        EXPECT_EQ(page.gs.clip_y1, row.cy1) << row.what;
+        EXPECT_EQ(page.gs.clip_mask, nullptr) << row.what;
+    }
+    // Two rectangles intersect.
+    Page page(40, 30);
+    Path a = page.rect(5, 5, 25, 25), b = page.rect(15.5f, 0, 40, 20.5f);
+    clip_path(&page.ctx, &a, 0);
+    clip_path(&page.ctx, &b, 1);
+    EXPECT_EQ(page.gs.clip_x0, 15);
+    EXPECT_EQ(page.gs.clip_y0, 5);
+    EXPECT_EQ(page.gs.clip_x1, 25);
+    EXPECT_EQ(page.gs.clip_y1, 21);
+}
+
+TEST(Clip, MaskPlanesMultiply)
+{
+    Page page(40, 30);
+    // A half-pixel-high band at row 10 gives 128 in the mask.
+    Path band = page.triangle(-100, 10.5f, 140, 10.5f, 20, 1000);
+    clip_path(&page.ctx, &band, 0);
+    ASSERT_NE(page.gs.clip_mask, nullptr);
+    uint8_t *first = page.gs.clip_mask;
+    EXPECT_EQ(first[10 * 40 + 20], 128);
+    EXPECT_EQ(first[5 * 40 + 20], 0);
+    EXPECT_EQ(first[20 * 40 + 20], 255);
+    // A second mask: 128 again on row 10 gives (128 * 128 + 127) / 255 = 64;
+    // the first plane is left for saved states.
+    Path band2 = page.triangle(-100, 10.5f, 140, 10.5f, 20, 2000);
+    clip_path(&page.ctx, &band2, 0);
+    EXPECT_NE(page.gs.clip_mask, first);
+    EXPECT_EQ(page.gs.clip_mask[10 * 40 + 20], 64);
+    EXPECT_EQ(first[10 * 40 + 20], 128);
+    // A bow tie is not a rectangle: it becomes a mask.
+    GraphicsState saved = page.gs;
+    gs_init(&page.gs, page.surface.get());
+    Path bow;
+    path_init(&bow, page.arena);
+    path_move_to(&bow, 0, 0);
+    path_line_to(&bow, 40, 30);
+    path_line_to(&bow, 40, 0);
+    path_line_to(&bow, 0, 30);
+    path_close(&bow);
+    clip_path(&page.ctx, &bow, 0);
+    ASSERT_NE(page.gs.clip_mask, nullptr);
+    EXPECT_EQ(page.gs.clip_mask[2 * 40 + 20], 0);     // top wedge is outside
+    EXPECT_EQ(page.gs.clip_mask[15 * 40 + 2], 255);   // both lobes are inside
+    EXPECT_EQ(page.gs.clip_mask[15 * 40 + 38], 255);
+    page.gs = saved;
+    // A fill through the mask: the composited coverage is masked.
+    float black[3] = {0, 0, 0};
+    Path all = page.rect(0, 0, 40, 30);
+    fill_path(&page.ctx, &all, 0, black, 1);
+    EXPECT_EQ(page.blue(20, 10), 192);  // 255 + (-255 * 64 + 127) / 255
+    EXPECT_EQ(page.blue(20, 5), 255);
+    EXPECT_EQ(page.blue(20, 20), 0);
+}
+
+TEST(Clip, UnallocatablePlaneIsIgnored)
+{
+    Page page(400, 300);
+    page.arena->limit = page.arena->total + 1000;  // no room for a 120000-byte plane
+    Path tri = page.triangle(0, 0, 400, 0, 0, 300);
+    clip_path(&page.ctx, &tri, 0);
+    EXPECT_EQ(page.gs.clip_mask, nullptr);
+}
+
+TEST(StrokePath, WidthScalesWithTheMatrix)
+{
+    Page page(60, 40);
+    page.gs.ctm[0] = page.gs.ctm[3] = 2;  // width 1 in user space is 2 pixels
+    page.gs.stroke_rgb[0] = 1;
+    path_move_to(&page.ctx.path, 5, 20);
+    path_line_to(&page.ctx.path, 55, 20);
+    stroke_path(&page.ctx);
+    EXPECT_EQ(page.red(30, 19), 255);
+    EXPECT_EQ(page.blue(30, 19), 0);
+    EXPECT_EQ(page.blue(30, 20), 0);
+    EXPECT_EQ(page.blue(30, 21), 255);
+    EXPECT_EQ(page.blue(30, 18), 255);
+    EXPECT_EQ(page.ctx.path.count, 1);  // the current path is kept
+}
+
+TEST(Paint, HostileGeometryNeitherCrashesNorHangs)
+{
+    const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+    const std::vector<std::vector<float>> paths = {
+        {nan, nan, 10, 10, 20, 5},
+        {0, 0, inf, 0, inf, inf, 0, inf},
+        {-inf, 5, 10, -inf, nan, 3},
+        {-1e9f, -1e9f, 1e9f, 3, -1e9f, 1e9f},
+        {3e38f, 3e38f, -3e38f, 3e38f, 0, -3e38f},
+    };
+    for (const auto &xy : paths) {
+        for (int cap = 0; cap < 3; cap++) {
+            Page page(64, 48);
+            path_move_to(&page.ctx.path, xy[0], xy[1]);
+            for (size_t i = 2; i < xy.size(); i += 2)
+                path_line_to(&page.ctx.path, xy[i], xy[i + 1]);
+            path_curve_to(&page.ctx.path, xy[0], xy[3], xy[2], xy[1], xy[4], xy[5]);
+            path_close(&page.ctx.path);
+            page.gs.line_cap = page.gs.line_join = cap;
+            page.gs.line_width = cap == 2 ? inf : 3;
+            if (cap == 1) {
+                page.gs.dash_count = 2;
+                page.gs.dash[0] = 5;
+                page.gs.dash[1] = nan;
+                page.gs.dash_phase = inf;
+            }
+            float black[3] = {0, nan, 2};
+            fill_path(&page.ctx, &page.ctx.path, cap & 1, black, nan);
+            fill_path(&page.ctx, &page.ctx.path, 0, black, 1);
+            stroke_path(&page.ctx);
+            clip_path(&page.ctx, &page.ctx.path, 1);
+            fill_path(&page.ctx, &page.ctx.path, 0, black, 1);
+            EXPECT_LE(page.gs.clip_x0, page.gs.clip_x1);
+        }
+    }
+}
+
+}  // namespace
