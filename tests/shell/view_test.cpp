@@ -30,11 +30,14 @@ const std::string kSample = std::string(PAGRIX_SOURCE_DIR) + "/tests/data/sample
 const std::string kEncrypted = std::string(PAGRIX_SOURCE_DIR) + "/tests/data/encrypted.pdf";
 
 int g_notifications;  // WM_APP+1 received by the host
+int g_escapes;        // WM_APP+4 received by the host
 
 LRESULT CALLBACK host_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 {
     if (msg == WM_APP + 1)
         g_notifications++;
+    if (msg == WM_APP + 4)
+        g_escapes++;
     return DefWindowProcA(hwnd, msg, wp, lp);
 }
 
@@ -473,6 +476,35 @@ TEST(View, EmptyViewShowsTheHint)
     EXPECT_LT(text_rows_hi - text_rows_lo, 20) << "one line";
     EXPECT_NEAR((text_rows_lo + text_rows_hi) / 2, cap.h / 2, 8) << "centred vertically";
     EXPECT_FALSE(GetWindowLongA(h.view, GWL_STYLE) & (WS_VSCROLL | WS_HSCROLL));
+}
+
+TEST(View, FullScreenBackgroundAndEscape)
+{
+    Host h(800, 700);
+    ASSERT_EQ(view_open(h.view, kSample.c_str()), 0);
+    view_set_zoom_percent(h.view, 50);
+    struct Row {
+        int color;          // FsBgColor
+        uint32_t expect;    // around the page, right next to it too (no shadow)
+    } rows[] = {{0, 0x000000u}, {1, 0x808080u}, {2, 0xFFFFFFu}};
+    view_set_full_screen(h.view, true);
+    for (const Row &r : rows) {
+        settings_write("FsBgColor", r.color);
+        settings_apply_view(h.view);
+        Capture cap = capture(h.view);
+        ViewGeometry g = h.geo();
+        const int right = g.contentW - g.scrollX, mid = -g.scrollY + 100;
+        EXPECT_EQ(cap.at(right, mid), r.expect) << r.color;
+        EXPECT_EQ(cap.at(right + 1, mid), r.expect) << r.color;
+        EXPECT_EQ(cap.at(5, 5), r.expect) << r.color;
+    }
+    g_escapes = 0;
+    h.key(VK_ESCAPE);
+    EXPECT_EQ(g_escapes, 1) << "Esc in full screen goes to the frame";
+    view_set_full_screen(h.view, false);
+    h.key(VK_ESCAPE);
+    EXPECT_EQ(g_escapes, 1);
+    EXPECT_EQ(capture(h.view).at(5, 5), rgb(GetSysColor(COLOR_APPWORKSPACE)));
 }
 
 TEST(View, SlowPageRepaintsProgressivelyAndAPageKeyStopsIt)
