@@ -587,6 +587,26 @@ TEST(View, DamagedFilesShowWhatCouldBeDrawn)
     }
 }
 
+TEST(View, FrameStatusFollowsTheView)
+{
+    clear_settings();
+    Frame f;
+    FrameState &fs = f.state();
+    ASSERT_EQ(frame_open_path(fs, kSample.c_str(), nullptr), 0);
+    EXPECT_EQ(status_text(fs.status, 0), "Seite 1 / 3");
+    // Changes made inside the view reach the status bar through WM_APP+1.
+    SendMessageA(fs.view, WM_KEYDOWN, VK_END, 0);
+    EXPECT_EQ(status_text(fs.status, 0), "Seite 3 / 3");
+    view_set_zoom_percent(fs.view, 100);
+    SendMessageA(fs.view, WM_MOUSEWHEEL, MAKEWPARAM(MK_CONTROL, 120), 0);
+    EXPECT_EQ(status_text(fs.status, 2), "125%");
+    f.command(CMD_ZOOM_IN);
+    EXPECT_EQ(status_text(fs.status, 2), "156%");
+    f.command(CMD_FIRST_PAGE);
+    EXPECT_EQ(status_text(fs.status, 0), "Seite 1 / 3");
+    clear_settings();
+}
+
 TEST(View, DocumentWithoutPagesFailsAndThePreviousOneStays)
 {
     clear_settings();
