@@ -128,13 +128,7 @@ void cmd_text_mono(FrameState &fs, int)
 
 void cmd_page(FrameState &fs, int id)
 {
-    int page = view_page(fs.view), count = view_page_count(fs.view);
-    switch (id) {
-    case CMD_NEXT_PAGE: view_goto_page(fs.view, page + 1); break;
-    case CMD_PREV_PAGE: view_goto_page(fs.view, page - 1); break;
-    case CMD_FIRST_PAGE: view_goto_page(fs.view, 1); break;
-    case CMD_LAST_PAGE: view_goto_page(fs.view, count); break;
-    }
+    view_page_command(fs.view, id);
     frame_refresh_status(fs);
 }
 

@@ -19,6 +19,10 @@
 #define IDC_ZOOM_COMBO 501
 #define IDC_BOOKMARKS 700
 
+// Password prompt of the view.
+#define IDD_PASSWORD 300
+#define IDC_PASSWORD 301
+
 // Options pages and their controls.
 #define IDD_OPT_VIEW 607
 #define IDD_OPT_GENERAL 608

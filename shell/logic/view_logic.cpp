@@ -101,6 +101,46 @@ int view_page_at(const std::vector<int> &tops, int y)
     return std::clamp(page, 0, pages - 1);
 }
 
+int view_page_height(const std::vector<int> &tops, int page)
+{
+    const int pages = int(tops.size()) - 1;
+    if (page < 0 || page >= pages)
+        return 0;
+    // Every page but the last is followed by the gap; the column height
+    // (the last entry) ends right below the last page.
+    const int gap = page + 1 < pages ? VIEW_PAGE_GAP : 0;
+    return std::max(0, tops[size_t(page) + 1] - tops[size_t(page)] - gap);
+}
+
+int view_band_pieces(const std::vector<int> &tops, int y0, int rows, ViewPiece *out, int max)
+{
+    const int pages = int(tops.size()) - 1;
+    if (pages <= 0 || rows <= 0)
+        return 0;
+    const long long y1 = (long long)y0 + rows;
+    int n = 0;
+    for (int i = view_page_at(tops, y0); i < pages && tops[size_t(i)] < y1 && n < max; i++) {
+        const long long top = tops[size_t(i)];
+        const long long bottom = top + view_page_height(tops, i);
+        const long long a = std::max<long long>(y0, top), b = std::min(y1, bottom);
+        if (b > a)
+            out[n++] = {i, int(a - top), int(b - a)};
+    }
+    return n;
+}
+
+void view_default_zoom(int setting, int *fit_mode, float *scale)
+{
+    if (setting == 2) {
+        *fit_mode = FIT_WIDTH;
+    } else if (setting < 25) {
+        *fit_mode = FIT_PAGE;
+    } else {
+        *fit_mode = FIT_NONE;
+        *scale = float(std::min(setting, 600)) / 100.0f;
+    }
+}
+
 ViewKeyMove view_page_down(int page, int page_count, int scroll_y, int content_h, int client_h)
 {
     if (scroll_y + client_h < content_h)

@@ -47,6 +47,21 @@ int view_band_missing(const ViewBand &prev, const ViewBand &next, ViewBand out[2
 std::vector<int> view_page_tops(const std::vector<int> &page_heights);
 // Page whose extent holds content row y (binary search over page tops).
 int view_page_at(const std::vector<int> &tops, int y);
+// Pixel height of page i recovered from the tops (the gap is not part of it).
+int view_page_height(const std::vector<int> &tops, int page);
+// The part of one page that falls into content rows y0 .. y0 + rows - 1.
+struct ViewPiece {
+    int page;
+    int first;  // first page row
+    int rows;   // number of page rows
+};
+// Pieces of the pages that intersect the rows, in page order; returns how
+// many were written (at most `max`).
+int view_band_pieces(const std::vector<int> &tops, int y0, int rows, ViewPiece *out, int max);
+
+// Zoom for a newly opened Document from the setting DefaultZoom: 2 fit
+// width, below 25 fit page, else that percentage (scale = p / 100).
+void view_default_zoom(int setting, int *fit_mode, float *scale);
 
 // Page Down / Page Up in single-page layout.
 struct ViewKeyMove {

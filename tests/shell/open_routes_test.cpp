@@ -131,7 +131,8 @@ TEST(OpenRoutes, PageEditZoomComboAndThumbnailPick)
         const char *typed;
         const char *shown;  // status part 2 afterwards
     } rows[] = {
-        {"250", "250%"}, {"5", "250%"}, {"2000", "250%"}, {"original", "100%"}, {"75 %", "75%"},
+        // 250 % of a page is held at 240 % by the view's memory limit.
+        {"250", "240%"}, {"5", "240%"}, {"2000", "240%"}, {"original", "100%"}, {"75 %", "75%"},
     };
     for (const Row &r : rows) {
         SetWindowTextA(zoom_edit, r.typed);

@@ -97,6 +97,58 @@ TEST(ViewLogic, ContinuousColumn)
     EXPECT_EQ(view_page_at(tops, -5), 0);
 }
 
+TEST(ViewLogic, BandPiecesOverPages)
+{
+    // Pages 100, 200, 0 (failed size) and 50 rows high; tops 0, 108, 316, 324.
+    const std::vector<int> tops = view_page_tops({100, 200, -1, 50});
+    EXPECT_EQ(view_page_height(tops, 0), 100);
+    EXPECT_EQ(view_page_height(tops, 1), 200);
+    EXPECT_EQ(view_page_height(tops, 2), 0);
+    EXPECT_EQ(view_page_height(tops, 3), 50) << "the last page has no gap below";
+    EXPECT_EQ(view_page_height(tops, 4), 0);
+    struct Row {
+        int y0, rows;
+        std::vector<ViewPiece> expect;  // page, first page row, rows
+    } rows[] = {
+        {0, 50, {{0, 0, 50}}},
+        {90, 30, {{0, 90, 10}, {1, 0, 12}}},          // crosses the gap
+        {101, 5, {}},                                 // inside the gap only
+        {300, 100, {{1, 192, 8}, {3, 0, 50}}},        // the empty page gives no piece
+        {0, 1000, {{0, 0, 100}, {1, 0, 200}, {3, 0, 50}}},
+        {500, 10, {}},                                // below the column
+    };
+    for (const Row &r : rows) {
+        ViewPiece out[8];
+        int n = view_band_pieces(tops, r.y0, r.rows, out, 8);
+        ASSERT_EQ(n, int(r.expect.size())) << r.y0;
+        for (int i = 0; i < n; i++) {
+            EXPECT_EQ(out[i].page, r.expect[size_t(i)].page) << r.y0;
+            EXPECT_EQ(out[i].first, r.expect[size_t(i)].first) << r.y0;
+            EXPECT_EQ(out[i].rows, r.expect[size_t(i)].rows) << r.y0;
+        }
+    }
+}
+
+TEST(ViewLogic, DefaultZoomSetting)
+{
+    struct Row {
+        int setting, mode;
+        float scale;  // when mode is FIT_NONE
+    } rows[] = {
+        {1, FIT_PAGE, 0}, {2, FIT_WIDTH, 0}, {10, FIT_PAGE, 0}, {0, FIT_PAGE, 0},
+        {-7, FIT_PAGE, 0}, {25, FIT_NONE, 0.25f}, {150, FIT_NONE, 1.5f},
+        {5000, FIT_NONE, 6.0f},  // beyond 600 % counts as 600 %
+    };
+    for (const Row &r : rows) {
+        int mode = -1;
+        float scale = -1;
+        view_default_zoom(r.setting, &mode, &scale);
+        EXPECT_EQ(mode, r.mode) << r.setting;
+        if (r.mode == FIT_NONE)
+            EXPECT_FLOAT_EQ(scale, r.scale) << r.setting;
+    }
+}
+
 TEST(ViewLogic, PageKeys)
 {
     // Page Down inside a tall page scrolls; at its bottom it goes to the next page.

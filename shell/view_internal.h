@@ -1,0 +1,115 @@
+// The page view's window state and the functions its source files share:
+// layout, the rendered band, painting and input. Only the view's own files
+// include this; the rest of the shell goes through view.h.
+#pragma once
+#include <windows.h>
+
+#include <vector>
+
+#include "shell/settings.h"
+#include "shell/view.h"
+
+struct PageBitmap;
+
+constexpr int VIEW_MAX_HITS = 512;
+constexpr int VIEW_MAX_SELECTION_RECTS = 256;
+constexpr int VIEW_MAX_LINKS = 64;
+constexpr int VIEW_HISTORY = 64;
+constexpr int VIEW_PASSWORD_MAX = 127;        // characters of a typed password
+constexpr DWORD VIEW_REPAINT_MS = 100;  // progressive repaints during a render, at most this often
+
+// A link area of the visible page, in content pixels.
+struct ViewLink {
+    RECT rect;
+    int action;       // 0 page, 1 URI, 2 next, 3 previous, 4 first, 5 last, 6 back, 7 forward
+    int targetPage;
+    char uri[256];
+    bool border;
+    COLORREF borderColor;
+    int borderWidth;
+};
+
+// How a layout places the scroll position.
+enum ViewScrollMode {
+    SCROLL_RESET = 0,   // top of the current page
+    SCROLL_KEEP = 1,    // keep it (clamped)
+    SCROLL_BOTTOM = 2,  // bottom of the current page (Page Up onto the previous page)
+};
+
+struct ViewState {
+    Document *document;
+    PageBitmap *band;
+    int page;      // zero-based
+    int fitMode;   // ViewFitMode
+    float scale;   // pixels per point
+    int scrollX, scrollY;
+    char searchText[128];
+    int searchHitPage, searchHitIndex;
+    RECT hitRects[VIEW_MAX_HITS];  // content pixels at the current scale
+    int hitCount;
+    int hitRectsPage;
+    bool matchCase;
+    int contentW, contentH;
+    int bandTop;
+    bool grayscale;
+    bool fullScreen;
+    bool cursorHidden;
+    int tool;
+    bool dragging;
+    POINT dragStart, dragNow;
+    bool selectionPresent;
+    int selectionPage;
+    int selectionRectCount;
+    RECT selectionRects[VIEW_MAX_SELECTION_RECTS];
+    char selectionText[8192];
+    void *selectionPageText;
+    bool handDrag;
+    POINT handStart;
+    ViewLink links[VIEW_MAX_LINKS];
+    int linkCount;
+    int pressedLink;
+    int history[VIEW_HISTORY];
+    int historyCount, historyPos;
+    bool historyReplay;
+    bool continuous;
+    std::vector<int> pageTop;  // continuous: page tops plus the column height
+    int pageTopCount;
+    POINT handScrollStart;
+
+    // Bookkeeping of this implementation.
+    ViewDefaults defaults;
+    bool bandIncomplete;     // a render stopped early: the band is redone on the next move
+    bool settingScrollBars;  // scroll bars are being changed (their WM_SIZE is ignored)
+    ViewStats stats;
+};
+
+ViewState *view_state(HWND view);
+void view_client_size(HWND view, int *w, int *h);
+// Sends WM_APP+1 to the frame.
+void view_notify(HWND view);
+
+// Layout after a change of Document, page, zoom, rotation, layout or
+// grayscale: scale, content size, scroll position, band, render.
+void view_relayout(HWND view, ViewState &s, int scroll_mode);
+void view_free_band(ViewState &s);
+// Replaces the band with the strip the scroll position needs and renders
+// only its rows that the old strip did not hold.
+void view_reband(HWND view, ViewState &s);
+// Scroll bars from the content and client size; hidden without content.
+void view_update_scroll_bars(HWND view, ViewState &s);
+
+// Colour around the page(s): full-screen colour, white with PageToEdge, else
+// the application workspace colour.
+COLORREF view_background(const ViewState &s);
+// Painting into the given device context (the window's or WM_PRINTCLIENT's).
+void view_paint(HWND view, ViewState *s, HDC dc, const RECT &area);
+void view_release_buffer();
+
+// Input: scroll bars, keys, wheel.
+LRESULT view_on_scroll(HWND view, ViewState &s, int bar, int code);
+LRESULT view_on_key(HWND view, ViewState &s, WPARAM key);
+void view_on_wheel(HWND view, ViewState &s, int delta, bool ctrl);
+// Moves to a page with the scroll reset (or at its bottom); false when the
+// page does not change.
+bool view_show_page(HWND view, ViewState &s, int page, int scroll_mode);
+void view_scroll_to(HWND view, ViewState &s, int x, int y, bool reband);
