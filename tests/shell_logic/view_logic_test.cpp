@@ -144,8 +144,9 @@ TEST(ViewLogic, DefaultZoomSetting)
         float scale = -1;
         view_default_zoom(r.setting, &mode, &scale);
         EXPECT_EQ(mode, r.mode) << r.setting;
-        if (r.mode == FIT_NONE)
+        if (r.mode == FIT_NONE) {
             EXPECT_FLOAT_EQ(scale, r.scale) << r.setting;
+        }
     }
 }
 
