@@ -117,6 +117,13 @@ bool over_splitter(const FrameState &fs, int x, int y)
 
 LRESULT on_erase_background(FrameState &fs, HDC dc)
 {
+    // A flat toolbar asks its parent to paint what lies behind its buttons.
+    if (WindowFromDC(dc) != fs.frame) {
+        RECT clip;
+        GetClipBox(dc, &clip);
+        FillRect(dc, &clip, GetSysColorBrush(COLOR_BTNFACE));
+        return 1;
+    }
     if (fs.splitterX >= 0) {
         RECT rc;
         GetClientRect(fs.frame, &rc);
