@@ -208,7 +208,7 @@ int cmd_render(int argc, char **argv)
     int first = o.all ? 1 : o.first;
     int last = o.all ? count : o.last;
     if (count <= 0 || first > count) {
-        std::fprintf(stderr, "pagrix-render: no page %d (document has %d)\n", first, count);
+        std::fprintf(stderr, "pagrix-render: no such page: %d (document has %d)\n", first, count);
         doc_close(doc);
         return 1;
     }
