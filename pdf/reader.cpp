@@ -195,12 +195,8 @@ void reader_close_chain(ByteReader *r)
     }
 }
 
-uint8_t *reader_read_all(ByteReader *r, Arena *arena, int max, int *out_length)
+uint8_t *reader_read_all_heap(ByteReader *r, int max, int *out_length)
 {
-    if (out_length)
-        *out_length = 0;
-    if (!r || !arena)
-        return nullptr;
     const int cap = max > 0 ? max : READ_ALL_DEFAULT_MAX;
     int size = READ_ALL_INITIAL < cap ? READ_ALL_INITIAL : cap;
     auto *heap = static_cast<uint8_t *>(std::malloc(size_t(size)));
@@ -225,6 +221,20 @@ uint8_t *reader_read_all(ByteReader *r, Arena *arena, int max, int *out_length)
             break;
         length += n;
     }
+    *out_length = length;
+    return heap;
+}
+
+uint8_t *reader_read_all(ByteReader *r, Arena *arena, int max, int *out_length)
+{
+    if (out_length)
+        *out_length = 0;
+    if (!r || !arena)
+        return nullptr;
+    int length = 0;
+    uint8_t *heap = reader_read_all_heap(r, max, &length);
+    if (!heap)
+        return nullptr;
     uint8_t *result = arena_copy(arena, heap, size_t(length));
     std::free(heap);
     if (result && out_length)

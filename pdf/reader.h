@@ -66,3 +66,5 @@ void reader_close_chain(ByteReader *r);
 // Reads the rest of a reader into arena bytes (plus a terminating zero);
 // at most `max` bytes (64 MiB when max <= 0). Null when memory is short.
 uint8_t *reader_read_all(ByteReader *r, Arena *arena, int max, int *out_length);
+// The same into a malloc'd buffer the caller frees (no terminating zero).
+uint8_t *reader_read_all_heap(ByteReader *r, int max, int *out_length);
