@@ -104,16 +104,7 @@ struct StreamDoc {
     ~StreamDoc() { pdf_close(doc); }
 };
 
-std::string drain(ByteReader *r)
-{
-    if (!r)
-        return "<null>";
-    std::string s;
-    for (int c; (c = reader_getc(r)) >= 0;)
-        s += char(c);
-    reader_close_chain(r);
-    return s;
-}
+std::string drain(ByteReader *r) { return testsupport::read_and_close(r); }
 
 TEST(FilterChain, OpenStream)
 {

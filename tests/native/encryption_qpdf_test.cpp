@@ -21,16 +21,7 @@
 
 namespace {
 
-std::string hex_string(const std::string &bytes)
-{
-    std::string s = "<";
-    char two[3];
-    for (unsigned char c : bytes) {
-        std::snprintf(two, sizeof two, "%02X", c);
-        s += two;
-    }
-    return s + ">";
-}
+using testsupport::pdf_hex_string;
 
 // Output of a shell command, or "" when it fails.
 std::string run(const std::string &command, int *status = nullptr)
@@ -81,14 +72,10 @@ std::string first_content(PdfDoc *doc, int *num)
         resolved = pdf_resolve(doc, contents);
     }
     *num = pdf_is_type(contents, PDF_REF) ? contents->num : 0;
-    std::string out;
     ByteReader *r = pdf_open_stream(doc, resolved);
     if (!r)
         return "<no stream>";
-    for (int c; (c = reader_getc(r)) >= 0;)
-        out += char(c);
-    reader_close_chain(r);
-    return out;
+    return testsupport::read_and_close(r);
 }
 
 // The plain document the qpdf rows encrypt: strings at several depths, a
@@ -109,11 +96,11 @@ std::string plain_pdf()
 {
     testsupport::PdfBuilder b;
     b.obj(1, "<< /Type /Catalog /Pages 2 0 R /Metadata 6 0 R /Extra [ (eins) << /Deep [ [ " +
-                 hex_string(kDeep) + " ] ] >> ] >>");
+                 pdf_hex_string(kDeep) + " ] ] >> ] >>");
     b.obj(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
     b.obj(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 4 0 R >>");
     b.stream(4, "", content_text());
-    b.obj(5, "<< /Title " + hex_string(kTitle) + " /Producer (pagrix tests) >>");
+    b.obj(5, "<< /Title " + pdf_hex_string(kTitle) + " /Producer (pagrix tests) >>");
     b.stream(6, "/Type /Metadata /Subtype /XML", kXmp);
     const std::string id = "<0123456789ABCDEF0123456789ABCDEF>";
     b.startxref(b.xref_section("/Size 7 /Root 1 0 R /Info 5 0 R /ID [" + id + " " + id + "]"));
@@ -200,11 +187,8 @@ TEST(EncryptionQpdf, QpdfEncryptedFilesOpenWithEitherPassword)
             EXPECT_TRUE(content == content_text()) << file << ": " << content.size() << " bytes";
             // Metadata: decrypted, or stored in clear with EncryptMetadata false.
             std::string xmp;
-            if (ByteReader *r = pdf_open_stream(doc, pdf_dict_get_resolved(doc, doc->catalog, "Metadata"))) {
-                for (int c; (c = reader_getc(r)) >= 0;)
-                    xmp += char(c);
-                reader_close_chain(r);
-            }
+            if (ByteReader *r = pdf_open_stream(doc, pdf_dict_get_resolved(doc, doc->catalog, "Metadata")))
+                xmp = testsupport::read_and_close(r);
             EXPECT_EQ(xmp, kXmp);
             pdf_close(doc);
         }
