@@ -202,8 +202,6 @@ int rc4_reader_fill(ByteReader *r, uint8_t *buffer, int capacity)
     return n;
 }
 
-void free_ctx(ByteReader *r) { std::free(r->ctx); }
-
 struct AesStream {
     AesKey key;
     int key_ok;     // the object key gave a usable AES key
@@ -249,25 +247,18 @@ ByteReader *crypt_stream_reader(const PdfCrypt *crypt, ByteReader *source, int n
         return source;
     uint8_t key[16];
     const int key_length = crypt_object_key(crypt, crypt->method, num, gen, key);
-    ByteReader *r = nullptr;
     if (crypt->method == CRYPT_RC4) {
         auto *rc = static_cast<Rc4 *>(std::malloc(sizeof(Rc4)));
         if (!rc)
             return nullptr;
         rc4_init(rc, key, key_length);
-        r = reader_new(rc4_reader_fill, rc, source);
-        if (!r) {
-            std::free(rc);
-            return nullptr;
-        }
-        r->close = free_ctx;
-        return r;
+        return reader_new_owning(rc4_reader_fill, rc, source);
     }
     auto *s = static_cast<AesStream *>(std::calloc(1, sizeof(AesStream)));
     if (!s)
         return nullptr;
     s->key_ok = aes_set_key(&s->key, key, key_length) == 0;
-    r = reader_new(aes_reader_fill, s, source);
+    ByteReader *r = reader_new(aes_reader_fill, s, source);
     if (!r) {
         std::free(s);
         return nullptr;

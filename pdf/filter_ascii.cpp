@@ -102,23 +102,12 @@ int asciihex_fill(ByteReader *r, uint8_t *buffer, int capacity)
     return produced;
 }
 
-void free_ctx(ByteReader *r) { std::free(r->ctx); }
-
 template <typename State>
 ByteReader *make_filter(ByteReader *source, int (*fill)(ByteReader *, uint8_t *, int))
 {
     if (!source)
         return nullptr;
-    auto *s = static_cast<State *>(std::calloc(1, sizeof(State)));
-    if (!s)
-        return nullptr;
-    ByteReader *r = reader_new(fill, s, source);
-    if (!r) {
-        std::free(s);
-        return nullptr;
-    }
-    r->close = free_ctx;
-    return r;
+    return reader_new_owning(fill, std::calloc(1, sizeof(State)), source);
 }
 
 }  // namespace

@@ -36,6 +36,9 @@ ByteReader *reader_open_file(const char *path);
 ByteReader *reader_open_memory(const uint8_t *data, int64_t size);
 // A zeroed reader with the given callbacks, for filters and special sources.
 ByteReader *reader_new(int (*fill)(ByteReader *, uint8_t *, int), void *ctx, ByteReader *next);
+// reader_new for a context that is one heap block: closing the reader frees it.
+// Null when `ctx` is null or memory is short; `ctx` is freed then too.
+ByteReader *reader_new_owning(int (*fill)(ByteReader *, uint8_t *, int), void *ctx, ByteReader *next);
 
 int reader_refill(ByteReader *r);  // slow path of reader_getc
 inline int reader_getc(ByteReader *r)
