@@ -9,13 +9,13 @@
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 #include "pdf/document.h"
 #include "pdf/object.h"
 #include "pdf/reader.h"
 #include "pdf/stream.h"
+#include "command_support.h"
 #include "pdf_builder.h"
 #include "test_support.h"
 
@@ -23,21 +23,7 @@ namespace {
 
 using testsupport::pdf_hex_string;
 
-// Output of a shell command, or "" when it fails.
-std::string run(const std::string &command, int *status = nullptr)
-{
-    std::string out;
-    FILE *p = popen(command.c_str(), "r");
-    if (!p)
-        return out;
-    char buf[4096];
-    for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;)
-        out.append(buf, n);
-    const int rc = pclose(p);
-    if (status)
-        *status = rc;
-    return out;
-}
+using testsupport::run_command;
 
 std::string quoted(const std::string &s) { return "'" + s + "'"; }
 
@@ -144,7 +130,7 @@ TEST(EncryptionQpdf, QpdfEncryptedFilesOpenWithEitherPassword)
         const std::string cmd = "qpdf --allow-weak-crypto " + tail + " --encrypt " + quoted(row.user) +
                                 " " + quoted(row.owner) + " " + args + " -- " + plain + " " + out;
         int rc = 0;
-        run(cmd + " 2>&1", &rc);
+        run_command(cmd + " 2>&1", &rc);
         ASSERT_EQ(rc, 0) << cmd;
         const bool empty_user = !*row.user;
         struct Try {
@@ -240,7 +226,7 @@ TEST(EncryptionQpdf, CorpusEncryptedFiles)
                 // The first content stream must match qpdf's decrypted, decoded copy.
                 int num = 0;
                 const std::string ours = first_content(doc, &num);
-                const std::string ref = run("qpdf --password=" + quoted(pw) + " --show-object=" +
+                const std::string ref = run_command("qpdf --password=" + quoted(pw) + " --show-object=" +
                                             std::to_string(num) + " --filtered-stream-data " +
                                             quoted(path) + " 2>/dev/null");
                 EXPECT_GT(num, 0);
@@ -283,9 +269,9 @@ TEST(EncryptionQpdf, RenderToolPasswordMessages)
     };
     for (const auto &row : rows) {
         int status = 0;
-        const std::string out = run(quoted(tool) + " info " + row.args + " 2>&1", &status);
+        const std::string out = run_command(quoted(tool) + " info " + row.args + " 2>&1", &status);
         EXPECT_NE(out.find(row.expected + "\n"), std::string::npos) << row.args << ": " << out;
-        EXPECT_EQ(WEXITSTATUS(status), row.exit_code) << row.args;
+        EXPECT_EQ(status, row.exit_code) << row.args;
     }
 }
 
