@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "command_support.h"
 #include "pdf/document.h"
 #include "pdf/object.h"
 #include "pdf/reader.h"
 #include "pdf/stream.h"
-#include "command_support.h"
 #include "pdf_builder.h"
 #include "test_support.h"
 
