@@ -431,14 +431,15 @@ int ccitt_fill(ByteReader *r, uint8_t *buffer, int capacity)
     return produced;
 }
 
-void ccitt_close(ByteReader *r)
+void free_state(CcittState *s)
 {
-    auto *s = static_cast<CcittState *>(r->ctx);
     std::free(s->ref);
     std::free(s->cur);
     std::free(s->row);
     std::free(s);
 }
+
+void ccitt_close(ByteReader *r) { free_state(static_cast<CcittState *>(r->ctx)); }
 
 }  // namespace
 
@@ -463,10 +464,7 @@ ByteReader *pdf_filter_ccitt(ByteReader *source, const CcittParams &params)
     s->bits.source = source;
     ByteReader *r = (s->ref && s->cur && s->row) ? reader_new(ccitt_fill, s, source) : nullptr;
     if (!r) {
-        std::free(s->ref);
-        std::free(s->cur);
-        std::free(s->row);
-        std::free(s);
+        free_state(s);
         return nullptr;
     }
     for (int i = 0; i < 3; i++)
