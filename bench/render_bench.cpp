@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "bench_support.h"
+#include "command_support.h"
 #include "document/bitmap.h"
 #include "pdf/document.h"
 #include "render/page.h"
@@ -20,20 +21,6 @@ namespace {
 
 constexpr int kRuns = 3;
 constexpr int kMaxPagesPerFile = 40;
-
-std::string capture(const std::string &cmd)
-{
-    std::string out;
-    FILE *p = popen(cmd.c_str(), "r");
-    if (!p)
-        return out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        out.append(buf, n);
-    pclose(p);
-    return out;
-}
 
 std::string corpus()
 {
@@ -53,18 +40,18 @@ std::vector<std::pair<std::string, int>> vector_pages()
     std::sort(files.begin(), files.end());
     for (const std::string &f : files) {
         std::string q = "'" + f + "'";
-        std::string info = capture("timeout 20 pdfinfo " + q + " 2>/dev/null");
+        std::string info = testsupport::run_command("timeout 20 pdfinfo " + q + " 2>/dev/null");
         auto at = info.find("Pages:");
         if (at == std::string::npos)
             continue;
         int count = std::min(std::atoi(info.c_str() + at + 6), kMaxPagesPerFile);
         std::set<int> images;
-        std::istringstream list(capture("timeout 20 pdfimages -list " + q + " 2>/dev/null"));
+        std::istringstream list(testsupport::run_command("timeout 20 pdfimages -list " + q + " 2>/dev/null"));
         std::string line;
         for (int i = 0; std::getline(list, line); i++)
             if (i >= 2)
                 images.insert(std::atoi(line.c_str()));
-        std::string text = capture("timeout 20 pdftotext -l " + std::to_string(count) + " " + q +
+        std::string text = testsupport::run_command("timeout 20 pdftotext -l " + std::to_string(count) + " " + q +
                                    " - 2>/dev/null");
         std::vector<int> chars(size_t(count) + 2, 0);
         int page = 1;

@@ -202,8 +202,6 @@ int rc4_reader_fill(ByteReader *r, uint8_t *buffer, int capacity)
     return n;
 }
 
-void free_ctx(ByteReader *r) { std::free(r->ctx); }
-
 struct AesStream {
     AesKey key;
     int key_ok;     // the object key gave a usable AES key
@@ -213,43 +211,13 @@ struct AesStream {
     int at;
 };
 
-// Reads all of `source` (up to the AES stream limit) into a heap buffer.
-uint8_t *read_source(ByteReader *source, int *out_length)
-{
-    int size = READ_ALL_INITIAL, length = 0;
-    auto *heap = static_cast<uint8_t *>(std::malloc(size_t(size)));
-    if (!heap)
-        return nullptr;
-    for (;;) {
-        if (length == size) {
-            if (size >= PDF_MAX_AES_STREAM)
-                break;
-            const int grown = size * 2 < PDF_MAX_AES_STREAM ? size * 2 : PDF_MAX_AES_STREAM;
-            auto *bigger = static_cast<uint8_t *>(std::realloc(heap, size_t(grown)));
-            if (!bigger) {
-                std::free(heap);
-                return nullptr;
-            }
-            heap = bigger;
-            size = grown;
-        }
-        const int step = size - length < READER_BUFFER_SIZE ? size - length : READER_BUFFER_SIZE;
-        const int n = reader_read(source, heap + length, step);
-        if (n <= 0)
-            break;
-        length += n;
-    }
-    *out_length = length;
-    return heap;
-}
-
 int aes_reader_fill(ByteReader *r, uint8_t *buffer, int capacity)
 {
     auto *s = static_cast<AesStream *>(r->ctx);
     if (!s->loaded) {
         s->loaded = 1;
         int length = 0;
-        s->data = read_source(r->next, &length);
+        s->data = reader_read_all_heap(r->next, PDF_MAX_AES_STREAM, &length);
         if (!s->data)
             return -1;
         s->length = length < 16 || !s->key_ok ? 0 : aes_decrypt_in_place(&s->key, s->data, length);
@@ -279,25 +247,18 @@ ByteReader *crypt_stream_reader(const PdfCrypt *crypt, ByteReader *source, int n
         return source;
     uint8_t key[16];
     const int key_length = crypt_object_key(crypt, crypt->method, num, gen, key);
-    ByteReader *r = nullptr;
     if (crypt->method == CRYPT_RC4) {
         auto *rc = static_cast<Rc4 *>(std::malloc(sizeof(Rc4)));
         if (!rc)
             return nullptr;
         rc4_init(rc, key, key_length);
-        r = reader_new(rc4_reader_fill, rc, source);
-        if (!r) {
-            std::free(rc);
-            return nullptr;
-        }
-        r->close = free_ctx;
-        return r;
+        return reader_new_owning(rc4_reader_fill, rc, source);
     }
     auto *s = static_cast<AesStream *>(std::calloc(1, sizeof(AesStream)));
     if (!s)
         return nullptr;
     s->key_ok = aes_set_key(&s->key, key, key_length) == 0;
-    r = reader_new(aes_reader_fill, s, source);
+    ByteReader *r = reader_new(aes_reader_fill, s, source);
     if (!r) {
         std::free(s);
         return nullptr;

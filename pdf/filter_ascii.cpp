@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "pdf/filters.h"
+#include "pdf/object.h"
 
 namespace {
 
@@ -70,17 +71,6 @@ struct AsciiHexState {
     int finished;
 };
 
-int hex_value(int c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // The next hex digit, -1 at '>' or the end of the data.
 int next_hex_digit(ByteReader *source)
 {
@@ -88,7 +78,7 @@ int next_hex_digit(ByteReader *source)
         int c = reader_getc(source);
         if (c < 0 || c == '>')
             return -1;
-        int v = hex_value(c);
+        int v = pdf_hex_value(c);
         if (v >= 0)
             return v;
     }
@@ -112,23 +102,12 @@ int asciihex_fill(ByteReader *r, uint8_t *buffer, int capacity)
     return produced;
 }
 
-void free_ctx(ByteReader *r) { std::free(r->ctx); }
-
 template <typename State>
 ByteReader *make_filter(ByteReader *source, int (*fill)(ByteReader *, uint8_t *, int))
 {
     if (!source)
         return nullptr;
-    auto *s = static_cast<State *>(std::calloc(1, sizeof(State)));
-    if (!s)
-        return nullptr;
-    ByteReader *r = reader_new(fill, s, source);
-    if (!r) {
-        std::free(s);
-        return nullptr;
-    }
-    r->close = free_ctx;
-    return r;
+    return reader_new_owning(fill, std::calloc(1, sizeof(State)), source);
 }
 
 }  // namespace

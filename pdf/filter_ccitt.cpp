@@ -426,24 +426,20 @@ int ccitt_fill(ByteReader *r, uint8_t *buffer, int capacity)
                 break;
             }
         }
-        int n = s->row_len - s->row_pos;
-        if (n > capacity - produced)
-            n = capacity - produced;
-        std::memcpy(buffer + produced, s->row + s->row_pos, size_t(n));
-        s->row_pos += n;
-        produced += n;
+        produced += filter_take_row(buffer + produced, capacity - produced, s->row, s->row_len, &s->row_pos);
     }
     return produced;
 }
 
-void ccitt_close(ByteReader *r)
+void free_state(CcittState *s)
 {
-    auto *s = static_cast<CcittState *>(r->ctx);
     std::free(s->ref);
     std::free(s->cur);
     std::free(s->row);
     std::free(s);
 }
+
+void ccitt_close(ByteReader *r) { free_state(static_cast<CcittState *>(r->ctx)); }
 
 }  // namespace
 
@@ -468,10 +464,7 @@ ByteReader *pdf_filter_ccitt(ByteReader *source, const CcittParams &params)
     s->bits.source = source;
     ByteReader *r = (s->ref && s->cur && s->row) ? reader_new(ccitt_fill, s, source) : nullptr;
     if (!r) {
-        std::free(s->ref);
-        std::free(s->cur);
-        std::free(s->row);
-        std::free(s);
+        free_state(s);
         return nullptr;
     }
     for (int i = 0; i < 3; i++)

@@ -156,12 +156,7 @@ int dct_fill(ByteReader *r, uint8_t *buffer, int capacity)
             s->finished = 1;
             break;
         }
-        int n = s->row_len - s->row_pos;
-        if (n > capacity - produced)
-            n = capacity - produced;
-        std::memcpy(buffer + produced, s->row + s->row_pos, size_t(n));
-        s->row_pos += n;
-        produced += n;
+        produced += filter_take_row(buffer + produced, capacity - produced, s->row, s->row_len, &s->row_pos);
     }
     return produced;
 }

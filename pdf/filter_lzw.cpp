@@ -122,8 +122,6 @@ int lzw_fill(ByteReader *r, uint8_t *buffer, int capacity)
     return produced;
 }
 
-void free_ctx(ByteReader *r) { std::free(r->ctx); }
-
 }  // namespace
 
 ByteReader *pdf_filter_lzw(ByteReader *source, const LzwParams &params)
@@ -135,11 +133,5 @@ ByteReader *pdf_filter_lzw(ByteReader *source, const LzwParams &params)
         return nullptr;
     s->early_change = params.early_change ? 1 : 0;
     reset(s);
-    ByteReader *r = reader_new(lzw_fill, s, source);
-    if (!r) {
-        std::free(s);
-        return nullptr;
-    }
-    r->close = free_ctx;
-    return r;
+    return reader_new_owning(lzw_fill, s, source);
 }

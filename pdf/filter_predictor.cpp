@@ -129,24 +129,20 @@ int predictor_fill(ByteReader *r, uint8_t *buffer, int capacity)
             s->row_len = s->row_bytes;
             s->row_pos = 0;
         }
-        int n = s->row_len - s->row_pos;
-        if (n > capacity - produced)
-            n = capacity - produced;
-        std::memcpy(buffer + produced, s->row + s->row_pos, size_t(n));
-        s->row_pos += n;
-        produced += n;
+        produced += filter_take_row(buffer + produced, capacity - produced, s->row, s->row_len, &s->row_pos);
     }
     return produced;
 }
 
-void predictor_close(ByteReader *r)
+void free_state(PredictorState *s)
 {
-    auto *s = static_cast<PredictorState *>(r->ctx);
     std::free(s->row);
     std::free(s->prev);
     std::free(s->raw);
     std::free(s);
 }
+
+void predictor_close(ByteReader *r) { free_state(static_cast<PredictorState *>(r->ctx)); }
 
 }  // namespace
 
@@ -180,10 +176,7 @@ ByteReader *pdf_filter_predictor(ByteReader *source, const PredictorParams &para
     s->raw = static_cast<uint8_t *>(std::malloc(size_t(s->row_bytes) + 1));
     ByteReader *r = (s->row && s->prev && s->raw) ? reader_new(predictor_fill, s, source) : nullptr;
     if (!r) {
-        std::free(s->row);
-        std::free(s->prev);
-        std::free(s->raw);
-        std::free(s);
+        free_state(s);
         return nullptr;
     }
     r->close = predictor_close;

@@ -76,28 +76,13 @@ int limit_fill(ByteReader *r, uint8_t *buffer, int capacity)
     return got;
 }
 
-void free_ctx(ByteReader *r) { std::free(r->ctx); }
-
-ByteReader *wrap(ByteReader *source, void *state, int (*fill)(ByteReader *, uint8_t *, int))
-{
-    if (!state)
-        return nullptr;
-    ByteReader *r = reader_new(fill, state, source);
-    if (!r) {
-        std::free(state);
-        return nullptr;
-    }
-    r->close = free_ctx;
-    return r;
-}
-
 }  // namespace
 
 ByteReader *pdf_filter_runlength(ByteReader *source)
 {
     if (!source)
         return nullptr;
-    return wrap(source, std::calloc(1, sizeof(RunLengthState)), runlength_fill);
+    return reader_new_owning(runlength_fill, std::calloc(1, sizeof(RunLengthState)), source);
 }
 
 ByteReader *pdf_filter_limit(ByteReader *source, int64_t length)
@@ -107,5 +92,5 @@ ByteReader *pdf_filter_limit(ByteReader *source, int64_t length)
     auto *s = static_cast<LimitState *>(std::calloc(1, sizeof(LimitState)));
     if (s)
         s->left = length < 0 ? 0 : length;
-    return wrap(source, s, limit_fill);
+    return reader_new_owning(limit_fill, s, source);
 }

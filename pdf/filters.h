@@ -3,6 +3,7 @@
 // corrupt data end the decoded stream early instead of failing a read.
 #pragma once
 #include <cstdint>
+#include <cstring>
 
 #include "pdf/reader.h"
 
@@ -49,6 +50,18 @@ ByteReader *pdf_filter_dct(ByteReader *source, const DctParams &params);
 ByteReader *pdf_filter_predictor(ByteReader *source, const PredictorParams &params);
 // 1 when the predictor parameters are inside the supported ranges.
 int pdf_predictor_params_valid(const PredictorParams &params);
+
+// For filters that decode a row at a time: copies what is left of `row` from *row_pos
+// (at most `room` bytes) to `out`, advances *row_pos and returns the count.
+inline int filter_take_row(uint8_t *out, int room, const uint8_t *row, int row_len, int *row_pos)
+{
+    int n = row_len - *row_pos;
+    if (n > room)
+        n = room;
+    std::memcpy(out, row + *row_pos, size_t(n));
+    *row_pos += n;
+    return n;
+}
 
 // The output component count of a DCT reader (after its first read or on demand:
 // this reads the JPEG header), 0 when the header is unreadable or `reader` is no DCT reader.

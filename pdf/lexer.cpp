@@ -31,17 +31,6 @@ constexpr ClassTable kClass = make_class_table();
 
 bool is_regular(int c) { return c >= 0 && kClass.v[c] == 0; }
 
-int hex_value(int c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // Token text under construction: a 128-byte local buffer that moves to the
 // heap and doubles when it fills.
 struct TextBuffer {
@@ -128,8 +117,8 @@ int lex_name(ByteReader *r, Arena *arena, PdfToken *out)
                     reader_ungetc(r);
                 h1 = -1;
             }
-            if (hex_value(h1) >= 0 && hex_value(h2) >= 0) {
-                bytes[0] = hex_value(h1) * 16 + hex_value(h2);
+            if (pdf_hex_value(h1) >= 0 && pdf_hex_value(h2) >= 0) {
+                bytes[0] = pdf_hex_value(h1) * 16 + pdf_hex_value(h2);
             } else {
                 if (h1 >= 0)
                     bytes[n++] = h1;
@@ -207,7 +196,7 @@ int lex_hex_string(ByteReader *r, Arena *arena, PdfToken *out)
             return fail(out, -2);
         if (c == '>')
             break;
-        int v = hex_value(c);
+        int v = pdf_hex_value(c);
         if (v < 0)
             continue;
         if (high < 0) {
@@ -291,6 +280,17 @@ int lex_keyword(ByteReader *r, Arena *arena, int first, PdfToken *out)
 
 bool pdf_is_whitespace(int c) { return c >= 0 && c < 256 && kClass.v[c] == kWhite; }
 bool pdf_is_delimiter(int c) { return c >= 0 && c < 256 && kClass.v[c] == kDelim; }
+
+int pdf_hex_value(int c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
 
 int pdf_next_token(ByteReader *r, Arena *arena, PdfToken *out)
 {

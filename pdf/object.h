@@ -121,6 +121,8 @@ int pdf_next_token(ByteReader *reader, Arena *arena, PdfToken *out);
 
 bool pdf_is_whitespace(int c);
 bool pdf_is_delimiter(int c);
+// The value of a hex digit (either case), -1 for any other byte.
+int pdf_hex_value(int c);
 
 // ---- Parser ----
 

@@ -63,7 +63,7 @@ int memory_seek(ByteReader *r, int64_t offset)
     return 0;
 }
 
-void memory_close(ByteReader *r) { std::free(r->ctx); }
+void free_ctx(ByteReader *r) { std::free(r->ctx); }
 
 }  // namespace
 
@@ -84,6 +84,19 @@ ByteReader *reader_new(int (*fill)(ByteReader *, uint8_t *, int), void *ctx, Byt
     r->fill = fill;
     r->ctx = ctx;
     r->next = next;
+    return r;
+}
+
+ByteReader *reader_new_owning(int (*fill)(ByteReader *, uint8_t *, int), void *ctx, ByteReader *next)
+{
+    if (!ctx)
+        return nullptr;
+    ByteReader *r = reader_new(fill, ctx, next);
+    if (!r) {
+        std::free(ctx);
+        return nullptr;
+    }
+    r->close = free_ctx;
     return r;
 }
 
@@ -111,13 +124,9 @@ ByteReader *reader_open_memory(const uint8_t *data, int64_t size)
         return nullptr;
     m->data = data;
     m->size = size < 0 ? 0 : size;
-    ByteReader *r = reader_new(memory_fill, m, nullptr);
-    if (!r) {
-        std::free(m);
-        return nullptr;
-    }
-    r->seek = memory_seek;
-    r->close = memory_close;
+    ByteReader *r = reader_new_owning(memory_fill, m, nullptr);
+    if (r)
+        r->seek = memory_seek;
     return r;
 }
 
@@ -195,12 +204,8 @@ void reader_close_chain(ByteReader *r)
     }
 }
 
-uint8_t *reader_read_all(ByteReader *r, Arena *arena, int max, int *out_length)
+uint8_t *reader_read_all_heap(ByteReader *r, int max, int *out_length)
 {
-    if (out_length)
-        *out_length = 0;
-    if (!r || !arena)
-        return nullptr;
     const int cap = max > 0 ? max : READ_ALL_DEFAULT_MAX;
     int size = READ_ALL_INITIAL < cap ? READ_ALL_INITIAL : cap;
     auto *heap = static_cast<uint8_t *>(std::malloc(size_t(size)));
@@ -225,6 +230,20 @@ uint8_t *reader_read_all(ByteReader *r, Arena *arena, int max, int *out_length)
             break;
         length += n;
     }
+    *out_length = length;
+    return heap;
+}
+
+uint8_t *reader_read_all(ByteReader *r, Arena *arena, int max, int *out_length)
+{
+    if (out_length)
+        *out_length = 0;
+    if (!r || !arena)
+        return nullptr;
+    int length = 0;
+    uint8_t *heap = reader_read_all_heap(r, max, &length);
+    if (!heap)
+        return nullptr;
     uint8_t *result = arena_copy(arena, heap, size_t(length));
     std::free(heap);
     if (result && out_length)

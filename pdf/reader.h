@@ -36,6 +36,9 @@ ByteReader *reader_open_file(const char *path);
 ByteReader *reader_open_memory(const uint8_t *data, int64_t size);
 // A zeroed reader with the given callbacks, for filters and special sources.
 ByteReader *reader_new(int (*fill)(ByteReader *, uint8_t *, int), void *ctx, ByteReader *next);
+// reader_new for a context that is one heap block: closing the reader frees it.
+// Null when `ctx` is null or memory is short; `ctx` is freed then too.
+ByteReader *reader_new_owning(int (*fill)(ByteReader *, uint8_t *, int), void *ctx, ByteReader *next);
 
 int reader_refill(ByteReader *r);  // slow path of reader_getc
 inline int reader_getc(ByteReader *r)
@@ -66,3 +69,5 @@ void reader_close_chain(ByteReader *r);
 // Reads the rest of a reader into arena bytes (plus a terminating zero);
 // at most `max` bytes (64 MiB when max <= 0). Null when memory is short.
 uint8_t *reader_read_all(ByteReader *r, Arena *arena, int max, int *out_length);
+// The same into a malloc'd buffer the caller frees (no terminating zero).
+uint8_t *reader_read_all_heap(ByteReader *r, int max, int *out_length);

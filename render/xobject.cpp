@@ -63,6 +63,21 @@ void clip_to_box(RenderContext *ctx, const float b[4])
     clip_path(ctx, &box, 0);
 }
 
+// Runs a form or glyph procedure one level deeper. Its own path and pending clip
+// start empty and do not leak out.
+void run_nested(RenderContext *ctx, const uint8_t *data, int length)
+{
+    Path saved_path = ctx->path;
+    int saved_pending = ctx->pending_clip;
+    path_init(&ctx->path, ctx->arena);
+    ctx->pending_clip = 0;
+    ctx->depth++;
+    run_content(ctx, data, length);
+    ctx->depth--;
+    ctx->path = saved_path;
+    ctx->pending_clip = saved_pending;
+}
+
 void draw_form(RenderContext *ctx, PdfObject *form)
 {
     if (ctx->depth >= INTERP_FORM_DEPTH) {
@@ -88,20 +103,10 @@ void draw_form(RenderContext *ctx, PdfObject *form)
     if (group && pdf_is_name(pdf_dict_get_resolved(doc, group, "S"), "Transparency") &&
         !ctx->text_only)
         add_diagnostic(ctx, "group");  // painted directly, without isolation
-    // The form's own path and pending clip start empty and do not leak out.
-    Path saved_path = ctx->path;
-    int saved_pending = ctx->pending_clip;
-    path_init(&ctx->path, ctx->arena);
-    ctx->pending_clip = 0;
     int length = 0;
     uint8_t *data = load_stream(ctx, form, &length);
-    if (data && length > 0) {
-        ctx->depth++;
-        run_content(ctx, data, length);
-        ctx->depth--;
-    }
-    ctx->path = saved_path;
-    ctx->pending_clip = saved_pending;
+    if (data && length > 0)
+        run_nested(ctx, data, length);
     ctx->resources = saved_resources;
     ctx->gs = saved_gs;
 }
@@ -161,17 +166,8 @@ void run_glyph_procedure(RenderContext *ctx, PdfObject *proc, PdfObject *font_re
         if (data && proc->num != 0 && ctx->t3_count < INTERP_T3_CACHE)
             ctx->t3_cache[ctx->t3_count++] = {proc->num, data, length};
     }
-    if (data && length > 0) {
-        Path saved_path = ctx->path;
-        int saved_pending = ctx->pending_clip;
-        path_init(&ctx->path, ctx->arena);
-        ctx->pending_clip = 0;
-        ctx->depth++;
-        run_content(ctx, data, length);
-        ctx->depth--;
-        ctx->path = saved_path;
-        ctx->pending_clip = saved_pending;
-    }
+    if (data && length > 0)
+        run_nested(ctx, data, length);
     ctx->resources = saved_resources;
     ctx->gs = saved_gs;
 }

@@ -11,27 +11,12 @@
 #include "pdf/crypt.h"
 #include "pdf/rc4.h"
 #include "pdf/reader.h"
+#include "test_support.h"
 
 namespace {
 
-std::vector<uint8_t> hex(const std::string &text)
-{
-    std::vector<uint8_t> out;
-    for (size_t i = 0; i + 1 < text.size(); i += 2)
-        out.push_back(uint8_t(std::stoi(text.substr(i, 2), nullptr, 16)));
-    return out;
-}
-
-std::string to_hex(const uint8_t *p, size_t n)
-{
-    std::string s;
-    char two[3];
-    for (size_t i = 0; i < n; i++) {
-        std::snprintf(two, sizeof two, "%02x", p[i]);
-        s += two;
-    }
-    return s;
-}
+using testsupport::hex_decode;
+using testsupport::hex_encode;
 
 std::span<const uint8_t> text_span(const char *s)
 {
@@ -66,9 +51,9 @@ const QpdfFile kFiles[] = {
 
 TEST(CryptHandler, QpdfKnownAnswers)
 {
-    const std::vector<uint8_t> id = hex("00112233445566778899aabbccddeeff");
+    const std::vector<uint8_t> id = hex_decode("00112233445566778899aabbccddeeff");
     for (const QpdfFile &f : kFiles) {
-        const std::vector<uint8_t> o = hex(f.o), u = hex(f.u);
+        const std::vector<uint8_t> o = hex_decode(f.o), u = hex_decode(f.u);
         CryptParams p{f.revision, f.key_length, uint32_t(-4), f.encrypt_metadata, o, u, id};
         const bool empty_user = std::strstr(f.what, "empty user") != nullptr;
         struct {
@@ -86,7 +71,7 @@ TEST(CryptHandler, QpdfKnownAnswers)
             EXPECT_EQ(crypt_authenticate(p, text_span(t.password), key), t.status)
                 << f.what << " password '" << t.password << "'";
             if (t.status == 0) {
-                EXPECT_EQ(to_hex(key, size_t(f.key_length)), f.key) << f.what;
+                EXPECT_EQ(hex_encode(key, size_t(f.key_length)), f.key) << f.what;
             }
         }
     }
@@ -94,10 +79,10 @@ TEST(CryptHandler, QpdfKnownAnswers)
 
 TEST(CryptHandler, UnusableParametersAreUnsupported)
 {
-    const std::vector<uint8_t> id = hex("00112233445566778899aabbccddeeff");
-    const std::vector<uint8_t> o = hex(kFiles[1].o), u = hex(kFiles[1].u);
+    const std::vector<uint8_t> id = hex_decode("00112233445566778899aabbccddeeff");
+    const std::vector<uint8_t> o = hex_decode(kFiles[1].o), u = hex_decode(kFiles[1].u);
     const std::span<const uint8_t> o31(o.data(), 31), u0, u15(u.data(), 15), u16(u.data(), 16);
-    const std::vector<uint8_t> r2o = hex(kFiles[0].o), r2u = hex(kFiles[0].u);
+    const std::vector<uint8_t> r2o = hex_decode(kFiles[0].o), r2u = hex_decode(kFiles[0].u);
     const std::span<const uint8_t> r2u31(r2u.data(), 31);
     struct {
         const char *what;
@@ -129,7 +114,7 @@ TEST(CryptHandler, UnusableParametersAreUnsupported)
 PdfCrypt make_crypt(int method, const char *key_hex)
 {
     PdfCrypt c{};
-    const std::vector<uint8_t> key = hex(key_hex);
+    const std::vector<uint8_t> key = hex_decode(key_hex);
     c.revision = 4;
     c.key_length = int(key.size());
     c.method = c.string_method = method;
@@ -156,7 +141,7 @@ TEST(CryptHandler, ObjectKeys)
         PdfCrypt c = make_crypt(row.method, row.file_key);
         uint8_t key[16];
         const int n = crypt_object_key(&c, row.method, row.num, row.gen, key);
-        EXPECT_EQ(to_hex(key, size_t(n)), row.object_key) << row.num;
+        EXPECT_EQ(hex_encode(key, size_t(n)), row.object_key) << row.num;
     }
 }
 
@@ -168,7 +153,7 @@ std::vector<uint8_t> aes_encrypt_for(const PdfCrypt &c, int num, int gen,
     crypt_object_key(&c, CRYPT_AES128, num, gen, key);
     AesKey aes;
     aes_set_key(&aes, key, 16);
-    std::vector<uint8_t> out = hex("f0e1d2c3b4a5968778695a4b3c2d1e0f");
+    std::vector<uint8_t> out = hex_decode("f0e1d2c3b4a5968778695a4b3c2d1e0f");
     std::vector<uint8_t> iv = out;
     out.insert(out.end(), plain.begin(), plain.end());
     aes_cbc_encrypt(&aes, iv.data(), out.data() + 16, plain.size());

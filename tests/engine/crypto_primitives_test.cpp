@@ -9,27 +9,12 @@
 #include "pdf/aes.h"
 #include "pdf/md5.h"
 #include "pdf/rc4.h"
+#include "test_support.h"
 
 namespace {
 
-std::vector<uint8_t> hex(const std::string &text)
-{
-    std::vector<uint8_t> out;
-    for (size_t i = 0; i + 1 < text.size(); i += 2)
-        out.push_back(uint8_t(std::stoi(text.substr(i, 2), nullptr, 16)));
-    return out;
-}
-
-std::string to_hex(const uint8_t *p, size_t n)
-{
-    static const char *digits = "0123456789abcdef";
-    std::string s;
-    for (size_t i = 0; i < n; i++) {
-        s += digits[p[i] >> 4];
-        s += digits[p[i] & 15];
-    }
-    return s;
-}
+using testsupport::hex_decode;
+using testsupport::hex_encode;
 
 std::vector<uint8_t> bytes_of(const std::string &s) { return {s.begin(), s.end()}; }
 
@@ -55,7 +40,7 @@ TEST(Md5, Rfc1321Suite)
         const std::string msg = row.message;
         uint8_t digest[16];
         md5(reinterpret_cast<const uint8_t *>(msg.data()), msg.size(), digest);
-        EXPECT_EQ(to_hex(digest, 16), row.digest) << '"' << msg << '"';
+        EXPECT_EQ(hex_encode(digest, 16), row.digest) << '"' << msg << '"';
         // Fed in uneven pieces the digest must not change.
         for (size_t piece : {1, 3, 63, 64, 65}) {
             Md5 md;
@@ -64,7 +49,7 @@ TEST(Md5, Rfc1321Suite)
                 md5_update(&md, reinterpret_cast<const uint8_t *>(msg.data()) + at,
                            std::min(piece, msg.size() - at));
             md5_final(&md, digest);
-            EXPECT_EQ(to_hex(digest, 16), row.digest) << '"' << msg << "\" piece " << piece;
+            EXPECT_EQ(hex_encode(digest, 16), row.digest) << '"' << msg << "\" piece " << piece;
         }
     }
 }
@@ -73,7 +58,7 @@ TEST(Rc4, PublishedKeyStreams)
 {
     // RFC 6229, 40-bit key 0x0102030405: key stream at the given offsets.
     Rc4 rc;
-    const std::vector<uint8_t> key = hex("0102030405");
+    const std::vector<uint8_t> key = hex_decode("0102030405");
     rc4_init(&rc, key.data(), int(key.size()));
     std::vector<uint8_t> stream(4112, 0);
     rc4_crypt(&rc, stream.data(), 100);  // two calls: the state must carry over
@@ -89,7 +74,7 @@ TEST(Rc4, PublishedKeyStreams)
         {4096, "ff25b58995996707e51fbdf08b34d875"},
     };
     for (const auto &row : rfc6229)
-        EXPECT_EQ(to_hex(stream.data() + row.offset, 16), row.bytes) << "offset " << row.offset;
+        EXPECT_EQ(hex_encode(stream.data() + row.offset, 16), row.bytes) << "offset " << row.offset;
 
     // The classic examples: key, plaintext, ciphertext.
     struct {
@@ -103,14 +88,14 @@ TEST(Rc4, PublishedKeyStreams)
         std::vector<uint8_t> k = bytes_of(row.key), data = bytes_of(row.plain);
         rc4_init(&rc, k.data(), int(k.size()));
         rc4_crypt(&rc, data.data(), data.size());
-        EXPECT_EQ(to_hex(data.data(), data.size()), row.cipher) << row.key;
+        EXPECT_EQ(hex_encode(data.data(), data.size()), row.cipher) << row.key;
     }
 }
 
 TEST(Aes, Fips197Blocks)
 {
     // FIPS-197 appendix C: plaintext 00112233..ff under keys 000102.. of each size.
-    const std::vector<uint8_t> plain = hex("00112233445566778899aabbccddeeff");
+    const std::vector<uint8_t> plain = hex_decode("00112233445566778899aabbccddeeff");
     struct {
         const char *key, *cipher;
     } rows[] = {
@@ -120,14 +105,14 @@ TEST(Aes, Fips197Blocks)
          "8ea2b7ca516745bfeafc49904b496089"},
     };
     for (const auto &row : rows) {
-        const std::vector<uint8_t> key = hex(row.key);
+        const std::vector<uint8_t> key = hex_decode(row.key);
         AesKey aes;
         ASSERT_EQ(aes_set_key(&aes, key.data(), int(key.size())), 0);
         uint8_t out[16], back[16];
         aes_encrypt_block(&aes, plain.data(), out);
-        EXPECT_EQ(to_hex(out, 16), row.cipher) << row.key;
+        EXPECT_EQ(hex_encode(out, 16), row.cipher) << row.key;
         aes_decrypt_block(&aes, out, back);
-        EXPECT_EQ(to_hex(back, 16), to_hex(plain.data(), 16)) << row.key;
+        EXPECT_EQ(hex_encode(back, 16), hex_encode(plain.data(), 16)) << row.key;
     }
     AesKey aes;
     const uint8_t key[33] = {};
@@ -152,17 +137,17 @@ TEST(Aes, Sp800_38aCbc)
          "39f23369a9d9bacfa530e26304231461b2eb05e2c39be9fcda6c19078c6a9d1b"},
     };
     for (const auto &row : rows) {
-        const std::vector<uint8_t> key = hex(row.key);
+        const std::vector<uint8_t> key = hex_decode(row.key);
         AesKey aes;
         ASSERT_EQ(aes_set_key(&aes, key.data(), int(key.size())), 0);
-        std::vector<uint8_t> data = hex(row.cipher), chain = hex(iv);
+        std::vector<uint8_t> data = hex_decode(row.cipher), chain = hex_decode(iv);
         // Two calls with the IV carried over must equal one call.
         aes_cbc_decrypt(&aes, chain.data(), data.data(), 32);
         aes_cbc_decrypt(&aes, chain.data(), data.data() + 32, 32);
-        EXPECT_EQ(to_hex(data.data(), data.size()), plain) << row.key;
-        chain = hex(iv);
+        EXPECT_EQ(hex_encode(data.data(), data.size()), plain) << row.key;
+        chain = hex_decode(iv);
         aes_cbc_encrypt(&aes, chain.data(), data.data(), data.size());
-        EXPECT_EQ(to_hex(data.data(), data.size()), row.cipher) << row.key;
+        EXPECT_EQ(hex_encode(data.data(), data.size()), row.cipher) << row.key;
     }
 }
 

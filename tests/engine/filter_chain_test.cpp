@@ -6,10 +6,7 @@
 #include <string>
 #include <vector>
 
-extern "C" {
-#include <jpeglib.h>
-}
-
+#include "jpeg_support.h"
 #include "pdf/document.h"
 #include "pdf/filters.h"
 #include "pdf/reader.h"
@@ -55,29 +52,8 @@ const std::string PNG_PLAIN = S("\x01\x02\x03\x04\x02\x03\x04\x05");
 
 std::string tiny_jpeg_rgb()
 {
-    jpeg_compress_struct c;
-    jpeg_error_mgr err;
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    unsigned char *mem = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&c, &mem, &size);
-    c.image_width = 8;
-    c.image_height = 2;
-    c.input_components = 3;
-    c.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&c);
-    jpeg_start_compress(&c, TRUE);
-    JSAMPLE row[24] = {};
-    for (int y = 0; y < 2; y++) {
-        JSAMPROW rows[1] = {row};
-        jpeg_write_scanlines(&c, rows, 1);
-    }
-    jpeg_finish_compress(&c);
-    jpeg_destroy_compress(&c);
-    std::string out(reinterpret_cast<char *>(mem), size);
-    std::free(mem);
-    return out;
+    const std::vector<uint8_t> jpeg = testsupport::jpeg_encode(8, 2, 3, JCS_RGB, [](int, int, int) { return 0; });
+    return std::string(jpeg.begin(), jpeg.end());
 }
 
 // A document whose object 4 is a stream with the given dictionary entries and data;
@@ -104,16 +80,7 @@ struct StreamDoc {
     ~StreamDoc() { pdf_close(doc); }
 };
 
-std::string drain(ByteReader *r)
-{
-    if (!r)
-        return "<null>";
-    std::string s;
-    for (int c; (c = reader_getc(r)) >= 0;)
-        s += char(c);
-    reader_close_chain(r);
-    return s;
-}
+std::string drain(ByteReader *r) { return testsupport::read_and_close(r); }
 
 TEST(FilterChain, OpenStream)
 {

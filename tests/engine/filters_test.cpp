@@ -10,10 +10,7 @@
 
 #include <zlib.h>
 
-extern "C" {
-#include <jpeglib.h>
-}
-
+#include "jpeg_support.h"
 #include "pdf/filters.h"
 
 namespace {
@@ -487,33 +484,12 @@ TEST(Filters, DamagedDataEndsAfterWhatWasDecoded)
 
 Bytes jpeg_encode_rgb(int width, int height, bool progressive)
 {
-    jpeg_compress_struct c;
-    jpeg_error_mgr err;
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    unsigned char *mem = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&c, &mem, &size);
-    c.image_width = JDIMENSION(width);
-    c.image_height = JDIMENSION(height);
-    c.input_components = 3;
-    c.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&c);
-    if (progressive)
-        jpeg_simple_progression(&c);
-    jpeg_start_compress(&c, TRUE);
-    std::vector<JSAMPLE> row(size_t(width * 3));
-    while (c.next_scanline < c.image_height) {
-        for (int x = 0; x < width * 3; x++)
-            row[size_t(x)] = JSAMPLE(x * 5 + int(c.next_scanline) * 3);
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&c, rows, 1);
-    }
-    jpeg_finish_compress(&c);
-    jpeg_destroy_compress(&c);
-    Bytes out(mem, mem + size);
-    std::free(mem);
-    return out;
+    return testsupport::jpeg_encode(
+        width, height, 3, JCS_RGB, [](int x, int y, int k) { return (x * 3 + k) * 5 + y * 3; },
+        [&](jpeg_compress_struct *c) {
+            if (progressive)
+                jpeg_simple_progression(c);
+        });
 }
 
 TEST(Filters, DamagedJpegNeverEndsTheProcess)

@@ -37,14 +37,7 @@ const char *kPage = "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] >>";
 
 std::string read_stream(PdfDoc *doc, PdfObject *stream)
 {
-    ByteReader *r = pdf_open_stream(doc, stream);
-    if (!r)
-        return "<null>";
-    std::string s;
-    for (int c; (c = reader_getc(r)) >= 0;)
-        s += char(c);
-    reader_close_chain(r);
-    return s;
+    return testsupport::read_and_close(pdf_open_stream(doc, stream));
 }
 
 TEST(PdfOpen, ClassicTable)

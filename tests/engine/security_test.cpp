@@ -20,16 +20,7 @@
 
 namespace {
 
-std::string hex_string(const std::string &bytes)
-{
-    std::string s = "<";
-    char two[3];
-    for (unsigned char c : bytes) {
-        std::snprintf(two, sizeof two, "%02X", c);
-        s += two;
-    }
-    return s + ">";
-}
+using testsupport::pdf_hex_string;
 
 std::string unhex(const std::string &text)
 {
@@ -106,7 +97,7 @@ std::string make_file(const FileParts &p)
     b.obj(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
     b.obj(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 4 0 R >>");
     b.stream(4, p.content_dict, p.content_bytes);
-    b.obj(5, "<< /Title " + hex_string(p.title_bytes) + " >>");
+    b.obj(5, "<< /Title " + pdf_hex_string(p.title_bytes) + " >>");
     b.obj(6, p.direct_encrypt ? "null" : p.encrypt);
     const std::string encrypt = p.direct_encrypt ? p.encrypt : "6 0 R";
     b.startxref(b.xref_section("/Size 7 /Root 1 0 R /Info 5 0 R /Encrypt " + encrypt + " /ID [" +
@@ -135,11 +126,8 @@ Opened open_and_read(const std::string &bytes, const char *password, const char 
     PdfObject *page = pdf_resolve(doc, pdf_array_get(pdf_dict_get_resolved(doc, pages, "Kids"), 0));
     // The raw reader: decrypted, but no filters (some rows carry a Crypt filter).
     ByteReader *r = pdf_open_raw_stream(doc, pdf_dict_get_resolved(doc, page, "Contents"));
-    if (r) {
-        for (int c; (c = reader_getc(r)) >= 0;)
-            out.content += char(c);
-        reader_close_chain(r);
-    }
+    if (r)
+        out.content = testsupport::read_and_close(r);
     pdf_close(doc);
     return out;
 }
@@ -277,7 +265,7 @@ TEST(Security, RepairedEncryptedFilesDecrypt)
                 b.obj(i + 1, tree[i]);
         }
         b.stream(4, "", encrypt(aes, 4, kContent));
-        b.obj(5, "<< /Title " + hex_string(encrypt(aes, 5, kTitle)) + " >>");
+        b.obj(5, "<< /Title " + pdf_hex_string(encrypt(aes, 5, kTitle)) + " >>");
         b.obj(6, aes_encrypt_dict(""));
         if (layout == kLinearized) {
             // The first-page trailer has everything, the main one only Size.

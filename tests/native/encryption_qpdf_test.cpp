@@ -9,9 +9,9 @@
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
+#include "command_support.h"
 #include "pdf/document.h"
 #include "pdf/object.h"
 #include "pdf/reader.h"
@@ -21,32 +21,9 @@
 
 namespace {
 
-std::string hex_string(const std::string &bytes)
-{
-    std::string s = "<";
-    char two[3];
-    for (unsigned char c : bytes) {
-        std::snprintf(two, sizeof two, "%02X", c);
-        s += two;
-    }
-    return s + ">";
-}
+using testsupport::pdf_hex_string;
 
-// Output of a shell command, or "" when it fails.
-std::string run(const std::string &command, int *status = nullptr)
-{
-    std::string out;
-    FILE *p = popen(command.c_str(), "r");
-    if (!p)
-        return out;
-    char buf[4096];
-    for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;)
-        out.append(buf, n);
-    const int rc = pclose(p);
-    if (status)
-        *status = rc;
-    return out;
-}
+using testsupport::run_command;
 
 std::string quoted(const std::string &s) { return "'" + s + "'"; }
 
@@ -81,14 +58,10 @@ std::string first_content(PdfDoc *doc, int *num)
         resolved = pdf_resolve(doc, contents);
     }
     *num = pdf_is_type(contents, PDF_REF) ? contents->num : 0;
-    std::string out;
     ByteReader *r = pdf_open_stream(doc, resolved);
     if (!r)
         return "<no stream>";
-    for (int c; (c = reader_getc(r)) >= 0;)
-        out += char(c);
-    reader_close_chain(r);
-    return out;
+    return testsupport::read_and_close(r);
 }
 
 // The plain document the qpdf rows encrypt: strings at several depths, a
@@ -109,11 +82,11 @@ std::string plain_pdf()
 {
     testsupport::PdfBuilder b;
     b.obj(1, "<< /Type /Catalog /Pages 2 0 R /Metadata 6 0 R /Extra [ (eins) << /Deep [ [ " +
-                 hex_string(kDeep) + " ] ] >> ] >>");
+                 pdf_hex_string(kDeep) + " ] ] >> ] >>");
     b.obj(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
     b.obj(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 4 0 R >>");
     b.stream(4, "", content_text());
-    b.obj(5, "<< /Title " + hex_string(kTitle) + " /Producer (pagrix tests) >>");
+    b.obj(5, "<< /Title " + pdf_hex_string(kTitle) + " /Producer (pagrix tests) >>");
     b.stream(6, "/Type /Metadata /Subtype /XML", kXmp);
     const std::string id = "<0123456789ABCDEF0123456789ABCDEF>";
     b.startxref(b.xref_section("/Size 7 /Root 1 0 R /Info 5 0 R /ID [" + id + " " + id + "]"));
@@ -157,7 +130,7 @@ TEST(EncryptionQpdf, QpdfEncryptedFilesOpenWithEitherPassword)
         const std::string cmd = "qpdf --allow-weak-crypto " + tail + " --encrypt " + quoted(row.user) +
                                 " " + quoted(row.owner) + " " + args + " -- " + plain + " " + out;
         int rc = 0;
-        run(cmd + " 2>&1", &rc);
+        run_command(cmd + " 2>&1", &rc);
         ASSERT_EQ(rc, 0) << cmd;
         const bool empty_user = !*row.user;
         struct Try {
@@ -200,11 +173,8 @@ TEST(EncryptionQpdf, QpdfEncryptedFilesOpenWithEitherPassword)
             EXPECT_TRUE(content == content_text()) << file << ": " << content.size() << " bytes";
             // Metadata: decrypted, or stored in clear with EncryptMetadata false.
             std::string xmp;
-            if (ByteReader *r = pdf_open_stream(doc, pdf_dict_get_resolved(doc, doc->catalog, "Metadata"))) {
-                for (int c; (c = reader_getc(r)) >= 0;)
-                    xmp += char(c);
-                reader_close_chain(r);
-            }
+            if (ByteReader *r = pdf_open_stream(doc, pdf_dict_get_resolved(doc, doc->catalog, "Metadata")))
+                xmp = testsupport::read_and_close(r);
             EXPECT_EQ(xmp, kXmp);
             pdf_close(doc);
         }
@@ -256,7 +226,7 @@ TEST(EncryptionQpdf, CorpusEncryptedFiles)
                 // The first content stream must match qpdf's decrypted, decoded copy.
                 int num = 0;
                 const std::string ours = first_content(doc, &num);
-                const std::string ref = run("qpdf --password=" + quoted(pw) + " --show-object=" +
+                const std::string ref = run_command("qpdf --password=" + quoted(pw) + " --show-object=" +
                                             std::to_string(num) + " --filtered-stream-data " +
                                             quoted(path) + " 2>/dev/null");
                 EXPECT_GT(num, 0);
@@ -299,9 +269,9 @@ TEST(EncryptionQpdf, RenderToolPasswordMessages)
     };
     for (const auto &row : rows) {
         int status = 0;
-        const std::string out = run(quoted(tool) + " info " + row.args + " 2>&1", &status);
+        const std::string out = run_command(quoted(tool) + " info " + row.args + " 2>&1", &status);
         EXPECT_NE(out.find(row.expected + "\n"), std::string::npos) << row.args << ": " << out;
-        EXPECT_EQ(WEXITSTATUS(status), row.exit_code) << row.args;
+        EXPECT_EQ(status, row.exit_code) << row.args;
     }
 }
 

@@ -15,6 +15,7 @@ extern "C" {
 #include <jpeglib.h>
 }
 
+#include "jpeg_support.h"
 #include "pdf/filters.h"
 #include "test_support.h"
 
@@ -379,38 +380,15 @@ struct Jpeg {
 
 Jpeg jpeg_encode(int width, int height, int components, J_COLOR_SPACE in, J_COLOR_SPACE stored, bool adobe, bool progressive)
 {
-    jpeg_compress_struct c;
-    jpeg_error_mgr err;
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    unsigned char *mem = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&c, &mem, &size);
-    c.image_width = JDIMENSION(width);
-    c.image_height = JDIMENSION(height);
-    c.input_components = components;
-    c.in_color_space = in;
-    jpeg_set_defaults(&c);
-    jpeg_set_colorspace(&c, stored);
-    c.write_Adobe_marker = adobe ? TRUE : FALSE;
-    jpeg_set_quality(&c, 85, TRUE);
-    if (progressive)
-        jpeg_simple_progression(&c);
-    jpeg_start_compress(&c, TRUE);
-    std::vector<JSAMPLE> row(size_t(width * components));
-    while (c.next_scanline < c.image_height) {
-        int y = int(c.next_scanline);
-        for (int x = 0; x < width; x++)
-            for (int k = 0; k < components; k++)
-                row[size_t(x * components + k)] = JSAMPLE((x * (k + 2) + y * (5 - k) + (x ^ y) * k) & 255);
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&c, rows, 1);
-    }
-    jpeg_finish_compress(&c);
-    jpeg_destroy_compress(&c);
-    Jpeg j{Bytes(mem, mem + size), width, height, components};
-    std::free(mem);
-    return j;
+    const auto pixel = [](int x, int y, int k) { return (x * (k + 2) + y * (5 - k) + (x ^ y) * k) & 255; };
+    const auto configure = [&](jpeg_compress_struct *c) {
+        jpeg_set_colorspace(c, stored);
+        c->write_Adobe_marker = adobe ? TRUE : FALSE;
+        jpeg_set_quality(c, 85, TRUE);
+        if (progressive)
+            jpeg_simple_progression(c);
+    };
+    return Jpeg{testsupport::jpeg_encode(width, height, components, in, pixel, configure), width, height, components};
 }
 
 // libjpeg's own decoding into the given output colour space.

@@ -12,10 +12,9 @@
 #include <string>
 #include <vector>
 
-#include <sys/wait.h>
-
 #include "pdf/document.h"
 #include "pdf/pages.h"
+#include "command_support.h"
 #include "test_support.h"
 
 namespace {
@@ -28,15 +27,7 @@ struct CommandResult {
 CommandResult run(const std::string &command)
 {
     CommandResult r;
-    FILE *p = popen((command + " 2>/dev/null").c_str(), "r");
-    if (!p)
-        return r;
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
-        r.out.append(buf, n);
-    int st = pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    r.out = testsupport::run_command(command + " 2>/dev/null", &r.status);
     return r;
 }
 

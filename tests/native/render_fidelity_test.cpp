@@ -17,6 +17,7 @@
 #include "document/bitmap.h"
 #include "pdf/document.h"
 #include "render/page.h"
+#include "command_support.h"
 #include "test_support.h"
 
 namespace {
@@ -82,20 +83,6 @@ double psnr(const Image &a, const Image &b)
     return mse == 0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 / mse);
 }
 
-std::string run_capture(const std::string &cmd)
-{
-    std::string out;
-    FILE *p = popen(cmd.c_str(), "r");
-    if (!p)
-        return out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        out.append(buf, n);
-    pclose(p);
-    return out;
-}
-
 std::string quoted(const std::string &s) { return "'" + s + "'"; }
 
 struct VectorPage {
@@ -113,21 +100,21 @@ const std::vector<VectorPage> &vector_pages()
         return pages;
     done = true;
     for (const std::string &f : testsupport::corpus_files("pdf", ".pdf")) {
-        std::string info = run_capture("timeout 20 pdfinfo " + quoted(f) + " 2>/dev/null");
+        std::string info = testsupport::run_command("timeout 20 pdfinfo " + quoted(f) + " 2>/dev/null");
         auto at = info.find("Pages:");
         if (at == std::string::npos)
             continue;
         int count = std::atoi(info.c_str() + at + 6);
         count = std::min(count, kMaxPagesPerFile);
         std::set<int> with_images;
-        std::istringstream list(run_capture("timeout 20 pdfimages -list -l " +
+        std::istringstream list(testsupport::run_command("timeout 20 pdfimages -list -l " +
                                             std::to_string(count) + " " + quoted(f) +
                                             " 2>/dev/null"));
         std::string line;
         for (int i = 0; std::getline(list, line); i++)
             if (i >= 2)
                 with_images.insert(std::atoi(line.c_str()));
-        std::string text = run_capture("timeout 20 pdftotext -l " + std::to_string(count) + " " +
+        std::string text = testsupport::run_command("timeout 20 pdftotext -l " + std::to_string(count) + " " +
                                        quoted(f) + " - 2>/dev/null");
         std::vector<int> chars(size_t(count) + 1, 0);
         int page = 1;

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "command_support.h"
 #include "pdf_builder.h"
 #include "test_support.h"
 
@@ -26,13 +27,9 @@ TEST(RenderInfo, PageLines)
     std::string path = testsupport::scratch_path("info_pages.pdf");
     ASSERT_TRUE(b.write(path));
 
-    FILE *p = popen((tool + " info " + path).c_str(), "r");
-    ASSERT_NE(p, nullptr);
-    std::string out;
-    char buf[512];
-    while (std::fgets(buf, sizeof buf, p))
-        out += buf;
-    EXPECT_EQ(pclose(p), 0);
+    int status;
+    const std::string out = testsupport::run_command(tool + " info " + path, &status);
+    EXPECT_EQ(status, 0);
     // The tool shows the crop box (the viewer's default setting).
     EXPECT_NE(out.find("pages: 3\n"), std::string::npos) << out;
     EXPECT_NE(out.find("page 1: 300.00 x 700.00 pt, rotate 270\n"), std::string::npos) << out;

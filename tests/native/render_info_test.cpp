@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <sys/wait.h>
 
 #include "pdf_builder.h"
+#include "command_support.h"
 #include "test_support.h"
 
 namespace {
@@ -17,16 +17,9 @@ std::string tool_path() { return std::string(PAGRIX_BINARY_DIR) + "/../bin/pagri
 // Runs a command; stdout into *out, the exit status returned.
 int run(const std::string &command, std::string *out)
 {
-    FILE *p = popen(command.c_str(), "r");
-    if (!p)
-        return -1;
-    char buf[4096];
-    size_t n;
-    out->clear();
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
-        out->append(buf, n);
-    int status = pclose(p);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    int status;
+    *out = testsupport::run_command(command, &status);
+    return status;
 }
 
 TEST(RenderInfo, PrintsDocumentFacts)

@@ -131,6 +131,17 @@ bool PdfBuilder::write(const std::string &path) const
     return bool(f);
 }
 
+std::string pdf_hex_string(const std::string &bytes)
+{
+    std::string s = "<";
+    char two[3];
+    for (unsigned char c : bytes) {
+        std::snprintf(two, sizeof two, "%02X", c);
+        s += two;
+    }
+    return s + ">";
+}
+
 std::string deflate_bytes(const std::string &data)
 {
     uLongf cap = compressBound(uLong(data.size()));

@@ -53,6 +53,9 @@ private:
     bool first_section_ = true;
 };
 
+// A PDF hex string "<0A1B...>" of the bytes.
+std::string pdf_hex_string(const std::string &bytes);
+
 // zlib-compressed bytes (for Flate streams).
 std::string deflate_bytes(const std::string &data);
 

@@ -8,6 +8,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "pdf/reader.h"
+
 #ifdef _WIN32
 #include <process.h>
 #define getpid _getpid
@@ -102,6 +104,36 @@ std::string corpus_password(const std::string &field, const std::string &who, bo
         }
     }
     return out;
+}
+
+std::vector<uint8_t> hex_decode(const std::string &text)
+{
+    std::vector<uint8_t> out;
+    for (size_t i = 0; i + 1 < text.size(); i += 2)
+        out.push_back(uint8_t(std::stoi(text.substr(i, 2), nullptr, 16)));
+    return out;
+}
+
+std::string hex_encode(const uint8_t *p, size_t n)
+{
+    static const char *digits = "0123456789abcdef";
+    std::string s;
+    for (size_t i = 0; i < n; i++) {
+        s += digits[p[i] >> 4];
+        s += digits[p[i] & 15];
+    }
+    return s;
+}
+
+std::string read_and_close(ByteReader *r)
+{
+    if (!r)
+        return "<null>";
+    std::string s;
+    for (int c; (c = reader_getc(r)) >= 0;)
+        s += char(c);
+    reader_close_chain(r);
+    return s;
 }
 
 }  // namespace testsupport

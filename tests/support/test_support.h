@@ -1,8 +1,12 @@
 // Helpers shared by the tests: scratch files, the shared corpus, and small
 // documents written as readable text.
 #pragma once
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
+
+struct ByteReader;
 
 namespace testsupport {
 
@@ -22,6 +26,14 @@ std::string corpus_password(const std::string &field, const std::string &who, bo
 
 bool write_file(const std::string &path, const std::string &bytes);
 std::string read_file(const std::string &path);
+
+// Bytes from hex text ("0a1B..."); an odd last digit is dropped.
+std::vector<uint8_t> hex_decode(const std::string &text);
+// Lower-case hex text of `n` bytes.
+std::string hex_encode(const uint8_t *p, size_t n);
+
+// The rest of a reader's bytes; closes the whole chain. "<null>" for a null reader.
+std::string read_and_close(ByteReader *r);
 
 }  // namespace testsupport
 
