@@ -120,6 +120,17 @@ struct CellCursor {
                 stop = true;
         }
     }
+    // Moves on to a neighbouring cell while an edge is walked (the current
+    // cell is valid and differs from it).
+    void step_to(int ex, int ey)
+    {
+        push();
+        x = ex;
+        y = ey;
+        cover = area = 0;
+        if (++steps > RASTER_MAX_STEPS)
+            stop = true;
+    }
     void add(int a, int c)
     {
         area = wrap_add(area, a);
@@ -163,12 +174,11 @@ struct FloorStep {
             rem = increment - lift * d;
             ready = true;
         }
-        q += lift;
+        // The carry is taken without a branch: it comes as often as not.
         r += rem;
-        if (r >= d) {
-            r -= d;
-            q++;
-        }
+        const long long carry = r >= d;
+        q += lift + carry;
+        r -= d & -carry;
     }
 };
 
@@ -192,7 +202,7 @@ void walk_line(CellCursor &cell, int x1, int y1, int x2, int y2)
     const int ex2 = x2 >> BITS, ey2 = y2 >> BITS;
     const Rasterizer *r = cell.r;
     const long long top = (long long)r->y0 * ONE, bottom = (long long)r->y1 * ONE;
-    if ((y1 <= top && y2 <= top) || (y1 >= bottom && y2 >= bottom))
+    if (((y1 <= top) & (y2 <= top)) | ((y1 >= bottom) & (y2 >= bottom)))
         return;  // nothing of it can show
     int px = x1, py = y1;
     if (ey != ey2 && (y2 > y1 ? ey < r->y0 : ey >= r->y1)) {
@@ -218,6 +228,7 @@ void walk_line(CellCursor &cell, int x1, int y1, int x2, int y2)
         long long bx = sx > 0 ? (long long)(ex + 1) * ONE : (long long)ex * ONE;
         // x at the next row border: x1 + floor((by - y1) dx / dy);
         // y at the next column border: y1 - floor(-(bx - x1) dy / dx).
+        const int row_min = r->y0, row_max = r->y1 - 1;
         FloorStep xs = {}, ys = {};
         if (ey != ey2)
             xs.start((by - y1) * dx * sy, ady, (long long)ONE * adx * (dx < 0 ? -1 : 1));
@@ -227,7 +238,7 @@ void walk_line(CellCursor &cell, int x1, int y1, int x2, int y2)
         // are those whose border lies before the (rounded-down) x where it
         // crosses the row border, or before its end in the last row.
         for (;;) {
-            if (ey < r->y0 || ey >= r->y1)
+            if (unsigned(ey - row_min) > unsigned(row_max - row_min))
                 return;  // left the bounds: nothing further can show
             const int rx = ey != ey2 ? x1 + int(xs.q) : x2;
             while (ex != ex2 && (sx > 0 ? bx <= rx : rx < bx) && !cell.stop) {
@@ -237,7 +248,7 @@ void walk_line(CellCursor &cell, int x1, int y1, int x2, int y2)
                 ex += sx;
                 bx += sx * ONE;
                 ys.step();
-                cell.set(ex, ey);
+                cell.step_to(ex, ey);
                 px = qx;
                 py = qy;
             }
@@ -249,7 +260,7 @@ void walk_line(CellCursor &cell, int x1, int y1, int x2, int y2)
             ey += sy;
             by += sy * ONE;
             xs.step();
-            cell.set(ex, ey);
+            cell.step_to(ex, ey);
             px = rx;
             py = qy;
         }
