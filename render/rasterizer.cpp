@@ -147,17 +147,16 @@ void record_cell(Rasterizer *r)
 
 inline long long floor_div(long long a, long long b)
 {
-    long long q = a / b;
-    return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
+    long long q = a / b, r = a % b;
+    return q - ((r != 0) & ((r ^ b) < 0));
 }
 
 inline long long ceil_div(long long a, long long b) { return -floor_div(-a, b); }
 
 // Quotient and remainder of a / d rounded down (d > 0), stepped by adding a
-// fixed increment to a: one division when the walk starts, none per cell.
+// fixed increment to a: two divisions when the walk starts, none per cell.
 struct FloorStep {
     long long q, r, d, lift, rem, increment;
-    bool ready;  // lift and rem computed (short edges never need them)
 
     void start(long long a, long long den, long long inc)
     {
@@ -165,15 +164,11 @@ struct FloorStep {
         q = floor_div(a, d);
         r = a - q * d;
         increment = inc;
-        ready = false;
+        lift = floor_div(increment, d);
+        rem = increment - lift * d;
     }
     void step()
     {
-        if (!ready) {
-            lift = floor_div(increment, d);
-            rem = increment - lift * d;
-            ready = true;
-        }
         // The carry is taken without a branch: it comes as often as not.
         r += rem;
         const long long carry = r >= d;
@@ -475,7 +470,7 @@ struct Emitter {
     }
     void pixel(int x, uint8_t value)
     {
-        if (run_len && (run_x + run_len != x || run_len == RASTER_SPAN_MAX))
+        if (run_len != 0 && ((run_x + run_len != x) | (run_len == RASTER_SPAN_MAX)))
             flush();
         if (!run_len)
             run_x = x;
@@ -551,14 +546,14 @@ struct RowSweep {
 
     void cell(int cx, long long cover, long long area)
     {
-        if (cx > x && c != 0) {
+        if ((cx > x) & (c != 0)) {
             int value = coverage_value<Rule>(c * 2 * ONE);
             if (value)
                 e->constant(x, cx - x, uint8_t(value));
         }
         c += cover;
         long long v = c * 2 * ONE - area;
-        if (v != 0 && cx >= x0 && cx < x1) {
+        if ((v != 0) & (cx >= x0) & (cx < x1)) {
             int value = coverage_value<Rule>(v);
             if (value)
                 e->pixel(cx, uint8_t(value));
