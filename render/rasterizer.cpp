@@ -59,17 +59,12 @@ struct CellCursor {
     long long steps;
     RasterCell *cells;
     int *heads;
-    uint8_t *unsorted;
-    // The cell inserted or found last (in row hint_row) and the cell before
-    // it in the row (-1: it is the head; -2: not known).
-    int hint = -1, hint_prev = -2;
-    unsigned hint_row = 0;
     int count, capacity, y0, rows;
 
     explicit CellCursor(Rasterizer *ras)
         : r(ras), x(ras->cell_x), y(ras->cell_y), cover(ras->cover), area(ras->area),
           valid(ras->cell_valid != 0), stop(ras->error != 0), steps(ras->steps), cells(ras->cells),
-          heads(ras->row_heads), unsorted(ras->row_unsorted), count(ras->cell_count), capacity(ras->cell_capacity), y0(ras->y0),
+          heads(ras->row_heads), count(ras->cell_count), capacity(ras->cell_capacity), y0(ras->y0),
           rows(ras->rows)
     {
     }
@@ -85,10 +80,9 @@ struct CellCursor {
         if (stop)
             r->error = 1;
     }
-    // Records the current cell. A row's list is kept in x order with equal
-    // x merged, the way the sweep reads it; a row whose list grows so long
-    // that finding the place costs more than RASTER_ROW_SEARCH steps takes
-    // its cells unordered from then on and is sorted by the sweep.
+    // Records the current cell at the head of its row's list. Lists are in
+    // no particular order and may hold the same x more than once (an edge
+    // that comes back into a cell); the sweep sorts and merges each row.
     void push()
     {
         if (!cover && !area)
@@ -96,47 +90,6 @@ struct CellCursor {
         unsigned row = unsigned(y - y0);
         if (row >= unsigned(rows))
             return;
-        int prev = -1, i = heads[row];
-        bool sorted = !unsorted[row], placed = false;
-        // An edge walking along a row inserts each cell next to the one
-        // before: start from there instead of from the row's head.
-        if (sorted && hint >= 0 && hint_row == row) {
-            int hx = cells[hint].x;
-            if (hx == x) {
-                cells[hint].cover = wrap_add(cells[hint].cover, cover);
-                cells[hint].area = wrap_add(cells[hint].area, area);
-                return;
-            }
-            if (hx < x) {
-                prev = hint;
-                i = cells[hint].next;
-            } else if (hint_prev != -2 && (hint_prev < 0 || cells[hint_prev].x < x)) {
-                prev = hint_prev;
-                i = hint;
-                placed = true;
-            }
-        }
-        if (sorted && !placed) {
-            int search = 0;
-            while (i >= 0 && cells[i].x < x) {
-                if (++search > RASTER_ROW_SEARCH) {
-                    sorted = false;
-                    unsorted[row] = 1;
-                    break;
-                }
-                prev = i;
-                i = cells[i].next;
-            }
-            steps += search;
-            if (sorted && i >= 0 && cells[i].x == x) {
-                cells[i].cover = wrap_add(cells[i].cover, cover);
-                cells[i].area = wrap_add(cells[i].area, area);
-                hint = i;
-                hint_prev = prev;
-                hint_row = row;
-                return;
-            }
-        }
         if (count == capacity) {
             r->cell_count = count;
             if (!grow_cells(r)) {
@@ -150,19 +103,8 @@ struct CellCursor {
         c->x = x;
         c->cover = cover;
         c->area = area;
-        if (!sorted) {
-            c->next = heads[row];
-            heads[row] = count;
-        } else {
-            c->next = i;
-            if (prev < 0)
-                heads[row] = count;
-            else
-                cells[prev].next = count;
-            hint = count;
-            hint_prev = prev;
-            hint_row = row;
-        }
+        c->next = heads[row];
+        heads[row] = count;
         count++;
     }
     void set(int ex, int ey)
@@ -177,6 +119,17 @@ struct CellCursor {
             if (++steps > RASTER_MAX_STEPS)
                 stop = true;
         }
+    }
+    // Moves on to a neighbouring cell while an edge is walked (the current
+    // cell is valid and differs from it).
+    void step_to(int ex, int ey)
+    {
+        push();
+        x = ex;
+        y = ey;
+        cover = area = 0;
+        if (++steps > RASTER_MAX_STEPS)
+            stop = true;
     }
     void add(int a, int c)
     {
@@ -194,17 +147,16 @@ void record_cell(Rasterizer *r)
 
 inline long long floor_div(long long a, long long b)
 {
-    long long q = a / b;
-    return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
+    long long q = a / b, r = a % b;
+    return q - ((r != 0) & ((r ^ b) < 0));
 }
 
 inline long long ceil_div(long long a, long long b) { return -floor_div(-a, b); }
 
 // Quotient and remainder of a / d rounded down (d > 0), stepped by adding a
-// fixed increment to a: one division when the walk starts, none per cell.
+// fixed increment to a: two divisions when the walk starts, none per cell.
 struct FloorStep {
     long long q, r, d, lift, rem, increment;
-    bool ready;  // lift and rem computed (short edges never need them)
 
     void start(long long a, long long den, long long inc)
     {
@@ -212,21 +164,16 @@ struct FloorStep {
         q = floor_div(a, d);
         r = a - q * d;
         increment = inc;
-        ready = false;
+        lift = floor_div(increment, d);
+        rem = increment - lift * d;
     }
     void step()
     {
-        if (!ready) {
-            lift = floor_div(increment, d);
-            rem = increment - lift * d;
-            ready = true;
-        }
-        q += lift;
+        // The carry is taken without a branch: it comes as often as not.
         r += rem;
-        if (r >= d) {
-            r -= d;
-            q++;
-        }
+        const long long carry = r >= d;
+        q += lift + carry;
+        r -= d & -carry;
     }
 };
 
@@ -250,7 +197,7 @@ void walk_line(CellCursor &cell, int x1, int y1, int x2, int y2)
     const int ex2 = x2 >> BITS, ey2 = y2 >> BITS;
     const Rasterizer *r = cell.r;
     const long long top = (long long)r->y0 * ONE, bottom = (long long)r->y1 * ONE;
-    if ((y1 <= top && y2 <= top) || (y1 >= bottom && y2 >= bottom))
+    if (((y1 <= top) & (y2 <= top)) | ((y1 >= bottom) & (y2 >= bottom)))
         return;  // nothing of it can show
     int px = x1, py = y1;
     if (ey != ey2 && (y2 > y1 ? ey < r->y0 : ey >= r->y1)) {
@@ -276,6 +223,7 @@ void walk_line(CellCursor &cell, int x1, int y1, int x2, int y2)
         long long bx = sx > 0 ? (long long)(ex + 1) * ONE : (long long)ex * ONE;
         // x at the next row border: x1 + floor((by - y1) dx / dy);
         // y at the next column border: y1 - floor(-(bx - x1) dy / dx).
+        const int row_min = r->y0, row_max = r->y1 - 1;
         FloorStep xs = {}, ys = {};
         if (ey != ey2)
             xs.start((by - y1) * dx * sy, ady, (long long)ONE * adx * (dx < 0 ? -1 : 1));
@@ -285,7 +233,7 @@ void walk_line(CellCursor &cell, int x1, int y1, int x2, int y2)
         // are those whose border lies before the (rounded-down) x where it
         // crosses the row border, or before its end in the last row.
         for (;;) {
-            if (ey < r->y0 || ey >= r->y1)
+            if (unsigned(ey - row_min) > unsigned(row_max - row_min))
                 return;  // left the bounds: nothing further can show
             const int rx = ey != ey2 ? x1 + int(xs.q) : x2;
             while (ex != ex2 && (sx > 0 ? bx <= rx : rx < bx) && !cell.stop) {
@@ -295,7 +243,7 @@ void walk_line(CellCursor &cell, int x1, int y1, int x2, int y2)
                 ex += sx;
                 bx += sx * ONE;
                 ys.step();
-                cell.set(ex, ey);
+                cell.step_to(ex, ey);
                 px = qx;
                 py = qy;
             }
@@ -307,7 +255,7 @@ void walk_line(CellCursor &cell, int x1, int y1, int x2, int y2)
             ey += sy;
             by += sy * ONE;
             xs.step();
-            cell.set(ex, ey);
+            cell.step_to(ex, ey);
             px = rx;
             py = qy;
         }
@@ -355,7 +303,6 @@ void raster_free(Rasterizer *r)
     if (!r)
         return;
     std::free(r->row_heads);
-    std::free(r->row_unsorted);
     std::free(r->cells);
     std::free(r);
 }
@@ -378,20 +325,13 @@ int raster_reset(Rasterizer *r, int x0, int y0, int x1, int y1)
     int rows = y1 - y0;
     if (rows > r->row_capacity) {
         auto *heads = static_cast<int *>(std::malloc(sizeof(int) * size_t(rows)));
-        auto *unsorted = static_cast<uint8_t *>(std::malloc(size_t(rows)));
-        if (!heads || !unsorted) {
-            std::free(heads);
-            std::free(unsorted);
+        if (!heads)
             return -3;
-        }
         std::free(r->row_heads);
-        std::free(r->row_unsorted);
         r->row_heads = heads;
-        r->row_unsorted = unsorted;
         r->row_capacity = rows;
     }
     std::fill(r->row_heads, r->row_heads + rows, -1);
-    std::memset(r->row_unsorted, 0, size_t(rows));
     r->rows = rows;
     return 0;
 }
@@ -530,7 +470,7 @@ struct Emitter {
     }
     void pixel(int x, uint8_t value)
     {
-        if (run_len && (run_x + run_len != x || run_len == RASTER_SPAN_MAX))
+        if (run_len != 0 && ((run_x + run_len != x) | (run_len == RASTER_SPAN_MAX)))
             flush();
         if (!run_len)
             run_x = x;
@@ -572,10 +512,11 @@ struct Emitter {
 
 // Coverage byte of a signed doubled area. The magnitude is scaled before
 // rounding down, so a shape gives the same bytes whichever way it winds.
-inline int coverage_value(long long v, int rule)
+template <int Rule>
+inline int coverage_value(long long v)
 {
     v = (v < 0 ? -v : v) >> COVERAGE_SHIFT;
-    if (rule == RASTER_EVEN_ODD) {
+    if (Rule == RASTER_EVEN_ODD) {
         v &= 511;
         if (v > 256)
             v = 512 - v;
@@ -584,33 +525,36 @@ inline int coverage_value(long long v, int rule)
     return v >= 256 ? 255 : int(v);
 }
 
-}  // namespace
-
-namespace {
-
+// One cell of a row being swept.
 struct SortCell {
     int x, cover, area;
 };
 
-// Sweeps one row's cells, given in ascending x (equal x may repeat).
+// Rows of up to this many cells are sorted by insertion (short rows come
+// mostly in order or reversed); longer ones by std::sort.
+constexpr int INSERTION_SORT_MAX = 32;
+// Cells of a row gathered on the stack; longer rows use a heap buffer.
+constexpr int ROW_STACK_CELLS = 256;
+
+// Sweeps one row's cells, given in ascending x with equal x merged.
+template <int Rule>
 struct RowSweep {
-    const Rasterizer *r;
-    int rule;
+    int x0, x1;  // bounds
     Emitter *e;
     long long c = 0;  // running cover sum
     int x;            // first pixel not yet emitted
 
     void cell(int cx, long long cover, long long area)
     {
-        if (cx > x && c != 0) {
-            int value = coverage_value(c * 2 * ONE, rule);
+        if ((cx > x) & (c != 0)) {
+            int value = coverage_value<Rule>(c * 2 * ONE);
             if (value)
                 e->constant(x, cx - x, uint8_t(value));
         }
         c += cover;
         long long v = c * 2 * ONE - area;
-        if (v != 0 && cx >= r->x0 && cx < r->x1) {
-            int value = coverage_value(v, rule);
+        if ((v != 0) & (cx >= x0) & (cx < x1)) {
+            int value = coverage_value<Rule>(v);
             if (value)
                 e->pixel(cx, uint8_t(value));
         }
@@ -618,14 +562,77 @@ struct RowSweep {
     }
     void finish()
     {
-        if (c != 0 && x < r->x1) {
-            int value = coverage_value(c * 2 * ONE, rule);
+        if (c != 0 && x < x1) {
+            int value = coverage_value<Rule>(c * 2 * ONE);
             if (value)
-                e->constant(x, r->x1 - x, uint8_t(value));
+                e->constant(x, x1 - x, uint8_t(value));
         }
         e->flush();
     }
 };
+
+// Sorts a row's cells by x. Cells of the same x are summed later, so their
+// order does not matter.
+void sort_row(SortCell *row, int n)
+{
+    if (n > INSERTION_SORT_MAX) {
+        std::sort(row, row + n, [](const SortCell &a, const SortCell &b) { return a.x < b.x; });
+        return;
+    }
+    for (int i = 1; i < n; i++) {
+        SortCell c = row[i];
+        int j = i;
+        for (; j > 0 && row[j - 1].x > c.x; j--)
+            row[j] = row[j - 1];
+        row[j] = c;
+    }
+}
+
+template <int Rule>
+int sweep_rows(Rasterizer *r, Emitter &e)
+{
+    SortCell stack_row[ROW_STACK_CELLS];
+    SortCell *heap_row = nullptr;  // for rows longer than the stack buffer
+    const RasterCell *cells = r->cells;
+    for (int row = 0; row < r->rows; row++) {
+        int head = r->row_heads[row];
+        if (head < 0)
+            continue;
+        // The list holds the row's cells newest first; they are read into
+        // the buffer from its end, in the order the walk made them.
+        SortCell *buf = stack_row + ROW_STACK_CELLS;
+        int n = 0, i = head;
+        for (; i >= 0 && n < ROW_STACK_CELLS; i = cells[i].next, n++)
+            *--buf = {cells[i].x, cells[i].cover, cells[i].area};
+        if (i >= 0) {
+            for (; i >= 0; i = cells[i].next)
+                n++;  // at most the pool's size
+            auto *grown = static_cast<SortCell *>(std::realloc(heap_row, sizeof(SortCell) * size_t(n)));
+            if (!grown) {
+                std::free(heap_row);
+                return -3;
+            }
+            heap_row = grown;
+            buf = heap_row + n;
+            for (int k = head; k >= 0; k = cells[k].next)
+                *--buf = {cells[k].x, cells[k].cover, cells[k].area};
+        }
+        sort_row(buf, n);
+        e.y = r->y0 + row;
+        RowSweep<Rule> sweep = {r->x0, r->x1, &e, 0, r->x0};
+        for (int i = 0; i < n;) {
+            int cx = buf[i].x, cover = buf[i].cover, area = buf[i].area;
+            for (i++; i < n && buf[i].x == cx; i++) {
+                cover = wrap_add(cover, buf[i].cover);
+                area = wrap_add(area, buf[i].area);
+            }
+            sweep.cell(cx, cover, area);
+        }
+        sweep.finish();
+    }
+    std::free(heap_row);
+    return 0;
+}
 
 }  // namespace
 
@@ -639,46 +646,5 @@ int raster_sweep(Rasterizer *r, int fill_rule, RasterSpanFn fn, void *user)
     e.fn = fn;
     e.user = user;
     e.run_len = 0;
-    SortCell *scratch = nullptr;  // for unordered rows
-    int scratch_cap = 0;
-    for (int row = 0; row < r->rows; row++) {
-        int head = r->row_heads[row];
-        if (head < 0)
-            continue;
-        e.y = r->y0 + row;
-        RowSweep sweep = {r, fill_rule, &e, 0, r->x0};
-        if (!r->row_unsorted[row]) {
-            for (int i = head; i >= 0; i = r->cells[i].next)
-                sweep.cell(r->cells[i].x, r->cells[i].cover, r->cells[i].area);
-            sweep.finish();
-            continue;
-        }
-        int n = 0;
-        for (int i = head; i >= 0; i = r->cells[i].next) {
-            if (n == scratch_cap) {
-                int cap = scratch_cap ? scratch_cap * 2 : 1024;
-                auto *grown = static_cast<SortCell *>(std::realloc(scratch, sizeof(SortCell) * size_t(cap)));
-                if (!grown) {
-                    std::free(scratch);
-                    return -3;
-                }
-                scratch = grown;
-                scratch_cap = cap;
-            }
-            scratch[n++] = {r->cells[i].x, r->cells[i].cover, r->cells[i].area};
-        }
-        std::sort(scratch, scratch + n, [](const SortCell &a, const SortCell &b) { return a.x < b.x; });
-        for (int i = 0; i < n;) {
-            int cx = scratch[i].x;
-            long long cover = 0, area = 0;
-            for (; i < n && scratch[i].x == cx; i++) {
-                cover += scratch[i].cover;
-                area += scratch[i].area;
-            }
-            sweep.cell(cx, cover, area);
-        }
-        sweep.finish();
-    }
-    std::free(scratch);
-    return 0;
+    return fill_rule == RASTER_EVEN_ODD ? sweep_rows<RASTER_EVEN_ODD>(r, e) : sweep_rows<RASTER_NONZERO>(r, e);
 }

@@ -17,8 +17,7 @@ struct Rasterizer {
     int x0, y0, x1, y1;     // bounds, x1 and y1 exclusive
     int rows;               // y1 - y0, 0 when the bounds are empty
     int row_capacity;
-    int *row_heads;         // first cell of each row (lists in ascending x), -1 = none
-    uint8_t *row_unsorted;  // 1: the row's list gave up keeping x order (very long rows)
+    int *row_heads;         // first cell of each row (lists unordered), -1 = none
     RasterCell *cells;      // cell pool, reused across fills
     int cell_capacity;
     int cell_count;
@@ -26,7 +25,7 @@ struct Rasterizer {
     int cover, area;        // accumulated in the current cell
     int cell_valid;
     int error;              // set when the pool could not grow or the step budget ran out
-    long long steps;        // cells and list steps since the reset, bounded by RASTER_MAX_STEPS
+    long long steps;        // cells walked since the reset, bounded by RASTER_MAX_STEPS
     int band_origin;        // edges arrive in page rows; row 0 of the bounds is this page row
 };
 
