@@ -7,7 +7,7 @@
 #include <zlib.h>
 
 #include "bench_support.h"
-#include "document/bitmap.h"
+#include "bitmap/bitmap.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 
 #include "bench_support.h"
 #include "command_support.h"
-#include "document/bitmap.h"
+#include "bitmap/bitmap.h"
 #include "pdf/document.h"
 #include "render/page.h"
 

@@ -10,7 +10,7 @@
 #include <initializer_list>
 #include <utility>
 
-#include "document/bitmap.h"
+#include "bitmap/bitmap.h"
 #include "pdf/document.h"
 #include "pdf/pages.h"
 #include "pdf/reader.h"

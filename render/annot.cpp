@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "document/bitmap.h"
+#include "bitmap/bitmap.h"
 #include "pdf/document.h"
 #include "pdf/object.h"
 #include "render/gstate.h"

@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 
-#include "document/bitmap.h"
+#include "bitmap/bitmap.h"
 
 // Anti-aliasing of painted coverage (the SmoothText setting); on by default.
 // Off: coverage below 128 paints nothing, 128 and above paints fully.

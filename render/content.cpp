@@ -3,7 +3,7 @@
 // (PDF Reference 1.7, sections 3.7.1 and 4.8.6).
 #include <cstring>
 
-#include "document/bitmap.h"
+#include "bitmap/bitmap.h"
 #include "pdf/arena.h"
 #include "pdf/document.h"
 #include "pdf/object.h"

@@ -5,7 +5,7 @@
 #pragma once
 #include <cstdint>
 
-#include "document/bitmap.h"
+#include "bitmap/bitmap.h"
 #include "pdf/arena.h"
 #include "render/path.h"
 #include "render/rasterizer.h"

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "document/bitmap.h"
+#include "bitmap/bitmap.h"
 #include "pdf/arena.h"
 #include "pdf/document.h"
 #include "pdf/object.h"

@@ -3,7 +3,7 @@
 // sections 4.9 and 5.5.4).
 #include <cstring>
 
-#include "document/bitmap.h"
+#include "bitmap/bitmap.h"
 #include "pdf/document.h"
 #include "pdf/object.h"
 #include "render/interp.h"

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <new>
 
-#include "document/bitmap.h"
+#include "bitmap/bitmap.h"
 #include "shell/logic/view_logic.h"
 #include "shell/resource.h"
 #include "shell/settings.h"

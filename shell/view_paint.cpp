@@ -4,7 +4,7 @@
 // without a Document the hint text.
 #include <algorithm>
 
-#include "document/bitmap.h"
+#include "bitmap/bitmap.h"
 #include "shell/resource.h"
 #include "shell/view_internal.h"
 

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <new>
 
-#include "document/bitmap.h"
+#include "bitmap/bitmap.h"
 #include "render/page.h"
 #include "shell/logic/view_logic.h"
 #include "shell/view_internal.h"

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "document/bitmap.h"
+#include "bitmap/bitmap.h"
 #include "document/document.h"
 #include "render/composite.h"
 #include "render/page.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "document/bitmap.h"
+#include "bitmap/bitmap.h"
 #include "test_support.h"
 
 extern "C" {

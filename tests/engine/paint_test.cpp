@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "document/bitmap.h"
+#include "bitmap/bitmap.h"
 #include "pdf/arena.h"
 #include "render/clip.h"
 #include "render/composite.h"

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "document/bitmap.h"
+#include "bitmap/bitmap.h"
 #include "pdf/document.h"
 #include "render/page.h"
 #include "test_support.h"

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "document/bitmap.h"
+#include "bitmap/bitmap.h"
 #include "document/document.h"
 #include "test_support.h"
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "document/bitmap.h"
+#include "bitmap/bitmap.h"
 #include "test_support.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "document/bitmap.h"
+#include "bitmap/bitmap.h"
 #include "pdf/document.h"
 #include "render/page.h"
 #include "command_support.h"

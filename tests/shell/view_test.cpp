@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "document/bitmap.h"
+#include "bitmap/bitmap.h"
 #include "shell/logic/view_logic.h"
 #include "shell/resource.h"
 #include "shell/settings.h"

@@ -1,6 +1,6 @@
 // Page image writers for export: BMP (24-bit, bottom-up), PNG (one IDAT,
 // zlib level 6, PNG 1.2) and JPEG (libjpeg, baseline tables).
-#include "document/bitmap.h"
+#include "bitmap/bitmap.h"
 
 #include <cstdio>
 #include <cstdlib>

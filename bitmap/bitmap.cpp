@@ -1,5 +1,5 @@
 // PageBitmap creation, fill, quarter-turn rotation and bilinear band resampling.
-#include "document/bitmap.h"
+#include "bitmap/bitmap.h"
 
 #include <cmath>
 #include <cstdlib>
