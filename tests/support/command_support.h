@@ -1,7 +1,9 @@
 // Running shell commands for the oracle tests and the benchmarks, which compare
 // with other programs. POSIX only: the Windows builds never include this.
 #pragma once
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <string>
@@ -26,6 +28,56 @@ inline std::string run_command(const std::string &command, int *exit_status = nu
     if (exit_status)
         *exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return out;
+}
+
+// The outcome of a command run under process limits.
+struct LimitedRun {
+    int exit_status;   // exit code; -1 when killed by a signal (a limit) or not started
+    int signal;        // the signal that ended it, 0 = none
+    long peak_rss_kb;  // peak resident memory of the command
+};
+
+// Runs `command` through /bin/sh with its address space limited to `memory_mb`
+// (0 = no limit; never use under AddressSanitizer, whose shadow needs terabytes
+// of address space) and its processor time to `cpu_seconds`. Output goes to
+// /dev/null unless the command redirects it. Memory and time bounds of a
+// hostile input are checked this way, not with timed assertions.
+inline LimitedRun run_limited(const std::string &command, long memory_mb, int cpu_seconds)
+{
+    LimitedRun result{-1, 0, 0};
+    std::fflush(nullptr);  // the child must not repeat our buffered output
+    const pid_t pid = fork();
+    if (pid < 0)
+        return result;
+    if (pid == 0) {
+        if (memory_mb > 0) {
+            const rlimit as{rlim_t(memory_mb) << 20, rlim_t(memory_mb) << 20};
+            setrlimit(RLIMIT_AS, &as);
+        }
+        const rlimit cpu{rlim_t(cpu_seconds), rlim_t(cpu_seconds)};
+        setrlimit(RLIMIT_CPU, &cpu);
+        if (!std::freopen("/dev/null", "w", stdout))
+            _exit(127);
+        execl("/bin/sh", "sh", "-c", command.c_str(), (char *)nullptr);
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (wait4(pid, &status, 0, &usage) != pid)
+        return result;
+    result.peak_rss_kb = usage.ru_maxrss;
+    if (WIFEXITED(status))
+        result.exit_status = WEXITSTATUS(status);
+    else if (WIFSIGNALED(status))
+        result.signal = WTERMSIG(status);
+    return result;
+}
+
+// The command-line renderer of this build tree, or "" when it was not built.
+inline std::string pagrix_render_path()
+{
+    const std::string tool = std::string(PAGRIX_BINARY_DIR) + "/../bin/pagrix-render";
+    return access(tool.c_str(), X_OK) == 0 ? tool : std::string();
 }
 
 }  // namespace testsupport
