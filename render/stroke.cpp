@@ -185,26 +185,15 @@ void add_join(Stroker &s, V p, V d1, V d2)
     add_polygon(s, quad, 4);
 }
 
-// Cap at end point p with outward unit direction d.
-void add_cap(Stroker &s, V p, V d)
+// Cap at end point p with outward unit direction d. A dash of length zero
+// gets both of its caps at once: `both` extends a square cap backwards too.
+void add_cap(Stroker &s, V p, V d, bool both = false)
 {
     if (s.cap == 1) {
         add_disc(s, p);
     } else if (s.cap == 2) {
-        V n = V{-d.y, d.x};
-        V quad[4] = {p + n, p + n + d, p - n + d, p - n};
-        add_polygon(s, quad, 4);
-    }
-}
-
-// A dash of length zero at p along the unit direction d: both caps, back to back.
-void add_dot(Stroker &s, V p, V d)
-{
-    if (s.cap == 1) {
-        add_disc(s, p);
-    } else if (s.cap == 2) {
-        V n = V{-d.y, d.x};
-        V quad[4] = {p + n - d, p + n + d, p - n + d, p - n - d};
+        V n = V{-d.y, d.x}, back = both ? d : V{0, 0};
+        V quad[4] = {p + n - back, p + n + d, p - n + d, p - n - back};
         add_polygon(s, quad, 4);
     }
 }
@@ -307,7 +296,7 @@ void stroke_dashed(Stroker &s, const V *p, int n, bool closed, Dash dash, const 
             while (dash.left <= 0 && !s.status) {
                 if (dash.on) {
                     if (m == 0)
-                        add_dot(s, a + step_dir * pos, unit);
+                        add_cap(s, a + step_dir * pos, unit, true);
                     else
                         stroke_polyline(s, buf, m, false);
                     m = 0;
