@@ -220,14 +220,32 @@ void add_images(FrameState &fs, int size)
 }
 
 HHOOK g_centre_edit_hook;
+WNDPROC g_edit_proc;  // the edit class's procedure, while the zoom field is created
+
+// The zoom combo's edit field on its first message: centred alignment is
+// added to the creation style, where edit controls read it, and the edit
+// class's own procedure takes over.
+LRESULT CALLBACK centred_edit_create(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    WNDPROC edit_proc = g_edit_proc;
+    SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(edit_proc));
+    if (msg == WM_NCCREATE || msg == WM_CREATE) {
+        reinterpret_cast<CREATESTRUCTW *>(lp)->style |= ES_CENTER;
+        SetWindowLongPtrW(hwnd, GWL_STYLE, GetWindowLongPtrW(hwnd, GWL_STYLE) | ES_CENTER);
+    }
+    return CallWindowProcW(edit_proc, hwnd, msg, wp, lp);
+}
 
 LRESULT CALLBACK centre_edit_hook(int code, WPARAM wp, LPARAM lp)
 {
     if (code == HCBT_CREATEWND) {
+        HWND hwnd = reinterpret_cast<HWND>(wp);
         char cls[16] = "";
-        GetClassNameA(reinterpret_cast<HWND>(wp), cls, sizeof cls);
-        if (!lstrcmpiA(cls, "Edit"))
-            reinterpret_cast<CBT_CREATEWNDA *>(lp)->lpcs->style |= ES_CENTER;
+        GetClassNameA(hwnd, cls, sizeof cls);
+        if (!lstrcmpiA(cls, "Edit")) {
+            g_edit_proc = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(hwnd, GWLP_WNDPROC));
+            SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(centred_edit_create));
+        }
     }
     return CallNextHookEx(nullptr, code, wp, lp);
 }
@@ -256,8 +274,8 @@ void create_fields(FrameState &fs)
     SendMessageA(fs.toolbar, TB_GETITEMRECT, ZOOM_COMBO_INDEX, reinterpret_cast<LPARAM>(&r));
     slot_h = r.bottom - r.top;
     // The combo creates its edit field itself; the hook gives that field its
-    // centred alignment at creation, as edit controls do not take a changed
-    // alignment afterwards everywhere.
+    // centred alignment at creation, as edit controls ignore a later change
+    // of alignment on some systems.
     g_centre_edit_hook = SetWindowsHookExA(WH_CBT, centre_edit_hook, nullptr, GetCurrentThreadId());
     fs.zoomCombo = CreateWindowExA(0, "COMBOBOX", "", WS_CHILD | WS_VISIBLE | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL,
                                    r.left + 2, r.top, r.right - r.left - 4, slot_h + 160, fs.toolbar,
@@ -277,10 +295,8 @@ void create_fields(FrameState &fs)
     SetWindowPos(fs.zoomCombo, nullptr, r.left + 2, r.top + (slot_h - combo_h) / 2, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER);
     HWND edit = GetWindow(fs.zoomCombo, GW_CHILD);
-    if (edit) {
-        SetWindowLongPtrA(edit, GWL_STYLE, GetWindowLongPtrA(edit, GWL_STYLE) | ES_CENTER);
+    if (edit)
         subclass_field(edit);
-    }
 }
 
 // Radio mark on `id` among first..last in the menu, and the toolbar's
