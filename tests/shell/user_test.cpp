@@ -81,6 +81,21 @@ void settle(int ms = 120)
     pump();
 }
 
+// Pumps until `done` holds or about two seconds have passed; injected input
+// takes its time on a busy machine.
+template <class F>
+bool wait_until(F done)
+{
+    for (int t = 0; t < 2000; t += 10) {
+        pump();
+        if (done())
+            return true;
+        Sleep(10);
+    }
+    pump();
+    return done();
+}
+
 void send_key(WORD vk, bool up)
 {
     INPUT in = {};
@@ -328,15 +343,15 @@ TEST(UserSees, ZoomBoxTypedWordsAndCentredText)
         SCOPED_TRACE(r.typed);
         // Each click a few pixels from the last, so that no two make a double click.
         click(edit, er.right / 2 + (n++ % 2 ? 8 : -8), er.bottom / 2);
-        ASSERT_EQ(GetFocus(), edit) << "a click does not focus the zoom box";
+        ASSERT_TRUE(wait_until([&] { return GetFocus() == edit; })) << "a click does not focus the zoom box";
         press(VK_HOME);
         press(VK_END, true);  // select what is there, as the user would
         type_text(r.typed);
-        EXPECT_EQ(window_text(edit), r.typed) << "the zoom box refused characters";
+        EXPECT_TRUE(wait_until([&] { return window_text(edit) == r.typed; }))
+            << "the zoom box refused characters: " << window_text(edit);
         press(VK_RETURN);
-        settle();
+        EXPECT_TRUE(wait_until([&] { return GetFocus() == fs.view; })) << "Enter left the focus in the zoom box";
         EXPECT_EQ(status_text(fs.status, 2), r.shown);
-        EXPECT_EQ(GetFocus(), fs.view);
     }
 
     // "50%" is shown centred: as much room left of the text as right of it.
@@ -367,7 +382,9 @@ TEST(UserSees, OptionsApplyOnlyAfterAnEdit)
         RECT r;
         ASSERT_TRUE(SendMessageA(tabs, TCM_GETITEMRECT, tab, reinterpret_cast<LPARAM>(&r)));
         click(tabs, (r.left + r.right) / 2, (r.top + r.bottom) / 2);
-        ASSERT_EQ(SendMessageA(tabs, TCM_GETCURSEL, 0, 0), tab) << "the click missed the tab";
+        ASSERT_TRUE(wait_until([&] { return SendMessageA(tabs, TCM_GETCURSEL, 0, 0) == tab; }))
+            << "the click missed the tab";
+        settle();
         EXPECT_FALSE(IsWindowEnabled(apply)) << "after switching to tab " << tab;
     }
     HWND general = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
@@ -377,9 +394,10 @@ TEST(UserSees, OptionsApplyOnlyAfterAnEdit)
     // A real edit: a digit typed into the JPEG quality field.
     HWND jpeg = GetDlgItem(general, IDC_OPT_JPEG);
     click_centre(jpeg);
+    ASSERT_TRUE(wait_until([&] { return GetFocus() == jpeg; }));
     press(VK_END);
     type_text("0");
-    EXPECT_EQ(window_text(jpeg), "900");
+    EXPECT_TRUE(wait_until([&] { return window_text(jpeg) == "900"; })) << window_text(jpeg);
     EXPECT_TRUE(IsWindowEnabled(apply)) << "after typing into a field";
     DestroyWindow(sheet);
     pump();
