@@ -145,7 +145,8 @@ void pdf_parser_init(PdfParser *p, PdfDoc *doc, ByteReader *reader, Arena *arena
 int pdf_parser_token(PdfParser *p, PdfToken *out);
 // Pushing a third token is ignored.
 void pdf_parser_push(PdfParser *p, const PdfToken &t);
-// The object starting with `first`; null on any failure or at depth > 64.
+// The object starting with `first`; null on any failure. An array or
+// dictionary at depth > 64 is skipped and read as a null object.
 PdfObject *pdf_parse_object(PdfParser *p, const PdfToken &first, int depth);
 // Reads the next token and parses one object at depth 0.
 PdfObject *pdf_parse_next(PdfParser *p);

@@ -1,8 +1,9 @@
 // Recursive object parser over the tokenizer (PDF Reference 1.7, section 3.2):
 // arrays, dictionaries, indirect references "n g R", and the dictionary of an
-// inline image. Every failure yields null; nesting is bounded by PDF_MAX_DEPTH,
-// and a value nested deeper is skipped and read as a null object, so that one
-// absurd value costs only itself (not the page dictionary holding it).
+// inline image. Every failure yields null; nesting is bounded by PDF_MAX_DEPTH:
+// an array or dictionary nested deeper is skipped and read as a null object,
+// so that one absurd value costs only itself (not the page dictionary holding
+// it). Numbers, names and other single tokens cannot recurse and are kept.
 #include "pdf/arena.h"
 #include "pdf/limits.h"
 #include "pdf/object.h"
@@ -93,13 +94,11 @@ PdfObject *parse_dict(PdfParser *p, int depth)
     }
 }
 
-// Consumes the rest of an array or dictionary opened by `first` without
+// Consumes the rest of the array or dictionary opened just before without
 // building it (iteratively: the nesting may be arbitrarily deep) and returns a
 // null object; null when the data end or a token fails first.
-PdfObject *skip_too_deep(PdfParser *p, const PdfToken &first)
+PdfObject *skip_too_deep(PdfParser *p)
 {
-    if (first.kind != TOK_ARRAY_OPEN && first.kind != TOK_DICT_OPEN)
-        return pdf_new_null(p->arena);
     for (int64_t open = 1; open > 0;) {
         PdfToken t;
         if (pdf_parser_token(p, &t) < 0 || t.kind == TOK_END)
@@ -116,8 +115,8 @@ PdfObject *skip_too_deep(PdfParser *p, const PdfToken &first)
 
 PdfObject *pdf_parse_object(PdfParser *p, const PdfToken &first, int depth)
 {
-    if (depth > PDF_MAX_DEPTH)
-        return skip_too_deep(p, first);
+    if (depth > PDF_MAX_DEPTH && (first.kind == TOK_ARRAY_OPEN || first.kind == TOK_DICT_OPEN))
+        return skip_too_deep(p);
     switch (first.kind) {
     case TOK_INT:
         return parse_integer(p, first);

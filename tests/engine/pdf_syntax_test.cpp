@@ -191,8 +191,12 @@ TEST(PdfSyntax, NestingAndSizeLimits)
     } rows[] = {
         // 64 arrays: the value inside sits at depth 64 and still parses
         {nested(64, "[", "]", "1"), nested(64, "[", "]", "1")},
-        // 65 arrays: the value at depth 65 reads as null, the arrays around it stay
-        {nested(65, "[", "]", "1"), nested(65, "[", "]", "null")},
+        // 65 arrays: the innermost is at depth 64; a number or reference at
+        // depth 65 cannot recurse and is kept
+        {nested(65, "[", "]", "1"), nested(65, "[", "]", "1")},
+        {nested(65, "[", "]", "2 0 R"), nested(65, "[", "]", "2 0 R")},
+        // 66 arrays: the one at depth 65 reads as null, the arrays around it stay
+        {nested(66, "[", "]", "1"), nested(65, "[", "]", "null")},
         {nested(64, "<</K ", ">>", "1"), nested(64, "<<K:", ">>", "1")},
         {nested(66, "<</K ", ">>", "1"), nested(65, "<<K:", ">>", "null")},
         // a too-deep value is skipped whole: the keys after it survive
