@@ -93,10 +93,6 @@ int64_t stream_length(PdfDoc *doc, PdfObject *dict, int64_t data_offset)
     return length;
 }
 
-}  // namespace
-
-namespace {
-
 // pdf_read_indirect that also reports the numbers of the "num gen obj" header
 // it found (-1, -1 when there is none).
 PdfObject *read_indirect(PdfDoc *doc, int64_t offset, int num, int gen, int *header_num, int *header_gen)
