@@ -166,8 +166,8 @@ PdfObject *fetch_plain(PdfDoc *doc, const XrefEntry &e, int num, int gen)
 {
     int hnum, hgen;
     PdfObject *obj = read_indirect(doc, e.offset, num, gen, &hnum, &hgen);
-    if (hnum == num && hgen == e.gen)
-        return obj;
+    if ((hnum == num && hgen == e.gen) || doc->repaired)
+        return hnum == num ? obj : nullptr;  // a rebuilt table already holds what a scan finds
     const int64_t at = scanned_offset(doc, num);
     if (at > 0 && at != e.offset) {
         int snum, sgen;
