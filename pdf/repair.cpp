@@ -181,10 +181,6 @@ PdfObject *merge_trailers(PdfDoc *doc, const std::vector<TrailerSpot> &spots)
     return merged;
 }
 
-}  // namespace
-
-namespace {
-
 // Position of "endstream" at or after `from`, or -1.
 int64_t find_endstream(const uint8_t *d, int64_t from, int64_t size)
 {
@@ -281,6 +277,8 @@ int scan_file(PdfDoc *doc, XrefAccum *acc, ScanFinds *finds)
             dict_from = -1;
             if (end > i)
                 i = end - 1;
+        } else if (d[i] == 'e' && i + 6 <= size && std::memcmp(d + i, "endobj", 6) == 0) {
+            dict_from = -1;  // a "stream" after this belongs to no dictionary read here
         } else if (!finds) {
             continue;
         } else if (d[i] == 't' && i + 7 <= size && std::memcmp(d + i, "trailer", 7) == 0) {
