@@ -370,7 +370,7 @@ int doc_page_size(Document *doc, int page, float *width_pt, float *height_pt, in
             pdf_page_box(doc->pdf, p, &box);
             w = box.x1 - box.x0;
             h = box.y1 - box.y0;
-            rot = ((pdf_page_rotate(doc->pdf, p) % 360 + 90 * doc->rotation) % 360 + 360) % 360;
+            rot = pdf_page_rotation(doc->pdf, p);  // Rotate and the view rotation
         }
     } else if (doc->kind == DOC_TEXT || doc->kind == DOC_RTF) {
         if (ops(doc).page_size)

@@ -215,10 +215,11 @@ TEST(DocumentKind, PdfPageSizeAndRotation)
 {
     testsupport::PdfBuilder b;
     b.obj(1, "<< /Type /Catalog /Pages 2 0 R >>");
-    b.obj(2, "<< /Type /Pages /Kids [3 0 R 4 0 R] /MediaBox [0 0 200 100] >>");
+    b.obj(2, "<< /Type /Pages /Kids [3 0 R 4 0 R 5 0 R] /MediaBox [0 0 200 100] >>");
     b.obj(3, "<< /Type /Page /Parent 2 0 R /Rotate 270 >>");
     b.obj(4, "<< /Type /Page /Parent 2 0 R /MediaBox [10 10 60 110] >>");
-    b.startxref(b.xref_section("/Size 5 /Root 1 0 R"));
+    b.obj(5, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 50 100] /Rotate 45 >>");
+    b.startxref(b.xref_section("/Size 6 /Root 1 0 R"));
     Document *doc = nullptr;
     ASSERT_EQ(doc_open(&doc, file_with("rot.pdf", b.str()).c_str(), nullptr), 0);
     float w, h;
@@ -234,6 +235,10 @@ TEST(DocumentKind, PdfPageSizeAndRotation)
         {1, 0, 200, 100, 0, 400, 200},  // 270 + one quarter turn
         {0, 1, 50, 100, 90, 200, 100},
         {3, 1, 50, 100, 0, 100, 200},
+        // A Rotate that is not a multiple of 90 counts as 0; the view still turns.
+        {0, 2, 50, 100, 0, 100, 200},
+        {1, 2, 50, 100, 90, 200, 100},
+        {3, 2, 50, 100, 0, 100, 200},
     };
     for (const Row &row : rows) {
         EXPECT_EQ(doc_rotate(doc, row.turns), 1);
