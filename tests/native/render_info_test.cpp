@@ -130,8 +130,10 @@ TEST(RenderCommand, DiagnosticsOfAllBandsOncePerPage)
     EXPECT_EQ(err, "page 1: xobject-missing sh\npage 2:\n");
 }
 
-// Peak memory of rendering a whole A4 page at 1200 dpi (9921 x 14031 pixels,
-// 418 MB as one raster) stays that of a band, in every format.
+// Rendering a whole A4 page at 1200 dpi (9921 x 14031 pixels, 418 MB as one
+// raster) fits in 100 MB of address space, in every format. (An address-space
+// limit, not the peak RSS the run reports: a child forked from a sanitizer
+// build inherits that process's resident pages.)
 TEST(RenderCommand, A4At1200DpiInBoundedMemory)
 {
     SKIP_WITHOUT_CORPUS();
@@ -142,10 +144,9 @@ TEST(RenderCommand, A4At1200DpiInBoundedMemory)
         const std::string out = testsupport::scratch_path(std::string("a4.") + format);
         const testsupport::LimitedRun r = testsupport::run_limited(
             tool_path() + " render " + doc + " --dpi 1200 -o " + out + " --format " + format,
-            0, 300);
+            100, 300);
         EXPECT_EQ(r.exit_status, 0) << format << " signal " << r.signal;
-        EXPECT_LE(r.peak_rss_kb, 100 * 1024) << format;
-        std::printf("pagrix-render A4 1200 dpi %s: peak %ld kB\n", format, r.peak_rss_kb);
+        std::printf("pagrix-render A4 1200 dpi %s: peak RSS %ld kB\n", format, r.peak_rss_kb);
         std::remove(out.c_str());  // the BMP alone is 418 MB
     }
 }
