@@ -32,9 +32,6 @@ int render_page_diag(PdfDoc *doc, int index, float scale, int first, int rows, P
 // Runs the page in text-collection mode with the given sink: 0, -4 or -3.
 int collect_page_text(PdfDoc *doc, int index, float scale, void *text_sink);
 
-// The decoded contents of a page (one stream, or an array joined with
-// newlines) in the render arena; null when there are none.
-uint8_t *page_contents(RenderContext *ctx, PdfObject *page, int *out_length);
 void draw_annotations(RenderContext *ctx, PdfObject *page, const float device_matrix[6]);
 void draw_annotation(RenderContext *ctx, PdfObject *annot, const float device_matrix[6]);
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "bitmap/bitmap.h"
+#include "pdf/arena.h"
 #include "pdf/document.h"
 #include "pdf/object.h"
 #include "render/interp.h"
@@ -49,7 +50,7 @@ void clip_to_box(RenderContext *ctx, const float b[4])
     if (ctx->text_only)
         return;
     Path box;
-    path_init(&box, ctx->arena);
+    path_init(&box, ctx->paint_arena ? ctx->paint_arena : ctx->arena);
     const float *m = ctx->gs->ctm;
     const float xs[4] = {b[0], b[2], b[2], b[0]};
     const float ys[4] = {b[1], b[1], b[3], b[3]};
@@ -69,11 +70,13 @@ void run_nested(RenderContext *ctx, const uint8_t *data, int length)
 {
     Path saved_path = ctx->path;
     int saved_pending = ctx->pending_clip;
-    path_init(&ctx->path, ctx->arena);
+    Arena *outer_paint = paint_arena_begin(ctx);
+    path_init(&ctx->path, ctx->paint_arena ? ctx->paint_arena : ctx->arena);
     ctx->pending_clip = 0;
     ctx->depth++;
     run_content(ctx, data, length);
     ctx->depth--;
+    paint_arena_end(ctx, outer_paint);
     ctx->path = saved_path;
     ctx->pending_clip = saved_pending;
 }
@@ -87,10 +90,9 @@ void draw_form(RenderContext *ctx, PdfObject *form)
     PdfDoc *doc = ctx->doc;
     PdfObject *saved_resources = ctx->resources;
     GraphicsState *saved_gs = ctx->gs;
-    GraphicsState *gs = gstate_push(ctx->arena, ctx->gs);
+    GraphicsState *gs = gstate_save(ctx);
     if (!gs)
         return;
-    ctx->gs = gs;
     float m[6];
     if (read_matrix(doc, pdf_dict_get(form, "Matrix"), m))
         matrix_concat(gs->ctm, m, gs->ctm);
@@ -103,12 +105,17 @@ void draw_form(RenderContext *ctx, PdfObject *form)
     if (group && pdf_is_name(pdf_dict_get_resolved(doc, group, "S"), "Transparency") &&
         !ctx->text_only)
         add_diagnostic(ctx, "group");  // painted directly, without isolation
+    // The decoded contents live as long as this use of the form.
+    Arena *data_arena = arena_create(0);
+    if (data_arena)
+        data_arena->limit = ctx->arena->limit;
     int length = 0;
-    uint8_t *data = load_stream(ctx, form, &length);
+    uint8_t *data = data_arena ? load_stream_in(ctx, form, data_arena, &length) : nullptr;
     if (data && length > 0)
         run_nested(ctx, data, length);
+    arena_destroy(data_arena);
     ctx->resources = saved_resources;
-    ctx->gs = saved_gs;
+    gstate_restore(ctx, saved_gs);
 }
 
 }  // namespace
@@ -146,10 +153,9 @@ void run_glyph_procedure(RenderContext *ctx, PdfObject *proc, PdfObject *font_re
         return;
     GraphicsState *saved_gs = ctx->gs;
     PdfObject *saved_resources = ctx->resources;
-    GraphicsState *gs = gstate_push(ctx->arena, ctx->gs);
+    GraphicsState *gs = gstate_save(ctx);
     if (!gs)
         return;
-    ctx->gs = gs;
     std::memcpy(gs->ctm, glyph_matrix, sizeof gs->ctm);
     if (pdf_is_type(font_resources, PDF_DICT))
         ctx->resources = font_resources;
@@ -169,5 +175,5 @@ void run_glyph_procedure(RenderContext *ctx, PdfObject *proc, PdfObject *font_re
     if (data && length > 0)
         run_nested(ctx, data, length);
     ctx->resources = saved_resources;
-    ctx->gs = saved_gs;
+    gstate_restore(ctx, saved_gs);
 }
