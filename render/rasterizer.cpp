@@ -305,6 +305,7 @@ Rasterizer *raster_create()
     if (r) {
         r->cell_limit = RASTER_MAX_CELLS;
         r->step_limit = RASTER_MAX_STEPS;
+        r->fill_budget = RASTER_MAX_STEPS;
     }
     return r;
 }
@@ -673,7 +674,7 @@ int raster_fill(Rasterizer *r, const Path *path, int x0, int y0, int x1, int y1,
         int y0, y1;
     } todo[64];
     int top = 0, lost = 0;
-    long long budget = RASTER_MAX_STEPS;
+    long long budget = r->fill_budget;
     todo[top++] = {y0, y1};
     while (top > 0) {
         Range piece = todo[--top];

@@ -28,6 +28,8 @@ struct Rasterizer {
     int error;              // RasterStop: why adding edges stopped, 0 = it did not
     long long steps;        // cells walked since the reset
     long long step_limit;   // bound on steps, RASTER_MAX_STEPS after a reset
+    long long fill_budget;  // steps the drawn pieces of one raster_fill may take
+                            // (RASTER_MAX_STEPS; tests lower it)
     int resume_row;         // after a failed sweep: the first row not emitted
     int band_origin;        // edges arrive in page rows; row 0 of the bounds is this page row
 };

@@ -337,3 +337,89 @@ TEST(Raster, CellPoolOverflowReportsMinus3)
 }
 
 }  // namespace
+
+namespace {
+
+// Fills `polys` over w x h with raster_fill and a pool of `cell_limit` cells
+// (0: the default) and step budget (0: the default); what was lost in *lost.
+Plane fill_limited(const std::vector<std::vector<double>> &polys, int w, int h, int rule, int cell_limit,
+                   long long budget, int *lost)
+{
+    ArenaGuard arena;
+    RasterGuard r;
+    if (cell_limit)
+        r.r->cell_limit = cell_limit;
+    if (budget)
+        r.r->fill_budget = budget;
+    Path path;
+    path_init(&path, arena.a);
+    for (const auto &poly : polys)
+        polygon(&path, poly);
+    Plane p;
+    p.w = w;
+    p.h = h;
+    p.px.assign(size_t(w) * h, 0);
+    *lost = raster_fill(r.r, &path, 0, 0, w, h, rule, plane_span, &p);
+    EXPECT_LE(r.r->cell_capacity, cell_limit ? cell_limit : RASTER_MAX_CELLS);
+    return p;
+}
+
+// Thin slanted quadrilaterals side by side, like a stroked hatch.
+std::vector<std::vector<double>> hatch(int lines, double w, double h)
+{
+    std::vector<std::vector<double>> out;
+    for (int i = 0; i < lines; i++) {
+        double x = 0.37 * i;
+        out.push_back({x, -1, x + 0.6, -1, x + w / 3 + 0.6, h + 1, x + w / 3, h + 1});
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(Raster, FillTooBigForThePoolIsDrawnInPiecesWithTheBytesOfOnePass)
+{
+    const std::vector<double> star = {40, 2, 64, 76, 2, 30, 78, 30, 16, 76};  // self-intersecting
+    struct Row {
+        const char *what;
+        std::vector<std::vector<double>> polys;
+        int rule;
+        int cell_limit;  // far below what one pass needs
+    } rows[] = {
+        {"hatch of 60 lines, nonzero", hatch(60, 80, 80), RASTER_NONZERO, 1024},
+        {"hatch, pieces of a few rows", hatch(60, 80, 80), RASTER_NONZERO, 300},
+        {"even-odd star and a ring", {star, rect(10, 10, 70, 70), rect(20, 20, 60, 60)}, RASTER_EVEN_ODD, 64},
+        {"nonzero star, a pool of 32 cells", {star}, RASTER_NONZERO, 32},
+    };
+    for (const Row &row : rows) {
+        int status = 1, lost = -1;
+        Plane whole = rasterise(row.polys, 80, 80, row.rule, &status);
+        ASSERT_EQ(status, 0) << row.what;
+        Plane pieces = fill_limited(row.polys, 80, 80, row.rule, row.cell_limit, 0, &lost);
+        EXPECT_EQ(lost, 0) << row.what;
+        EXPECT_FALSE(pieces.out_of_order) << row.what;  // pieces come top to bottom
+        EXPECT_EQ(pieces.px, whole.px) << row.what;
+    }
+}
+
+TEST(Raster, WhatPiecesCannotHoldIsReportedNotHidden)
+{
+    // A row crossed by 60 edges needs more than 16 cells: those rows are left
+    // out and reported; rows the pieces could hold are still drawn.
+    std::vector<std::vector<double>> polys = hatch(30, 60, 40);
+    polys.push_back(rect(0, 45, 10, 50));  // a small block below the hatch
+    int status = 1, lost = 0;
+    Plane whole = rasterise(polys, 80, 60, RASTER_NONZERO, &status);
+    ASSERT_EQ(status, 0);
+    Plane small = fill_limited(polys, 80, 60, RASTER_NONZERO, 16, 0, &lost);
+    EXPECT_EQ(lost, RASTER_LOST_ROWS);
+    EXPECT_EQ(small.at(5, 47), 255);  // the block is drawn
+    EXPECT_EQ(std::memcmp(&small.px[45 * 80], &whole.px[45 * 80], 5 * 80), 0);
+
+    // A spent step budget stops the fill: rows above are drawn, the rest is
+    // left out and reported.
+    Plane budget = fill_limited(polys, 80, 60, RASTER_NONZERO, 256, 2000, &lost);
+    EXPECT_EQ(lost, RASTER_LOST_BUDGET);
+    EXPECT_EQ(std::memcmp(budget.px.data(), whole.px.data(), 80), 0);
+    EXPECT_EQ(budget.at(5, 47), 0);
+}
