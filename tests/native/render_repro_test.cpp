@@ -375,4 +375,29 @@ TEST(RenderRepro, BandsOfTheReproPagesEqualThePage)
     }
 }
 
+TEST(RenderRepro, RowsNoPieceCanHoldAreReportedByTheCli)
+{
+    // One fill: a zigzag of 100,000 edges across the same 20 rows (more
+    // cells in each row than the pool holds) and a square below it. The
+    // square is drawn; the lost rows are reported, and --diag prints it.
+    std::string c = "0 g 10 400 m\n";
+    for (int i = 0; i < 100000; i++)
+        c += (i & 1 ? "10 390 l\n" : "600 410 l\n");
+    c += "h 100 100 m 200 100 l 200 200 l 100 200 l h f\n";
+    const std::string pdf = write_page("zigzag.pdf", c);
+    Rendered r;
+    render(pdf, 72, &r);
+    EXPECT_EQ(r.diags, "raster-cell-pool");
+    EXPECT_EQ(r.px(150, 792 - 150)[0], 0);
+
+    const std::string cli = testsupport::pagrix_render_path();
+    if (cli.empty())
+        GTEST_SKIP() << "pagrix-render not built";
+    int status = -1;
+    const std::string err = testsupport::run_command(
+        cli + " render '" + pdf + "' -o " + testsupport::scratch_path("zigzag.png") + " --diag 2>&1 >/dev/null", &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(err.find("raster-cell-pool"), std::string::npos) << err;
+}
+
 }  // namespace
