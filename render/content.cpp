@@ -205,9 +205,8 @@ int run_content(RenderContext *ctx, const uint8_t *data, int length)
     return rc;
 }
 
-int run_page_contents(RenderContext *ctx, PdfObject *page)
+int run_contents(RenderContext *ctx, PdfObject *contents)
 {
-    PdfObject *contents = pdf_dict_get_resolved(ctx->doc, page, "Contents");
     ContentParts parts = {ctx, contents, 0, 0, nullptr, false};
     if (pdf_is_type(contents, PDF_STREAM))
         parts.count = 1;
@@ -240,11 +239,6 @@ void add_diagnostic(RenderContext *ctx, const char *tag)
 
 uint8_t *load_stream(RenderContext *ctx, PdfObject *stream, int *out_length)
 {
-    return load_stream_in(ctx, stream, ctx->arena, out_length);
-}
-
-uint8_t *load_stream_in(RenderContext *ctx, PdfObject *stream, Arena *arena, int *out_length)
-{
     *out_length = 0;
     if (!pdf_is_type(stream, PDF_STREAM))
         return nullptr;
@@ -252,7 +246,7 @@ uint8_t *load_stream_in(RenderContext *ctx, PdfObject *stream, Arena *arena, int
     if (!r)
         return nullptr;
     int n = 0;
-    uint8_t *data = reader_read_all(r, arena, 0, &n);
+    uint8_t *data = reader_read_all(r, ctx->arena, 0, &n);
     reader_close_chain(r);
     if (!data)
         return nullptr;

@@ -48,9 +48,9 @@ struct OperandStack {
 // Runs one decoded content stream with the context's resources and graphics
 // state. 0 when done (also after an abort), -3 when the lexer could not be set up.
 int run_content(RenderContext *ctx, const uint8_t *data, int length);
-// Runs the contents of `page` (a stream, or an array of streams joined by
-// newlines) as they are decoded, never holding them whole: 0 or -3.
-int run_page_contents(RenderContext *ctx, PdfObject *page);
+// Runs a stream, or an array of streams joined by newlines (a page's
+// Contents), as it is decoded, never holding it whole: 0 or -3.
+int run_contents(RenderContext *ctx, PdfObject *contents);
 // Executes one operator with its operands on the stack.
 void exec_operator(OperandStack *stack, const char *name);
 // BI: reads the inline image dictionary and steps over the data up to EI.
@@ -83,5 +83,3 @@ void paint_arena_end(RenderContext *ctx, Arena *outer);
 // Reads a stream's decoded contents into the render arena; null when it
 // cannot be opened (or is empty), with the length in *out_length.
 uint8_t *load_stream(RenderContext *ctx, PdfObject *stream, int *out_length);
-// The same into the given arena (contents needed only for a while).
-uint8_t *load_stream_in(RenderContext *ctx, PdfObject *stream, Arena *arena, int *out_length);

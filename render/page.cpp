@@ -193,7 +193,7 @@ int render_page_diag(PdfDoc *doc, int index, float scale, int first, int rows, P
         band->dirty_top = band->height;
         band->dirty_bottom = 0;
     }
-    rc = run_page_contents(ctx, page);
+    rc = run_contents(ctx, pdf_dict_get_resolved(doc, page, "Contents"));
     if (!ctx->aborted)
         draw_annotations(ctx, page, m);
     copy_diags(ctx, diags, capacity);
@@ -233,7 +233,7 @@ int collect_page_text(PdfDoc *doc, int index, float scale, void *text_sink)
     RenderContext *ctx = &frame->ctx;
     ctx->text_only = 1;
     ctx->text_sink = text_sink;
-    rc = run_page_contents(ctx, page);
+    rc = run_contents(ctx, pdf_dict_get_resolved(doc, page, "Contents"));
     render_context_release(ctx);
     bitmap_free(surface);
     arena_destroy(arena);

@@ -11,7 +11,7 @@ struct PdfObject;
 struct RenderContext;
 
 constexpr int RENDER_ARENA_BLOCK = 64 << 10;   // block size of the per-render arena
-constexpr size_t RENDER_ARENA_LIMIT = 512u << 20;  // bytes one render may take (clip planes, paths)
+constexpr size_t RENDER_ARENA_LIMIT = 512u << 20;  // bytes of a render's lasting data (states, glyph procedures)
 
 // Page dictionary, pixel size and device matrix of page `index` at `scale`
 // pixels per point (<= 0 means 1). 0, or -4 when the page does not exist.

@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "bitmap/bitmap.h"
-#include "pdf/arena.h"
 #include "pdf/document.h"
 #include "pdf/object.h"
 #include "render/interp.h"
@@ -64,9 +63,10 @@ void clip_to_box(RenderContext *ctx, const float b[4])
     clip_path(ctx, &box, 0);
 }
 
-// Runs a form or glyph procedure one level deeper. Its own path and pending clip
-// start empty and do not leak out.
-void run_nested(RenderContext *ctx, const uint8_t *data, int length)
+// Runs a form (`stream`, read as it is decoded) or a glyph procedure
+// (`data`) one level deeper. Its own path and pending clip start empty and
+// do not leak out.
+void run_nested(RenderContext *ctx, PdfObject *stream, const uint8_t *data, int length)
 {
     Path saved_path = ctx->path;
     int saved_pending = ctx->pending_clip;
@@ -74,7 +74,10 @@ void run_nested(RenderContext *ctx, const uint8_t *data, int length)
     path_init(&ctx->path, ctx->paint_arena ? ctx->paint_arena : ctx->arena);
     ctx->pending_clip = 0;
     ctx->depth++;
-    run_content(ctx, data, length);
+    if (stream)
+        run_contents(ctx, stream);
+    else
+        run_content(ctx, data, length);
     ctx->depth--;
     paint_arena_end(ctx, outer_paint);
     ctx->path = saved_path;
@@ -105,15 +108,7 @@ void draw_form(RenderContext *ctx, PdfObject *form)
     if (group && pdf_is_name(pdf_dict_get_resolved(doc, group, "S"), "Transparency") &&
         !ctx->text_only)
         add_diagnostic(ctx, "group");  // painted directly, without isolation
-    // The decoded contents live as long as this use of the form.
-    Arena *data_arena = arena_create(0);
-    if (data_arena)
-        data_arena->limit = ctx->arena->limit;
-    int length = 0;
-    uint8_t *data = data_arena ? load_stream_in(ctx, form, data_arena, &length) : nullptr;
-    if (data && length > 0)
-        run_nested(ctx, data, length);
-    arena_destroy(data_arena);
+    run_nested(ctx, form, nullptr, 0);
     ctx->resources = saved_resources;
     gstate_restore(ctx, saved_gs);
 }
@@ -173,7 +168,7 @@ void run_glyph_procedure(RenderContext *ctx, PdfObject *proc, PdfObject *font_re
             ctx->t3_cache[ctx->t3_count++] = {proc->num, data, length};
     }
     if (data && length > 0)
-        run_nested(ctx, data, length);
+        run_nested(ctx, nullptr, data, length);
     ctx->resources = saved_resources;
     gstate_restore(ctx, saved_gs);
 }
