@@ -68,6 +68,36 @@ void plane_free(RenderContext *ctx, ClipPlane *p)
 
 }  // namespace
 
+bool paint_box(const RenderContext *ctx, const Path *path, int box[4])
+{
+    const GraphicsState *gs = ctx->gs;
+    const PageBitmap *s = ctx->surface;
+    int x0 = gs->clip_x0 > 0 ? gs->clip_x0 : 0, y0 = gs->clip_y0 > 0 ? gs->clip_y0 : 0;
+    int x1 = gs->clip_x1 < s->width ? gs->clip_x1 : s->width;
+    int y1 = gs->clip_y1 < s->height ? gs->clip_y1 : s->height;
+    if (const ClipPlane *plane = gs->clip_mask) {
+        x0 = plane->x0 > x0 ? plane->x0 : x0;
+        y0 = plane->y0 > y0 ? plane->y0 : y0;
+        x1 = plane->x1 < x1 ? plane->x1 : x1;
+        y1 = plane->y1 < y1 ? plane->y1 : y1;
+    }
+    float bx0, by0, bx1, by1;
+    if (!path_bounds(path, &bx0, &by0, &bx1, &by1))
+        return false;
+    by0 -= float(ctx->band_top);  // path rows are page rows
+    by1 -= float(ctx->band_top);
+    if (bx0 > float(x0))
+        x0 = bx0 >= float(x1) ? x1 : int(bx0);
+    if (by0 > float(y0))
+        y0 = by0 >= float(y1) ? y1 : int(by0);
+    if (bx1 < float(x1))
+        x1 = bx1 < float(x0) ? x0 : int(bx1) + 1;
+    if (by1 < float(y1))
+        y1 = by1 < float(y0) ? y0 : int(by1) + 1;
+    box[0] = x0, box[1] = y0, box[2] = x1, box[3] = y1;
+    return x0 < x1 && y0 < y1;
+}
+
 void note_raster_loss(RenderContext *ctx, int lost)
 {
     if (lost & RASTER_LOST_ROWS)
@@ -113,40 +143,16 @@ void clip_path(RenderContext *ctx, const Path *path, int even_odd)
     }
     if (!ctx->rasterizer)
         return;
-    // The plane covers what can still be painted: the path's box (every
-    // partly covered pixel) within the clip rectangle, the current plane's
-    // box and the surface. Outside its box a plane is all outside.
-    PageBitmap *s = ctx->surface;
-    int x0 = gs->clip_x0 > 0 ? gs->clip_x0 : 0, y0 = gs->clip_y0 > 0 ? gs->clip_y0 : 0;
-    int x1 = gs->clip_x1 < s->width ? gs->clip_x1 : s->width;
-    int y1 = gs->clip_y1 < s->height ? gs->clip_y1 : s->height;
-    if (const ClipPlane *old = gs->clip_mask) {
-        x0 = old->x0 > x0 ? old->x0 : x0;
-        y0 = old->y0 > y0 ? old->y0 : y0;
-        x1 = old->x1 < x1 ? old->x1 : x1;
-        y1 = old->y1 < y1 ? old->y1 : y1;
-    }
-    float bx0, by0, bx1, by1;
-    if (path_bounds(path, &bx0, &by0, &bx1, &by1)) {
-        by0 -= float(ctx->band_top);  // path rows are page rows
-        by1 -= float(ctx->band_top);
-        if (bx0 > float(x0))
-            x0 = bx0 >= float(x1) ? x1 : int(bx0);
-        if (by0 > float(y0))
-            y0 = by0 >= float(y1) ? y1 : int(by0);
-        if (bx1 < float(x1))
-            x1 = bx1 < float(x0) ? x0 : int(bx1) + 1;
-        if (by1 < float(y1))
-            y1 = by1 < float(y0) ? y0 : int(by1) + 1;
-    } else {
-        x1 = x0;  // no points: an empty clip
-    }
-    if (x0 >= x1 || y0 >= y1) {
+    // The plane covers what can still be painted of the path; outside its
+    // box a plane is all outside.
+    int box[4];
+    if (!paint_box(ctx, path, box)) {
         // Nothing can be painted any more.
         gs->clip_x1 = gs->clip_x0;
         gs->clip_y1 = gs->clip_y0;
         return;
     }
+    const int x0 = box[0], y0 = box[1], x1 = box[2], y1 = box[3];
     ClipPlane *plane = plane_create(ctx, x0, y0, x1, y1);
     if (!plane) {
         // Without a plane the clip is at least the box, never the whole page.

@@ -15,5 +15,10 @@ void clip_path(RenderContext *ctx, const Path *path, int even_odd);
 void clip_release_state(RenderContext *ctx, GraphicsState *gs);
 // Frees every plane still live in the context (the end of a render).
 void clip_release_all(RenderContext *ctx);
+// The pixels a paint of `path` can reach: the box of every pixel it
+// touches within the clip rectangle, the clip plane's box and the surface
+// (x0, y0, x1, y1 in surface pixels, exclusive ends). False when that is
+// empty or the path has no points.
+bool paint_box(const RenderContext *ctx, const Path *path, int box[4]);
 // Records the diagnostics for what raster_fill reported as left out.
 void note_raster_loss(RenderContext *ctx, int lost);

@@ -59,8 +59,16 @@ void polygon(Path *p, const std::vector<double> &xy)
     path_close(p);
 }
 
-// Rasterises polygons over w x h; status of the sweep in *status.
-Plane rasterise(const std::vector<std::vector<double>> &polys, int w, int h, int rule, int *status = nullptr)
+// A lower cell pool and step budget for raster_fill (0: the defaults).
+struct FillLimits {
+    int cell_limit;
+    long long budget;
+};
+
+// Rasterises polygons over w x h: in one sweep (status of the sweep in
+// *status), or with `limits` through raster_fill (what it lost in *status).
+Plane rasterise(const std::vector<std::vector<double>> &polys, int w, int h, int rule, int *status = nullptr,
+                const FillLimits *limits = nullptr)
 {
     ArenaGuard arena;
     RasterGuard r;
@@ -72,9 +80,19 @@ Plane rasterise(const std::vector<std::vector<double>> &polys, int w, int h, int
     p.w = w;
     p.h = h;
     p.px.assign(size_t(w) * h, 0);
-    raster_reset(r.r, 0, 0, w, h);
-    raster_add_path(r.r, &path);
-    int st = raster_sweep(r.r, rule, plane_span, &p);
+    int st;
+    if (limits) {
+        if (limits->cell_limit)
+            r.r->cell_limit = limits->cell_limit;
+        if (limits->budget)
+            r.r->fill_budget = limits->budget;
+        st = raster_fill(r.r, &path, 0, 0, w, h, rule, plane_span, &p);
+        EXPECT_LE(r.r->cell_capacity, limits->cell_limit ? limits->cell_limit : RASTER_MAX_CELLS);
+    } else {
+        raster_reset(r.r, 0, 0, w, h);
+        raster_add_path(r.r, &path);
+        st = raster_sweep(r.r, rule, plane_span, &p);
+    }
     if (status)
         *status = st;
     return p;
@@ -340,30 +358,6 @@ TEST(Raster, CellPoolOverflowReportsMinus3)
 
 namespace {
 
-// Fills `polys` over w x h with raster_fill and a pool of `cell_limit` cells
-// (0: the default) and step budget (0: the default); what was lost in *lost.
-Plane fill_limited(const std::vector<std::vector<double>> &polys, int w, int h, int rule, int cell_limit,
-                   long long budget, int *lost)
-{
-    ArenaGuard arena;
-    RasterGuard r;
-    if (cell_limit)
-        r.r->cell_limit = cell_limit;
-    if (budget)
-        r.r->fill_budget = budget;
-    Path path;
-    path_init(&path, arena.a);
-    for (const auto &poly : polys)
-        polygon(&path, poly);
-    Plane p;
-    p.w = w;
-    p.h = h;
-    p.px.assign(size_t(w) * h, 0);
-    *lost = raster_fill(r.r, &path, 0, 0, w, h, rule, plane_span, &p);
-    EXPECT_LE(r.r->cell_capacity, cell_limit ? cell_limit : RASTER_MAX_CELLS);
-    return p;
-}
-
 // Thin slanted quadrilaterals side by side, like a stroked hatch.
 std::vector<std::vector<double>> hatch(int lines, double w, double h)
 {
@@ -395,7 +389,8 @@ TEST(Raster, FillTooBigForThePoolIsDrawnInPiecesWithTheBytesOfOnePass)
         int status = 1, lost = -1;
         Plane whole = rasterise(row.polys, 80, 80, row.rule, &status);
         ASSERT_EQ(status, 0) << row.what;
-        Plane pieces = fill_limited(row.polys, 80, 80, row.rule, row.cell_limit, 0, &lost);
+        const FillLimits limits = {row.cell_limit, 0};
+        Plane pieces = rasterise(row.polys, 80, 80, row.rule, &lost, &limits);
         EXPECT_EQ(lost, 0) << row.what;
         EXPECT_FALSE(pieces.out_of_order) << row.what;  // pieces come top to bottom
         EXPECT_EQ(pieces.px, whole.px) << row.what;
@@ -411,14 +406,15 @@ TEST(Raster, WhatPiecesCannotHoldIsReportedNotHidden)
     int status = 1, lost = 0;
     Plane whole = rasterise(polys, 80, 60, RASTER_NONZERO, &status);
     ASSERT_EQ(status, 0);
-    Plane small = fill_limited(polys, 80, 60, RASTER_NONZERO, 16, 0, &lost);
+    const FillLimits tiny_pool = {16, 0}, tiny_budget = {256, 2000};
+    Plane small = rasterise(polys, 80, 60, RASTER_NONZERO, &lost, &tiny_pool);
     EXPECT_EQ(lost, RASTER_LOST_ROWS);
     EXPECT_EQ(small.at(5, 47), 255);  // the block is drawn
     EXPECT_EQ(std::memcmp(&small.px[45 * 80], &whole.px[45 * 80], 5 * 80), 0);
 
     // A spent step budget stops the fill: rows above are drawn, the rest is
     // left out and reported.
-    Plane budget = fill_limited(polys, 80, 60, RASTER_NONZERO, 256, 2000, &lost);
+    Plane budget = rasterise(polys, 80, 60, RASTER_NONZERO, &lost, &tiny_budget);
     EXPECT_EQ(lost, RASTER_LOST_BUDGET);
     EXPECT_EQ(std::memcmp(budget.px.data(), whole.px.data(), 80), 0);
     EXPECT_EQ(budget.at(5, 47), 0);
