@@ -12,7 +12,11 @@
 #include <zlib.h>
 
 #include "jpeg_support.h"
+#include "pdf/document.h"
 #include "pdf/filters.h"
+#include "pdf/stream.h"
+#include "pdf_builder.h"
+#include "test_support.h"
 
 namespace {
 
@@ -361,6 +365,40 @@ TEST(Filters, CcittDamagedRowsRepeatTheRowAbove)
     EXPECT_EQ(decode(bits("1 0000000 1"), ccitt(p)), (Bytes{0x00}));
 }
 
+// Output rows start on byte boundaries and the bits after the last pixel of a row are 0,
+// with and without BlackIs1. Four Group 4 rows: the last pixel black, all white, the
+// first pixel black, the last pixel black again (each coded against the row above).
+TEST(Filters, CcittRowPaddingBitsAreZero)
+{
+    for (int width : {1, 7, 9, 15, 1728}) {
+        const bool one = width == 1;
+        const std::string code = "010 1"                                // VL1 to the last pixel, V0
+                                 "0001"                                 // pass to the row end
+                                 "001 00110101 010" + std::string(one ? "" : " 1") +  // H(white 0, black 1), V0
+                                 (one ? " 1 1" : " 0001 010 1") +       // to the last pixel again
+                                 " 000000000001 000000000001";          // EOFB
+        const std::vector<std::vector<int>> black = {{width - 1}, {}, {0}, {width - 1}};
+        for (int black_is_1 : {0, 1}) {
+            SCOPED_TRACE(testing::Message() << "width " << width << " BlackIs1 " << black_is_1);
+            Bytes expected;
+            for (const auto &row : black) {
+                Bytes bytes(size_t((width + 7) / 8), 0);
+                for (int x = 0; x < width; x++) {
+                    const bool is_black = std::find(row.begin(), row.end(), x) != row.end();
+                    if (is_black == bool(black_is_1))
+                        bytes[size_t(x / 8)] |= uint8_t(0x80 >> (x % 8));
+                }
+                expected.insert(expected.end(), bytes.begin(), bytes.end());
+            }
+            CcittParams p;
+            p.k = -1;
+            p.columns = width;
+            p.black_is_1 = black_is_1;
+            EXPECT_EQ(decode(bits(code), ccitt(p)), expected);
+        }
+    }
+}
+
 TEST(Filters, CcittZeroLengthRunsStayOnTheReferenceLine)
 {
     // Row 1: H(white 0, black 0), H(white 3, black 2), V0. Row 2 starts with a pass over
@@ -647,6 +685,67 @@ TEST(Filters, JpegDeclaringMoreThanItsData)
         EXPECT_GT(got.size(), 0u);
         EXPECT_LE(got.size() / size_t(row.width * 3), row.max_rows);
     }
+}
+
+// Decodes the JPEG as the image XObject of a generated page, asking for RGB:
+// the bytes delivered and the component count reported.
+Bytes decode_image_object(const Bytes &jpeg, int width, int height, int *components)
+{
+    testsupport::PdfBuilder b;
+    b.obj(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.obj(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+    b.obj(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 4 0 R "
+             "/Resources << /XObject << /Im 5 0 R >> >> >>");
+    b.stream(4, "", "q 200 0 0 200 0 0 cm /Im Do Q");
+    b.stream(5,
+             "/Type /XObject /Subtype /Image /Width " + std::to_string(width) + " /Height " + std::to_string(height) +
+                 " /BitsPerComponent 8 /ColorSpace /DeviceRGB /Filter /DCTDecode",
+             std::string(jpeg.begin(), jpeg.end()));
+    b.startxref(b.xref_section("/Size 6 /Root 1 0 R"));
+    const std::string path = testsupport::scratch_path("dct-image.pdf");
+    EXPECT_TRUE(testsupport::write_file(path, b.str()));
+    PdfDoc *doc = nullptr;
+    Bytes out;
+    *components = -1;
+    if (pdf_open(&doc, path.c_str(), nullptr) == 0) {
+        PdfObject *image = pdf_fetch(doc, 5, 0);
+        ByteReader *r = pdf_apply_filters(doc, pdf_open_raw_stream(doc, image), image->dict, nullptr, 3);
+        if (r) {
+            *components = pdf_dct_output_components(r);
+            uint8_t tmp[65536];
+            int n;
+            while (out.size() < (size_t(256) << 20) && (n = reader_read(r, tmp, sizeof tmp)) > 0)
+                out.insert(out.end(), tmp, tmp + n);
+            reader_close_chain(r);
+        }
+    }
+    pdf_close(doc);
+    return out;
+}
+
+// A 600-byte baseline JPEG declaring 65000 x 65000 pixels: unbounded, libjpeg pads
+// 12.7 GB of rows. The image ends two iMCU rows (32 rows) after its data.
+TEST(Filters, Dct65000BaselineDeliversOnlyTheRowsOfItsData)
+{
+    const Bytes jpeg = with_declared_size(jpeg_rgb(16, 16), 65000, 65000);
+    ASSERT_LT(jpeg.size(), 1000u);
+    int components = 0;
+    const Bytes got = decode_image_object(jpeg, 65000, 65000, &components);
+    EXPECT_EQ(components, 3);
+    EXPECT_EQ(got.size() % (65000 * 3), 0u);
+    EXPECT_GT(got.size(), 0u);
+    EXPECT_LE(got.size(), size_t(32) * 65000 * 3);
+}
+
+// The progressive one needs a whole-image coefficient buffer of about 12 GB: refused
+// before any work, the image stream is empty.
+TEST(Filters, Dct65000ProgressiveIsRefused)
+{
+    const Bytes jpeg =
+        with_declared_size(jpeg_rgb(16, 16, [](jpeg_compress_struct *c) { jpeg_simple_progression(c); }), 65000, 65000);
+    int components = -1;
+    EXPECT_EQ(decode_image_object(jpeg, 65000, 65000, &components), Bytes{});
+    EXPECT_EQ(components, 0);
 }
 
 }  // namespace
