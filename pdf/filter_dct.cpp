@@ -7,8 +7,9 @@
 // at a marker where data should be); a 600-byte file declaring 65000 x 65000 pixels
 // would so deliver gigabytes. Here the image ends two iMCU rows after the row where the
 // data ran out. Rows are decoded as the consumer reads them; an image of several scans
-// is first read into libjpeg's coefficient buffer, which must fit FILTER_DCT_MAX_MEMORY,
-// and no further than the scan in which its data ran out.
+// is first read into libjpeg's coefficient buffer, which must fit FILTER_DCT_MAX_MEMORY
+// and which its data must be long enough to fill once, and no further than the scan in
+// which its data ran out.
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -28,6 +29,7 @@ struct DctSource {
     ByteReader *reader;
     int64_t fed;    // bytes of real data handed to libjpeg
     int exhausted;  // the reader has ended: only end-of-image markers follow
+    JOCTET *ahead;  // data read ahead of libjpeg (heap), handed over before `buffer`
     JOCTET buffer[READER_BUFFER_SIZE];
 };
 
@@ -59,6 +61,8 @@ void source_init(j_decompress_ptr) {}
 boolean source_fill(j_decompress_ptr cinfo)
 {
     auto *src = reinterpret_cast<DctSource *>(cinfo->src);
+    std::free(src->ahead);  // libjpeg has taken all of it
+    src->ahead = nullptr;
     int got = src->exhausted ? 0 : reader_read(src->reader, src->buffer, READER_BUFFER_SIZE);
     if (got <= 0) {
         // The data ended early: an end-of-image marker lets libjpeg finish the image.
@@ -121,9 +125,9 @@ void note_data_ended(DctState *s, int64_t imcu_row)
         s->row_limit = limit;
 }
 
-// libjpeg's warnings, counted and otherwise kept quiet (damaged images are normal). The Huffman decoders warn once when a data segment ends before
-// its blocks do; they then fill zeros up to the next restart marker or the end of the
-// scan. A damaged restart interval is padded and decoding resumes after its marker, as
+// libjpeg's warnings, counted and otherwise kept quiet: damaged images are normal. The
+// Huffman decoders warn once when a data segment ends before its blocks do; they then
+// fill zeros up to the next restart marker or the end of the scan. A damaged restart interval is padded and decoding resumes after its marker, as
 // long as the padding stays in proportion to the data read: a file of restart markers
 // alone must not expand into gigabytes.
 void emit_message(j_common_ptr common, int level)
@@ -167,6 +171,46 @@ int64_t coefficient_bytes(const jpeg_decompress_struct *cinfo)
     return total;
 }
 
+// True when the data after the header could code every block of the image once: in
+// Huffman coding each block of a scan takes at least one bit. A multi-scan image is
+// refused before libjpeg allocates its coefficient buffer when its data cannot complete
+// even the first pass over the blocks. The bytes read to find out are handed to libjpeg
+// before the rest of the stream.
+bool data_could_hold_blocks(DctState *s)
+{
+    const jpeg_decompress_struct *cinfo = &s->cinfo;
+    DctSource *src = &s->source;
+    if (cinfo->arith_code)
+        return true;  // adaptive coding has no lower bound per block
+    int64_t blocks = 0;
+    for (int i = 0; i < cinfo->num_components; i++)
+        blocks += int64_t(cinfo->comp_info[i].width_in_blocks) * cinfo->comp_info[i].height_in_blocks;
+    const int64_t need = blocks / 8;
+    const int64_t have = src->exhausted ? 0 : int64_t(src->pub.bytes_in_buffer);
+    if (have >= need)
+        return true;
+    if (src->exhausted)
+        return false;
+    // `need` is below FILTER_DCT_MAX_MEMORY / 1024 here: the coefficients fit the limit.
+    auto *ahead = static_cast<JOCTET *>(std::malloc(size_t(need)));
+    if (!ahead)
+        return false;
+    std::memcpy(ahead, src->pub.next_input_byte, size_t(have));
+    int64_t got = have;
+    while (got < need) {
+        const int n = reader_read(src->reader, ahead + got, int(need - got));
+        if (n <= 0)
+            break;
+        got += n;
+        src->fed += n;
+    }
+    std::free(src->ahead);
+    src->ahead = ahead;
+    src->pub.next_input_byte = ahead;
+    src->pub.bytes_in_buffer = size_t(got);
+    return got >= need;
+}
+
 // Reads the scans of a multi-scan image into the coefficient buffer (libjpeg's buffered
 // image mode) and starts the output of the last scan read. Reading stops at the end of
 // the image, after the scan in which the data ran out, or after FILTER_DCT_MAX_SCANS
@@ -186,8 +230,9 @@ void read_scans(DctState *s)
     jpeg_start_output(cinfo, cinfo->input_scan_number);
 }
 
-// Reads the header and starts decompression; false on a fatal libjpeg error or when a
-// multi-scan image's coefficients would not fit the memory limit.
+// Reads the header and starts decompression; false on a fatal libjpeg error, or for a
+// multi-scan image whose coefficients would not fit the memory limit or whose data are
+// too short to code its blocks once.
 bool dct_start(DctState *s)
 {
     j_decompress_ptr cinfo = &s->cinfo;
@@ -210,7 +255,7 @@ bool dct_start(DctState *s)
     s->invert = cmyk && cinfo->saw_Adobe_marker;
     // The first scan holds every component unless the image has several scans.
     s->multi_scan = cinfo->progressive_mode || cinfo->comps_in_scan < cinfo->num_components;
-    if (s->multi_scan && coefficient_bytes(cinfo) > FILTER_DCT_MAX_MEMORY)
+    if (s->multi_scan && (coefficient_bytes(cinfo) > FILTER_DCT_MAX_MEMORY || !data_could_hold_blocks(s)))
         return false;
     cinfo->buffered_image = s->multi_scan ? TRUE : FALSE;
     jpeg_start_decompress(cinfo);
@@ -281,6 +326,7 @@ void dct_close(ByteReader *r)
 {
     auto *s = static_cast<DctState *>(r->ctx);
     jpeg_destroy_decompress(&s->cinfo);  // never raises an error
+    std::free(s->source.ahead);
     std::free(s->row);
     std::free(s);
 }
