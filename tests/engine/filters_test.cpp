@@ -693,6 +693,29 @@ TEST(Filters, JpegDeclaringMoreThanItsData)
     }
 }
 
+// A progressive image of 65 scans (each a pass over every block) is read up to its 64th
+// scan: the output is libjpeg's decoding of the file cut before the 65th.
+TEST(Filters, JpegReadsAtMostMaxScans)
+{
+    static jpeg_scan_info script[FILTER_DCT_MAX_SCANS + 1];
+    script[0] = {1, {0}, 0, 0, 0, 1};  // DC without its lowest bit
+    for (int k = 1; k < 64; k++)
+        script[k] = {1, {0}, k, k, 0, 0};  // one AC coefficient a scan
+    script[64] = {1, {0}, 0, 0, 1, 0};  // the DC's lowest bit
+    static_assert(FILTER_DCT_MAX_SCANS == 64, "the script has one scan more than the limit");
+    const Bytes jpeg = testsupport::jpeg_encode(
+        48, 40, 1, JCS_GRAYSCALE, [](int x, int y, int) { return x * 5 + y * 3 + (x * y) % 11; },
+        [](jpeg_compress_struct *c) {
+            c->scan_info = script;
+            c->num_scans = FILTER_DCT_MAX_SCANS + 1;
+        });
+    Bytes cut = head(jpeg, marker_at(jpeg, 0xDA, FILTER_DCT_MAX_SCANS));
+    cut.insert(cut.end(), {0xFF, 0xD9});
+    const Bytes got = decode(jpeg, [](ByteReader *s) { return pdf_filter_dct(s, DctParams{1}); });
+    EXPECT_EQ(got, testsupport::jpeg_decode(cut, JCS_GRAYSCALE));
+    EXPECT_NE(got, testsupport::jpeg_decode(jpeg, JCS_GRAYSCALE));
+}
+
 // Decodes the JPEG as the image XObject of a generated page, asking for RGB:
 // the bytes delivered and the component count reported.
 Bytes decode_image_object(const Bytes &jpeg, int width, int height, int *components)
