@@ -46,7 +46,7 @@ struct DctState {
     int started;   // 0 not yet, 1 decompressing, -1 failed
     int finished;
     int invert;    // CMYK written by Adobe software: stored inverted
-    int multi_scan;
+    int multi_scan;        // progressive or several scans: buffered-image mode
     int out_components;
     int data_ended;        // the entropy data ran out: the rest is libjpeg's zero padding
     int64_t row_limit;     // output rows delivered at most
@@ -111,8 +111,8 @@ bool is_restart_marker(int marker) { return marker >= JPEG_RST0 && marker <= JPE
 int64_t imcu_rows(const jpeg_decompress_struct *cinfo) { return int64_t(cinfo->max_v_samp_factor) * DCTSIZE; }
 
 // The entropy data ran out while iMCU row `imcu_row` was decoded: deliver the rows up to
-// and including the next one (a zero-filled row around the cut) and no more. Rows after
-// the first scan of a multi-scan image are all covered by that scan.
+// and including the next one (a zero-filled row around the cut) and no more. When a later
+// scan of a multi-scan image ends early, the first scan has covered every row.
 void note_data_ended(DctState *s, int64_t imcu_row)
 {
     if (s->data_ended)
@@ -127,9 +127,10 @@ void note_data_ended(DctState *s, int64_t imcu_row)
 
 // libjpeg's warnings, counted and otherwise kept quiet: damaged images are normal. The
 // Huffman decoders warn once when a data segment ends before its blocks do; they then
-// fill zeros up to the next restart marker or the end of the scan. A damaged restart interval is padded and decoding resumes after its marker, as
-// long as the padding stays in proportion to the data read: a file of restart markers
-// alone must not expand into gigabytes.
+// fill zeros up to the next restart marker or the end of the scan. A damaged restart
+// interval is padded and decoding resumes after its marker, as long as the padding stays
+// in proportion to the data read: a file of restart markers alone must not expand into
+// gigabytes.
 void emit_message(j_common_ptr common, int level)
 {
     if (level >= 0)

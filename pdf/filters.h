@@ -75,7 +75,7 @@ struct PdfObject;
 // (1, 3 or 4; 0 refuses DCT). Returns the top reader, or `reader` itself when there is no
 // filter; null when a filter is unknown or unsupported (its name in *unsupported_name,
 // which may be null), has invalid parameters, the array holds more than PDF_MAX_FILTERS
-// filters, or memory is short. On null the readers
-// built here are closed and `reader` stays the caller's.
+// filters, or memory is short. On null the readers built here are closed and `reader`
+// stays the caller's.
 ByteReader *pdf_apply_filters(PdfDoc *doc, ByteReader *reader, PdfObject *dict, const char **unsupported_name,
                               int components);
