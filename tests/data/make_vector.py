@@ -3,8 +3,10 @@
 shadings), where every pixel comes from the engine's own arithmetic: curves,
 fractional coordinates under rotated and skewed matrices, strokes of several
 widths, joins, caps and dashes, an even-odd fill, a round clip, gray, RGB and
-CMYK colours and a half-transparent fill. The Windows shell tests compare the
-viewer's pixels of this page with the native command-line renderer's.
+CMYK colours and a half-transparent fill. Some colours (0.7, 0.9) scale to
+just below a half level in single precision, where extended precision rounds
+the other way. The Windows shell tests compare the viewer's pixels of this
+page with the native command-line renderer's.
 
 usage: make_vector.py OUT.pdf
 """
@@ -31,10 +33,10 @@ def content():
     ops = [
         "0.93 0.91 0.87 rg 0 0 300 200 re f",
         # An even-odd blob with a self-overlapping outline.
-        "0.12 0.35 0.71 rg", blob(70.3, 120.7, 42.2, 7, 0.25), "f*",
+        "0.1 0.3 0.7 rg", blob(70.3, 120.7, 42.2, 7, 0.25), "f*",
         # A rotated rectangle and a rotated, dashed outline of it.
         "q %.6f %.6f %.6f %.6f 168.4 96.2 cm" % (c[0], c[1], -c[1], c[0]),
-        "0.85 0.23 0.18 rg -30.25 -18.5 60.5 37 re f",
+        "0.9 0.2 0.1 rg -30.25 -18.5 60.5 37 re f",
         "0 0 0 1 K 1.35 w [4.5 2.25 0.75 2.25] 1.3 d -36.1 -24.4 72.2 48.8 re S Q",
         # Strokes: joins, caps and widths from a hairline to a wide miter.
         "q 0.2 0.55 0.3 RG 0 J 2 j 6.4 w 215.3 30.2 m 240.1 75.9 l 262.7 28.4 l S",
