@@ -123,6 +123,16 @@ TEST(RenderOperators, PaintedPixelsFollowTheOperatorRules)
         // The fill that carries W is not clipped by it; later ones are.
         {"W with fill", "0 0 30 30 re 60 60 30 30 re W f 0 1 0 rg 0 0 100 100 re f",
          {{10, 90, GREEN}, {70, 30, GREEN}, {45, 50, WHITE}}, ""},
+        // A pentagram's centre winds twice: inside under W, outside under W*;
+        // its points are inside under both.
+        {"W pentagram", "50 95 m 21 5 l 97.5 60 l 2.5 60 l 79 5 l h W n 1 0 0 rg 0 0 100 100 re f",
+         {{50, 54, RED}, {50, 14, RED}, {50, 99, WHITE}}, ""},
+        {"W* pentagram", "50 95 m 21 5 l 97.5 60 l 2.5 60 l 79 5 l h W* n 1 0 0 rg 0 0 100 100 re f",
+         {{50, 54, WHITE}, {50, 14, RED}, {50, 99, WHITE}}, ""},
+        // A round clip ends with its Q; a fill after Q reaches the corner.
+        {"clip plane ends at Q",
+         "q 50 50 m 80 50 l 50 80 l h W n 0 0 1 rg 0 0 100 100 re f Q 0 1 0 rg 0 0 10 10 re f",
+         {{55, 45, 0x0000ff}, {5, 95, GREEN}, {20, 60, WHITE}}, ""},
         // k converts CMYK by the device formula.
         {"k", "0 1 1 0 k 0 0 10 10 re f", {{5, 95, RED}}, ""},
         // An unknown operator empties the stack (rg then reads zeros) and is reported.
@@ -270,7 +280,9 @@ TEST(RenderPage, BandEqualsRowsOfTheWholePage)
     Rendered whole;
     render_doc(pdf, &whole, 1.37f);
     ASSERT_NE(whole.bm, nullptr);
-    const int firsts[] = {100, 1, 37, 255, 350};  // 100 rows 100..149, the rule's example
+    // 100: rows 100..149, the rule's example; 390: the last 21 rows (the band
+    // is shortened at the page's bottom).
+    const int firsts[] = {100, 1, 37, 255, 350, 390};
     for (int first : firsts) {
         SCOPED_TRACE(first);
         Rendered band;
@@ -295,7 +307,7 @@ TEST(RenderPage, BandEqualsRowsOfTheWholePage)
 
 struct AnnotRow {
     const char *what;
-    const char *annot;  // the annotation dictionary (object 5); object 6 is the appearance
+    const char *annot;  // the annotation dictionary (object 5); objects 6 to 9 are appearances
     std::vector<Probe> probes;
 };
 
@@ -304,6 +316,15 @@ TEST(RenderPage, AnnotationAppearancesArePlacedInTheirRect)
     // Appearance: BBox 100 x 20, fills its left half (50 x 20) black.
     const std::string ap = stream_obj("/Type /XObject /Subtype /Form /BBox [0 0 100 20]",
                                       "0 0 50 20 re f");
+    // Object 8 paints red far beyond its BBox, and blue in the box's lower
+    // left quarter; object 9 paints everything black inside a BBox that its
+    // Matrix turns by 45 degrees.
+    const std::string spill = stream_obj("/Type /XObject /Subtype /Form /BBox [0 0 100 100]",
+                                         "1 0 0 rg -100 -100 300 300 re f 0 0 1 rg 0 0 50 50 re f");
+    const std::string turned = stream_obj(
+        "/Type /XObject /Subtype /Form /BBox [0 0 10 10] /Matrix [0.7071 0.7071 -0.7071 0.7071 0 0]",
+        "-500 -500 1000 1000 re f");
+    constexpr unsigned BLUE = 0x0000ff;
     const AnnotRow rows[] = {
         // Rect 200 x 40 at (0, 0): drawn twice the size, the half is 100 x 40.
         {"scaled into rect", "/Subtype /Square /Rect [0 0 200 40] /AP << /N 6 0 R >>",
@@ -325,11 +346,16 @@ TEST(RenderPage, AnnotationAppearancesArePlacedInTheirRect)
                               "/AP << /N << /On 6 0 R /Off 7 0 R >> >>",
          {{5, 95, WHITE}}},
         {"no appearance", "/Subtype /Square /Rect [0 0 200 40]", {{5, 95, WHITE}}},
+        // Appearances are clipped to their BBox, mapped like their content.
+        {"clipped to the BBox", "/Subtype /Square /Rect [50 0 100 50] /AP << /N 8 0 R >>",
+         {{60, 90, BLUE}, {90, 60, RED}, {45, 90, WHITE}, {105, 60, WHITE}, {60, 45, WHITE}}},
+        {"the BBox clip turns with the Matrix", "/Subtype /Square /Rect [0 0 100 100] /AP << /N 9 0 R >>",
+         {{50, 50, BLACK}, {97, 50, BLACK}, {5, 5, WHITE}, {94, 94, WHITE}, {150, 50, WHITE}}},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.what);
         std::string pdf = one_page_pdf("", "[0 0 200 100]", "/Annots [5 0 R]",
-                                       {std::string("<< ") + row.annot + " >>", ap, ap});
+                                       {std::string("<< ") + row.annot + " >>", ap, ap, spill, turned});
         Rendered r;
         render_doc(pdf, &r);
         ASSERT_NE(r.bm, nullptr);
