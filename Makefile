@@ -7,7 +7,7 @@ B := $(CURDIR)/build
 CMAKE_COMMON := -DPAGRIX_DEPS_DIR=$(CACHE) -Wno-dev
 FILE ?= $(CURDIR)/tests/data/sample.pdf
 
-.PHONY: all setup build native asan win64 win32 test test-native test-asan test-wine test-wine32 bench run clean fuzz
+.PHONY: all setup build native native-render asan win64 win32 test test-native test-asan test-wine test-wine32 bench run clean fuzz
 
 all: build
 
@@ -30,6 +30,9 @@ $(B)/win32/CMakeCache.txt: Makefile
 
 native: setup $(B)/native/CMakeCache.txt
 	cmake --build $(B)/native -j$(JOBS)
+# The native pagrix-render alone: the Windows runs compare the view with its pixels.
+native-render: setup $(B)/native/CMakeCache.txt
+	cmake --build $(B)/native -j$(JOBS) --target pagrix-render
 asan: setup $(B)/asan/CMakeCache.txt
 	cmake --build $(B)/asan -j$(JOBS) --target engine_tests
 win64: setup $(B)/win64/CMakeCache.txt
@@ -44,15 +47,14 @@ test-native: native
 test-asan: asan
 	cd $(B)/asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --output-on-failure -j$(JOBS)
-# The Windows runs compare the view with the native pagrix-render's pixels.
-test-wine: win64 native
+test-wine: win64 native-render
 	@$(CURDIR)/scripts/wine-run --prepare
 	cd $(B)/win64 && ctest --output-on-failure
 # The 32-bit deliverable under wine32, where the kernel runs 32-bit programs
 # (I386_PROBE=false shows what a machine without them does).
 I386_PROBE ?= scripts/i386-probe
 export I386_PROBE
-test-wine32: win32 native
+test-wine32: win32 native-render
 	@if ! $(I386_PROBE); then \
 	  echo "win32 tests skipped: this machine cannot run 32-bit programs"; \
 	else \
