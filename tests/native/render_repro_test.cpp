@@ -354,6 +354,15 @@ TEST(RenderRepro, BandsOfTheReproPagesEqualThePage)
             rows.push_back(y);
         expect_bands_equal(*pdf, 300, whole, 1, rows);
     }
+    // A quarter of a million strokes cost a second a band: a sample of bands,
+    // the last of each size running over the page bottom.
+    const std::string &strokes = many_strokes_pdf();
+    Rendered whole;
+    render(strokes, 300, &whole);
+    const int h = whole.bm->height;
+    expect_bands_equal(strokes, 300, whole, 256, {0, h - 100});
+    expect_bands_equal(strokes, 300, whole, 37, {h / 2, h - 20});
+    expect_bands_equal(strokes, 300, whole, 1, {0, h / 2, h - 1});
 }
 
 TEST(RenderRepro, RowsNoPieceCanHoldAreReportedByTheCli)
