@@ -101,7 +101,7 @@ ColorSpace *parse_separation(RenderContext *ctx, PdfObject *arr, bool devicen, i
         // More colorants than a colour value can hold: the alternate space
         // stands in, so that no count exceeds the operand and sample buffers.
         if (n > CS_MAX_COMPONENTS)
-            return alternate;
+            return pdf_array_get(arr, 2) ? alternate : &g_rgb;
         if (n < 1)
             n = 1;
     }

@@ -11,7 +11,7 @@ struct PdfObject;
 struct RenderContext;
 
 // How the samples of one image become RGB bytes.
-struct ImageFormat {
+struct SampleFormat {
     int ncomps;              // components of a sample: 1, 3, 4, or a general space's count
     int has_palette;         // 1: samples are indexes into `palette`
     int hival;               // highest palette index
@@ -48,7 +48,7 @@ struct ImageRowHook {
 
 // The sample format of a colour-space object of an image dictionary (null:
 // gray). 0, or -5 when an Indexed base is itself indexed or general.
-int image_format_parse(RenderContext *ctx, PdfObject *cs, ImageFormat *out, int depth);
+int image_format_parse(RenderContext *ctx, PdfObject *cs, SampleFormat *out, int depth);
 // Reads Width/W, Height/H, BitsPerComponent/BPC, ImageMask/IM and
 // Decode/D. 0, or -5 for sizes outside 1..IMAGE_MAX_SIDE or an unsupported
 // bit depth.
@@ -60,7 +60,7 @@ void image_reduction(const RenderContext *ctx, int width, int height, int *sx, i
 // beyond IMAGE_MAX_OUTPUT. Short data gives zero-filled rows. A stop asked
 // by the progress callback ends decoding early with status 0.
 int image_decode(RenderContext *ctx, ByteReader *data, const ImageParams *params,
-                 const ImageFormat *format, int sx, int sy, DecodedImage *out,
+                 const SampleFormat *format, int sx, int sy, DecodedImage *out,
                  const ImageRowHook *hook);
 // The alpha plane of an SMask stream resampled to width x height (heap), or
 // null when it cannot be decoded.

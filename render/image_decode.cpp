@@ -43,9 +43,9 @@ inline void cmyk_bytes(const uint8_t *c, uint8_t *rgb)
 // Palette entries from the lookup bytes of an Indexed array: the table is
 // zero-filled to (hival + 1) entries before the bytes are copied, so a
 // short lookup string leaves black (or white for CMYK) entries.
-int build_palette(RenderContext *ctx, PdfObject *arr, ImageFormat *out, int depth)
+int build_palette(RenderContext *ctx, PdfObject *arr, SampleFormat *out, int depth)
 {
-    ImageFormat base;
+    SampleFormat base;
     int rc = image_format_parse(ctx, pdf_array_get(arr, 1), &base, depth + 1);
     if (rc != 0 || base.has_palette || base.general)
         return -5;
@@ -80,7 +80,7 @@ int build_palette(RenderContext *ctx, PdfObject *arr, ImageFormat *out, int dept
     return 0;
 }
 
-int parse_format(RenderContext *ctx, PdfObject *obj, ImageFormat *out, int depth)
+int parse_format(RenderContext *ctx, PdfObject *obj, SampleFormat *out, int depth)
 {
     std::memset(out, 0, sizeof *out);
     out->ncomps = 3;
@@ -132,7 +132,7 @@ int parse_format(RenderContext *ctx, PdfObject *obj, ImageFormat *out, int depth
 // Per-image decoding state; every buffer is on the heap.
 struct Decoder {
     const ImageParams *p;
-    const ImageFormat *f;
+    const SampleFormat *f;
     int channels;       // 3 RGB, 1 mask or gray
     int gray_only;      // 1: the first component as one gray channel (soft masks)
     int64_t row_bytes;  // packed bytes of one source row
@@ -177,7 +177,7 @@ inline int palette_index(const Decoder *d, const uint8_t *raw, int i)
 void convert_row(Decoder *d)
 {
     const ImageParams *p = d->p;
-    const ImageFormat *f = d->f;
+    const SampleFormat *f = d->f;
     int w = p->width;
     uint8_t *line = d->line;
     if (p->is_mask) {
@@ -327,7 +327,7 @@ int decode_rows(RenderContext *ctx, ByteReader *data, Decoder *d, int sx, int sy
     return 0;
 }
 
-int decode_into(RenderContext *ctx, ByteReader *data, const ImageParams *p, const ImageFormat *f,
+int decode_into(RenderContext *ctx, ByteReader *data, const ImageParams *p, const SampleFormat *f,
                 int sx, int sy, int channels, int gray_only, uint8_t **out_buf,
                 const ImageRowHook *hook)
 {
@@ -362,7 +362,7 @@ int decode_into(RenderContext *ctx, ByteReader *data, const ImageParams *p, cons
 
 }  // namespace
 
-int image_format_parse(RenderContext *ctx, PdfObject *cs, ImageFormat *out, int depth)
+int image_format_parse(RenderContext *ctx, PdfObject *cs, SampleFormat *out, int depth)
 {
     return parse_format(ctx, cs, out, depth);
 }
@@ -382,7 +382,7 @@ int image_read_params(RenderContext *ctx, PdfObject *dict, ImageParams *out)
         out->invert = d1 < d0;
     }
     if (!(w >= 1 && w <= IMAGE_MAX_SIDE && h >= 1 && h <= IMAGE_MAX_SIDE))
-        return -5;
+        return -5;  // width and height stay 0
     out->width = int(w);
     out->height = int(h);
     if (out->bpc != 1 && out->bpc != 2 && out->bpc != 4 && out->bpc != 8 && out->bpc != 16)
@@ -411,7 +411,7 @@ void image_reduction(const RenderContext *ctx, int width, int height, int *sx, i
 }
 
 int image_decode(RenderContext *ctx, ByteReader *data, const ImageParams *params,
-                 const ImageFormat *format, int sx, int sy, DecodedImage *out,
+                 const SampleFormat *format, int sx, int sy, DecodedImage *out,
                  const ImageRowHook *hook)
 {
     out->width = (params->width + sx - 1) / sx;
@@ -432,7 +432,7 @@ uint8_t *image_decode_smask(RenderContext *ctx, PdfObject *smask, int width, int
         return nullptr;
     p.is_mask = 0;
     p.invert = 0;
-    ImageFormat gray{};
+    SampleFormat gray{};
     gray.ncomps = 1;
     int sx = p.width / width, sy = p.height / height;
     sx = sx >= 2 ? sx : 1;

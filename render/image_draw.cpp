@@ -62,9 +62,14 @@ void progress_rows(void *user, int rows)
     }
 }
 
-void record_failure(RenderContext *ctx, int rc)
+// The reason of a failed decoding step: memory, a size (dimensions or
+// the output limit) or the sample format (bit depth, colour space).
+void record_failure(RenderContext *ctx, int rc, bool format)
 {
-    add_diagnostic(ctx, rc == -3 ? "image-load(memory)" : rc == -5 ? "image-load(size)" : "image-load");
+    add_diagnostic(ctx, rc == -3  ? "image-load(memory)"
+                        : format  ? "image-load(format)"
+                        : rc == -5 ? "image-load(size)"
+                                   : "image-load");
 }
 
 }  // namespace
@@ -73,13 +78,14 @@ int draw_image_data(RenderContext *ctx, PdfObject *dict, ByteReader *raw, const 
 {
     ImageParams p;
     int rc = image_read_params(ctx, dict, &p);
-    ImageFormat format{};
+    SampleFormat format{};
     if (rc == 0 && !p.is_mask) {
         PdfObject *cs = opt.inline_image ? pdf_dict_get(dict, "CS") : nullptr;
         if (!cs)
             cs = pdf_dict_get(dict, "ColorSpace");
         rc = image_format_parse(ctx, cs, &format, 0);
     }
+    bool format_failed = rc != 0 && p.width > 0;
     int sx = 1, sy = 1;
     if (rc == 0) {
         image_reduction(ctx, p.width, p.height, &sx, &sy);
@@ -90,7 +96,7 @@ int draw_image_data(RenderContext *ctx, PdfObject *dict, ByteReader *raw, const 
     if (rc != 0) {
         reader_close_chain(raw);
         if (!opt.inline_image)
-            record_failure(ctx, rc);
+            record_failure(ctx, rc, format_failed);
         image_paint_placeholder(ctx);
         return rc;
     }
@@ -138,7 +144,7 @@ int draw_image_data(RenderContext *ctx, PdfObject *dict, ByteReader *raw, const 
     image.alpha = alpha;
     if (rc != 0) {
         if (!opt.inline_image)
-            record_failure(ctx, rc);
+            record_failure(ctx, rc, false);
         std::free(alpha);
         image_paint_placeholder(ctx);
         return rc;
