@@ -53,8 +53,10 @@ int image_format_parse(RenderContext *ctx, PdfObject *cs, SampleFormat *out, int
 // Decode/D. 0, or -5 for sizes outside 1..IMAGE_MAX_SIDE or an unsupported
 // bit depth.
 int image_read_params(RenderContext *ctx, PdfObject *dict, ImageParams *out);
-// Reduction steps for the image's extent under the current CTM.
-void image_reduction(const RenderContext *ctx, int width, int height, int *sx, int *sy);
+// Reduction steps for the image's extent under the current CTM, grown
+// where needed so that the output (bytes_per_pixel each) fits IMAGE_MAX_OUTPUT.
+void image_reduction(const RenderContext *ctx, int width, int height, int bytes_per_pixel, int *sx,
+                     int *sy);
 // Decodes rows of `data` into `out` (heap; `out->alpha` is kept, and the
 // row buffer is in `out` from the first row on, for the hook). 0; -3 out of memory; -5 output
 // beyond IMAGE_MAX_OUTPUT. Short data gives zero-filled rows. A stop asked

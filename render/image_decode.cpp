@@ -390,7 +390,8 @@ int image_read_params(RenderContext *ctx, PdfObject *dict, ImageParams *out)
     return 0;
 }
 
-void image_reduction(const RenderContext *ctx, int width, int height, int *sx, int *sy)
+void image_reduction(const RenderContext *ctx, int width, int height, int bytes_per_pixel, int *sx,
+                     int *sy)
 {
     const float *m = ctx->gs->ctm;
     double ex = std::sqrt(double(m[0]) * m[0] + double(m[1]) * m[1]);
@@ -408,6 +409,18 @@ void image_reduction(const RenderContext *ctx, int width, int height, int *sx, i
     };
     *sx = step(width, ex);
     *sy = step(height, ey);
+    // An image drawn near its full size can still exceed the output limit
+    // (a 300 dpi page scan shown at 150 dpi): the smaller step grows until
+    // the output fits, so that the image is drawn coarser instead of not at all.
+    auto bytes = [&] {
+        return int64_t((width + *sx - 1) / *sx) * int64_t((height + *sy - 1) / *sy) * bytes_per_pixel;
+    };
+    while (bytes() > IMAGE_MAX_OUTPUT && (*sx < width || *sy < height)) {
+        if ((*sx <= *sy && *sx < width) || *sy >= height)
+            ++*sx;
+        else
+            ++*sy;
+    }
 }
 
 int image_decode(RenderContext *ctx, ByteReader *data, const ImageParams *params,

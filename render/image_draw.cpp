@@ -88,10 +88,7 @@ int draw_image_data(RenderContext *ctx, PdfObject *dict, ByteReader *raw, const 
     bool format_failed = rc != 0 && p.width > 0;
     int sx = 1, sy = 1;
     if (rc == 0) {
-        image_reduction(ctx, p.width, p.height, &sx, &sy);
-        int64_t ow = (p.width + sx - 1) / sx, oh = (p.height + sy - 1) / sy;
-        if (ow * oh * (p.is_mask ? 4 : 3) > IMAGE_MAX_OUTPUT)
-            rc = -5;
+        image_reduction(ctx, p.width, p.height, p.is_mask ? 4 : 3, &sx, &sy);
     }
     if (rc != 0) {
         reader_close_chain(raw);

@@ -280,6 +280,7 @@ TEST(Image, ReductionStepsFollowTheDeviceExtent)
         const char *what;
         float ctm[6];
         int width, height, sx, sy;
+        int bytes = 3;  // per output pixel
     };
     const Row rows[] = {
         {"4000 on 100 px", {100, 0, 0, -100, 0, 100}, 4000, 4000, 26, 26},
@@ -288,6 +289,10 @@ TEST(Image, ReductionStepsFollowTheDeviceExtent)
         {"each axis alone", {100, 0, 0, -10, 0, 100}, 200, 200, 1, 13},
         {"rotated: extents are column lengths", {0, 50, -100, 0, 100, 0}, 600, 600, 8, 4},
         {"extent below one counts as one", {0.1f, 0, 0, 0.1f, 0, 0}, 3, 5, 2, 3},
+        // 2550 x 3300 at 150 dpi is just over 24 MiB unreduced: steps of 2 and 1.
+        {"page scan over the output limit", {1275, 0, 0, -1650, 0, 1650}, 2550, 3300, 2, 1},
+        {"masks count 4 bytes", {1275, 0, 0, -1650, 0, 1650}, 2400, 2700, 2, 1, 4},
+        {"largest image drawn full size", {20000, 0, 0, -20000, 0, 0}, 20000, 20000, 7, 7},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.what);
@@ -296,7 +301,7 @@ TEST(Image, ReductionStepsFollowTheDeviceExtent)
         RenderContext ctx{};
         ctx.gs = &gs;
         int sx = 0, sy = 0;
-        image_reduction(&ctx, row.width, row.height, &sx, &sy);
+        image_reduction(&ctx, row.width, row.height, row.bytes, &sx, &sy);
         EXPECT_EQ(sx, row.sx);
         EXPECT_EQ(sy, row.sy);
     }
@@ -315,14 +320,16 @@ TEST(Image, LargeImagesDecodeReducedWithinTheOutputLimit)
     EXPECT_EQ(p.diags, "");
     EXPECT_EQ(p.px(10, 50), BLACK);
     EXPECT_EQ(p.px(90, 50), WHITE);
-    // Not reducible (drawn 5000 px wide) and over 24 MiB: the placeholder.
+    // Drawn 5000 px wide, 30 MB at full size: decoded coarser, not replaced.
     Page big;
-    render(image_pdf("/Width 5000 /Height 2000 /ColorSpace /DeviceRGB /BitsPerComponent 8", "",
-                     "5000 0 0 2000 0 -1900 cm /Im Do"),
+    render(image_pdf("/Width 5000 /Height 2000 /ColorSpace /DeviceGray /BitsPerComponent 8 "
+                     "/Filter /FlateDecode",
+                     halves_data(5000, 2000), "5000 0 0 2000 -2450 -1900 cm /Im Do"),
            &big);
     ASSERT_NE(big.bm, nullptr);
-    EXPECT_EQ(big.px(50, 50), GRAY);
-    EXPECT_EQ(big.diags, "image-load(size)");
+    EXPECT_EQ(big.diags, "");
+    EXPECT_EQ(big.px(10, 50), BLACK);
+    EXPECT_EQ(big.px(90, 50), WHITE);
 }
 
 TEST(Image, PlaceholderRulesForLargeImagesAndThumbnails)
