@@ -43,7 +43,8 @@ double time_ms(const std::function<bool()> &fn, bool *ok)
 
 void render_image_vs_mutool()
 {
-    const std::string root = benchsupport::corpus_dir();
+    const char *env = std::getenv("PAGRIX_CORPUS");
+    const std::string root = env && *env ? std::string(env) : benchsupport::corpus_dir();
     if (root.empty()) {
         std::printf("render-image-vs-mutool: corpus not present\n");
         return;

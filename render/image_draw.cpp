@@ -171,6 +171,8 @@ int draw_image_xobject(RenderContext *ctx, PdfObject *stream)
         double w = pdf_to_number(pdf_dict_get_resolved(doc, dict, "Width"), 0);
         double h = pdf_to_number(pdf_dict_get_resolved(doc, dict, "Height"), 0);
         if (thumbnail_mode() || (!show_large_images() && w * h > IMAGE_LARGE_PIXELS)) {
+            if (!thumbnail_mode())
+                add_diagnostic(ctx, "image-placeholder");  // ShowLargeImages is off
             image_paint_placeholder(ctx);
             return 0;
         }
