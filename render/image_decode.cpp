@@ -134,16 +134,30 @@ struct Decoder {
     const ImageParams *p;
     const SampleFormat *f;
     int channels;       // 3 RGB, 1 mask or gray
-    int gray_only;      // 1: the first component as one gray channel (soft masks)
+    int gray_only;      // 1: the first component as one gray channel (gray images, soft masks)
     int64_t row_bytes;  // packed bytes of one source row
     uint8_t *raw;       // packed row
     uint8_t *samples;   // unpacked 8-bit samples (width x ncomps)
     uint8_t *line;      // converted row (width x channels)
+    uint8_t table[256][8];  // 1, 2, 4 bits: the samples of each byte value
 };
+
+// The expansion table: samples scaled to 0..255, or kept as palette indexes.
+void build_table(Decoder *d, bool scale)
+{
+    int bpc = d->p->bpc;
+    if (bpc >= 8)
+        return;
+    int per_byte = 8 / bpc, mask = (1 << bpc) - 1;
+    int mul = scale ? 255 / mask : 1;
+    for (int b = 0; b < 256; b++)
+        for (int i = 0; i < per_byte; i++)
+            d->table[b][i] = uint8_t(((b >> (8 - bpc * (i + 1))) & mask) * mul);
+}
 
 // Expands packed samples to one byte each (1-bit x 255, 2-bit x 85,
 // 4-bit x 17, 16-bit high byte). Palette indexes keep their values.
-void unpack(const Decoder *d, const uint8_t *raw, uint8_t *out, int count, bool scale)
+void unpack(const Decoder *d, const uint8_t *raw, uint8_t *out, int count)
 {
     int bpc = d->p->bpc;
     if (bpc == 8) {
@@ -155,13 +169,15 @@ void unpack(const Decoder *d, const uint8_t *raw, uint8_t *out, int count, bool 
             out[i] = raw[2 * i];
         return;
     }
-    int per_byte = 8 / bpc, mask = (1 << bpc) - 1;
-    int mul = scale ? 255 / mask : 1;
-    for (int i = 0; i < count; i++) {
-        int byte = raw[i / per_byte];
-        int shift = 8 - bpc * (i % per_byte + 1);
-        out[i] = uint8_t(((byte >> shift) & mask) * mul);
-    }
+    // 1, 2 and 4 bits: whole bytes through the table of their expanded
+    // samples, then the last partial byte.
+    int per_byte = 8 / bpc;
+    const uint8_t(*table)[8] = d->table;
+    int whole = count / per_byte;
+    for (int i = 0; i < whole; i++)
+        std::memcpy(out + size_t(i) * size_t(per_byte), table[raw[i]], size_t(per_byte));
+    for (int i = whole * per_byte; i < count; i++)
+        out[i] = table[raw[whole]][i - whole * per_byte];
 }
 
 // Palette indexes wider than 8 bits are capped below by the hival clamp.
@@ -181,7 +197,7 @@ void convert_row(Decoder *d)
     int w = p->width;
     uint8_t *line = d->line;
     if (p->is_mask) {
-        unpack(d, d->raw, line, w, true);
+        unpack(d, d->raw, line, w);
         // Samples of 0 paint unless Decode inverts the mask.
         for (int i = 0; i < w; i++)
             line[i] = (line[i] != 0) == (p->invert != 0) ? 255 : 0;
@@ -192,7 +208,7 @@ void convert_row(Decoder *d)
     if (p->bpc == 8 && !p->invert) {
         s = d->raw;
     } else {
-        unpack(d, d->raw, d->samples, w * n, !f->has_palette);
+        unpack(d, d->raw, d->samples, w * n);
         if (p->invert && !f->has_palette && !f->general)
             for (int i = 0; i < w * n; i++)
                 d->samples[i] = uint8_t(255 - d->samples[i]);
@@ -268,11 +284,15 @@ int decode_rows(RenderContext *ctx, ByteReader *data, Decoder *d, int sx, int sy
 {
     const ImageParams *p = d->p;
     int w = p->width, h = p->height, c = d->channels;
+    // Gray rows are converted, summed and averaged in one channel and
+    // spread to three only in the output.
+    bool spread = c == 3 && d->gray_only;
+    int lc = spread ? 1 : c;
     int ow = (w + sx - 1) / sx, oh = (h + sy - 1) / sy;
     bool reduce = sx > 1 || sy > 1;
     uint32_t *sums = nullptr;
     if (reduce) {
-        sums = static_cast<uint32_t *>(std::calloc(size_t(ow) * size_t(c), sizeof(uint32_t)));
+        sums = static_cast<uint32_t *>(std::calloc(size_t(ow) * size_t(lc), sizeof(uint32_t)));
         if (!sums)
             return -3;
     }
@@ -293,30 +313,51 @@ int decode_rows(RenderContext *ctx, ByteReader *data, Decoder *d, int sx, int sy
         }
         uint8_t *dst = out + size_t(out_row) * size_t(ow) * size_t(c);
         if (!reduce) {
-            std::memcpy(dst, d->line, size_t(w) * size_t(c));
+            if (spread)
+                for (int x = 0; x < w; x++)
+                    dst[3 * x] = dst[3 * x + 1] = dst[3 * x + 2] = d->line[x];
+            else
+                std::memcpy(dst, d->line, size_t(w) * size_t(c));
             out_row++;
             if (hook)
                 hook->rows_ready(hook->user, out_row);
             continue;
         }
         const uint8_t *line = d->line;
-        for (int ox = 0, x = 0; ox < ow; ox++) {
-            uint32_t *s = sums + size_t(ox) * size_t(c);
-            int end = x + sx < w ? x + sx : w;
-            for (; x < end; x++)
-                for (int k = 0; k < c; k++)
-                    s[k] += line[size_t(x) * size_t(c) + size_t(k)];
+        if (lc == 3) {
+            for (int ox = 0, x = 0; ox < ow; ox++) {
+                uint32_t *s = sums + size_t(ox) * 3;
+                int end = x + sx < w ? x + sx : w;
+                uint32_t r = 0, g = 0, b = 0;
+                for (const uint8_t *px = line + size_t(x) * 3; x < end; x++, px += 3)
+                    r += px[0], g += px[1], b += px[2];
+                s[0] += r, s[1] += g, s[2] += b;
+            }
+        } else {
+            for (int ox = 0, x = 0; ox < ow; ox++) {
+                int end = x + sx < w ? x + sx : w;
+                uint32_t v = 0;
+                for (; x < end; x++)
+                    v += line[x];
+                sums[ox] += v;
+            }
         }
         if (++block_rows < sy && y + 1 < h)
             continue;
         for (int ox = 0; ox < ow; ox++) {
             int cols = (ox + 1) * sx <= w ? sx : w - ox * sx;
             uint32_t count = uint32_t(cols) * uint32_t(block_rows);
-            for (int k = 0; k < c; k++) {
-                uint32_t &s = sums[size_t(ox) * size_t(c) + size_t(k)];
-                dst[size_t(ox) * size_t(c) + size_t(k)] = uint8_t((s + count / 2) / count);
-                s = 0;
+            // Division by a rounded-up reciprocal: exact while 256 count^2 < 2^32.
+            uint64_t inv = count < 4096 ? ((uint64_t(1) << 32) + count - 1) / count : 0;
+            uint32_t *s = sums + size_t(ox) * size_t(lc);
+            uint8_t *o = dst + size_t(ox) * size_t(c);
+            for (int k = 0; k < lc; k++) {
+                uint32_t v = s[k] + count / 2;
+                o[k] = uint8_t(inv ? (v * inv) >> 32 : v / count);
+                s[k] = 0;
             }
+            if (spread)
+                o[1] = o[2] = o[0];
         }
         block_rows = 0;
         out_row++;
@@ -341,7 +382,8 @@ int decode_into(RenderContext *ctx, ByteReader *data, const ImageParams *p, cons
     d.p = p;
     d.f = f;
     d.channels = channels;
-    d.gray_only = gray_only;
+    d.gray_only = gray_only || (!p->is_mask && f->ncomps == 1 && !f->has_palette && !f->general);
+    build_table(&d, p->is_mask || !f->has_palette);
     d.row_bytes = (int64_t(p->width) * n * p->bpc + 7) / 8;
     d.raw = static_cast<uint8_t *>(std::malloc(size_t(d.row_bytes) + 1));
     d.samples = static_cast<uint8_t *>(std::malloc(size_t(p->width) * size_t(n) + 1));
