@@ -92,6 +92,13 @@ void image_paint(RenderContext *ctx, const DecodedImage *img, int y0, int y1, in
     x1 = std::min({x1, s->width, gs->clip_x1});
     ya = std::max({ya, y0, top, gs->clip_y0 + top});
     yb = std::min({yb, y1, top + s->height, gs->clip_y1 + top});
+    const ClipPlane *clip = gs->clip_mask;
+    if (clip) {  // outside its box the clip plane is empty
+        x0 = std::max(x0, clip->x0);
+        x1 = std::min(x1, clip->x1);
+        ya = std::max(ya, clip->y0 + top);
+        yb = std::min(yb, clip->y1 + top);
+    }
     if (x0 >= x1 || ya >= yb)
         return;
     int alpha = color_byte(gs->fill_alpha);
@@ -168,7 +175,7 @@ void image_paint(RenderContext *ctx, const DecodedImage *img, int y0, int y1, in
             continue;
         int sy = y - top;
         size_t at = size_t(sy) * size_t(s->width) + size_t(x0);
-        composite_span(s, sy, x0, len, coverage.data(), gs->clip_mask ? gs->clip_mask + at : nullptr,
+        composite_span(s, sy, x0, len, coverage.data(), clip ? clip->at(x0, sy) : nullptr,
                        gs->soft_mask ? gs->soft_mask + at : nullptr, alpha, gs->blend_mode, mr, mg,
                        mb, img->is_mask ? nullptr : colors.data());
     }

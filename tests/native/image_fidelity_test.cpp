@@ -113,19 +113,11 @@ void measure_at(int dpi)
 TEST(ImageFidelity, FirstPagesWithImagesAt72Dpi) { measure_at(72); }
 TEST(ImageFidelity, FirstPagesWithImagesAt150Dpi) { measure_at(150); }
 
-// Peak resident memory of a command in KiB as GNU time reports it (the
-// command's own, not inherited from this process); 0 when it failed.
+// Peak resident memory of a command in KiB; 0 when it failed.
 long peak_kb(const std::string &command)
 {
-    if (std::system("test -x /usr/bin/time") != 0)
-        return 0;
-    const std::string report = testsupport::scratch_path("time.txt");
-    int status = -1;
-    testsupport::run_command("/usr/bin/time -v -o " + report + " " + command + " >/dev/null 2>&1",
-                             &status);
-    const std::string text = testsupport::read_file(report);
-    const auto at = text.find("Maximum resident set size (kbytes):");
-    return status == 0 && at != std::string::npos ? std::atol(text.c_str() + at + 35) : 0;
+    const auto run = testsupport::run_limited(command + " 2>/dev/null", 0, 120);
+    return run.exit_status == 0 ? run.peak_rss_kb : 0;
 }
 
 TEST(ImageFidelity, LargestScanMemoryWithinMutoolAndTheOutputLimit)
