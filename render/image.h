@@ -65,8 +65,10 @@ int image_decode(RenderContext *ctx, ByteReader *data, const ImageParams *params
                  const SampleFormat *format, int sx, int sy, DecodedImage *out,
                  const ImageRowHook *hook);
 // The alpha plane of an SMask stream resampled to width x height (heap), or
-// null when it cannot be decoded.
-uint8_t *image_decode_smask(RenderContext *ctx, PdfObject *smask, int width, int height);
+// null when it cannot be decoded. With `stencil` the stream is a Mask image
+// mask instead: 255 where its samples paint, 0 where they mask the image out.
+uint8_t *image_decode_smask(RenderContext *ctx, PdfObject *smask, int width, int height,
+                            bool stencil);
 void image_free(DecodedImage *image);
 
 // Paints page rows y0 .. y1 - 1 of the image over the CTM's unit square;

@@ -477,7 +477,8 @@ int image_decode(RenderContext *ctx, ByteReader *data, const ImageParams *params
                        params->is_mask ? &out->plane : &out->rgb, hook);
 }
 
-uint8_t *image_decode_smask(RenderContext *ctx, PdfObject *smask, int width, int height)
+uint8_t *image_decode_smask(RenderContext *ctx, PdfObject *smask, int width, int height,
+                            bool stencil)
 {
     smask = pdf_resolve(ctx->doc, smask);
     if (!pdf_is_type(smask, PDF_STREAM) || width < 1 || height < 1)
@@ -485,8 +486,13 @@ uint8_t *image_decode_smask(RenderContext *ctx, PdfObject *smask, int width, int
     ImageParams p;
     if (image_read_params(ctx, smask->dict, &p) != 0)
         return nullptr;
-    p.is_mask = 0;
-    p.invert = 0;
+    if (stencil) {
+        p.is_mask = 1;  // 1 bit, Decode as the mask says
+        p.bpc = 1;
+    } else {
+        p.is_mask = 0;
+        p.invert = 0;
+    }
     SampleFormat gray{};
     gray.ncomps = 1;
     int sx = p.width / width, sy = p.height / height;
@@ -501,7 +507,7 @@ uint8_t *image_decode_smask(RenderContext *ctx, PdfObject *smask, int width, int
         return nullptr;
     }
     uint8_t *plane = nullptr;
-    int rc = decode_into(ctx, r, &p, &gray, sx, sy, 1, 1, &plane, nullptr);
+    int rc = decode_into(ctx, r, &p, &gray, sx, sy, 1, stencil ? 0 : 1, &plane, nullptr);
     reader_close_chain(r);
     if (rc != 0 || ctx->aborted) {
         std::free(plane);

@@ -119,9 +119,9 @@ int draw_image_data(RenderContext *ctx, PdfObject *dict, ByteReader *raw, const 
     bool progressive = opt.progressive && !p.is_mask && std::fabs(m[1]) < 0.01f &&
                        std::fabs(m[2]) < 0.01f && m[3] < 0;
     uint8_t *alpha = nullptr;
-    if (opt.smask) {
+    if (opt.smask || opt.stencil) {
         int ow = (p.width + sx - 1) / sx, oh = (p.height + sy - 1) / sy;
-        alpha = image_decode_smask(ctx, opt.smask, ow, oh);
+        alpha = image_decode_smask(ctx, opt.smask ? opt.smask : opt.stencil, ow, oh, !opt.smask);
     }
     Progress progress{ctx, &image, INT32_MIN};
     ImageRowHook hook{progress_rows, &progress, 0};
@@ -187,5 +187,9 @@ int draw_image_xobject(RenderContext *ctx, PdfObject *stream)
     opt.progressive = 1;
     PdfObject *smask = pdf_dict_get_resolved(doc, dict, "SMask");
     opt.smask = pdf_is_type(smask, PDF_STREAM) ? smask : nullptr;
+    // A Mask stream (an image mask) hides the image where it does not paint;
+    // colour-key Mask arrays are not applied.
+    PdfObject *mask = pdf_dict_get_resolved(doc, dict, "Mask");
+    opt.stencil = !is_mask && pdf_is_type(mask, PDF_STREAM) ? mask : nullptr;
     return draw_image_data(ctx, dict, raw, opt);
 }

@@ -9,6 +9,7 @@ struct ImageOptions {
     int inline_image = 0;        // no diagnostics for decoding failures; CS abbreviation
     int progressive = 0;         // upright images paint while they decode
     PdfObject *smask = nullptr;  // SMask stream, or null
+    PdfObject *stencil = nullptr;  // Mask stream (an image mask), used when there is no SMask
 };
 
 // Decodes the image described by `dict` from the undecoded data `raw`

@@ -212,6 +212,12 @@ TEST(Image, SamplesDecodeAndMasksFollowTheRules)
         // An SMask's gray is the alpha: transparent left, opaque right.
         {"soft mask", std::string(kHalves) + " /ColorSpace /DeviceRGB /BitsPerComponent 8 /SMask 6 0 R",
          "ff0000ff0000", {{25, 50, WHITE}, {75, 50, RED}}, ""},
+        // A Mask image mask hides the image where its samples are 1.
+        {"stencil Mask", std::string(kHalves) + " /ColorSpace /DeviceRGB /BitsPerComponent 8 /Mask 7 0 R",
+         "ff0000ff0000", {{25, 50, RED}, {75, 50, WHITE}}, ""},
+        {"stencil Mask with Decode [1 0]",
+         std::string(kHalves) + " /ColorSpace /DeviceRGB /BitsPerComponent 8 /Mask 8 0 R",
+         "ff0000ff0000", {{25, 50, WHITE}, {75, 50, RED}}, ""},
         // Short data: the missing rows are zeros, without an error.
         {"truncated", "/Width 1 /Height 2 /ColorSpace /DeviceRGB /BitsPerComponent 8", "ff0000",
          {{50, 25, RED}, {50, 75, BLACK}}, ""},
@@ -242,7 +248,11 @@ TEST(Image, SamplesDecodeAndMasksFollowTheRules)
                         {{5, dict, filtered ? row.data : row.data + ">"},
                          {6, "/Type /XObject /Subtype /Image /Width 2 /Height 1 /BitsPerComponent 8 "
                              "/ColorSpace /DeviceGray",
-                          std::string("\x00\xff", 2)}}),
+                          std::string("\x00\xff", 2)},
+                         {7, "/Type /XObject /Subtype /Image /Width 2 /Height 1 /ImageMask true", "\x40"},
+                         {8, "/Type /XObject /Subtype /Image /Width 2 /Height 1 /ImageMask true "
+                             "/Decode [1 0]",
+                          "\x40"}}),
                &p);
         ASSERT_NE(p.bm, nullptr);
         EXPECT_EQ(p.status, 0);
