@@ -71,6 +71,8 @@ uint8_t *image_decode_smask(RenderContext *ctx, PdfObject *smask, int width, int
                             bool stencil);
 void image_free(DecodedImage *image);
 
+// The device box of the unit square under the matrix m.
+void image_device_box(const float m[6], double *minx, double *miny, double *maxx, double *maxy);
 // Paints page rows y0 .. y1 - 1 of the image over the CTM's unit square;
 // only the first `rows_ready` rows of the image are sampled.
 void image_paint(RenderContext *ctx, const DecodedImage *image, int y0, int y1, int rows_ready);

@@ -22,14 +22,8 @@ namespace {
 // False when the unit square under the CTM lies entirely outside the raster.
 bool unit_square_visible(const RenderContext *ctx)
 {
-    const float *m = ctx->gs->ctm;
-    double xs[4] = {m[4], m[0] + m[4], m[2] + m[4], m[0] + m[2] + m[4]};
-    double ys[4] = {m[5], m[1] + m[5], m[3] + m[5], m[1] + m[3] + m[5]};
-    double minx = xs[0], maxx = xs[0], miny = ys[0], maxy = ys[0];
-    for (int i = 1; i < 4; i++) {
-        minx = std::fmin(minx, xs[i]), maxx = std::fmax(maxx, xs[i]);
-        miny = std::fmin(miny, ys[i]), maxy = std::fmax(maxy, ys[i]);
-    }
+    double minx, miny, maxx, maxy;
+    image_device_box(ctx->gs->ctm, &minx, &miny, &maxx, &maxy);
     double top = ctx->band_top, bottom = top + ctx->surface->height;
     return maxx >= 0 && minx < ctx->surface->width && maxy >= top && miny < bottom;
 }

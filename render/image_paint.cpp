@@ -64,6 +64,18 @@ inline int lerp2(int s00, int s10, int s01, int s11, int fx, int fy)
 
 }  // namespace
 
+void image_device_box(const float m[6], double *minx, double *miny, double *maxx, double *maxy)
+{
+    double xs[4] = {m[4], m[0] + m[4], m[2] + m[4], m[0] + m[2] + m[4]};
+    double ys[4] = {m[5], m[1] + m[5], m[3] + m[5], m[1] + m[3] + m[5]};
+    *minx = *maxx = xs[0];
+    *miny = *maxy = ys[0];
+    for (int i = 1; i < 4; i++) {
+        *minx = std::fmin(*minx, xs[i]), *maxx = std::fmax(*maxx, xs[i]);
+        *miny = std::fmin(*miny, ys[i]), *maxy = std::fmax(*maxy, ys[i]);
+    }
+}
+
 void image_paint(RenderContext *ctx, const DecodedImage *img, int y0, int y1, int rows_ready)
 {
     if (ctx->text_only || !ctx->surface || !img || rows_ready <= 0)
@@ -75,14 +87,8 @@ void image_paint(RenderContext *ctx, const DecodedImage *img, int y0, int y1, in
     double ia = m[3] / det, ib = -m[1] / det, ic = -m[2] / det, id = m[0] / det;
     double ie = (double(m[2]) * m[5] - double(m[3]) * m[4]) / det;
     double iff = (double(m[1]) * m[4] - double(m[0]) * m[5]) / det;
-    // Device box of the unit square.
-    double xs[4] = {m[4], m[0] + m[4], m[2] + m[4], m[0] + m[2] + m[4]};
-    double ys[4] = {m[5], m[1] + m[5], m[3] + m[5], m[1] + m[3] + m[5]};
-    double minx = xs[0], maxx = xs[0], miny = ys[0], maxy = ys[0];
-    for (int i = 1; i < 4; i++) {
-        minx = std::fmin(minx, xs[i]), maxx = std::fmax(maxx, xs[i]);
-        miny = std::fmin(miny, ys[i]), maxy = std::fmax(maxy, ys[i]);
-    }
+    double minx, miny, maxx, maxy;
+    image_device_box(m, &minx, &miny, &maxx, &maxy);
     PageBitmap *s = ctx->surface;
     const GraphicsState *gs = ctx->gs;
     int top = ctx->band_top;

@@ -17,6 +17,7 @@
 #include "render/composite.h"
 #include "render/page.h"
 #include "pdf_builder.h"
+#include "rendered_page.h"
 #include "test_support.h"
 
 namespace {
@@ -51,30 +52,11 @@ std::string page_pdf(const std::string &content, const std::string &resources,
     return b.str();
 }
 
-struct Page {
-    PageBitmap *bm = nullptr;
-    int status = 0;
-    std::string diags;
-    ~Page() { bitmap_free(bm); }
-    unsigned px(int x, int y) const
-    {
-        const uint8_t *p = bm->pixels + y * bm->stride + 3 * x;
-        return unsigned(p[2]) << 16 | unsigned(p[1]) << 8 | p[0];
-    }
-};
+using Page = testsupport::RenderedPage;
 
 void render(const std::string &pdf, Page *out, float scale = 1.0f, int first = 0, int rows = 0)
 {
-    static int counter = 0;
-    std::string path = testsupport::scratch_path("image" + std::to_string(counter++) + ".pdf");
-    ASSERT_TRUE(testsupport::write_file(path, pdf));
-    PdfDoc *doc = nullptr;
-    ASSERT_EQ(pdf_open(&doc, path.c_str(), nullptr), 0);
-    char diags[600];
-    out->status = render_page_diag(doc, 0, scale, first, rows, &out->bm, diags, sizeof diags);
-    for (const char *d = diags; *d; d += std::strlen(d) + 1)
-        out->diags += (out->diags.empty() ? "" : " ") + std::string(d);
-    pdf_close(doc);
+    testsupport::render_pdf_page(pdf, out, scale, first, rows);
 }
 
 struct Probe {
