@@ -170,6 +170,10 @@ TEST(Image, SamplesDecodeAndMasksFollowTheRules)
         {"indexed above hival", std::string(kHalves) +
              " /BitsPerComponent 4 /Decode [1 0] /ColorSpace [/Indexed /DeviceGray 1 <00ff>]",
          "07", halves_bw, ""},
+        // hival 255 with a 2-byte lookup: entry 0 is (255, 0, 0 padding), the rest zeros.
+        {"indexed short lookup", std::string(kHalves) +
+             " /BitsPerComponent 8 /ColorSpace [/Indexed /DeviceRGB 255 <ff00>]",
+         "00c8", {{25, 50, RED}, {75, 50, BLACK}}, ""},
         {"indexed CMYK base", std::string(kHalves) +
              " /BitsPerComponent 8 /ColorSpace [/Indexed /DeviceCMYK 1 <000000ff00ffff00>]",
          "0001", {{25, 50, BLACK}, {75, 50, RED}}, ""},
