@@ -121,43 +121,57 @@ void image_paint(RenderContext *ctx, const DecodedImage *img, int y0, int y1, in
         mb = trunc_byte(gs->fill_rgb[2]);
     }
     const uint8_t *plane = img->is_mask ? img->plane : img->alpha;
-    // Upright and mirrored images: u depends on x only and v on y only, so
-    // the column taps are worked out once.
-    bool axis = ib == 0 && ic == 0;
-    std::vector<Tap> cols(axis ? size_t(len) : 0);
-    std::vector<uint8_t> col_in(axis ? size_t(len) : 0);
-    if (axis)
-        for (int i = 0; i < len; i++) {
-            double u = ia * (x0 + i + 0.5) + ie;
-            col_in[size_t(i)] = u >= 0 && u < 1;
-            cols[size_t(i)] = tap(w * u, w, w, smooth);
-        }
+    // Upright and mirrored images: u depends on x only and v on y only;
+    // quarter-turned ones the other way round. The taps that depend on x
+    // are worked out once, those that depend on y once per row.
+    enum { GENERAL, AXIS, SWAPPED };
+    int mode = ib == 0 && ic == 0 ? AXIS : ia == 0 && id == 0 ? SWAPPED : GENERAL;
+    std::vector<Tap> cols(mode != GENERAL ? size_t(len) : 0);
+    std::vector<uint8_t> col_in(mode != GENERAL ? size_t(len) : 0);
+    for (int i = 0; mode != GENERAL && i < len; i++) {
+        double px = x0 + i + 0.5;
+        double t = mode == AXIS ? ia * px + ie : ib * px + iff;
+        col_in[size_t(i)] = t >= 0 && t < 1;
+        cols[size_t(i)] = mode == AXIS ? tap(w * t, w, w, smooth) : tap(h * (1 - t), h, rows_ready, smooth);
+    }
     for (int y = ya; y < yb; y++) {
         if ((y - ya) % IMAGE_PAINT_POLL_ROWS == IMAGE_PAINT_POLL_ROWS - 1 && render_poll(ctx))
             return;
         double py = y + 0.5;
+        Tap row_tap{};
+        bool row_in = true;
+        if (mode == AXIS) {
+            double v = id * py + iff;
+            row_in = v >= 0 && v < 1;
+            row_tap = tap(h * (1 - v), h, rows_ready, smooth);
+        } else if (mode == SWAPPED) {
+            double u = ic * py + ie;
+            row_in = u >= 0 && u < 1;
+            row_tap = tap(w * u, w, w, smooth);
+        }
+        if (!row_in)
+            continue;
         bool any = false;
         for (int i = 0; i < len; i++) {
-            double u, v;
             Tap tx, ty;
-            if (axis) {
-                v = id * py + iff;
-                if (!col_in[size_t(i)] || !(v >= 0 && v < 1)) {
+            if (mode != GENERAL) {
+                if (!col_in[size_t(i)]) {
                     coverage[size_t(i)] = 0;
                     continue;
                 }
-                tx = cols[size_t(i)];
+                tx = mode == AXIS ? cols[size_t(i)] : row_tap;
+                ty = mode == AXIS ? row_tap : cols[size_t(i)];
             } else {
                 double px = x0 + i + 0.5;
-                u = ia * px + ic * py + ie;
-                v = ib * px + id * py + iff;
+                double u = ia * px + ic * py + ie;
+                double v = ib * px + id * py + iff;
                 if (!(u >= 0 && u < 1 && v >= 0 && v < 1)) {
                     coverage[size_t(i)] = 0;
                     continue;
                 }
                 tx = tap(w * u, w, w, smooth);
+                ty = tap(h * (1 - v), h, rows_ready, smooth);
             }
-            ty = tap(h * (1 - v), h, rows_ready, smooth);
             size_t r0 = size_t(ty.i0) * size_t(w), r1 = size_t(ty.i1) * size_t(w);
             int cov = 255;
             if (plane)
