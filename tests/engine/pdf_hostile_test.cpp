@@ -526,7 +526,7 @@ TEST(PdfCorpus, SweepPageCountsMatchReference)
     int total = 0, as_reference = 0, excepted = 0, repaired = 0;
     std::string listed;
     for (const std::string &path : testsupport::corpus_files("pdf", ".pdf")) {
-        const std::string name = path.substr(path.rfind('/') + 1);
+        const std::string name = path.substr(path.find_last_of("/\\") + 1);
         const testsupport::CorpusPages want = testsupport::corpus_pages(name);
         PdfDoc *doc = nullptr;
         const int rc = pdf_open(&doc, path.c_str(), want.has_password ? want.password.c_str() : nullptr);

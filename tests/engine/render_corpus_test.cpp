@@ -30,7 +30,7 @@ TEST(RenderCorpus, EveryPageReturnsARaster)
     double slowest = 0;
     std::string slowest_name;
     for (const std::string &f : testsupport::corpus_files("pdf", ".pdf")) {
-        const testsupport::CorpusPages want = testsupport::corpus_pages(f.substr(f.rfind('/') + 1));
+        const testsupport::CorpusPages want = testsupport::corpus_pages(f.substr(f.find_last_of("/\\") + 1));
         PdfDoc *doc = nullptr;
         const int rc = pdf_open(&doc, f.c_str(), want.has_password ? want.password.c_str() : nullptr);
         EXPECT_EQ(rc, want.open_code) << f;
