@@ -1,6 +1,7 @@
-// Page rendering speed: the corpus pages without text and images at 150 dpi,
-// our renderer beside `mutool draw` on the same pages in the same run. Both
-// sides open the file, render the page and write an uncompressed image.
+// Page rendering speed at 150 dpi, our renderer beside `mutool draw` on the
+// same pages in the same run: the corpus pages without text and images, and
+// the first pages that draw images. Both sides open the file, render the
+// page and write an uncompressed image.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -13,6 +14,7 @@
 
 #include "bench_support.h"
 #include "command_support.h"
+#include "image_pages.h"
 #include "bitmap/bitmap.h"
 #include "pdf/document.h"
 #include "render/page.h"
@@ -28,17 +30,23 @@ std::string corpus()
     return env && *env ? std::string(env) : benchsupport::corpus_dir();
 }
 
-// (file, 1-based page) of pages without extractable text or images.
-std::vector<std::pair<std::string, int>> vector_pages()
+// The corpus PDFs, sorted.
+std::vector<std::string> corpus_pdfs()
 {
-    std::vector<std::pair<std::string, int>> out;
     std::vector<std::string> files;
     std::error_code ec;
     for (const auto &e : std::filesystem::directory_iterator(corpus() + "/pdf", ec))
         if (e.path().extension() == ".pdf")
             files.push_back(e.path().string());
     std::sort(files.begin(), files.end());
-    for (const std::string &f : files) {
+    return files;
+}
+
+// (file, 1-based page) of pages without extractable text or images.
+std::vector<std::pair<std::string, int>> vector_pages()
+{
+    std::vector<std::pair<std::string, int>> out;
+    for (const std::string &f : corpus_pdfs()) {
         std::string q = "'" + f + "'";
         std::string info = testsupport::run_command("timeout 20 pdfinfo " + q + " 2>/dev/null");
         auto at = info.find("Pages:");
@@ -82,16 +90,15 @@ double median_ms(const std::function<bool()> &fn, bool *ok)
     return t[t.size() / 2];
 }
 
-void render_vector_vs_mutool()
+// Our render and `mutool draw` of each (file, page) at 150 dpi, each side
+// opening the file, rendering and writing an uncompressed image; prints one
+// line per page and the BENCH line `name` with the medians.
+void compare_with_mutool(const char *name, const std::vector<std::pair<std::string, int>> &pages)
 {
-    if (corpus().empty()) {
-        std::printf("render-vector-vs-mutool: corpus not present\n");
-        return;
-    }
     const std::string out_ours = std::string(PAGRIX_BINARY_DIR) + "/bench_render.bmp";
     const std::string out_mu = std::string(PAGRIX_BINARY_DIR) + "/bench_render.ppm";
     std::vector<double> ours_ms, ref_ms, ratios;
-    for (const auto &[file, page] : vector_pages()) {
+    for (const auto &[file, page] : pages) {
         bool ok_ref, ok_ours;
         double ref = median_ms(
             [&] {
@@ -127,13 +134,36 @@ void render_vector_vs_mutool()
         std::sort(v.begin(), v.end());
         return v[v.size() / 2];
     };
-    std::printf("BENCH render-vector-vs-mutool: ours=%.3f ref=%.3f ratio=%.3f (median per page "
+    std::printf("BENCH %s: ours=%.3f ref=%.3f ratio=%.3f (median per page "
                 "over %zu pages)\n",
-                median(ours_ms), median(ref_ms), median(ratios), ratios.size());
+                name, median(ours_ms), median(ref_ms), median(ratios), ratios.size());
     std::fflush(stdout);
 }
 
+void render_vector_vs_mutool()
+{
+    if (corpus().empty()) {
+        std::printf("render-vector-vs-mutool: corpus not present\n");
+        return;
+    }
+    compare_with_mutool("render-vector-vs-mutool", vector_pages());
+}
+
+// Page 1 of every corpus PDF that draws images there.
+void render_image_vs_mutool()
+{
+    if (corpus().empty()) {
+        std::printf("render-image-vs-mutool: corpus not present\n");
+        return;
+    }
+    std::vector<std::pair<std::string, int>> pages;
+    for (const auto &p : testsupport::first_pages_with_images(corpus_pdfs()))
+        pages.push_back({p.file, 1});
+    compare_with_mutool("render-image-vs-mutool", pages);
+}
+
 const bool registered =
-    (benchsupport::add_custom("render-vector-vs-mutool", render_vector_vs_mutool), true);
+    (benchsupport::add_custom("render-vector-vs-mutool", render_vector_vs_mutool),
+     benchsupport::add_custom("render-image-vs-mutool", render_image_vs_mutool), true);
 
 }  // namespace

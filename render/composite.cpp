@@ -28,15 +28,33 @@ inline int pixel_alpha(bool aa, const uint8_t *coverage, const uint8_t *clip, co
     return a;
 }
 
-template <bool Clip, bool Smask, bool Alpha>
+// The source colour of pixel i: the span's one colour or the pixel's own.
+template <bool Colors>
+inline void pixel_source(const int src[3], const uint8_t *colors, int i, int out[3])
+{
+    if (Colors) {
+        out[0] = colors[3 * i];
+        out[1] = colors[3 * i + 1];
+        out[2] = colors[3 * i + 2];
+    } else {
+        out[0] = src[0];
+        out[1] = src[1];
+        out[2] = src[2];
+    }
+}
+
+template <bool Clip, bool Smask, bool Alpha, bool Colors>
 void span_opaque(uint8_t *p, int length, const uint8_t *coverage, const uint8_t *clip,
-                 const uint8_t *smask, int alpha, int mode, const int src[3])
+                 const uint8_t *smask, int alpha, int mode, const int span_src[3],
+                 const uint8_t *colors)
 {
     bool aa = g_antialias;
     for (int i = 0; i < length; i++, p += 3) {
         int a = pixel_alpha<Clip, Smask, Alpha>(aa, coverage, clip, smask, alpha, i);
         if (!a)
             continue;
+        int src[3];
+        pixel_source<Colors>(span_src, colors, i, src);
         if (mode == BLEND_NORMAL) {
             if (a == 255) {
                 p[0] = uint8_t(src[0]);
@@ -55,15 +73,18 @@ void span_opaque(uint8_t *p, int length, const uint8_t *coverage, const uint8_t 
     }
 }
 
-template <bool Clip, bool Smask, bool Alpha>
+template <bool Clip, bool Smask, bool Alpha, bool Colors>
 void span_group(uint8_t *p, uint8_t *ab, int length, const uint8_t *coverage, const uint8_t *clip,
-                const uint8_t *smask, int alpha, int mode, const int src[3])
+                const uint8_t *smask, int alpha, int mode, const int span_src[3],
+                const uint8_t *colors)
 {
     bool aa = g_antialias;
     for (int i = 0; i < length; i++, p += 3) {
         int a = pixel_alpha<Clip, Smask, Alpha>(aa, coverage, clip, smask, alpha, i);
         if (!a)
             continue;
+        int src[3];
+        pixel_source<Colors>(span_src, colors, i, src);
         int back = ab[i];
         int ar = back * (255 - a) / 255;
         int t = a + ar;
@@ -79,27 +100,33 @@ void span_group(uint8_t *p, uint8_t *ab, int length, const uint8_t *coverage, co
     }
 }
 
-template <bool Clip, bool Smask, bool Alpha>
+template <bool Clip, bool Smask, bool Alpha, bool Colors>
 void span_any(PageBitmap *s, int y, int x, int length, const uint8_t *coverage, const uint8_t *clip,
-              const uint8_t *smask, int alpha, int mode, const int src[3])
+              const uint8_t *smask, int alpha, int mode, const int src[3], const uint8_t *colors)
 {
     uint8_t *p = s->pixels + size_t(y) * size_t(s->stride) + 3 * size_t(x);
     if (s->alpha)
-        span_group<Clip, Smask, Alpha>(p, s->alpha + size_t(y) * size_t(s->width) + size_t(x), length,
-                                       coverage, clip, smask, alpha, mode, src);
+        span_group<Clip, Smask, Alpha, Colors>(p, s->alpha + size_t(y) * size_t(s->width) + size_t(x),
+                                               length, coverage, clip, smask, alpha, mode, src,
+                                               colors);
     else
-        span_opaque<Clip, Smask, Alpha>(p, length, coverage, clip, smask, alpha, mode, src);
+        span_opaque<Clip, Smask, Alpha, Colors>(p, length, coverage, clip, smask, alpha, mode, src,
+                                                colors);
 }
 
 using SpanImpl = void (*)(PageBitmap *, int, int, int, const uint8_t *, const uint8_t *,
-                          const uint8_t *, int, int, const int *);
+                          const uint8_t *, int, int, const int *, const uint8_t *);
 
-// Indexed by clip | smask << 1 | alpha << 2.
-constexpr SpanImpl span_impls[8] = {
-    span_any<false, false, false>, span_any<true, false, false>,
-    span_any<false, true, false>,  span_any<true, true, false>,
-    span_any<false, false, true>,  span_any<true, false, true>,
-    span_any<false, true, true>,   span_any<true, true, true>,
+// Indexed by clip | smask << 1 | alpha << 2 | colors << 3.
+constexpr SpanImpl span_impls[16] = {
+    span_any<false, false, false, false>, span_any<true, false, false, false>,
+    span_any<false, true, false, false>,  span_any<true, true, false, false>,
+    span_any<false, false, true, false>,  span_any<true, false, true, false>,
+    span_any<false, true, true, false>,   span_any<true, true, true, false>,
+    span_any<false, false, false, true>,  span_any<true, false, false, true>,
+    span_any<false, true, false, true>,   span_any<true, true, false, true>,
+    span_any<false, false, true, true>,   span_any<true, false, true, true>,
+    span_any<false, true, true, true>,    span_any<true, true, true, true>,
 };
 
 inline int clamp_byte(int v) { return v < 0 ? 0 : v > 255 ? 255 : v; }
@@ -111,7 +138,7 @@ bool composite_antialias() { return g_antialias; }
 
 void composite_span(PageBitmap *surface, int y, int x, int length, const uint8_t *coverage,
                     const uint8_t *clip_row, const uint8_t *smask_row, int alpha, int blend_mode,
-                    int r, int g, int b)
+                    int r, int g, int b, const uint8_t *colors)
 {
     if (!surface || !coverage || length <= 0 || y < 0 || y >= surface->height)
         return;
@@ -120,6 +147,8 @@ void composite_span(PageBitmap *surface, int y, int x, int length, const uint8_t
         if (cut >= length)
             return;
         coverage += cut;
+        if (colors)
+            colors += 3 * cut;
         if (clip_row)
             clip_row += cut;
         if (smask_row)
@@ -139,6 +168,7 @@ void composite_span(PageBitmap *surface, int y, int x, int length, const uint8_t
     if (alpha == 0)
         return;
     const int src[3] = {clamp_byte(b), clamp_byte(g), clamp_byte(r)};  // stored blue, green, red
-    int index = (clip_row ? 1 : 0) | (smask_row ? 2 : 0) | (alpha < 255 ? 4 : 0);
-    span_impls[index](surface, y, x, length, coverage, clip_row, smask_row, alpha, blend_mode, src);
+    int index = (clip_row ? 1 : 0) | (smask_row ? 2 : 0) | (alpha < 255 ? 4 : 0) | (colors ? 8 : 0);
+    span_impls[index](surface, y, x, length, coverage, clip_row, smask_row, alpha, blend_mode, src,
+                      colors);
 }

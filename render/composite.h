@@ -15,10 +15,12 @@ bool composite_antialias();
 // run's first pixel, or are null; alpha 0..255 is the constant opacity. The
 // run is cut to the raster (advancing the three byte pointers alike), and a
 // surface with an alpha plane is composited as a transparency group. The
-// dirty row range grows to include y.
+// dirty row range grows to include y. `colors`, when given, holds one colour
+// per pixel (blue, green, red, as the raster stores them) in place of r, g, b:
+// sampled images paint through the same operation.
 void composite_span(PageBitmap *surface, int y, int x, int length, const uint8_t *coverage,
                     const uint8_t *clip_row, const uint8_t *smask_row, int alpha, int blend_mode,
-                    int r, int g, int b);
+                    int r, int g, int b, const uint8_t *colors = nullptr);
 
 // (a * m + 127) / 255: how two coverage or mask bytes combine.
 inline int mask_multiply(int a, int m) { return (a * m + 127) / 255; }

@@ -1,6 +1,5 @@
 // Reading content streams: tokens become operands on a 32-slot stack and
-// keywords become operators; inline image data is stepped over
-// (PDF Reference 1.7, sections 3.7.1 and 4.8.6).
+// keywords become operators (PDF Reference 1.7, sections 3.7.1 and 4.8.6).
 #include <cstring>
 
 #include "bitmap/bitmap.h"
@@ -252,87 +251,4 @@ uint8_t *load_stream(RenderContext *ctx, PdfObject *stream, int *out_length)
         return nullptr;
     *out_length = n;
     return data;
-}
-
-namespace {
-
-int inline_components(PdfObject *dict)
-{
-    if (pdf_to_int(pdf_dict_get(dict, "IM"), 0) ||
-        (pdf_is_type(pdf_dict_get(dict, "IM"), PDF_BOOL) && pdf_dict_get(dict, "IM")->boolean))
-        return 1;
-    PdfObject *cs = pdf_dict_get(dict, "CS");
-    if (!cs)
-        cs = pdf_dict_get(dict, "ColorSpace");
-    if (pdf_is_name(cs, "RGB") || pdf_is_name(cs, "DeviceRGB"))
-        return 3;
-    if (pdf_is_name(cs, "CMYK") || pdf_is_name(cs, "DeviceCMYK"))
-        return 4;
-    return 1;
-}
-
-bool is_white(int c) { return c == 0 || c == 9 || c == 10 || c == 12 || c == 13 || c == 32; }
-
-// Steps over filtered data: up to "EI" after white space (or at the very
-// start) that is followed by white space, a delimiter or the end.
-void skip_to_ei(ByteReader *r)
-{
-    int prev = ' ', c;
-    bool at_start = true;
-    while ((c = reader_getc(r)) >= 0) {
-        if (c == 'E' && (at_start || is_white(prev))) {
-            int c2 = reader_getc(r);
-            if (c2 == 'I') {
-                int c3 = reader_peek(r);
-                if (c3 < 0 || is_white(c3) || pdf_is_delimiter(c3))
-                    return;
-            }
-            if (c2 >= 0)
-                reader_ungetc(r);
-        }
-        prev = c;
-        at_start = false;
-    }
-}
-
-}  // namespace
-
-PdfObject *inline_image_skip(OperandStack *st)
-{
-    ByteReader *r = st->reader;
-    PdfObject *dict = pdf_parse_inline_image_dict(r, st->scratch);
-    if (!dict)
-        return nullptr;
-    if (is_white(reader_peek(r)))
-        reader_getc(r);
-    bool filtered = pdf_dict_get(dict, "F") || pdf_dict_get(dict, "Filter");
-    if (filtered) {
-        skip_to_ei(r);
-        return dict;
-    }
-    PdfObject *w = pdf_dict_get(dict, "W");
-    PdfObject *h = pdf_dict_get(dict, "H");
-    int64_t width = pdf_to_int(w ? w : pdf_dict_get(dict, "Width"), 0);
-    int64_t height = pdf_to_int(h ? h : pdf_dict_get(dict, "Height"), 0);
-    int64_t bpc = pdf_to_int(pdf_dict_get(dict, "BPC"), 8);
-    if (pdf_dict_get(dict, "BPC") == nullptr)
-        bpc = pdf_to_int(pdf_dict_get(dict, "BitsPerComponent"), 8);
-    int64_t row = (width * inline_components(dict) * bpc + 7) / 8;
-    int64_t total = row * height;
-    if (width <= 0 || height <= 0 || bpc <= 0 || bpc > 16 || total <= 0 ||
-        total > INTERP_INLINE_MAX) {
-        skip_to_ei(r);
-        return dict;
-    }
-    for (int64_t i = 0; i < total; i++)
-        if (reader_getc(r) < 0)
-            return dict;
-    // The EI keyword that follows.
-    PdfToken t;
-    int64_t before = reader_tell(r);
-    if (pdf_next_token(r, st->scratch, &t) != 0 || !pdf_token_is(t, "EI")) {
-        reader_seek(r, before);
-        skip_to_ei(r);
-    }
-    return dict;
 }

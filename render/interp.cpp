@@ -11,7 +11,9 @@
 #include "pdf/document.h"
 #include "pdf/object.h"
 #include "render/clip.h"
+#include "render/colorspace.h"
 #include "render/fill.h"
+#include "render/image.h"
 #include "render/limits.h"
 #include "render/stroke.h"
 
@@ -282,77 +284,12 @@ void op_G(OperandStack *st, RenderContext *ctx) { set_device_colour(st, ctx, 1, 
 void op_RG(OperandStack *st, RenderContext *ctx) { set_device_colour(st, ctx, 3, true); }
 void op_K(OperandStack *st, RenderContext *ctx) { set_device_colour(st, ctx, 4, true); }
 
-// Component count of a colour space drawn as a device space; 0 for spaces
-// that need a conversion this interpreter does not do (they are tagged).
-// ICC-based and calibrated spaces are drawn as the device space of their
-// component count.
-int device_space_components(RenderContext *ctx, PdfObject *cs, int depth)
-{
-    cs = pdf_resolve(ctx->doc, cs);
-    if (!cs || depth > 4)
-        return 1;
-    if (cs->type == PDF_NAME) {
-        const char *n = cs->name;
-        if (!std::strcmp(n, "DeviceGray") || !std::strcmp(n, "G") ||
-            !std::strcmp(n, "CalGray") || !std::strcmp(n, "Pattern"))
-            return 1;
-        if (!std::strcmp(n, "DeviceRGB") || !std::strcmp(n, "RGB") || !std::strcmp(n, "CalRGB"))
-            return 3;
-        if (!std::strcmp(n, "DeviceCMYK") || !std::strcmp(n, "CMYK"))
-            return 4;
-        PdfObject *named =
-            pdf_dict_get(pdf_dict_get_resolved(ctx->doc, ctx->resources, "ColorSpace"), n);
-        if (!named)
-            return 3;
-        return device_space_components(ctx, named, depth + 1);
-    }
-    if (cs->type != PDF_ARRAY)
-        return 3;
-    PdfObject *family = pdf_resolve(ctx->doc, pdf_array_get(cs, 0));
-    if (pdf_is_name(family, "ICCBased")) {
-        PdfObject *stream = pdf_resolve(ctx->doc, pdf_array_get(cs, 1));
-        PdfObject *alt = pdf_dict_get(stream, "Alternate");
-        if (alt)
-            return device_space_components(ctx, alt, depth + 1);
-        int n = pdf_to_int(pdf_dict_get_resolved(ctx->doc, stream, "N"), 3);
-        return n == 1 || n == 4 ? n : 3;
-    }
-    if (pdf_is_name(family, "CalGray"))
-        return 1;
-    if (pdf_is_name(family, "CalRGB"))
-        return 3;
-    if (pdf_is_name(family, "DeviceGray") || pdf_is_name(family, "DeviceRGB") ||
-        pdf_is_name(family, "DeviceCMYK") || pdf_is_name(family, "Pattern"))
-        return device_space_components(ctx, family, depth + 1);
-    return 0;
-}
-
-// Components an unconverted space still takes from sc/scn.
-int other_space_components(RenderContext *ctx, PdfObject *cs)
-{
-    cs = pdf_resolve(ctx->doc, cs);
-    if (cs && cs->type == PDF_NAME)
-        cs = pdf_resolve(ctx->doc, pdf_dict_get(pdf_dict_get_resolved(ctx->doc, ctx->resources,
-                                                                      "ColorSpace"),
-                                                cs->name));
-    PdfObject *family = pdf_resolve(ctx->doc, pdf_array_get(cs, 0));
-    if (pdf_is_name(family, "DeviceN"))
-        return std::max(1, pdf_array_len(pdf_resolve(ctx->doc, pdf_array_get(cs, 1))));
-    if (pdf_is_name(family, "Lab"))
-        return 3;
-    return 1;
-}
-
 void set_colour_space(OperandStack *st, RenderContext *ctx, bool stroke)
 {
-    int n = device_space_components(ctx, operand(st, 0), 0);
-    if (n == 0) {
-        add_diagnostic(ctx, "colorspace");
-        n = other_space_components(ctx, operand(st, 0));
-    }
+    ColorSpace *cs = colorspace_parse(ctx, operand(st, 0), 0);
     GraphicsState *gs = ctx->gs;
-    (stroke ? gs->stroke_cs : gs->fill_cs) = nullptr;
-    (stroke ? gs->stroke_ncomps : gs->fill_ncomps) = n;
+    (stroke ? gs->stroke_cs : gs->fill_cs) = cs;
+    (stroke ? gs->stroke_ncomps : gs->fill_ncomps) = colorspace_ncomps(cs);
     float *rgb = stroke ? gs->stroke_rgb : gs->fill_rgb;
     rgb[0] = rgb[1] = rgb[2] = 0.0f;
 }
@@ -360,9 +297,16 @@ void set_colour_space(OperandStack *st, RenderContext *ctx, bool stroke)
 void op_cs(OperandStack *st, RenderContext *ctx) { set_colour_space(st, ctx, false); }
 void op_CS(OperandStack *st, RenderContext *ctx) { set_colour_space(st, ctx, true); }
 
+// Through the side's colour space when one is set, else by the device
+// formulas of the component count.
 void set_colour(RenderContext *ctx, const float *c, int n, bool stroke)
 {
-    device_rgb(c, n, stroke ? ctx->gs->stroke_rgb : ctx->gs->fill_rgb);
+    const ColorSpace *cs = stroke ? ctx->gs->stroke_cs : ctx->gs->fill_cs;
+    float *rgb = stroke ? ctx->gs->stroke_rgb : ctx->gs->fill_rgb;
+    if (cs)
+        colorspace_to_rgb(cs, c, rgb);
+    else
+        device_rgb(c, n, rgb);
 }
 
 void sc_common(OperandStack *st, RenderContext *ctx, bool stroke, bool pattern_names)
@@ -381,7 +325,7 @@ void sc_common(OperandStack *st, RenderContext *ctx, bool stroke, bool pattern_n
         if (st->count < n)
             return;
     }
-    float c[8];
+    float c[CS_MAX_COMPONENTS] = {};  // components not supplied read as 0
     take_numbers(st, n, c);
     set_colour(ctx, c, n, stroke);
 }
@@ -528,14 +472,8 @@ void op_sh(OperandStack *st, RenderContext *ctx)
         add_diagnostic(ctx, "sh");
 }
 
-// BI ... ID data EI: the data is stepped over so that the stream goes on
-// after the image.
-void op_BI(OperandStack *st, RenderContext *ctx)
-{
-    inline_image_skip(st);
-    if (!ctx->text_only)
-        add_diagnostic(ctx, "image-load");
-}
+// BI ... ID data EI: drawn, and the stream goes on after the image.
+void op_BI(OperandStack *st, RenderContext *) { draw_inline_image(st); }
 
 void op_BX(OperandStack *st, RenderContext *) { st->compat++; }
 void op_EX(OperandStack *st, RenderContext *)

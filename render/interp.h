@@ -53,9 +53,6 @@ int run_content(RenderContext *ctx, const uint8_t *data, int length);
 int run_contents(RenderContext *ctx, PdfObject *contents);
 // Executes one operator with its operands on the stack.
 void exec_operator(OperandStack *stack, const char *name);
-// BI: reads the inline image dictionary and steps over the data up to EI.
-// Returns the dictionary (scratch arena) or null when it could not be read.
-PdfObject *inline_image_skip(OperandStack *stack);
 // Do: the operand must be a name of the current XObject resources.
 void draw_xobject(OperandStack *stack, PdfObject *name);
 // Runs the glyph procedure `proc` (a CharProcs stream of a Type 3 font,

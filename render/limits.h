@@ -2,6 +2,7 @@
 // can make one fill, stroke or clip cost in memory or time.
 #pragma once
 #include <cstddef>
+#include <cstdint>
 
 constexpr int PATH_FIRST_SUBPATHS = 8;          // first subpath array; doubles
 constexpr int PATH_FIRST_FLOATS = 32;           // first point array of a subpath, in floats; doubles
@@ -18,3 +19,12 @@ constexpr int STROKE_MAX_DASHES = 1 << 21;      // dashes and gaps of one stroke
 constexpr size_t CLIP_PLANE_BYTES = 256u << 20;  // live clip planes of one render; beyond: box clip
 constexpr size_t PAINT_ARENA_RECYCLE = 256u << 10;  // paint arena renewed after a paint beyond this
 constexpr float STROKE_MIN_WIDTH = 0.8f;        // a pen thinner than this (device px) is widened to it
+constexpr int CS_MAX_DEPTH = 16;                // nested colour-space parses (names, bases, alternates); deeper reads RGB
+constexpr int CS_MAX_COMPONENTS = 32;           // components of one colour value; a DeviceN with more names uses its alternate
+constexpr int CS_MAX_LOOKUP_BYTES = 8;          // bytes of one Indexed entry converted through its base
+constexpr int IMAGE_MAX_SIDE = 20000;           // width and height of a sampled image
+constexpr int64_t IMAGE_MAX_OUTPUT = 25165824;  // bytes of one decoded image (pixels x 3, masks x 4)
+constexpr int IMAGE_LARGE_PIXELS = 65536;       // pixels above which ShowLargeImages off draws the placeholder
+constexpr int IMAGE_POLL_ROWS = 64;             // source rows decoded between two progress callbacks
+constexpr int IMAGE_PAINT_POLL_ROWS = 16;       // device rows painted between two progress callbacks
+constexpr int INLINE_FIRST_BUFFER = 4096;       // first buffer for filtered inline data; doubles

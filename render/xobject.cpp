@@ -1,5 +1,5 @@
-// Nested content streams: form XObjects with their own matrix, bounding-box
-// clip and resources, and Type 3 glyph procedures (PDF Reference 1.7,
+// XObjects: images, and nested content streams: form XObjects with their own
+// matrix, bounding-box clip and resources, and Type 3 glyph procedures (PDF Reference 1.7,
 // sections 4.9 and 5.5.4).
 #include <cstring>
 
@@ -9,6 +9,7 @@
 #include "render/interp.h"
 #include "render/clip.h"
 #include "render/fill.h"
+#include "render/image.h"
 #include "render/stroke.h"
 
 namespace {
@@ -120,8 +121,7 @@ void draw_xobject(OperandStack *st, PdfObject *name)
     }
     PdfObject *subtype = pdf_dict_get_resolved(doc, xobj, "Subtype");
     if (pdf_is_name(subtype, "Image")) {
-        if (!ctx->text_only)
-            add_diagnostic(ctx, "image-load");
+        draw_image_xobject(ctx, xobj);
         return;
     }
     if (pdf_is_name(subtype, "Form")) {

@@ -1,0 +1,189 @@
+// Drawing image XObjects and inline images: visibility, the placeholder
+// rules, opening the data through the filter chain, the soft mask, and the
+// progressive path that paints upright images top to bottom while they
+// decode.
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "pdf/document.h"
+#include "pdf/filters.h"
+#include "pdf/object.h"
+#include "pdf/reader.h"
+#include "pdf/stream.h"
+#include "render/image.h"
+#include "render/image_draw.h"
+#include "render/interp.h"
+#include "render/limits.h"
+#include "render/page.h"
+
+namespace {
+
+// False when the unit square under the CTM lies entirely outside the raster.
+bool unit_square_visible(const RenderContext *ctx)
+{
+    double minx, miny, maxx, maxy;
+    image_device_box(ctx->gs->ctm, &minx, &miny, &maxx, &maxy);
+    double top = ctx->band_top, bottom = top + ctx->surface->height;
+    return maxx >= 0 && minx < ctx->surface->width && maxy >= top && miny < bottom;
+}
+
+// Progressive painting: after output row k is ready, the device rows that
+// sample only rows 0..k-1 are painted (one row behind, so that bilinear
+// sampling never reads a row still being decoded).
+struct Progress {
+    RenderContext *ctx;
+    DecodedImage *image;
+    int painted_to;  // page row below the last painted one
+};
+
+int row_boundary(const RenderContext *ctx, int rows, int height)
+{
+    const float *m = ctx->gs->ctm;
+    double y = double(m[3]) * (1.0 - double(rows) / height) + m[5] - 0.5;
+    return (y > -1e9 ? (y < 1e9 ? int(y) : 1000000000) : -1000000000) + 1;
+}
+
+void progress_rows(void *user, int rows)
+{
+    auto *p = static_cast<Progress *>(user);
+    if (rows < 2 || p->ctx->aborted)
+        return;
+    int to = row_boundary(p->ctx, rows - 1, p->image->height);
+    if (to > p->painted_to) {
+        image_paint(p->ctx, p->image, p->painted_to, to, rows);
+        p->painted_to = to;
+    }
+}
+
+// The reason of a failed decoding step: memory, a size (dimensions or
+// the output limit) or the sample format (bit depth, colour space).
+void record_failure(RenderContext *ctx, int rc, bool format)
+{
+    add_diagnostic(ctx, rc == -3  ? "image-load(memory)"
+                        : format  ? "image-load(format)"
+                        : rc == -5 ? "image-load(size)"
+                                   : "image-load");
+}
+
+}  // namespace
+
+int draw_image_data(RenderContext *ctx, PdfObject *dict, ByteReader *raw, const ImageOptions &opt)
+{
+    ImageParams p;
+    int rc = image_read_params(ctx, dict, &p);
+    SampleFormat format{};
+    if (rc == 0 && !p.is_mask) {
+        PdfObject *cs = opt.inline_image ? pdf_dict_get(dict, "CS") : nullptr;
+        if (!cs)
+            cs = pdf_dict_get(dict, "ColorSpace");
+        rc = image_format_parse(ctx, cs, &format, 0);
+    }
+    bool format_failed = rc != 0 && p.width > 0;
+    int sx = 1, sy = 1;
+    if (rc == 0) {
+        image_reduction(ctx, p.width, p.height, p.is_mask ? 4 : 3, &sx, &sy);
+    }
+    if (rc != 0) {
+        reader_close_chain(raw);
+        if (!opt.inline_image)
+            record_failure(ctx, rc, format_failed);
+        image_paint_placeholder(ctx);
+        return rc;
+    }
+    // DCT data come out in the component count asked for, except CMYK JPEGs.
+    int wanted = p.is_mask || format.has_palette ? 1 : format.ncomps;
+    if (wanted != 1 && wanted != 3 && wanted != 4)
+        wanted = 1;
+    const char *unsupported = nullptr;
+    ByteReader *data = pdf_apply_filters(ctx->doc, raw, dict, &unsupported, wanted);
+    if (!data) {
+        reader_close_chain(raw);
+        if (unsupported)
+            add_diagnostic(ctx, unsupported);
+        image_paint_placeholder(ctx);
+        return -7;
+    }
+    int dct = pdf_dct_output_components(data);
+    if (dct > 0 && dct != format.ncomps && !p.is_mask && !format.has_palette && !format.general)
+        format.ncomps = dct;
+
+    DecodedImage image{};
+    const float *m = ctx->gs->ctm;
+    bool progressive = opt.progressive && !p.is_mask && std::fabs(m[1]) < 0.01f &&
+                       std::fabs(m[2]) < 0.01f && m[3] < 0;
+    uint8_t *alpha = nullptr;
+    if (opt.smask || opt.stencil) {
+        int ow = (p.width + sx - 1) / sx, oh = (p.height + sy - 1) / sy;
+        alpha = image_decode_smask(ctx, opt.smask ? opt.smask : opt.stencil, ow, oh, !opt.smask);
+    }
+    Progress progress{ctx, &image, INT32_MIN};
+    ImageRowHook hook{progress_rows, &progress, 0};
+    if (progressive) {
+        // Rows below the raster are not decoded: the last output row needed
+        // is the one whose top edge is still above the raster's bottom.
+        double bottom = ctx->band_top + ctx->surface->height;
+        int oh = (p.height + sy - 1) / sy;
+        double need = oh * (1.0 - (bottom - m[5]) / m[3]);
+        hook.row_limit = need >= oh ? oh : need < 0 ? 0 : int(need) + 1;
+        if (hook.row_limit > oh)
+            hook.row_limit = oh;
+        image.alpha = alpha;  // the painter reads it while rows arrive
+    }
+    rc = image_decode(ctx, data, &p, &format, sx, sy, &image, progressive ? &hook : nullptr);
+    reader_close_chain(data);
+    image.alpha = alpha;
+    if (rc != 0) {
+        if (!opt.inline_image)
+            record_failure(ctx, rc, false);
+        std::free(alpha);
+        image_paint_placeholder(ctx);
+        return rc;
+    }
+    if (!ctx->aborted) {
+        if (progressive)
+            image_paint(ctx, &image, progress.painted_to, INT32_MAX,
+                        hook.row_limit > 0 ? hook.row_limit : 1);
+        else
+            image_paint(ctx, &image, INT32_MIN, INT32_MAX, image.height);
+    }
+    image_free(&image);
+    return 0;
+}
+
+int draw_image_xobject(RenderContext *ctx, PdfObject *stream)
+{
+    if (!pdf_is_type(stream, PDF_STREAM))
+        return -2;
+    if (ctx->text_only || !ctx->surface || !unit_square_visible(ctx))
+        return 0;
+    PdfDoc *doc = ctx->doc;
+    PdfObject *dict = stream->dict;
+    PdfObject *im = pdf_dict_get_resolved(doc, dict, "ImageMask");
+    bool is_mask = (pdf_is_type(im, PDF_BOOL) && im->boolean) || pdf_to_int(im, 0) != 0;
+    if (!is_mask) {
+        double w = pdf_to_number(pdf_dict_get_resolved(doc, dict, "Width"), 0);
+        double h = pdf_to_number(pdf_dict_get_resolved(doc, dict, "Height"), 0);
+        if (thumbnail_mode() || (!show_large_images() && w * h > IMAGE_LARGE_PIXELS)) {
+            if (!thumbnail_mode())
+                add_diagnostic(ctx, "image-placeholder");  // ShowLargeImages is off
+            image_paint_placeholder(ctx);
+            return 0;
+        }
+    }
+    ByteReader *raw = pdf_open_raw_stream(doc, stream);
+    if (!raw) {
+        add_diagnostic(ctx, "image-load(no-data)");
+        image_paint_placeholder(ctx);
+        return -1;
+    }
+    ImageOptions opt;
+    opt.progressive = 1;
+    PdfObject *smask = pdf_dict_get_resolved(doc, dict, "SMask");
+    opt.smask = pdf_is_type(smask, PDF_STREAM) ? smask : nullptr;
+    // A Mask stream (an image mask) hides the image where it does not paint;
+    // colour-key Mask arrays are not applied.
+    PdfObject *mask = pdf_dict_get_resolved(doc, dict, "Mask");
+    opt.stencil = !is_mask && pdf_is_type(mask, PDF_STREAM) ? mask : nullptr;
+    return draw_image_data(ctx, dict, raw, opt);
+}
