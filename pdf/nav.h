@@ -57,6 +57,12 @@ int pdf_get_threads(PdfDoc *doc, ThreadItem *items, int max);
 // 0 also for a page out of range.
 int pdf_get_page_links(PdfDoc *doc, int index, float scale, LinkItem *items, int max);
 
+// A link's rectangle back in default user space (points of the unrotated
+// page, x0 <= x1, y0 <= y1) from the device pixels pdf_get_page_links gave
+// for the same page and scale. 0, -4 when the page does not exist, or -5
+// for a scale too small to invert.
+int pdf_link_page_rect(PdfDoc *doc, int index, float scale, const LinkItem *link, float out[4]);
+
 // Target page of an outline item or link annotation (its Dest, else a GoTo
 // action's D), or -1.
 int pdf_dest_page(PdfDoc *doc, const PdfObject *dict);

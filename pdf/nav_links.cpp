@@ -108,24 +108,21 @@ void read_border(PdfDoc *doc, PdfObject *annot, float scale, LinkItem *out)
     }
 }
 
-// The bounding box of the four transformed corners of Rect.
-void device_rect(PdfDoc *doc, PdfObject *rect, const float m[6], LinkItem *out)
+// The bounding box of the four corners of (x0, y0, x1, y1) under m.
+void transform_box(const float m[6], const float r[4], float out[4])
 {
-    float r[4];
-    for (int i = 0; i < 4; i++)
-        r[i] = bounded(doc, pdf_array_get(rect, i), 0.0);
     const float xs[2] = {r[0], r[2]}, ys[2] = {r[1], r[3]};
     for (int corner = 0; corner < 4; corner++) {
         const float x = xs[corner & 1], y = ys[corner >> 1];
         const float dx = m[0] * x + m[2] * y + m[4], dy = m[1] * x + m[3] * y + m[5];
-        if (corner == 0 || dx < out->x0)
-            out->x0 = dx;
-        if (corner == 0 || dx > out->x1)
-            out->x1 = dx;
-        if (corner == 0 || dy < out->y0)
-            out->y0 = dy;
-        if (corner == 0 || dy > out->y1)
-            out->y1 = dy;
+        if (corner == 0 || dx < out[0])
+            out[0] = dx;
+        if (corner == 0 || dx > out[2])
+            out[2] = dx;
+        if (corner == 0 || dy < out[1])
+            out[1] = dy;
+        if (corner == 0 || dy > out[3])
+            out[3] = dy;
     }
 }
 
@@ -154,7 +151,14 @@ int pdf_get_page_links(PdfDoc *doc, int index, float scale, LinkItem *items, int
         std::memset(&link, 0, sizeof link);
         if (!read_action(&lookup, annot, &link))
             continue;
-        device_rect(doc, rect, m, &link);
+        float r[4], box[4];
+        for (int k = 0; k < 4; k++)
+            r[k] = bounded(doc, pdf_array_get(rect, k), 0.0);
+        transform_box(m, r, box);
+        link.x0 = box[0];
+        link.y0 = box[1];
+        link.x1 = box[2];
+        link.y1 = box[3];
         read_border(doc, annot, scale, &link);
         if (items)
             items[count] = link;
@@ -162,4 +166,21 @@ int pdf_get_page_links(PdfDoc *doc, int index, float scale, LinkItem *items, int
     }
     nav_lookup_free(&lookup);
     return count;
+}
+
+int pdf_link_page_rect(PdfDoc *doc, int index, float scale, const LinkItem *link, float out[4])
+{
+    float m[6];
+    if (!doc || !link || page_matrix(doc, index, scale, m) != 0)
+        return -4;
+    // A scale with quarter turns; singular only for a scale too small to use.
+    const double det = double(m[0]) * m[3] - double(m[1]) * m[2];
+    if (det == 0)
+        return -5;
+    const float inverse[6] = {float(m[3] / det), float(-m[1] / det), float(-m[2] / det), float(m[0] / det),
+                              float((double(m[2]) * m[5] - double(m[3]) * m[4]) / det),
+                              float((double(m[1]) * m[4] - double(m[0]) * m[5]) / det)};
+    const float r[4] = {link->x0, link->y0, link->x1, link->y1};
+    transform_box(inverse, r, out);
+    return 0;
 }

@@ -1,5 +1,6 @@
 // pagrix-render: the command-line face of the engine. Prints document
-// information, renders pages to PNG/BMP/JPEG and extracts page text.
+// information, renders pages to PNG/BMP/JPEG, extracts page text and lists
+// navigation data.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -7,6 +8,8 @@
 #include "document/document.h"
 #include "pdf/document.h"
 #include "pdf/pages.h"
+
+void report_open_failure(const char *path, int rc);
 
 namespace {
 
@@ -19,6 +22,7 @@ constexpr const char *kUsage =
     "                [--rotate Q] [--band Y0:ROWS] [--format png|bmp|jpeg] [--quality Q]\n"
     "                [--password PW] [--no-aa] [--diag]\n"
     "  pagrix-render text FILE [--page K]\n"
+    "  pagrix-render nav FILE [--page K] [--password PW]\n"
     "  pagrix-render --version | --help\n";
 
 int usage_error(const char *what)
@@ -26,17 +30,6 @@ int usage_error(const char *what)
     std::fprintf(stderr, "pagrix-render: %s\n", what);
     std::fputs(kUsage, stderr);
     return 2;
-}
-
-// The message for a failed doc_open; the caller exits with 1.
-void report_open_failure(const char *path, int rc)
-{
-    if (rc == -6)
-        std::fprintf(stderr, "pagrix-render: wrong password\n");
-    else if (rc == -7)
-        std::fprintf(stderr, "pagrix-render: unsupported encryption\n");
-    else
-        std::fprintf(stderr, "pagrix-render: cannot open %s\n", path);
 }
 
 // info FILE [--password PW]: kind, page count, PDF facts, page sizes.
@@ -87,7 +80,19 @@ int cmd_info(int argc, char **argv)
 
 }  // namespace
 
+// The message for a failed doc_open; the caller exits with 1.
+void report_open_failure(const char *path, int rc)
+{
+    if (rc == -6)
+        std::fprintf(stderr, "pagrix-render: wrong password\n");
+    else if (rc == -7)
+        std::fprintf(stderr, "pagrix-render: unsupported encryption\n");
+    else
+        std::fprintf(stderr, "pagrix-render: cannot open %s\n", path);
+}
+
 int cmd_render(int argc, char **argv);  // render_command.cpp
+int cmd_nav(int argc, char **argv);     // nav_command.cpp
 int render_usage_error(const char *what) { return usage_error(what); }
 
 int main(int argc, char **argv)
@@ -103,13 +108,15 @@ int main(int argc, char **argv)
         std::fputs(kUsage, stdout);
         return 0;
     }
-    if (cmd == "info" || cmd == "render" || cmd == "text") {
+    if (cmd == "info" || cmd == "render" || cmd == "text" || cmd == "nav") {
         if (argc < 3)
             return usage_error("missing FILE");
         if (cmd == "info")
             return cmd_info(argc, argv);
         if (cmd == "render")
             return cmd_render(argc, argv);
+        if (cmd == "nav")
+            return cmd_nav(argc, argv);
         std::fprintf(stderr, "pagrix-render: %s: not supported yet\n", cmd.c_str());
         return 1;
     }
