@@ -1,12 +1,13 @@
 // Annotation appearances: the normal appearance stream of each visible
-// annotation, mapped from its bounding box onto the annotation rectangle
-// (PDF Reference 1.7, sections 8.4.1-8.4.4).
+// annotation, mapped from its bounding box onto the annotation rectangle and
+// clipped to that box (PDF Reference 1.7, sections 8.4.1-8.4.4).
 #include <algorithm>
 #include <cstring>
 
 #include "bitmap/bitmap.h"
 #include "pdf/document.h"
 #include "pdf/object.h"
+#include "render/clip.h"
 #include "render/gstate.h"
 #include "render/interp.h"
 #include "render/page.h"
@@ -108,6 +109,12 @@ void draw_annotation(RenderContext *ctx, PdfObject *annot, const float device_ma
     gs->clip_x0 = gs->clip_y0 = 0;
     gs->clip_x1 = ctx->surface->width;
     gs->clip_y1 = ctx->surface->height;
+    // The appearance shows only what lies inside its BBox (mapped by Matrix
+    // and the placement like the content), as a form does.
+    Path box;
+    path_init(&box, ctx->arena);
+    if (path_add_box(&box, gs->ctm, bbox) == 0)
+        clip_path(ctx, &box, 0);
     if (PdfObject *res = pdf_dict_get_resolved(doc, ap, "Resources"))
         ctx->resources = res;
     int length = 0;

@@ -13,5 +13,5 @@ constexpr long long RASTER_MAX_STEPS = 1LL << 27;  // cells walked in one fill; 
 constexpr int RASTER_MAX_BOUND = 1 << 17;       // |bounds| of a rasterizer, keeps fixed point in int
 constexpr double RASTER_WALK_WINDOW = 1 << 20;  // |y| beyond which edge ends are clipped before walking
 constexpr int RASTER_SPAN_MAX = 512;            // pixels per span handed to a span function
-constexpr int STROKE_MAX_DASHES = 1 << 21;      // dashes of one stroke; beyond: -3
-constexpr float STROKE_MIN_WIDTH = 0.8f;        // thinner strokes are drawn this wide (device px)
+constexpr int STROKE_MAX_DASHES = 1 << 21;      // dashes and gaps of one stroke; beyond: -3
+constexpr float STROKE_MIN_WIDTH = 0.8f;        // a pen thinner than this (device px) is widened to it

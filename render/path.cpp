@@ -238,6 +238,18 @@ int path_add_polygon(Path *path, const float *xy, int n)
     return 0;
 }
 
+int path_add_box(Path *path, const float m[6], const float box[4])
+{
+    const float xs[4] = {box[0], box[2], box[2], box[0]};
+    const float ys[4] = {box[1], box[1], box[3], box[3]};
+    float xy[8];
+    for (int i = 0; i < 4; i++) {
+        xy[2 * i] = m[0] * xs[i] + m[2] * ys[i] + m[4];
+        xy[2 * i + 1] = m[1] * xs[i] + m[3] * ys[i] + m[5];
+    }
+    return path_add_polygon(path, xy, 4);
+}
+
 bool path_bounds(const Path *path, float *min_x, float *min_y, float *max_x, float *max_y)
 {
     bool any = false;

@@ -33,6 +33,10 @@ int path_close(Path *path);
 // Appends a closed subpath of n points with an array of exactly that size
 // (the stroker adds millions of small polygons). 0 or -3.
 int path_add_polygon(Path *path, const float *xy, int n);
+// Appends the box (x0, y0, x1, y1) with its corners mapped by the matrix m
+// (x' = m0 x + m2 y + m4, y' = m1 x + m3 y + m5) as a closed subpath. 0 or -3
+// (the path is then left as it was).
+int path_add_box(Path *path, const float m[6], const float box[4]);
 // The box around every point (NaN points left out); false when there is none.
 bool path_bounds(const Path *path, float *min_x, float *min_y, float *max_x, float *max_y);
 // True when the path is one axis-aligned rectangle: one subpath of 4 points

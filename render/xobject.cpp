@@ -50,17 +50,8 @@ void clip_to_box(RenderContext *ctx, const float b[4])
         return;
     Path box;
     path_init(&box, ctx->arena);
-    const float *m = ctx->gs->ctm;
-    const float xs[4] = {b[0], b[2], b[2], b[0]};
-    const float ys[4] = {b[1], b[1], b[3], b[3]};
-    for (int i = 0; i < 4; i++) {
-        float x, y;
-        matrix_apply(m, xs[i], ys[i], &x, &y);
-        if ((i == 0 ? path_move_to(&box, x, y) : path_line_to(&box, x, y)) != 0)
-            return;
-    }
-    path_close(&box);
-    clip_path(ctx, &box, 0);
+    if (path_add_box(&box, ctx->gs->ctm, b) == 0)
+        clip_path(ctx, &box, 0);
 }
 
 // Runs a form or glyph procedure one level deeper. Its own path and pending clip

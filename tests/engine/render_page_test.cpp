@@ -295,7 +295,7 @@ TEST(RenderPage, BandEqualsRowsOfTheWholePage)
 
 struct AnnotRow {
     const char *what;
-    const char *annot;  // the annotation dictionary (object 5); object 6 is the appearance
+    const char *annot;  // the annotation dictionary (object 5); objects 6 to 9 are appearances
     std::vector<Probe> probes;
 };
 
@@ -304,6 +304,15 @@ TEST(RenderPage, AnnotationAppearancesArePlacedInTheirRect)
     // Appearance: BBox 100 x 20, fills its left half (50 x 20) black.
     const std::string ap = stream_obj("/Type /XObject /Subtype /Form /BBox [0 0 100 20]",
                                       "0 0 50 20 re f");
+    // Object 8 paints red far beyond its BBox, and blue in the box's lower
+    // left quarter; object 9 paints everything black inside a BBox that its
+    // Matrix turns by 45 degrees.
+    const std::string spill = stream_obj("/Type /XObject /Subtype /Form /BBox [0 0 100 100]",
+                                         "1 0 0 rg -100 -100 300 300 re f 0 0 1 rg 0 0 50 50 re f");
+    const std::string turned = stream_obj(
+        "/Type /XObject /Subtype /Form /BBox [0 0 10 10] /Matrix [0.7071 0.7071 -0.7071 0.7071 0 0]",
+        "-500 -500 1000 1000 re f");
+    constexpr unsigned BLUE = 0x0000ff;
     const AnnotRow rows[] = {
         // Rect 200 x 40 at (0, 0): drawn twice the size, the half is 100 x 40.
         {"scaled into rect", "/Subtype /Square /Rect [0 0 200 40] /AP << /N 6 0 R >>",
@@ -325,11 +334,16 @@ TEST(RenderPage, AnnotationAppearancesArePlacedInTheirRect)
                               "/AP << /N << /On 6 0 R /Off 7 0 R >> >>",
          {{5, 95, WHITE}}},
         {"no appearance", "/Subtype /Square /Rect [0 0 200 40]", {{5, 95, WHITE}}},
+        // Appearances are clipped to their BBox, mapped like their content.
+        {"clipped to the BBox", "/Subtype /Square /Rect [50 0 100 50] /AP << /N 8 0 R >>",
+         {{60, 90, BLUE}, {90, 60, RED}, {45, 90, WHITE}, {105, 60, WHITE}, {60, 45, WHITE}}},
+        {"the BBox clip turns with the Matrix", "/Subtype /Square /Rect [0 0 100 100] /AP << /N 9 0 R >>",
+         {{50, 50, BLACK}, {97, 50, BLACK}, {5, 5, WHITE}, {94, 94, WHITE}, {150, 50, WHITE}}},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.what);
         std::string pdf = one_page_pdf("", "[0 0 200 100]", "/Annots [5 0 R]",
-                                       {std::string("<< ") + row.annot + " >>", ap, ap});
+                                       {std::string("<< ") + row.annot + " >>", ap, ap, spill, turned});
         Rendered r;
         render_doc(pdf, &r);
         ASSERT_NE(r.bm, nullptr);

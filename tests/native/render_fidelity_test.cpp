@@ -18,70 +18,12 @@
 #include "pdf/document.h"
 #include "render/page.h"
 #include "command_support.h"
+#include "oracle_image.h"
 #include "test_support.h"
 
 namespace {
 
 constexpr int kMaxPagesPerFile = 40;  // long manuals: their first pages suffice
-
-struct Image {
-    int width = 0, height = 0;
-    std::vector<uint8_t> rgb;
-};
-
-// Binary PPM (P6, maxval 255) as written by mutool and pdftoppm.
-bool read_ppm(const std::string &path, Image *out)
-{
-    std::string data = testsupport::read_file(path);
-    std::istringstream in(data);
-    std::string magic;
-    int maxval = 0;
-    in >> magic >> out->width >> out->height >> maxval;
-    if (magic != "P6" || maxval != 255 || out->width <= 0 || out->height <= 0)
-        return false;
-    in.get();
-    size_t at = size_t(in.tellg());
-    size_t n = size_t(out->width) * size_t(out->height) * 3;
-    if (data.size() < at + n)
-        return false;
-    out->rgb.assign(data.begin() + long(at), data.begin() + long(at + n));
-    return true;
-}
-
-Image from_bitmap(const PageBitmap *bm)
-{
-    Image im;
-    im.width = bm->width;
-    im.height = bm->height;
-    im.rgb.resize(size_t(bm->width) * size_t(bm->height) * 3);
-    for (int y = 0; y < bm->height; y++)
-        for (int x = 0; x < bm->width; x++) {
-            const uint8_t *p = bm->pixels + y * bm->stride + 3 * x;
-            uint8_t *q = &im.rgb[(size_t(y) * size_t(bm->width) + size_t(x)) * 3];
-            q[0] = p[2];
-            q[1] = p[1];
-            q[2] = p[0];
-        }
-    return im;
-}
-
-// PSNR over the common area (sizes may differ by a rounding pixel); 99 for
-// identical images, -1 when the sizes differ by more than one pixel.
-double psnr(const Image &a, const Image &b)
-{
-    if (std::abs(a.width - b.width) > 1 || std::abs(a.height - b.height) > 1)
-        return -1;
-    int w = std::min(a.width, b.width), h = std::min(a.height, b.height);
-    double sum = 0;
-    for (int y = 0; y < h; y++)
-        for (int x = 0; x < 3 * w; x++) {
-            int d = int(a.rgb[size_t(y) * size_t(a.width) * 3 + size_t(x)]) -
-                    int(b.rgb[size_t(y) * size_t(b.width) * 3 + size_t(x)]);
-            sum += d * d;
-        }
-    double mse = sum / (3.0 * w * h);
-    return mse == 0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 / mse);
-}
 
 std::string quoted(const std::string &s) { return "'" + s + "'"; }
 
@@ -163,25 +105,15 @@ std::string base_name(const std::string &path) { return path.substr(path.rfind('
 void measure_at(int dpi)
 {
     SKIP_WITHOUT_CORPUS();
-    if (std::system("mutool -v >/dev/null 2>&1") != 0 ||
-        std::system("pdftoppm -v >/dev/null 2>&1") != 0)
+    if (!testsupport::have_oracle_renderers())
         GTEST_SKIP() << "mutool or pdftoppm missing";
     const auto &pages = vector_pages();
     const auto suppressed = suppressions();
-    const std::string tmp = testsupport::scratch_path("fid");
     std::vector<Result> results;
     for (const VectorPage &vp : pages) {
-        std::string p = std::to_string(vp.page), d = std::to_string(dpi);
-        std::remove((tmp + ".mu.ppm").c_str());
-        std::remove((tmp + ".pp.ppm").c_str());
-        std::system(("timeout 60 mutool draw -q -r " + d + " -o " + tmp + ".mu.ppm " +
-                     quoted(vp.file) + " " + p + " >/dev/null 2>&1")
-                        .c_str());
-        std::system(("timeout 60 pdftoppm -r " + d + " -f " + p + " -l " + p + " -singlefile " +
-                     quoted(vp.file) + " " + tmp + ".pp >/dev/null 2>&1")
-                        .c_str());
-        Image mu, pp;
-        if (!read_ppm(tmp + ".mu.ppm", &mu))
+        std::string p = std::to_string(vp.page);
+        testsupport::RgbImage mu, pp;
+        if (!testsupport::oracle_render(vp.file, vp.page, dpi, false, &mu))
             continue;  // no reference: mutool cannot draw this page
         PdfDoc *doc = nullptr;
         Result r{base_name(vp.file) + ":" + p, -1, -1, false, false, ""};
@@ -191,15 +123,15 @@ void measure_at(int dpi)
             render_page_diag(doc, vp.page - 1, float(dpi) / 72.0f, 0, 0, &bm, diags,
                              sizeof diags);
             if (bm) {
-                r.ours = psnr(from_bitmap(bm), mu);
+                r.ours = testsupport::psnr(testsupport::rgb_from_bitmap(bm), mu);
                 for (const char *t = diags; *t; t += std::strlen(t) + 1)
                     r.diags += std::string(r.diags.empty() ? "" : " ") + t;
             }
             bitmap_free(bm);
             pdf_close(doc);
         }
-        if (read_ppm(tmp + ".pp.ppm", &pp))
-            r.poppler = psnr(pp, mu);
+        if (testsupport::oracle_render(vp.file, vp.page, dpi, true, &pp))
+            r.poppler = testsupport::psnr(pp, mu);
         r.agrees = r.ours >= 30.0 || (r.poppler >= 0 && r.ours >= r.poppler - 1.0);
         r.suppressed = suppressed.count(base_name(vp.file) + "\t" + p) > 0;
         results.push_back(r);
