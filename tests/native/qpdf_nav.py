@@ -26,8 +26,8 @@ NAMED = {"/NextPage": "next", "/PrevPage": "prev", "/FirstPage": "first",
          "/LastPage": "last", "/GoBack": "back", "/GoForward": "forward"}
 
 
-def qpdf_json(path, password, key):
-    cmd = ["qpdf", "--json=2", "--json-key=" + key]
+def qpdf_json(path, password, keys):
+    cmd = ["qpdf", "--json=2"] + ["--json-key=" + key for key in keys]
     if password is not None:
         cmd.append("--password=" + password)
     cmd.append(path)
@@ -46,13 +46,19 @@ def display_title(text):
     return text.encode("cp1252", errors="replace")[:127].rstrip(b" ")
 
 
-def print_outline(items, level):
+def print_outline(items, level, pages):
     for item in items:
         title = display_title(item.get("title", ""))
         if title:
             page = item.get("destpageposfrom1") or 0
+            # qpdf 11 does not unwrap a named destination that is a dictionary
+            # with D; its destination page is then taken here.
+            dest = item.get("dest")
+            if not page and isinstance(dest, dict) and isinstance(dest.get("/D"), list):
+                target = dest["/D"][0] if dest["/D"] else None
+                page = pages.index(target) + 1 if target in pages else 0
             print("outline\t%d\t%d\t%s" % (level, page, title.hex()))
-        print_outline(item.get("kids", []), level + 1)
+        print_outline(item.get("kids", []), level + 1, pages)
 
 
 class Objects:
@@ -125,12 +131,9 @@ def dest_array(objs, root, dest):
     return dest if isinstance(dest, list) and dest else None
 
 
-def print_links(path, password):
-    doc = qpdf_json(path, password, "qpdf")
-    pages = [p["object"] for p in qpdf_json(path, password, "pages")["pages"]]
+def print_links(objs, pages):
     if not pages:
         return
-    objs = Objects(doc)
     root = objs.get(objs.trailer().get("/Root")) or {}
     page = objs.get(pages[0])
     for a in objs.get(page.get("/Annots")) or []:
@@ -167,8 +170,10 @@ def print_links(path, password):
 def main():
     path = sys.argv[1]
     password = sys.argv[2] if len(sys.argv) > 2 else None
-    print_outline(qpdf_json(path, password, "outlines").get("outlines", []), 1)
-    print_links(path, password)
+    doc = qpdf_json(path, password, ["outlines", "pages", "qpdf"])
+    pages = [p["object"] for p in doc.get("pages", [])]
+    print_outline(doc.get("outlines", []), 1, pages)
+    print_links(Objects(doc), pages)
 
 
 main()
