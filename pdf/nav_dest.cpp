@@ -159,7 +159,8 @@ bool collect_pair(void *user, const PdfObject *key, PdfObject *value)
 
 int compare_keys(const uint8_t *a, int an, const uint8_t *b, int bn)
 {
-    const int c = std::memcmp(a, b, size_t(std::min(an, bn)));
+    const int n = std::min(an, bn);
+    const int c = n > 0 ? std::memcmp(a, b, size_t(n)) : 0;
     return c != 0 ? c : (an > bn) - (an < bn);
 }
 
@@ -255,20 +256,30 @@ void build_dests_tree(NavLookup *lk)
     index_sort(&lk->dests_tree);
 }
 
+// The first lookups of a call search the tables directly; an index pays
+// only when more follow (an outline, not the few links of a page).
+constexpr int kDirectLookups = 8;
+
 // The destination array a name or string stands for, or null.
 PdfObject *named_dest(NavLookup *lk, const PdfObject *name)
 {
     PdfDoc *doc = lk->doc;
     PdfObject *found = nullptr;
     if (pdf_is_type(name, PDF_NAME) && name->name) {
-        if (!lk->dests_dict.built)
+        if (!lk->dests_dict.built && ++lk->dict_lookups > kDirectLookups)
             build_dests_dict(lk);
-        found = index_find(&lk->dests_dict, reinterpret_cast<const uint8_t *>(name->name),
-                           int(std::strlen(name->name)));
+        if (lk->dests_dict.built)
+            found = index_find(&lk->dests_dict, reinterpret_cast<const uint8_t *>(name->name),
+                               int(std::strlen(name->name)));
+        else
+            found = pdf_dict_get(pdf_dict_get_resolved(doc, doc->catalog, "Dests"), name->name);
     } else if (pdf_is_type(name, PDF_STRING)) {
-        if (!lk->dests_tree.built)
+        if (!lk->dests_tree.built && ++lk->tree_lookups > kDirectLookups)
             build_dests_tree(lk);
-        found = index_find(&lk->dests_tree, name->bytes, name->length);
+        if (lk->dests_tree.built)
+            found = index_find(&lk->dests_tree, name->bytes, name->length);
+        else
+            found = pdf_name_tree_lookup(doc, dests_tree_root(doc), name->bytes, name->length, 0);
     }
     found = pdf_resolve(doc, found);
     if (pdf_is_type(found, PDF_DICT))

@@ -47,6 +47,7 @@ struct NavLookup {
     PdfDoc *doc;
     NavNameIndex dests_dict;
     NavNameIndex dests_tree;
+    int dict_lookups, tree_lookups;  // before the indexes are built
     const PdfObject **page_keys;  // page dictionaries sorted by address
     int *page_index_of;           // their first index in the page list
     int page_key_count;
