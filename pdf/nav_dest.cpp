@@ -30,12 +30,14 @@ void nav_walk_free(NavWalk *w)
 
 namespace {
 
+// 64-bit arithmetic on 32-bit builds too, so that the high bits taken are
+// well mixed whatever the pointer width.
 size_t slot_of(const void *node, int capacity)
 {
-    uintptr_t h = reinterpret_cast<uintptr_t>(node);
+    uint64_t h = uint64_t(reinterpret_cast<uintptr_t>(node));
     h ^= h >> 17;
     h *= 0x9E3779B97F4A7C15ull;
-    return size_t(h >> 20) & size_t(capacity - 1);
+    return size_t(h >> 32) & size_t(capacity - 1);
 }
 
 // Inserts into a table known to have room.
