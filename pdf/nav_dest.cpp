@@ -368,35 +368,34 @@ int nav_dest_page(NavLookup *lk, const PdfObject *dict)
 
 // ---- Public single lookups ----
 
-int pdf_dest_page(PdfDoc *doc, const PdfObject *dict)
+namespace {
+
+// Runs one lookup in a context of its own; `none` for a null document.
+template <typename Result, typename Lookup>
+Result single_lookup(PdfDoc *doc, Result none, Lookup lookup)
 {
     if (!doc)
-        return -1;
+        return none;
     NavLookup lk;
     nav_lookup_init(&lk, doc);
-    const int page = nav_dest_page(&lk, dict);
+    const Result result = lookup(&lk);
     nav_lookup_free(&lk);
-    return page;
+    return result;
+}
+
+}  // namespace
+
+int pdf_dest_page(PdfDoc *doc, const PdfObject *dict)
+{
+    return single_lookup(doc, -1, [&](NavLookup *lk) { return nav_dest_page(lk, dict); });
 }
 
 PdfObject *pdf_lookup_named_dest(PdfDoc *doc, const PdfObject *name)
 {
-    if (!doc)
-        return nullptr;
-    NavLookup lk;
-    nav_lookup_init(&lk, doc);
-    PdfObject *dest = named_dest(&lk, name);
-    nav_lookup_free(&lk);
-    return dest;
+    return single_lookup<PdfObject *>(doc, nullptr, [&](NavLookup *lk) { return named_dest(lk, name); });
 }
 
 int pdf_page_index(PdfDoc *doc, const PdfObject *page)
 {
-    if (!doc)
-        return -1;
-    NavLookup lk;
-    nav_lookup_init(&lk, doc);
-    const int index = nav_page_index(&lk, page);
-    nav_lookup_free(&lk);
-    return index;
+    return single_lookup(doc, -1, [&](NavLookup *lk) { return nav_page_index(lk, page); });
 }

@@ -41,43 +41,37 @@ const char *kind_name(int kind)
     return kind >= 0 && kind < int(sizeof names / sizeof *names) ? names[kind] : "?";
 }
 
+// All records of one list reader: counted first, then read.
+template <typename Item, typename Read>
+std::vector<Item> read_all(Read read)
+{
+    const int n = read(nullptr, 0);
+    std::vector<Item> items(static_cast<size_t>(n > 0 ? n : 0));
+    items.resize(static_cast<size_t>(n > 0 ? read(items.data(), n) : 0));
+    return items;
+}
+
 void print_outline(Document *doc)
 {
-    const int n = doc_outline(doc, nullptr, 0);
-    if (n <= 0)
-        return;
-    std::vector<OutlineItem> items(static_cast<size_t>(n));
-    const int got = doc_outline(doc, items.data(), n);
-    for (int i = 0; i < got; i++) {
-        const OutlineItem &item = items[size_t(i)];
+    for (const OutlineItem &item :
+         read_all<OutlineItem>([&](OutlineItem *items, int max) { return doc_outline(doc, items, max); }))
         std::printf("outline\t%d\t%d\t%s\n", item.level + 1, item.page + 1, utf8_of_cp1252(item.title).c_str());
-    }
 }
 
 void print_threads(Document *doc)
 {
-    const int n = doc_threads(doc, nullptr, 0);
-    if (n <= 0)
-        return;
-    std::vector<ThreadItem> items(static_cast<size_t>(n));
-    const int got = doc_threads(doc, items.data(), n);
-    for (int i = 0; i < got; i++) {
-        const ThreadItem &item = items[size_t(i)];
+    for (const ThreadItem &item :
+         read_all<ThreadItem>([&](ThreadItem *items, int max) { return doc_threads(doc, items, max); }))
         std::printf("thread\t%d\t%s\n", item.page + 1, utf8_of_cp1252(item.title).c_str());
-    }
 }
 
 // Rectangles at scale 1 turned back into points of the unrotated page, so
 // that they read like the annotation's Rect.
 void print_links(Document *doc, int index)
 {
-    const int n = doc_page_links(doc, index, 1.0f, nullptr, 0);
-    if (n <= 0)
-        return;
-    std::vector<LinkItem> items(static_cast<size_t>(n));
-    const int got = doc_page_links(doc, index, 1.0f, items.data(), n);
-    for (int i = 0; i < got; i++) {
-        const LinkItem &link = items[size_t(i)];
+    const std::vector<LinkItem> links = read_all<LinkItem>(
+        [&](LinkItem *items, int max) { return doc_page_links(doc, index, 1.0f, items, max); });
+    for (const LinkItem &link : links) {
         float r[4];
         if (pdf_link_page_rect(doc_pdf(doc), index, 1.0f, &link, r) != 0)
             continue;
