@@ -15,8 +15,6 @@
 #include "pdf_builder.h"
 #include "test_support.h"
 
-using testsupport::PdfBuilder;
-
 namespace {
 
 using Objects = std::vector<std::pair<int, std::string>>;
