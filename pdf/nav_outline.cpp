@@ -30,7 +30,7 @@ void walk_chain(OutlineWalk *o, PdfObject *item, int level, int depth)
     for (int n = 0; pdf_is_type(item, PDF_DICT) && n < PDF_NAV_MAX_SIBLINGS; n++) {
         if (full(o) || !nav_walk_enter(&o->walk, item))
             return;
-        char title[sizeof(OutlineItem::title)];
+        char title[sizeof(OutlineItem::title)] = {};
         pdf_text_to_cp1252(pdf_dict_get_resolved(o->doc, item, "Title"), title, int(sizeof title));
         if (title[0]) {
             if (o->items) {
@@ -88,6 +88,7 @@ int pdf_get_threads(PdfDoc *doc, ThreadItem *items, int max)
             continue;
         if (items) {
             ThreadItem *out = &items[count];
+            std::memset(out, 0, sizeof *out);
             PdfObject *info = pdf_dict_get_resolved(doc, thread, "I");
             pdf_text_to_cp1252(pdf_dict_get_resolved(doc, info, "Title"), out->title, int(sizeof out->title));
             if (!out->title[0])
