@@ -3,6 +3,7 @@
 // callback (PDF Reference 1.7, sections 3.6.2 and 4.2).
 #include "render/page.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "bitmap/bitmap.h"
@@ -43,7 +44,12 @@ void setup_context(RenderFrame *f, PdfDoc *doc, PdfObject *page, Arena *arena,
     ctx->surface = surface;
     ctx->gs = &f->base;
     ctx->gs_floor = &f->base;
-    path_init(&ctx->path, arena);
+    // Paths and what each paint needs come from the paint arena, renewed
+    // after paints; the render arena holds what lasts the whole render.
+    ctx->paint_arena = arena_create(INTERP_PAINT_BLOCK);
+    if (ctx->paint_arena)
+        ctx->paint_arena->limit = arena->limit;
+    path_init(&ctx->path, ctx->paint_arena ? ctx->paint_arena : arena);
     ctx->resources = pdf_page_attr(doc, page, "Resources");
     ctx->horiz_scale = 1.0f;
     matrix_identity(ctx->text_line_matrix);
@@ -68,34 +74,34 @@ void copy_diags(const RenderContext *ctx, char *out, int capacity)
 
 }  // namespace
 
-int page_geometry(PdfDoc *doc, int index, float scale, PdfObject **out_page, int *out_width,
-                  int *out_height, float m[6])
+namespace {
+
+// trunc(v + 0.5) within 1..PAGE_MAX_PIXELS; NaN gives 1.
+int pixel_side(float v)
 {
-    PdfObject *page = doc ? pdf_page(doc, index) : nullptr;
-    if (out_page)
-        *out_page = page;
-    if (!page)
-        return -4;
-    PdfBox box;
-    pdf_page_box(doc, page, &box);
-    int r = ((pdf_page_rotate(doc, page) + doc->view_rotation) % 360 + 360) % 360;
-    if (r != 90 && r != 180 && r != 270)
-        r = 0;
-    float s = scale > 0 ? scale : 1.0f;
-    float w = (box.x1 - box.x0) * s, h = (box.y1 - box.y0) * s;
-    if (r == 90 || r == 270) {
-        float t = w;
-        w = h;
-        h = t;
-    }
-    // Bounded before the conversion; the raster rejects sides beyond its limit.
-    int iw = w + 0.5f < 1e9f ? int(w + 0.5f) : 1000000000;
-    int ih = h + 0.5f < 1e9f ? int(h + 0.5f) : 1000000000;
-    if (out_width)
-        *out_width = iw < 1 ? 1 : iw;
-    if (out_height)
-        *out_height = ih < 1 ? 1 : ih;
+    v += 0.5f;
+    if (!(v >= 1.0f))
+        return 1;
+    if (v >= float(PAGE_MAX_PIXELS))
+        return PAGE_MAX_PIXELS;
+    return int(v);
+}
+
+}  // namespace
+
+void page_box_geometry(const PdfBox &box, int rotation, float scale, int *out_width,
+                       int *out_height, float m[6])
+{
+    const float s = scale > 0 && std::isfinite(scale) ? scale : 1.0f;
+    const int r = rotation == 90 || rotation == 180 || rotation == 270 ? rotation : 0;
     const float x0 = box.x0, y0 = box.y0, x1 = box.x1, y1 = box.y1;
+    const bool turned = r == 90 || r == 270;
+    if (out_width)
+        *out_width = pixel_side((turned ? y1 - y0 : x1 - x0) * s);
+    if (out_height)
+        *out_height = pixel_side((turned ? x1 - x0 : y1 - y0) * s);
+    if (!m)
+        return;
     switch (r) {
     case 90: {
         const float t[6] = {0, s, s, 0, -s * y0, -s * x0};
@@ -118,63 +124,30 @@ int page_geometry(PdfDoc *doc, int index, float scale, PdfObject **out_page, int
         break;
     }
     }
+}
+
+int page_geometry(PdfDoc *doc, int index, float scale, PdfObject **out_page, int *out_width,
+                  int *out_height, float m[6])
+{
+    PdfObject *page = doc ? pdf_page(doc, index) : nullptr;
+    if (out_page)
+        *out_page = page;
+    if (!page)
+        return -4;
+    PdfBox box;
+    pdf_page_box(doc, page, &box);
+    page_box_geometry(box, pdf_page_rotation(doc, page), scale, out_width, out_height, m);
     return 0;
 }
 
 int page_pixel_size(PdfDoc *doc, int index, float scale, int *out_width, int *out_height)
 {
-    float m[6];
-    return page_geometry(doc, index, scale, nullptr, out_width, out_height, m);
+    return page_geometry(doc, index, scale, nullptr, out_width, out_height, nullptr);
 }
 
 int page_matrix(PdfDoc *doc, int index, float scale, float out_matrix[6])
 {
     return page_geometry(doc, index, scale, nullptr, nullptr, nullptr, out_matrix);
-}
-
-uint8_t *page_contents(RenderContext *ctx, PdfObject *page, int *out_length)
-{
-    *out_length = 0;
-    PdfObject *contents = pdf_dict_get_resolved(ctx->doc, page, "Contents");
-    if (pdf_is_type(contents, PDF_STREAM)) {
-        uint8_t *data = load_stream(ctx, contents, out_length);
-        if (!data)
-            add_diagnostic(ctx, "content-unreadable");
-        return data;
-    }
-    if (!pdf_is_type(contents, PDF_ARRAY))
-        return nullptr;
-    int n = pdf_array_len(contents);
-    uint8_t **parts = static_cast<uint8_t **>(arena_alloc(ctx->arena, sizeof(void *) * size_t(n + 1)));
-    int *lengths = static_cast<int *>(arena_alloc(ctx->arena, sizeof(int) * size_t(n + 1)));
-    if (!parts || !lengths)
-        return nullptr;
-    int64_t total = 0;
-    for (int i = 0; i < n; i++) {
-        PdfObject *s = pdf_resolve(ctx->doc, pdf_array_get(contents, i));
-        if (!pdf_is_type(s, PDF_STREAM))
-            continue;
-        parts[i] = load_stream(ctx, s, &lengths[i]);
-        if (!parts[i])
-            add_diagnostic(ctx, "content-unreadable");
-        else
-            total += int64_t(lengths[i]) + 1;
-    }
-    if (total <= 0 || total > INT32_MAX - 1)
-        return nullptr;
-    auto *all = static_cast<uint8_t *>(arena_alloc(ctx->arena, size_t(total) + 1));
-    if (!all)
-        return nullptr;
-    int64_t pos = 0;
-    for (int i = 0; i < n; i++) {
-        if (!parts[i])
-            continue;
-        std::memcpy(all + pos, parts[i], size_t(lengths[i]));
-        pos += lengths[i];
-        all[pos++] = 10;
-    }
-    *out_length = int(pos);
-    return all;
 }
 
 int render_page_diag(PdfDoc *doc, int index, float scale, int first, int rows, PageBitmap **out,
@@ -233,15 +206,12 @@ int render_page_diag(PdfDoc *doc, int index, float scale, int first, int rows, P
         band->dirty_top = band->height;
         band->dirty_bottom = 0;
     }
-    int length = 0;
-    uint8_t *data = page_contents(ctx, page, &length);
-    rc = 0;
-    if (data && length > 0)
-        rc = run_content(ctx, data, length);
+    rc = run_contents(ctx, pdf_dict_get_resolved(doc, page, "Contents"));
     if (!ctx->aborted)
         draw_annotations(ctx, page, m);
     copy_diags(ctx, diags, capacity);
     g_settings.greek_px = 0.0f;
+    render_context_release(ctx);
     raster_free(raster);
     arena_destroy(arena);
     *out = band;
@@ -276,10 +246,8 @@ int collect_page_text(PdfDoc *doc, int index, float scale, void *text_sink)
     RenderContext *ctx = &frame->ctx;
     ctx->text_only = 1;
     ctx->text_sink = text_sink;
-    int length = 0;
-    uint8_t *data = page_contents(ctx, page, &length);
-    if (data && length > 0)
-        rc = run_content(ctx, data, length);
+    rc = run_contents(ctx, pdf_dict_get_resolved(doc, page, "Contents"));
+    render_context_release(ctx);
     bitmap_free(surface);
     arena_destroy(arena);
     return rc;

@@ -80,7 +80,11 @@ int cmd_info(int argc, char **argv)
 
 }  // namespace
 
-// The message for a failed doc_open; the caller exits with 1.
+int cmd_render(int argc, char **argv);  // render_command.cpp
+int cmd_nav(int argc, char **argv);     // nav_command.cpp
+int render_usage_error(const char *what) { return usage_error(what); }
+
+// The message for a failed doc_open (info, render and nav); the caller exits with 1.
 void report_open_failure(const char *path, int rc)
 {
     if (rc == -6)
@@ -90,10 +94,6 @@ void report_open_failure(const char *path, int rc)
     else
         std::fprintf(stderr, "pagrix-render: cannot open %s\n", path);
 }
-
-int cmd_render(int argc, char **argv);  // render_command.cpp
-int cmd_nav(int argc, char **argv);     // nav_command.cpp
-int render_usage_error(const char *what) { return usage_error(what); }
 
 int main(int argc, char **argv)
 {
