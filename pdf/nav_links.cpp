@@ -133,7 +133,7 @@ int pdf_get_page_links(PdfDoc *doc, int index, float scale, LinkItem *items, int
     float m[6];
     if (!doc || (items && max <= 0) || index < 0 || page_matrix(doc, index, scale, m) != 0)
         return 0;
-    if (scale <= 0)
+    if (!(scale > 0) || !std::isfinite(scale))
         scale = 1.0f;  // as the page matrix reads it
     PdfObject *annots = pdf_dict_get_resolved(doc, pdf_page(doc, index), "Annots");
     const int n = pdf_array_len(annots);
