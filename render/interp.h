@@ -72,6 +72,12 @@ int render_poll(RenderContext *ctx);
 void text_begin(RenderContext *ctx);
 void text_move(RenderContext *ctx, float tx, float ty);
 void text_set_matrix(RenderContext *ctx, const float m[6]);
+// Clips to the box [x0 y0 x1 y1] mapped by the CTM (nonzero rule).
+void clip_to_box(RenderContext *ctx, const float box[4]);
+// Runs a form or appearance (`stream`, read as it is decoded) or a glyph
+// procedure (`data`) one level deeper, with its own path, pending clip and
+// paint arena.
+void run_nested(RenderContext *ctx, PdfObject *stream, const uint8_t *data, int length);
 // Applies a pending W / W* clip with the current path, then resets the path
 // and renews the paint arena once it has grown.
 void finish_path(RenderContext *ctx);

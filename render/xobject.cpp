@@ -43,6 +43,37 @@ bool read_box(PdfDoc *doc, PdfObject *obj, float b[4])
     return true;
 }
 
+void draw_form(RenderContext *ctx, PdfObject *form)
+{
+    if (ctx->depth >= INTERP_FORM_DEPTH) {
+        add_diagnostic(ctx, "form-depth");
+        return;
+    }
+    PdfDoc *doc = ctx->doc;
+    PdfObject *saved_resources = ctx->resources;
+    GraphicsState *saved_gs = ctx->gs;
+    GraphicsState *gs = gstate_save(ctx);
+    if (!gs)
+        return;
+    float m[6];
+    if (read_matrix(doc, pdf_dict_get(form, "Matrix"), m))
+        matrix_concat(gs->ctm, m, gs->ctm);
+    float b[4];
+    if (read_box(doc, pdf_dict_get(form, "BBox"), b))
+        clip_to_box(ctx, b);
+    if (PdfObject *res = pdf_dict_get_resolved(doc, form, "Resources"))
+        ctx->resources = res;
+    PdfObject *group = pdf_dict_get_resolved(doc, form, "Group");
+    if (group && pdf_is_name(pdf_dict_get_resolved(doc, group, "S"), "Transparency") &&
+        !ctx->text_only)
+        add_diagnostic(ctx, "group");  // painted directly, without isolation
+    run_nested(ctx, form, nullptr, 0);
+    ctx->resources = saved_resources;
+    gstate_restore(ctx, saved_gs);
+}
+
+}  // namespace
+
 // Clips to the box's corners mapped by the CTM (nonzero rule).
 void clip_to_box(RenderContext *ctx, const float b[4])
 {
@@ -74,37 +105,6 @@ void run_nested(RenderContext *ctx, PdfObject *stream, const uint8_t *data, int 
     ctx->path = saved_path;
     ctx->pending_clip = saved_pending;
 }
-
-void draw_form(RenderContext *ctx, PdfObject *form)
-{
-    if (ctx->depth >= INTERP_FORM_DEPTH) {
-        add_diagnostic(ctx, "form-depth");
-        return;
-    }
-    PdfDoc *doc = ctx->doc;
-    PdfObject *saved_resources = ctx->resources;
-    GraphicsState *saved_gs = ctx->gs;
-    GraphicsState *gs = gstate_save(ctx);
-    if (!gs)
-        return;
-    float m[6];
-    if (read_matrix(doc, pdf_dict_get(form, "Matrix"), m))
-        matrix_concat(gs->ctm, m, gs->ctm);
-    float b[4];
-    if (read_box(doc, pdf_dict_get(form, "BBox"), b))
-        clip_to_box(ctx, b);
-    if (PdfObject *res = pdf_dict_get_resolved(doc, form, "Resources"))
-        ctx->resources = res;
-    PdfObject *group = pdf_dict_get_resolved(doc, form, "Group");
-    if (group && pdf_is_name(pdf_dict_get_resolved(doc, group, "S"), "Transparency") &&
-        !ctx->text_only)
-        add_diagnostic(ctx, "group");  // painted directly, without isolation
-    run_nested(ctx, form, nullptr, 0);
-    ctx->resources = saved_resources;
-    gstate_restore(ctx, saved_gs);
-}
-
-}  // namespace
 
 void draw_xobject(OperandStack *st, PdfObject *name)
 {
