@@ -39,8 +39,8 @@ void chain(Objects *o, int n, const std::string &body)
 std::vector<NavHostileDoc> nav_hostile_docs()
 {
     std::vector<NavHostileDoc> docs;
-    auto add = [&](const char *what, const Objects &o, std::vector<int> pages) {
-        docs.push_back({what, objects_pdf(o), std::move(pages)});
+    auto add = [&](const char *what, const Objects &o, std::vector<int> pages, int cpu_seconds = 1) {
+        docs.push_back({what, objects_pdf(o), std::move(pages), cpu_seconds});
     };
     {
         Objects o = base();
@@ -88,7 +88,7 @@ std::vector<NavHostileDoc> nav_hostile_docs()
             o.push_back({11 + i, "<< /Title (I" + std::to_string(i) + ") /Dest /d" + std::to_string(k) + next + " >>"});
             pages.push_back(k % 3);
         }
-        add("Dests dictionary of 100,000 names", o, pages);
+        add("Dests dictionary of 100,000 names", o, pages, 5);  // 2.4 MB to parse
     }
     {
         Objects o = base();

@@ -12,6 +12,7 @@ struct NavHostileDoc {
     const char *what;
     std::string pdf;
     std::vector<int> outline_pages;  // page index of each listed outline item, in order
+    int cpu_seconds = 1;             // processor time the command-line tool may take
 };
 
 // Each has three pages (objects 3, 4, 5) and an outline rooted at object 10.
