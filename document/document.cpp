@@ -11,6 +11,7 @@
 
 #include "bitmap/bitmap.h"
 #include "pdf/document.h"
+#include "pdf/nav.h"
 #include "pdf/pages.h"
 #include "pdf/reader.h"
 #include "render/page.h"
@@ -493,11 +494,23 @@ PageBitmap *doc_raster_page(Document *doc, int page)
 
 PdfDoc *doc_pdf(Document *doc) { return doc && doc->kind == DOC_PDF ? doc->pdf : nullptr; }
 
-// Outlines, threads and links come with the navigation data; until then a
-// PDF has none.
-int doc_outline(Document *doc, OutlineItem *items, int max) { return 0; }
-int doc_threads(Document *doc, ThreadItem *items, int max) { return 0; }
-int doc_page_links(Document *doc, int page, float scale, LinkItem *items, int max) { return 0; }
+int doc_outline(Document *doc, OutlineItem *items, int max)
+{
+    PdfDoc *pdf = doc_pdf(doc);
+    return pdf ? pdf_get_outline(pdf, items, max) : 0;
+}
+
+int doc_threads(Document *doc, ThreadItem *items, int max)
+{
+    PdfDoc *pdf = doc_pdf(doc);
+    return pdf ? pdf_get_threads(pdf, items, max) : 0;
+}
+
+int doc_page_links(Document *doc, int page, float scale, LinkItem *items, int max)
+{
+    PdfDoc *pdf = doc_pdf(doc);
+    return pdf ? pdf_get_page_links(pdf, page, scale, items, max) : 0;
+}
 
 // ---- Text-document settings: no text reader yet, so every document is of
 // another kind. ----

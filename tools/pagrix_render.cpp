@@ -1,5 +1,6 @@
 // pagrix-render: the command-line face of the engine. Prints document
-// information, renders pages to PNG/BMP/JPEG and extracts page text.
+// information, renders pages to PNG/BMP/JPEG, extracts page text and lists
+// navigation data.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -21,6 +22,7 @@ constexpr const char *kUsage =
     "                [--rotate Q] [--band Y0:ROWS] [--format png|bmp|jpeg] [--quality Q]\n"
     "                [--password PW] [--no-aa] [--diag]\n"
     "  pagrix-render text FILE [--page K]\n"
+    "  pagrix-render nav FILE [--page K] [--password PW]\n"
     "  pagrix-render --version | --help\n";
 
 int usage_error(const char *what)
@@ -79,9 +81,10 @@ int cmd_info(int argc, char **argv)
 }  // namespace
 
 int cmd_render(int argc, char **argv);  // render_command.cpp
+int cmd_nav(int argc, char **argv);     // nav_command.cpp
 int render_usage_error(const char *what) { return usage_error(what); }
 
-// The message for a failed doc_open (info and render); the caller exits with 1.
+// The message for a failed doc_open (info, render and nav); the caller exits with 1.
 void report_open_failure(const char *path, int rc)
 {
     if (rc == -6)
@@ -105,13 +108,15 @@ int main(int argc, char **argv)
         std::fputs(kUsage, stdout);
         return 0;
     }
-    if (cmd == "info" || cmd == "render" || cmd == "text") {
+    if (cmd == "info" || cmd == "render" || cmd == "text" || cmd == "nav") {
         if (argc < 3)
             return usage_error("missing FILE");
         if (cmd == "info")
             return cmd_info(argc, argv);
         if (cmd == "render")
             return cmd_render(argc, argv);
+        if (cmd == "nav")
+            return cmd_nav(argc, argv);
         std::fprintf(stderr, "pagrix-render: %s: not supported yet\n", cmd.c_str());
         return 1;
     }

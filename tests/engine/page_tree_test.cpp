@@ -15,8 +15,6 @@
 #include "pdf_builder.h"
 #include "test_support.h"
 
-using testsupport::PdfBuilder;
-
 namespace {
 
 using Objects = std::vector<std::pair<int, std::string>>;
@@ -28,15 +26,8 @@ struct Doc {
     int rc = -1;
     explicit Doc(const Objects &objects, const std::string &trailer = "/Root 1 0 R")
     {
-        PdfBuilder b;
-        int size = 1;
-        for (const auto &[num, body] : objects) {
-            b.obj(num, body);
-            size = std::max(size, num + 1);
-        }
-        b.startxref(b.xref_section("/Size " + std::to_string(size) + " " + trailer));
         std::string path = testsupport::scratch_path("pages.pdf");
-        testsupport::write_file(path, b.str());
+        testsupport::write_file(path, testsupport::objects_pdf(objects, trailer));
         rc = pdf_open(&doc, path.c_str(), nullptr);
     }
     ~Doc() { pdf_close(doc); }

@@ -4,6 +4,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 
@@ -171,6 +172,18 @@ std::string simple_pdf(int pages, const std::string &media_box)
         b.obj(3 + i, "<< /Type /Page /Parent 2 0 R >>");
     int64_t x = b.xref_section("/Size " + std::to_string(3 + pages) + " /Root 1 0 R");
     b.startxref(x);
+    return b.str();
+}
+
+std::string objects_pdf(const std::vector<std::pair<int, std::string>> &objects, const std::string &trailer)
+{
+    PdfBuilder b;
+    int size = 1;
+    for (const auto &[num, body] : objects) {
+        b.obj(num, body);
+        size = std::max(size, num + 1);
+    }
+    b.startxref(b.xref_section("/Size " + std::to_string(size) + " " + trailer));
     return b.str();
 }
 

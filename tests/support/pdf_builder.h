@@ -67,4 +67,9 @@ std::string deflate_bytes(const std::string &data);
 // given MediaBox, classic table) as text.
 std::string simple_pdf(int pages = 1, const std::string &media_box = "[0 0 612 792]");
 
+// A document of numbered objects (bodies as text) in one classic section whose
+// trailer holds `trailer` besides /Size.
+std::string objects_pdf(const std::vector<std::pair<int, std::string>> &objects,
+                        const std::string &trailer = "/Root 1 0 R");
+
 }  // namespace testsupport
