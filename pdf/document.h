@@ -10,6 +10,8 @@
 struct Arena;
 struct ByteReader;
 struct PdfCrypt;
+struct PdfFont;
+struct PdfFontFile;
 
 // One cross-reference entry. type 1: offset of "num gen obj"; type 2: offset
 // is the object stream number and gen the index inside it. All zero = undefined.
@@ -62,6 +64,12 @@ struct PdfDoc {
     int repair_objstm_count;
     // What earlier "endstream" scans found (0 = nothing known yet).
     int64_t endstream_from, endstream_at, no_endstream_from;
+    // Font records and the decoded font programs they share, made by the font
+    // layer, which installs `fonts_free` with its first record; pdf_close
+    // calls it before the arena goes.
+    PdfFont *fonts;
+    PdfFontFile *font_files;
+    void (*fonts_free)(PdfDoc *doc);
 };
 
 // 0, or -1 (cannot open/read), -2 (no cross-reference and no objects),

@@ -135,7 +135,8 @@ void pdf_close(PdfDoc *doc)
 {
     if (!doc)
         return;
-    // Font resources of this document are released here once fonts exist.
+    if (doc->fonts_free)
+        doc->fonts_free(doc);
     pdf_objstm_clear(doc);
     reader_close(doc->file);
     arena_destroy(doc->arena);

@@ -5,6 +5,8 @@
 #include <string>
 
 #include "document/document.h"
+#include "fontlib/fontdata.h"
+#include "fonts/font_state.h"
 #include "pdf/document.h"
 #include "pdf/pages.h"
 
@@ -19,6 +21,7 @@ constexpr const char *kUsage =
     "                [--rotate Q] [--band Y0:ROWS] [--format png|bmp|jpeg] [--quality Q]\n"
     "                [--password PW] [--no-aa] [--diag]\n"
     "  pagrix-render text FILE [--page K]\n"
+    "  pagrix-render fonts FILE [--page K] [--password PW]\n"
     "  pagrix-render --version | --help\n";
 
 int usage_error(const char *what)
@@ -27,6 +30,8 @@ int usage_error(const char *what)
     std::fputs(kUsage, stderr);
     return 2;
 }
+
+}  // namespace
 
 // The message for a failed doc_open; the caller exits with 1.
 void report_open_failure(const char *path, int rc)
@@ -38,6 +43,8 @@ void report_open_failure(const char *path, int rc)
     else
         std::fprintf(stderr, "pagrix-render: cannot open %s\n", path);
 }
+
+namespace {
 
 // info FILE [--password PW]: kind, page count, PDF facts, page sizes.
 int cmd_info(int argc, char **argv)
@@ -88,6 +95,7 @@ int cmd_info(int argc, char **argv)
 }  // namespace
 
 int cmd_render(int argc, char **argv);  // render_command.cpp
+int cmd_fonts(int argc, char **argv);   // fonts_command.cpp
 int render_usage_error(const char *what) { return usage_error(what); }
 
 int main(int argc, char **argv)
@@ -103,9 +111,15 @@ int main(int argc, char **argv)
         std::fputs(kUsage, stdout);
         return 0;
     }
-    if (cmd == "info" || cmd == "render" || cmd == "text") {
+    if (cmd == "info" || cmd == "render" || cmd == "text" || cmd == "fonts") {
         if (argc < 3)
             return usage_error("missing FILE");
+        // The base fonts are built into the program; PAGRIX_FONTS names a
+        // directory searched after them.
+        font_dir_init();
+        font_set_resolver(fontdata_find);
+        if (cmd == "fonts")
+            return cmd_fonts(argc, argv);
         if (cmd == "info")
             return cmd_info(argc, argv);
         if (cmd == "render")
