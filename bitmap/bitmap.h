@@ -29,8 +29,36 @@ PageBitmap *bitmap_rotate(const PageBitmap *bitmap, int quarter_turns);
 PageBitmap *bitmap_scale_band(const PageBitmap *source, int dst_width, int dst_height, int y0,
                               int rows);
 
-// Writers: 0, or -1 for a null or empty bitmap, a file that cannot be
+// ---- Image writers ----
+//
+// A page image is written band by band, top rows first, so that a page of
+// any height needs only one band in memory. Every write error counts: a
+// short write, a failed flush or close makes the writer report -1 (a partly
+// written file is left on disk).
+
+enum ImageFormat {
+    IMAGE_BMP = 0,   // 24-bit, rows stored bottom-up: the output must be seekable
+    IMAGE_PNG = 1,   // truecolour, deflated (level 6) into IDAT chunks as rows arrive
+    IMAGE_JPEG = 2,  // baseline, `quality` clamped to 1..100
+};
+
+struct ImageWriter;
+
+// Creates the file and writes its header. Null for a width outside
+// 1..BITMAP_MAX_SIDE, a height the format cannot hold, a file that cannot be
 // created, or lack of memory.
+ImageWriter *image_writer_open(const char *path, ImageFormat format, int width, int height,
+                               int quality);
+// Appends every row of `band` (its width must be the image's) below the rows
+// already written. 0, or -1 for a wrong band, too many rows or a failed
+// write; after -1 the writer only awaits image_writer_close.
+int image_writer_write(ImageWriter *writer, const PageBitmap *band);
+// Finishes the file and frees the writer: 0 when all rows arrived and every
+// byte reached the file, else -1 (also for null).
+int image_writer_close(ImageWriter *writer);
+
+// Whole-image writers over the above: 0, or -1 for a null or empty bitmap, a
+// file that cannot be created or written, or lack of memory.
 int write_bmp(const char *path, const PageBitmap *bitmap);
 int write_png(const char *path, const PageBitmap *bitmap);
 int write_jpeg(const char *path, const PageBitmap *bitmap, int quality);

@@ -1,12 +1,13 @@
-// Page image writers for export: BMP (24-bit, bottom-up), PNG (one IDAT,
-// zlib level 6, PNG 1.2) and JPEG (libjpeg, baseline tables).
+// Page image writers for export and the command-line renderer: BMP (24-bit,
+// bottom-up), PNG (PNG 1.2, zlib level 6) and JPEG (libjpeg, baseline
+// tables), each fed band by band so that memory stays one band.
 #include "bitmap/bitmap.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <csetjmp>
-#include <memory>
+#include <cstdint>
 
 #include <zlib.h>
 extern "C" {
@@ -15,19 +16,46 @@ extern "C" {
 
 namespace {
 
-struct FileCloser {
-    void operator()(FILE *f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<FILE, FileCloser>;
+constexpr size_t kPngChunk = 64 << 10;  // deflated bytes per IDAT chunk
+constexpr int kJpegMaxSide = 65500;     // the largest side a JPEG frame header takes
 
-struct FreeDeleter {
-    void operator()(void *p) const { std::free(p); }
+// libjpeg's standard error manager ends the process on a fatal error; this
+// one jumps back into the writer call that was running, which reports -1.
+struct JpegError {
+    jpeg_error_mgr mgr;
+    jmp_buf escape;
 };
 
-bool bitmap_usable(const PageBitmap *bm)
+void jpeg_error_exit(j_common_ptr cinfo)
 {
-    return bm && bm->width > 0 && bm->height > 0 && bm->pixels;
+    std::longjmp(reinterpret_cast<JpegError *>(cinfo->err)->escape, 1);
 }
+
+}  // namespace
+
+struct ImageWriter {
+    ImageFormat format;
+    FILE *file;
+    int width, height;
+    int rows_done;
+    bool failed;      // a write failed; nothing more is written
+    uint8_t *row;     // one converted row (BMP: stride bytes with zero padding)
+    // BMP: the file offset the stream stands at, so that a write that needs
+    // no seek (a whole image at once) works on unseekable outputs too.
+    uint64_t position;
+    // PNG
+    z_stream zs;
+    bool deflating;
+    uint8_t *packed;  // kPngChunk bytes of deflated data awaiting an IDAT
+    // JPEG
+    jpeg_compress_struct cinfo;
+    JpegError jerr;
+    bool compressing;
+};
+
+namespace {
+
+int bmp_stride(int width) { return (3 * width + 3) & ~3; }
 
 void put_le(uint8_t *p, uint32_t v, int n)
 {
@@ -43,7 +71,35 @@ void put_be32(uint8_t *p, uint32_t v)
     p[3] = uint8_t(v);
 }
 
-void write_png_chunk(FILE *f, const char *type, const uint8_t *data, uint32_t length)
+// Writes n bytes or marks the writer failed.
+bool put(ImageWriter *w, const void *data, size_t n)
+{
+    if (w->failed)
+        return false;
+    if (n && std::fwrite(data, 1, n, w->file) != n)
+        w->failed = true;
+    return !w->failed;
+}
+
+bool seek_to(ImageWriter *w, uint64_t offset)
+{
+    if (w->failed)
+        return false;
+    if (offset == w->position)
+        return true;
+#ifdef _WIN32
+    const bool ok = _fseeki64(w->file, int64_t(offset), SEEK_SET) == 0;
+#else
+    const bool ok = fseeko(w->file, off_t(offset), SEEK_SET) == 0;
+#endif
+    if (!ok)
+        w->failed = true;
+    else
+        w->position = offset;
+    return ok;
+}
+
+bool png_chunk(ImageWriter *w, const char *type, const uint8_t *data, uint32_t length)
 {
     uint8_t head[8];
     put_be32(head, length);
@@ -53,153 +109,266 @@ void write_png_chunk(FILE *f, const char *type, const uint8_t *data, uint32_t le
         crc = crc32(crc, data, length);
     uint8_t tail[4];
     put_be32(tail, uint32_t(crc));
-    std::fwrite(head, 1, 8, f);
-    if (length)
-        std::fwrite(data, 1, length, f);
-    std::fwrite(tail, 1, 4, f);
+    return put(w, head, 8) && put(w, data, length) && put(w, tail, 4);
 }
 
-}  // namespace
-
-int write_bmp(const char *path, const PageBitmap *bm)
+// Runs deflate over the pending input with `flush`, emitting an IDAT for
+// every full output buffer (and for the rest at Z_FINISH).
+bool png_deflate(ImageWriter *w, int flush)
 {
-    if (!bitmap_usable(bm) || !path)
-        return -1;
-    File f(std::fopen(path, "wb"));
-    if (!f)
-        return -1;
-    const uint32_t image_size = uint32_t(bm->stride) * uint32_t(bm->height);
+    for (;;) {
+        const int zrc = deflate(&w->zs, flush);
+        if (zrc == Z_STREAM_ERROR) {
+            w->failed = true;
+            return false;
+        }
+        const size_t have = kPngChunk - w->zs.avail_out;
+        const bool done = flush == Z_FINISH ? zrc == Z_STREAM_END
+                                            : w->zs.avail_in == 0 && w->zs.avail_out > 0;
+        if (w->zs.avail_out == 0 || (done && flush == Z_FINISH && have > 0)) {
+            if (!png_chunk(w, "IDAT", w->packed, uint32_t(have)))
+                return false;
+            w->zs.next_out = w->packed;
+            w->zs.avail_out = uInt(kPngChunk);
+        }
+        if (done)
+            return true;
+    }
+}
+
+bool open_bmp(ImageWriter *w)
+{
+    const uint64_t image_size = uint64_t(bmp_stride(w->width)) * uint64_t(w->height);
+    if (54 + image_size > UINT32_MAX)
+        return false;
     uint8_t h[54] = {'B', 'M'};
-    put_le(h + 2, 54 + image_size, 4);
+    put_le(h + 2, uint32_t(54 + image_size), 4);
     put_le(h + 10, 54, 4);
     put_le(h + 14, 40, 4);
-    put_le(h + 18, uint32_t(bm->width), 4);
-    put_le(h + 22, uint32_t(bm->height), 4);
+    put_le(h + 18, uint32_t(w->width), 4);
+    put_le(h + 22, uint32_t(w->height), 4);  // positive: rows bottom-up
     put_le(h + 26, 1, 2);
     put_le(h + 28, 24, 2);
-    put_le(h + 34, image_size, 4);
+    put_le(h + 34, uint32_t(image_size), 4);
     put_le(h + 38, 2835, 4);  // 72 dpi in pixels per metre
     put_le(h + 42, 2835, 4);
-    std::fwrite(h, 1, sizeof h, f.get());
-
-    // Rows bottom-up with zeroed padding (our own padding bytes may hold anything).
-    std::unique_ptr<uint8_t, FreeDeleter> row(static_cast<uint8_t *>(std::calloc(1, size_t(bm->stride))));
-    if (!row)
-        return -1;
-    for (int y = bm->height - 1; y >= 0; y--) {
-        std::memcpy(row.get(), bm->pixels + size_t(y) * bm->stride, size_t(3 * bm->width));
-        std::fwrite(row.get(), 1, size_t(bm->stride), f.get());
-    }
-    return 0;
+    w->row = static_cast<uint8_t *>(std::calloc(1, size_t(bmp_stride(w->width))));
+    if (!w->row || !put(w, h, sizeof h))
+        return false;
+    w->position = sizeof h;
+    return true;
 }
 
-int write_png(const char *path, const PageBitmap *bm)
+// A band's rows occupy one stretch of the bottom-up file, its last row first.
+bool write_bmp_rows(ImageWriter *w, const PageBitmap *band)
 {
-    if (!bitmap_usable(bm) || !path)
-        return -1;
-    const size_t row_bytes = 1 + 3 * size_t(bm->width);
-    const size_t raw_size = row_bytes * size_t(bm->height);
-    std::unique_ptr<uint8_t, FreeDeleter> raw(static_cast<uint8_t *>(std::malloc(raw_size)));
-    if (!raw)
-        return -1;
-    for (int y = 0; y < bm->height; y++) {
-        const uint8_t *s = bm->pixels + size_t(y) * bm->stride;
-        uint8_t *d = raw.get() + size_t(y) * row_bytes;
+    const size_t stride = size_t(bmp_stride(w->width));
+    const int below = w->height - w->rows_done - band->height;  // rows under the band
+    if (!seek_to(w, 54 + uint64_t(below) * stride))
+        return false;
+    for (int y = band->height - 1; y >= 0; y--) {
+        // Our own padding bytes may hold anything; the file's are zero.
+        std::memcpy(w->row, band->pixels + size_t(y) * band->stride, size_t(3 * w->width));
+        if (!put(w, w->row, stride))
+            return false;
+    }
+    w->position += stride * size_t(band->height);
+    return true;
+}
+
+bool open_png(ImageWriter *w)
+{
+    w->row = static_cast<uint8_t *>(std::malloc(1 + 3 * size_t(w->width)));
+    w->packed = static_cast<uint8_t *>(std::malloc(kPngChunk));
+    if (!w->row || !w->packed || deflateInit(&w->zs, 6) != Z_OK)
+        return false;
+    w->deflating = true;
+    w->zs.next_out = w->packed;
+    w->zs.avail_out = uInt(kPngChunk);
+    static const uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    uint8_t ihdr[13] = {};
+    put_be32(ihdr, uint32_t(w->width));
+    put_be32(ihdr + 4, uint32_t(w->height));
+    ihdr[8] = 8;  // bit depth
+    ihdr[9] = 2;  // truecolour
+    return put(w, signature, 8) && png_chunk(w, "IHDR", ihdr, 13);
+}
+
+bool write_png_rows(ImageWriter *w, const PageBitmap *band)
+{
+    for (int y = 0; y < band->height; y++) {
+        const uint8_t *s = band->pixels + size_t(y) * band->stride;
+        uint8_t *d = w->row;
         *d++ = 0;  // filter type None
-        for (int x = 0; x < bm->width; x++, s += 3, d += 3) {
+        for (int x = 0; x < w->width; x++, s += 3, d += 3) {
             d[0] = s[2];
             d[1] = s[1];
             d[2] = s[0];
         }
+        w->zs.next_in = w->row;
+        w->zs.avail_in = uInt(1 + 3 * w->width);
+        if (!png_deflate(w, Z_NO_FLUSH))
+            return false;
     }
-    uLongf packed_size = compressBound(uLong(raw_size));
-    std::unique_ptr<uint8_t, FreeDeleter> packed(static_cast<uint8_t *>(std::malloc(packed_size)));
-    if (!packed)
-        return -1;
-    if (compress2(packed.get(), &packed_size, raw.get(), uLong(raw_size), 6) != Z_OK)
-        return -1;
-    raw.reset();
-
-    File f(std::fopen(path, "wb"));
-    if (!f)
-        return -1;
-    static const uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    std::fwrite(signature, 1, 8, f.get());
-    uint8_t ihdr[13] = {};
-    put_be32(ihdr, uint32_t(bm->width));
-    put_be32(ihdr + 4, uint32_t(bm->height));
-    ihdr[8] = 8;  // bit depth
-    ihdr[9] = 2;  // truecolour
-    write_png_chunk(f.get(), "IHDR", ihdr, 13);
-    write_png_chunk(f.get(), "IDAT", packed.get(), uint32_t(packed_size));
-    write_png_chunk(f.get(), "IEND", nullptr, 0);
-    return 0;
+    return true;
 }
 
-namespace {
-
-// libjpeg's standard error manager ends the process on a fatal error; this one
-// returns to write_jpeg instead, which then reports -1.
-struct JpegError {
-    jpeg_error_mgr mgr;
-    jmp_buf escape;
-};
-
-void jpeg_error_exit(j_common_ptr cinfo)
+bool finish_png(ImageWriter *w)
 {
-    std::longjmp(reinterpret_cast<JpegError *>(cinfo->err)->escape, 1);
+    return png_deflate(w, Z_FINISH) && png_chunk(w, "IEND", nullptr, 0);
+}
+
+// The three JPEG steps each catch libjpeg's errors themselves: the jump
+// must land in a function that is still running.
+bool open_jpeg(ImageWriter *w, int quality)
+{
+    w->row = static_cast<uint8_t *>(std::malloc(3 * size_t(w->width)));
+    if (!w->row)
+        return false;
+    w->cinfo.err = jpeg_std_error(&w->jerr.mgr);
+    w->jerr.mgr.error_exit = jpeg_error_exit;
+    if (setjmp(w->jerr.escape))
+        return false;
+    jpeg_create_compress(&w->cinfo);
+    w->compressing = true;
+    jpeg_stdio_dest(&w->cinfo, w->file);
+    w->cinfo.image_width = JDIMENSION(w->width);
+    w->cinfo.image_height = JDIMENSION(w->height);
+    w->cinfo.input_components = 3;
+    w->cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&w->cinfo);
+    jpeg_set_quality(&w->cinfo, quality < 1 ? 1 : quality > 100 ? 100 : quality, TRUE);
+    jpeg_start_compress(&w->cinfo, TRUE);
+    return true;
+}
+
+bool write_jpeg_rows(ImageWriter *w, const PageBitmap *band)
+{
+    if (setjmp(w->jerr.escape))
+        return false;
+    for (int y = 0; y < band->height; y++) {
+        const uint8_t *s = band->pixels + size_t(y) * band->stride;
+        for (int x = 0; x < w->width; x++) {
+            w->row[3 * x] = s[3 * x + 2];
+            w->row[3 * x + 1] = s[3 * x + 1];
+            w->row[3 * x + 2] = s[3 * x];
+        }
+        JSAMPROW rows[1] = {w->row};
+        jpeg_write_scanlines(&w->cinfo, rows, 1);
+    }
+    return true;
+}
+
+bool finish_jpeg(ImageWriter *w)
+{
+    if (setjmp(w->jerr.escape))
+        return false;
+    jpeg_finish_compress(&w->cinfo);  // flushes the stream and checks it
+    return true;
+}
+
+void release(ImageWriter *w)
+{
+    if (w->deflating)
+        deflateEnd(&w->zs);
+    if (w->compressing)
+        jpeg_destroy_compress(&w->cinfo);
+    std::free(w->row);
+    std::free(w->packed);
+    std::free(w);
 }
 
 }  // namespace
 
+ImageWriter *image_writer_open(const char *path, ImageFormat format, int width, int height,
+                               int quality)
+{
+    if (!path || width < 1 || width > BITMAP_MAX_SIDE || height < 1)
+        return nullptr;
+    if (format == IMAGE_JPEG && height > kJpegMaxSide)
+        return nullptr;
+    if (format != IMAGE_BMP && format != IMAGE_PNG && format != IMAGE_JPEG)
+        return nullptr;
+    auto *w = static_cast<ImageWriter *>(std::calloc(1, sizeof(ImageWriter)));
+    if (!w)
+        return nullptr;
+    w->format = format;
+    w->width = width;
+    w->height = height;
+    w->file = std::fopen(path, "wb");
+    if (!w->file) {
+        release(w);
+        return nullptr;
+    }
+    bool ok = format == IMAGE_BMP ? open_bmp(w)
+              : format == IMAGE_PNG ? open_png(w)
+                                    : open_jpeg(w, quality);
+    if (!ok) {
+        std::fclose(w->file);
+        release(w);
+        return nullptr;
+    }
+    return w;
+}
+
+int image_writer_write(ImageWriter *w, const PageBitmap *band)
+{
+    if (!w || w->failed)
+        return -1;
+    if (!band || !band->pixels || band->width != w->width || band->height < 1 ||
+        band->height > w->height - w->rows_done) {
+        w->failed = true;
+        return -1;
+    }
+    bool ok = w->format == IMAGE_BMP ? write_bmp_rows(w, band)
+              : w->format == IMAGE_PNG ? write_png_rows(w, band)
+                                       : write_jpeg_rows(w, band);
+    if (!ok) {
+        w->failed = true;
+        return -1;
+    }
+    w->rows_done += band->height;
+    return 0;
+}
+
+int image_writer_close(ImageWriter *w)
+{
+    if (!w)
+        return -1;
+    bool ok = !w->failed && w->rows_done == w->height;
+    if (ok && w->format == IMAGE_PNG)
+        ok = finish_png(w);
+    else if (ok && w->format == IMAGE_JPEG)
+        ok = finish_jpeg(w);
+    // The last bytes reach the file (and their errors show) only here.
+    if (std::fflush(w->file) != 0 || std::ferror(w->file))
+        ok = false;
+    if (std::fclose(w->file) != 0)
+        ok = false;
+    release(w);
+    return ok ? 0 : -1;
+}
+
+namespace {
+
+int write_whole(const char *path, const PageBitmap *bm, ImageFormat format, int quality)
+{
+    if (!bm || bm->width <= 0 || bm->height <= 0 || !bm->pixels || !path)
+        return -1;
+    ImageWriter *w = image_writer_open(path, format, bm->width, bm->height, quality);
+    if (!w)
+        return -1;
+    int rc = image_writer_write(w, bm);
+    return image_writer_close(w) == 0 && rc == 0 ? 0 : -1;
+}
+
+}  // namespace
+
+int write_bmp(const char *path, const PageBitmap *bm) { return write_whole(path, bm, IMAGE_BMP, 0); }
+
+int write_png(const char *path, const PageBitmap *bm) { return write_whole(path, bm, IMAGE_PNG, 0); }
+
 int write_jpeg(const char *path, const PageBitmap *bm, int quality)
 {
-    if (!bitmap_usable(bm) || !path)
-        return -1;
-    if (quality < 1)
-        quality = 1;
-    if (quality > 100)
-        quality = 100;
-    FILE *f = std::fopen(path, "wb");
-    if (!f)
-        return -1;
-    JSAMPLE *row = static_cast<JSAMPLE *>(std::malloc(3 * size_t(bm->width)));
-    if (!row) {
-        std::fclose(f);
-        return -1;
-    }
-    jpeg_compress_struct cinfo;
-    JpegError err;
-    cinfo.err = jpeg_std_error(&err.mgr);
-    err.mgr.error_exit = jpeg_error_exit;
-    if (setjmp(err.escape)) {
-        jpeg_destroy_compress(&cinfo);
-        std::free(row);
-        std::fclose(f);
-        return -1;
-    }
-    jpeg_create_compress(&cinfo);
-    jpeg_stdio_dest(&cinfo, f);
-    cinfo.image_width = JDIMENSION(bm->width);
-    cinfo.image_height = JDIMENSION(bm->height);
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, quality, TRUE);
-    jpeg_start_compress(&cinfo, TRUE);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        const uint8_t *s = bm->pixels + size_t(cinfo.next_scanline) * bm->stride;
-        for (int x = 0; x < bm->width; x++) {
-            row[3 * x] = s[3 * x + 2];
-            row[3 * x + 1] = s[3 * x + 1];
-            row[3 * x + 2] = s[3 * x];
-        }
-        JSAMPROW rows[1] = {row};
-        jpeg_write_scanlines(&cinfo, rows, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    std::free(row);
-    std::fclose(f);
-    return 0;
+    return write_whole(path, bm, IMAGE_JPEG, quality);
 }

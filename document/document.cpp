@@ -3,7 +3,6 @@
 // shell forwards to the kind's reader.
 #include "document/document.h"
 
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -88,29 +87,11 @@ bool extension_in(const char *path, std::initializer_list<const char *> list)
     return false;
 }
 
-int pixels(float points, float scale)
+// Pixel size of an unrotated page of w x h points, by the page geometry the
+// PDF renderer uses, so that every kind rounds and clamps alike.
+void pixel_size(float w, float h, float scale, int *w_px, int *h_px)
 {
-    int v = int(std::trunc(points * scale + 0.5f));
-    return v < 1 ? 1 : v;
-}
-
-// Pixel size of a PDF page with its own and the view rotation applied; the
-// page renderer's geometry has the same contract.
-int pdf_pixel_size(PdfDoc *pdf, int page, float scale, int *w, int *h)
-{
-    PdfObject *p = pdf_page(pdf, page);
-    if (!p)
-        return -4;
-    if (scale <= 0)
-        scale = 1.0f;
-    PdfBox box;
-    pdf_page_box(pdf, p, &box);
-    int r = ((pdf_page_rotate(pdf, p) % 360 + pdf->view_rotation) % 360 + 360) % 360;
-    float bw = box.x1 - box.x0, bh = box.y1 - box.y0;
-    bool swap = r == 90 || r == 270;
-    *w = pixels(swap ? bh : bw, scale);
-    *h = pixels(swap ? bw : bh, scale);
-    return 0;
+    page_box_geometry(PdfBox{0, 0, w, h}, 0, scale, w_px, h_px, nullptr);
 }
 
 // The whole rotated text/RTF page at `scale`, cached; null on failure.
@@ -128,7 +109,8 @@ PageBitmap *rotated_text_page(Document *doc, int page, float scale)
     float w = 612, h = 792;
     if (o.page_size)
         o.page_size(reader_handle(doc), page, &w, &h);
-    int rows = pixels(h, scale);
+    int width_px, rows;
+    pixel_size(w, h, scale, &width_px, &rows);
     PageBitmap *flat = o.render_band(reader_handle(doc), page, scale, 0, rows);
     if (!flat)
         return nullptr;
@@ -248,30 +230,71 @@ bool doc_kind_mismatch(const Document *doc, const char *path)
 
 // ---- Open and close ----
 
+namespace {
+
+// "%PDF-" within the first kPdfHeaderWindow bytes.
+constexpr int kPdfHeaderWindow = 1024;
+
+bool pdf_header_near_start(const char *path)
+{
+    uint8_t b[kPdfHeaderWindow];
+    int n = read_head(path, b, kPdfHeaderWindow);
+    for (int i = 0; i + 5 <= n; i++) {
+        if (std::memcmp(b + i, "%PDF-", 5) == 0)
+            return true;
+    }
+    return false;
+}
+
+int open_pdf(Document *doc, const char *path, const char *password)
+{
+    doc->kind = DOC_PDF;
+    int rc = pdf_open(&doc->pdf, path, password);
+    if (rc == 0)
+        doc->page_count = pdf_page_count(doc->pdf);
+    return rc;
+}
+
+// Hands out the document after a successful PDF open, or frees it and
+// passes the opener's status on.
+int finish_pdf_open(Document *doc, int rc, Document **out)
+{
+    if (rc != 0) {
+        std::free(doc);
+        return rc;
+    }
+    *out = doc;
+    return 0;
+}
+
+}  // namespace
+
 int doc_open(Document **out, const char *path, const char *password)
 {
     if (!out)
         return -2;
     *out = nullptr;
-    DocKind kind = doc_sniff_kind(path);
-    if (kind == DOC_UNKNOWN)
-        kind = doc_is_eps_file(path) ? DOC_EPS : doc_is_text_file(path) ? DOC_TEXT : DOC_PDF;
     auto *doc = static_cast<Document *>(std::calloc(1, sizeof(Document)));
     if (!doc)
         return -3;
     doc->raster_cache_page = -1;
     doc->render_cache_page = -1;
-    doc->kind = kind;
-    if (kind == DOC_PDF) {
-        int rc = pdf_open(&doc->pdf, path, password);
-        if (rc != 0) {
-            std::free(doc);
-            return rc;
-        }
-        doc->page_count = pdf_page_count(doc->pdf);
-        *out = doc;
-        return 0;
+    DocKind kind = doc_sniff_kind(path);
+    int pdf_rc = 1;  // not tried yet
+    if (kind == DOC_UNKNOWN && pdf_header_near_start(path)) {
+        // Leading junk before the header (a mail or spooler prefix) is often
+        // printable and would pass the text test: the PDF opener goes first.
+        // A password it asks for settles the kind; any other failure leaves
+        // the decision to the tests below.
+        pdf_rc = open_pdf(doc, path, password);
+        if (pdf_rc == 0 || pdf_rc == -6 || pdf_rc == -7)
+            return finish_pdf_open(doc, pdf_rc, out);
     }
+    if (kind == DOC_UNKNOWN)
+        kind = doc_is_eps_file(path) ? DOC_EPS : doc_is_text_file(path) ? DOC_TEXT : DOC_PDF;
+    doc->kind = kind;
+    if (kind == DOC_PDF)
+        return finish_pdf_open(doc, pdf_rc == 1 ? open_pdf(doc, path, password) : pdf_rc, out);
     const DocReaderOps &o = ops(doc);
     void *handle = o.open ? o.open(path, &doc->page_count) : nullptr;
     if (handle && !is_raster_kind(kind) && o.page_count)
@@ -347,7 +370,7 @@ int doc_page_size(Document *doc, int page, float *width_pt, float *height_pt, in
             pdf_page_box(doc->pdf, p, &box);
             w = box.x1 - box.x0;
             h = box.y1 - box.y0;
-            rot = ((pdf_page_rotate(doc->pdf, p) % 360 + 90 * doc->rotation) % 360 + 360) % 360;
+            rot = pdf_page_rotation(doc->pdf, p);  // Rotate and the view rotation
         }
     } else if (doc->kind == DOC_TEXT || doc->kind == DOC_RTF) {
         if (ops(doc).page_size)
@@ -379,13 +402,12 @@ int doc_page_pixel_size(Document *doc, int page, float scale, int *w_px, int *h_
     if (!doc)
         return -2;
     if (doc->kind == DOC_PDF)
-        return pdf_pixel_size(doc->pdf, page, scale, w_px, h_px);
+        return page_pixel_size(doc->pdf, page, scale, w_px, h_px);
     float w, h;
     int rc = doc_page_size(doc, page, &w, &h, nullptr);
     if (rc != 0)
         return rc;
-    *w_px = pixels(w, scale);
-    *h_px = pixels(h, scale);
+    pixel_size(w, h, scale, w_px, h_px);
     return 0;
 }
 

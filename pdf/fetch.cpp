@@ -1,12 +1,14 @@
 // Reading indirect objects at file offsets and fetching them by number
 // through the cross-reference table (PDF Reference 1.7, sections 3.2.7-3.2.9),
 // with a per-number cache and guards against cycles and deep nesting.
+#include <cstdlib>
 #include <cstring>
 
 #include "pdf/arena.h"
 #include "pdf/document.h"
 #include "pdf/limits.h"
 #include "pdf/reader.h"
+#include "pdf/xref.h"
 
 namespace {
 
@@ -91,10 +93,11 @@ int64_t stream_length(PdfDoc *doc, PdfObject *dict, int64_t data_offset)
     return length;
 }
 
-}  // namespace
-
-PdfObject *pdf_read_indirect(PdfDoc *doc, int64_t offset, int num, int gen)
+// pdf_read_indirect that also reports the numbers of the "num gen obj" header
+// it found (-1, -1 when there is none).
+PdfObject *read_indirect(PdfDoc *doc, int64_t offset, int num, int gen, int *header_num, int *header_gen)
 {
+    *header_num = *header_gen = -1;
     if (!doc || !doc->file || offset <= 0 || offset >= doc->file_size)
         return nullptr;
     if (reader_seek(doc->file, offset) != 0)
@@ -105,6 +108,8 @@ PdfObject *pdf_read_indirect(PdfDoc *doc, int64_t offset, int num, int gen)
     if (pdf_parser_token(&p, &a) < 0 || a.kind != TOK_INT || pdf_parser_token(&p, &b) < 0 ||
         b.kind != TOK_INT || pdf_parser_token(&p, &c) < 0 || !pdf_token_is(c, "obj"))
         return nullptr;
+    *header_num = a.int_value;
+    *header_gen = b.int_value;
     PdfObject *obj = pdf_parse_next(&p);
     if (!obj)
         return nullptr;
@@ -135,30 +140,79 @@ PdfObject *pdf_read_indirect(PdfDoc *doc, int64_t offset, int num, int gen)
     return stream;
 }
 
+// Where the scan of the whole file found the header of object `num`, or -1.
+// The scan runs on the first call only; its table stays with the document.
+int64_t scanned_offset(PdfDoc *doc, int num)
+{
+    if (!doc->scan_done) {
+        doc->scan_done = 1;
+        auto *acc = static_cast<XrefAccum *>(std::calloc(1, sizeof(XrefAccum)));
+        if (acc && pdf_scan_objects(doc, acc) == 0)
+            doc->scanned = acc;
+        else if (acc) {
+            xref_accum_free(acc);
+            std::free(acc);
+        }
+    }
+    const XrefEntry *e = doc->scanned ? xref_accum_get(doc->scanned, num) : nullptr;
+    return e && e->type == 1 ? e->offset : -1;
+}
+
+// Object `num` of a type 1 entry. A table offset that does not hold the
+// header "num gen obj" with the entry's numbers is a damaged table (an
+// update written with stale offsets, a file edited by hand): the object is
+// then read where the scan found its header, as other readers do.
+PdfObject *fetch_plain(PdfDoc *doc, const XrefEntry &e, int num, int gen)
+{
+    int hnum, hgen;
+    PdfObject *obj = read_indirect(doc, e.offset, num, gen, &hnum, &hgen);
+    if ((hnum == num && hgen == e.gen) || doc->repaired)
+        return hnum == num ? obj : nullptr;  // a rebuilt table already holds what a scan finds
+    const int64_t at = scanned_offset(doc, num);
+    if (at > 0 && at != e.offset) {
+        int snum, sgen;
+        PdfObject *found = read_indirect(doc, at, num, gen, &snum, &sgen);
+        if (snum == num)
+            return found;
+    }
+    return hnum == num ? obj : nullptr;  // only the generation differs: the object is still its own
+}
+
+}  // namespace
+
+PdfObject *pdf_read_indirect(PdfDoc *doc, int64_t offset, int num, int gen)
+{
+    int hnum, hgen;
+    return read_indirect(doc, offset, num, gen, &hnum, &hgen);
+}
+
 PdfObject *pdf_fetch(PdfDoc *doc, int num, int gen)
 {
-    if (!doc || num < 0 || num >= doc->xref_size || !doc->obj_cache || !doc->loading)
+    XrefSlot *slot = pdf_xref_slot(doc, num);
+    if (!slot)
         return nullptr;
-    if (doc->obj_cache[num])
-        return doc->obj_cache[num];
-    const XrefEntry &e = doc->xref[num];
+    if (slot->obj)
+        return slot->obj;
+    const XrefEntry e = slot->entry;
     if (e.type == 0)
         return nullptr;
-    if (doc->loading[num] || doc->fetch_depth > PDF_MAX_FETCH_DEPTH)
+    if (slot->loading || doc->fetch_depth > PDF_MAX_FETCH_DEPTH)
         return nullptr;
-    doc->loading[num] = 1;
+    slot->loading = 1;
     doc->fetch_depth++;
     PdfObject *obj = nullptr;
     if (e.type == 2) {
         obj = pdf_objstm_fetch(doc, e.offset, num);
     } else if (e.type == 1) {
-        obj = pdf_read_indirect(doc, e.offset, num, gen);
+        obj = fetch_plain(doc, e, num, gen);
         if (obj && doc->crypt && doc->decrypt_object)
             doc->decrypt_object(doc, obj, num, gen);
     }
+    // Chunks never move (a growing table copies only its chunk pointers), so
+    // the slot is still this object's.
     if (obj)
-        doc->obj_cache[num] = obj;
-    doc->loading[num] = 0;
+        slot->obj = obj;
+    slot->loading = 0;
     doc->fetch_depth--;
     return obj;
 }

@@ -1,8 +1,11 @@
 // Accessors and constructors of PdfObject. Arrays and dictionaries grow by
 // doubling into new arena storage (the old block is abandoned to the arena).
+// A dictionary with more than a few keys also gets a hash index of its
+// entries, so that building one from n keys costs O(n), not O(n^2).
 #include "pdf/object.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #include "pdf/arena.h"
@@ -10,6 +13,60 @@
 namespace {
 
 constexpr int kInitialCapacity = 8;
+// Up to this many entries a dictionary is searched linearly; beyond, through its index.
+constexpr int kIndexFrom = 16;
+
+// FNV-1a of a zero-terminated key.
+uint32_t key_hash(const char *key)
+{
+    uint32_t h = 2166136261u;
+    for (const unsigned char *p = reinterpret_cast<const unsigned char *>(key); *p; p++)
+        h = (h ^ *p) * 16777619u;
+    return h;
+}
+
+// The index slot holding `key`, or the empty slot where it would go.
+int32_t *index_slot(const PdfObject *dict, const char *key)
+{
+    const uint32_t mask = uint32_t(dict->index_size - 1);
+    for (uint32_t i = key_hash(key) & mask;; i = (i + 1) & mask) {
+        int32_t *slot = &dict->index[i];
+        if (*slot == 0 || std::strcmp(dict->entries[*slot - 1].key, key) == 0)
+            return slot;
+    }
+}
+
+// (Re)builds the index with room for the dictionary's capacity at a load of
+// at most one half; false when memory is short.
+bool build_index(Arena *arena, PdfObject *dict)
+{
+    int size = 64;
+    while (size < 2 * dict->capacity)
+        size *= 2;
+    auto *index = static_cast<int32_t *>(arena_alloc(arena, sizeof(int32_t) * size_t(size)));
+    if (!index)
+        return false;
+    std::memset(index, 0, sizeof(int32_t) * size_t(size));
+    dict->index = index;
+    dict->index_size = size;
+    for (int i = 0; i < dict->count; i++)
+        *index_slot(dict, dict->entries[i].key) = i + 1;
+    return true;
+}
+
+// Position of key among the entries, or -1.
+int find_key(const PdfObject *dict, const char *key)
+{
+    if (dict->index) {
+        int32_t slot = *index_slot(dict, key);
+        return slot - 1;
+    }
+    for (int i = 0; i < dict->count; i++) {
+        if (std::strcmp(dict->entries[i].key, key) == 0)
+            return i;
+    }
+    return -1;
+}
 
 PdfObject *new_object(Arena *arena, PdfObjType type)
 {
@@ -46,28 +103,31 @@ PdfObject *pdf_dict_get(const PdfObject *obj, const char *key)
         obj = obj->dict;
     if (!obj || obj->type != PDF_DICT || !key)
         return nullptr;
-    for (int i = 0; i < obj->count; i++) {
-        if (std::strcmp(obj->entries[i].key, key) == 0)
-            return obj->entries[i].value;
-    }
-    return nullptr;
+    int i = find_key(obj, key);
+    return i >= 0 ? obj->entries[i].value : nullptr;
 }
 
 int pdf_dict_put(Arena *arena, PdfObject *dict, const char *key, PdfObject *value)
 {
     if (!dict || dict->type != PDF_DICT || !key || !value)
         return -2;
-    for (int i = 0; i < dict->count; i++) {
-        if (std::strcmp(dict->entries[i].key, key) == 0) {
-            dict->entries[i].value = value;
-            return 0;
-        }
+    int i = find_key(dict, key);
+    if (i >= 0) {
+        dict->entries[i].value = value;
+        return 0;
     }
+    const int old_capacity = dict->capacity;
     if (!grow(arena, dict->entries, dict->count, dict->capacity))
         return -3;
     dict->entries[dict->count].key = key;
     dict->entries[dict->count].value = value;
     dict->count++;
+    if (dict->index && dict->capacity == old_capacity) {
+        *index_slot(dict, key) = dict->count;
+    } else if (dict->count > kIndexFrom && !build_index(arena, dict)) {
+        dict->count--;
+        return -3;
+    }
     return 0;
 }
 

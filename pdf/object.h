@@ -49,6 +49,10 @@ struct PdfObject {
             };
             int count;
             int capacity;
+            // PDF_DICT with more than a few keys: open-addressing hash of entry
+            // positions (entry index + 1, 0 = empty slot), index_size slots.
+            int32_t *index;
+            int index_size;
         };
         struct {           // PDF_STREAM (dict, data) and PDF_REF (num, gen)
             PdfObject *dict;
@@ -64,8 +68,10 @@ struct PdfObject {
 
 // The value under key, or null; a stream is looked up through its dictionary.
 PdfObject *pdf_dict_get(const PdfObject *obj, const char *key);
-// 0, -2 (not a dictionary or no value) or -3. An existing key is replaced.
-// The key is stored as given: it must live as long as the dictionary.
+// 0, -2 (not a dictionary or no value) or -3. An existing key keeps its place
+// and takes the new value (so the last of repeated keys wins). The key is
+// stored as given: it must live as long as the dictionary. Entries must be
+// added only through this call, which keeps the key index in step.
 int pdf_dict_put(Arena *arena, PdfObject *dict, const char *key, PdfObject *value);
 PdfObject *pdf_array_get(const PdfObject *arr, int i);
 int pdf_array_len(const PdfObject *arr);
@@ -139,7 +145,8 @@ void pdf_parser_init(PdfParser *p, PdfDoc *doc, ByteReader *reader, Arena *arena
 int pdf_parser_token(PdfParser *p, PdfToken *out);
 // Pushing a third token is ignored.
 void pdf_parser_push(PdfParser *p, const PdfToken &t);
-// The object starting with `first`; null on any failure or at depth > 64.
+// The object starting with `first`; null on any failure. An array or
+// dictionary at depth > 64 is skipped and read as a null object.
 PdfObject *pdf_parse_object(PdfParser *p, const PdfToken &first, int depth);
 // Reads the next token and parses one object at depth 0.
 PdfObject *pdf_parse_next(PdfParser *p);

@@ -1,14 +1,116 @@
-// Objects stored inside object streams (PDF Reference 1.7, section 3.4.6),
-// with a small round-robin cache of decoded streams.
+// Objects stored inside object streams (PDF Reference 1.7, section 3.4.6).
+// A stream is decoded once, front to back and only as far as its objects
+// reach: the header pairs, then each object the table places in the stream,
+// parsed straight from the decoder and cached. Nothing holds the decoded
+// bytes, so a stream that declares far more data than its objects use costs
+// neither the memory nor the time of that data.
+#include <algorithm>
+#include <cstdlib>
+#include <new>
+#include <vector>
+
 #include "pdf/arena.h"
 #include "pdf/document.h"
 #include "pdf/limits.h"
 #include "pdf/reader.h"
 #include "pdf/stream.h"
 
-int pdf_objstm_read_pairs(PdfDoc *doc, const uint8_t *data, int first, int n, int32_t *pairs)
+namespace {
+
+constexpr int64_t kNoLimit = INT64_MAX;
+
+// A window of at most `remaining` bytes onto the reader it is chained to.
+struct Window {
+    int64_t remaining;
+    int64_t consumed;  // bytes taken from the source
+};
+
+int window_fill(ByteReader *r, uint8_t *buffer, int capacity)
 {
-    ByteReader *header = reader_open_memory(data, first);
+    auto *w = static_cast<Window *>(r->ctx);
+    int want = w->remaining < capacity ? int(w->remaining) : capacity;
+    if (want <= 0)
+        return 0;
+    int got = reader_read(r->next, buffer, want);
+    w->remaining -= got;
+    w->consumed += got;
+    return got > 0 ? got : (r->next->failed ? -1 : 0);
+}
+
+ByteReader *open_window(ByteReader *source, int64_t length)
+{
+    auto *w = static_cast<Window *>(std::malloc(sizeof(Window)));
+    if (w)
+        *w = Window{length, 0};
+    return reader_new_owning(window_fill, w, source);
+}
+
+// Reads and drops what is left of a window; the bytes it took in all.
+int64_t finish_window(ByteReader *window)
+{
+    uint8_t sink[READER_BUFFER_SIZE];
+    window->pos = window->count;
+    while (reader_read(window, sink, int(sizeof sink)) > 0) {
+    }
+    int64_t consumed = static_cast<Window *>(window->ctx)->consumed;
+    reader_close(window);  // the source stays open
+    return consumed;
+}
+
+// Drops n bytes of a reader; the count dropped (short at its end).
+int64_t skip_bytes(ByteReader *r, int64_t n)
+{
+    uint8_t sink[READER_BUFFER_SIZE];
+    int64_t done = 0;
+    while (done < n) {
+        int want = n - done < int64_t(sizeof sink) ? int(n - done) : int(sizeof sink);
+        int got = reader_read(r, sink, want);
+        if (got <= 0)
+            break;
+        done += got;
+    }
+    return done;
+}
+
+// One (number, offset) pair of a stream's header.
+struct Pair {
+    int32_t num;
+    int32_t offset;
+    int order;   // position in the header
+    bool first;  // the first pair for its number (that one counts)
+};
+
+// The header pairs that count, sorted by offset; false without memory.
+bool sorted_pairs(const int32_t *raw, int count, std::vector<Pair> *out)
+{
+    try {
+        out->reserve(size_t(count));
+        for (int i = 0; i < count; i++)
+            out->push_back(Pair{raw[2 * i], raw[2 * i + 1], i, false});
+    } catch (const std::bad_alloc &) {
+        return false;
+    }
+    std::sort(out->begin(), out->end(),
+              [](const Pair &a, const Pair &b) { return a.num != b.num ? a.num < b.num : a.order < b.order; });
+    for (size_t i = 0; i < out->size(); i++)
+        (*out)[i].first = i == 0 || (*out)[i - 1].num != (*out)[i].num;
+    std::sort(out->begin(), out->end(),
+              [](const Pair &a, const Pair &b) { return a.offset != b.offset ? a.offset < b.offset : a.order < b.order; });
+    return true;
+}
+
+// True when the table places `num` in stream `stream_num`.
+bool placed_in(PdfDoc *doc, int num, int stream_num)
+{
+    const XrefSlot *slot = pdf_xref_slot(doc, num);
+    return slot && slot->entry.type == 2 && slot->entry.offset == stream_num;
+}
+
+}  // namespace
+
+int pdf_objstm_read_pairs(PdfDoc *doc, ByteReader *stream, int first, int n, int32_t *pairs)
+{
+    ByteReader *header = open_window(stream, first);
     Arena *scratch = arena_create(0);
     int count = -1;
     if (header && scratch) {
@@ -24,19 +126,20 @@ int pdf_objstm_read_pairs(PdfDoc *doc, const uint8_t *data, int first, int n, in
         }
     }
     arena_destroy(scratch);
-    reader_close(header);
+    if (header)
+        finish_window(header);
     return count;
 }
 
-namespace {
-
-// The slot holding stream_num, decoding and caching it when needed.
-ObjStmSlot *objstm_slot(PdfDoc *doc, int stream_num)
+PdfObject *pdf_objstm_fetch(PdfDoc *doc, int stream_num, int num)
 {
-    for (int i = 0; i < doc->objstm_count; i++) {
-        if (doc->objstm_cache[i].stream_num == stream_num && doc->objstm_cache[i].data)
-            return &doc->objstm_cache[i];
-    }
+    if (!doc)
+        return nullptr;
+    XrefSlot *stream_slot = pdf_xref_slot(doc, stream_num);
+    // A stream read before has cached every object it holds for the table;
+    // one of those still missing failed to parse.
+    if (stream_slot && stream_slot->objstm_read && placed_in(doc, num, stream_num))
+        return nullptr;
     PdfObject *stream = pdf_fetch(doc, stream_num, 0);
     if (!stream || stream->type != PDF_STREAM)
         return nullptr;
@@ -48,72 +151,66 @@ ObjStmSlot *objstm_slot(PdfDoc *doc, int stream_num)
     ByteReader *r = pdf_open_stream(doc, stream);
     if (!r)
         return nullptr;
-    // Each slot owns its arena so that a replaced stream's bytes are freed:
-    // the cache then bounds memory, whatever the access pattern.
-    Arena *arena = arena_create(0);
-    int length = 0;
-    uint8_t *data = arena ? reader_read_all(r, arena, 0, &length) : nullptr;
-    reader_close_chain(r);
-    if (!data || length <= 0 || length <= first->integer) {
-        arena_destroy(arena);
-        return nullptr;
-    }
-    // The (number, offset) pairs are read once, up to the first token that
-    // is not an integer, so each lookup is a scan of integers.
-    auto *pairs = static_cast<int32_t *>(arena_alloc(arena, sizeof(int32_t) * 2 * size_t(n->integer)));
-    int pair_count = pairs ? pdf_objstm_read_pairs(doc, data, first->integer, n->integer, pairs) : -1;
-    if (pair_count < 0) {
-        arena_destroy(arena);
-        return nullptr;
-    }
-    ObjStmSlot *slot;
-    if (doc->objstm_count < PDF_OBJSTM_SLOTS) {
-        slot = &doc->objstm_cache[doc->objstm_count++];
-    } else {
-        slot = &doc->objstm_cache[doc->objstm_next % PDF_OBJSTM_SLOTS];
-        doc->objstm_next = (doc->objstm_next + 1) % PDF_OBJSTM_SLOTS;
-        arena_destroy(slot->arena);
-    }
-    *slot = ObjStmSlot{stream_num, data, length, n->integer, first->integer, arena, pairs, pair_count};
-    return slot;
-}
-
-}  // namespace
-
-PdfObject *pdf_objstm_fetch(PdfDoc *doc, int stream_num, int num)
-{
-    if (!doc)
-        return nullptr;
-    ObjStmSlot *slot = objstm_slot(doc, stream_num);
-    if (!slot)
-        return nullptr;
-    // A copy: later fetches may replace the slot.
-    const ObjStmSlot s = *slot;
-    int64_t offset = -1;
-    for (int i = 0; i < s.pair_count; i++) {
-        if (s.pairs[2 * i] == num) {
-            offset = s.pairs[2 * i + 1];
-            break;
+    auto *raw = static_cast<int32_t *>(std::malloc(sizeof(int32_t) * 2 * size_t(n->integer)));
+    int count = raw ? pdf_objstm_read_pairs(doc, r, first->integer, n->integer, raw) : -1;
+    std::vector<Pair> pairs;
+    bool ok = count >= 0 && sorted_pairs(raw, count, &pairs);
+    std::free(raw);
+    PdfObject *result = nullptr;
+    int64_t pos = r->failed ? kNoLimit : first->integer;  // decoded bytes consumed so far
+    int64_t last_offset = -1;
+    PdfObject *last_obj = nullptr;
+    bool complete = ok;  // every object placed here was read or tried
+    for (size_t k = 0; ok && k < pairs.size(); k++) {
+        const Pair &pair = pairs[k];
+        bool want = pair.first && pair.num == num;
+        if (pair.first && pair.num != num && placed_in(doc, pair.num, stream_num)) {
+            const XrefSlot *slot = pdf_xref_slot(doc, pair.num);
+            want = !slot->obj && !slot->loading;
+            complete = complete && !slot->loading;  // being fetched further up: left to that fetch
         }
+        PdfObject *obj = nullptr;
+        if (!want || pair.offset < 0) {
+            continue;
+        } else if (pair.offset == last_offset) {
+            obj = last_obj;  // two numbers at one offset share the object
+        } else {
+            const int64_t at = int64_t(first->integer) + pair.offset;
+            if (at < pos || skip_bytes(r, at - pos) != at - pos) {
+                // Behind us (overlapping objects), or past the end of the data.
+                complete = complete && at >= pos;
+                break;
+            }
+            pos = at;
+            // The object ends where the next one starts; the last one ends
+            // with the data, and reading stops once it is parsed.
+            int64_t limit = kNoLimit;
+            for (size_t j = k + 1; j < pairs.size() && limit == kNoLimit; j++)
+                if (pairs[j].offset > pair.offset)
+                    limit = pairs[j].offset - pair.offset;
+            ByteReader *window = open_window(r, limit);
+            if (!window)
+                break;
+            PdfParser p;
+            pdf_parser_init(&p, doc, window, doc->arena);
+            obj = pdf_parse_next(&p);
+            if (limit == kNoLimit) {
+                reader_close(window);
+                pos = kNoLimit;
+            } else {
+                pos += finish_window(window);
+            }
+            last_offset = pair.offset;
+            last_obj = obj;
+        }
+        if (pair.num == num)
+            result = obj;
+        else if (obj)
+            pdf_xref_slot(doc, pair.num)->obj = obj;
     }
-    if (offset < 0 || int64_t(s.first) + offset >= s.length)
-        return nullptr;
-    ByteReader *body = reader_open_memory(s.data + s.first + offset, s.length - s.first - offset);
-    if (!body)
-        return nullptr;
-    PdfParser p;
-    pdf_parser_init(&p, doc, body, doc->arena);
-    PdfObject *obj = pdf_parse_next(&p);
-    reader_close(body);
-    return obj;
-}
-
-void pdf_objstm_clear(PdfDoc *doc)
-{
-    for (int i = 0; i < doc->objstm_count; i++)
-        arena_destroy(doc->objstm_cache[i].arena);
-    for (auto &slot : doc->objstm_cache)
-        slot = ObjStmSlot{};
-    doc->objstm_count = 0;
-    doc->objstm_next = 0;
+    reader_close_chain(r);
+    stream_slot = pdf_xref_slot(doc, stream_num);
+    if (stream_slot && complete)
+        stream_slot->objstm_read = 1;
+    return result;
 }

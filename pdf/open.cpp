@@ -2,6 +2,7 @@
 // object cache, security set-up and page list, in a fixed order whose result
 // codes the document layer passes on to the user.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "pdf/arena.h"
@@ -10,6 +11,7 @@
 #include "pdf/pages.h"
 #include "pdf/reader.h"
 #include "pdf/security.h"
+#include "pdf/xref.h"
 
 namespace {
 
@@ -32,17 +34,12 @@ int64_t measure_file(const char *path)
     return size;
 }
 
-// Object cache, security and page list (run again after a late repair).
+// Security and page list (run again after a late repair).
 int load_document(PdfDoc *doc, const char *password)
 {
-    size_t n = size_t(doc->xref_size);
-    doc->obj_cache = static_cast<PdfObject **>(arena_alloc(doc->arena, n * sizeof(PdfObject *)));
-    doc->loading = static_cast<uint8_t *>(arena_alloc(doc->arena, n));
     doc->fetch_depth = 0;
     doc->page_count = 0;
     doc->pages = nullptr;
-    if (!doc->obj_cache || !doc->loading)
-        return -3;
     int rc = pdf_setup_security(doc, password);
     if (rc == 0)
         rc = pdf_repair_object_streams(doc);
@@ -74,7 +71,6 @@ int repair_for_pages(PdfDoc *doc, const char *password)
         return 0;
     }
     doc->repaired = 1;
-    pdf_objstm_clear(doc);  // stream numbers refer to the old table
     return load_document(doc, password);
 }
 
@@ -137,7 +133,10 @@ void pdf_close(PdfDoc *doc)
         return;
     if (doc->fonts_free)
         doc->fonts_free(doc);
-    pdf_objstm_clear(doc);
+    if (doc->scanned) {
+        xref_accum_free(doc->scanned);
+        std::free(doc->scanned);
+    }
     reader_close(doc->file);
     arena_destroy(doc->arena);
 }

@@ -164,8 +164,8 @@ int pdf_collect_loose_pages(PdfDoc *doc)
     if (!doc || !doc->arena || !doc->xref)
         return 0;
     ArenaFailureWatch watch(doc->arena);
-    for (int num = 0; num < doc->xref_size; num++) {
-        const XrefEntry &e = doc->xref[num];
+    for (int num = pdf_xref_next(doc, 0); num >= 0; num = pdf_xref_next(doc, num + 1)) {
+        const XrefEntry &e = pdf_xref_slot(doc, num)->entry;
         // Strings of an encrypted file are decrypted with the generation the
         // object was written under; compressed objects always have 0.
         PdfObject *obj = pdf_fetch(doc, num, e.type == 1 ? e.gen : 0);

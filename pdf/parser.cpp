@@ -1,6 +1,9 @@
 // Recursive object parser over the tokenizer (PDF Reference 1.7, section 3.2):
 // arrays, dictionaries, indirect references "n g R", and the dictionary of an
-// inline image. Every failure yields null; nesting is bounded by PDF_MAX_DEPTH.
+// inline image. Every failure yields null; nesting is bounded by PDF_MAX_DEPTH:
+// an array or dictionary nested deeper is skipped and read as a null object,
+// so that one absurd value costs only itself (not the page dictionary holding
+// it). Numbers, names and other single tokens cannot recurse and are kept.
 #include "pdf/arena.h"
 #include "pdf/limits.h"
 #include "pdf/object.h"
@@ -91,12 +94,29 @@ PdfObject *parse_dict(PdfParser *p, int depth)
     }
 }
 
+// Consumes the rest of the array or dictionary opened just before without
+// building it (iteratively: the nesting may be arbitrarily deep) and returns a
+// null object; null when the data end or a token fails first.
+PdfObject *skip_too_deep(PdfParser *p)
+{
+    for (int64_t open = 1; open > 0;) {
+        PdfToken t;
+        if (pdf_parser_token(p, &t) < 0 || t.kind == TOK_END)
+            return nullptr;
+        if (t.kind == TOK_ARRAY_OPEN || t.kind == TOK_DICT_OPEN)
+            open++;
+        else if (t.kind == TOK_ARRAY_CLOSE || t.kind == TOK_DICT_CLOSE)
+            open--;
+    }
+    return pdf_new_null(p->arena);
+}
+
 }  // namespace
 
 PdfObject *pdf_parse_object(PdfParser *p, const PdfToken &first, int depth)
 {
-    if (depth > PDF_MAX_DEPTH)
-        return nullptr;
+    if (depth > PDF_MAX_DEPTH && (first.kind == TOK_ARRAY_OPEN || first.kind == TOK_DICT_OPEN))
+        return skip_too_deep(p);
     switch (first.kind) {
     case TOK_INT:
         return parse_integer(p, first);

@@ -1,8 +1,11 @@
 // Rebuilding a damaged cross-reference table: the whole file is scanned for
 // "num gen obj" headers (the last definition wins) and for trailers, both
-// "trailer" keywords and cross-reference stream dictionaries. Objects stored
-// in object streams found by the scan are added as compressed entries once
-// the security handler is set up, since those streams may be encrypted.
+// "trailer" keywords and cross-reference stream dictionaries. The data of a
+// stream whose dictionary the scan reads are skipped, so that "obj" or
+// "trailer" inside stream data (an embedded file, a content stream) is not
+// taken for a definition. Objects stored in object streams found by the scan
+// are added as compressed entries once the security handler is set up, since
+// those streams may be encrypted.
 #include <cstdlib>
 #include <cstring>
 
@@ -66,32 +69,31 @@ int scan_object_header(XrefAccum *acc, const uint8_t *d, int64_t i)
 }
 
 // Adds the objects of object stream `num` as compressed entries where the
-// scan found no plain definition. The document's table must equal `acc` for
-// the numbers it has.
-void add_object_stream(PdfDoc *doc, XrefAccum *acc, int num)
+// table has no definition yet; 0 or -3.
+int add_object_stream(PdfDoc *doc, int num)
 {
-    if (num >= acc->size || acc->entries[num].type != 1)
-        return;
+    const XrefSlot *slot = pdf_xref_slot(doc, num);
+    if (!slot || slot->entry.type != 1)
+        return 0;
     // Fetched through the table, so that the stream is decrypted like any other.
-    PdfObject *stream = pdf_fetch(doc, num, acc->entries[num].gen);
+    PdfObject *stream = pdf_fetch(doc, num, slot->entry.gen);
     int n = pdf_to_int(pdf_dict_get(stream, "N"), 0);
     int first = pdf_to_int(pdf_dict_get(stream, "First"), -1);
     if (!pdf_is_type(stream, PDF_STREAM) || n < 1 || n > PDF_OBJSTM_MAX_N || first < 0)
-        return;
+        return 0;
     ByteReader *r = pdf_open_stream(doc, stream);
-    Arena *scratch = arena_create(0);
-    int length = 0;
-    uint8_t *data = r && scratch ? reader_read_all(r, scratch, 0, &length) : nullptr;
+    if (!r)
+        return 0;
+    auto *pairs = static_cast<int32_t *>(std::malloc(sizeof(int32_t) * 2 * size_t(n)));
+    int count = pairs ? pdf_objstm_read_pairs(doc, r, first, n, pairs) : -1;
     reader_close_chain(r);
-    auto *pairs = data && length > first
-                      ? static_cast<int32_t *>(arena_alloc(scratch, sizeof(int32_t) * 2 * size_t(n)))
-                      : nullptr;
-    int count = pairs ? pdf_objstm_read_pairs(doc, data, first, n, pairs) : 0;
-    for (int i = 0; i < count; i++) {
-        if (pairs[2 * i] >= 0 && pairs[2 * i] != num)
-            xref_accum_set(acc, pairs[2 * i], num, i, 2);
+    int rc = count < 0 ? -3 : 0;
+    for (int i = 0; i < count && rc == 0; i++) {
+        if (pairs[2 * i] >= 0 && pairs[2 * i] <= PDF_MAX_OBJNUM && pairs[2 * i] != num)
+            rc = pdf_xref_define(doc, pairs[2 * i], XrefEntry{num, i, 2});
     }
-    arena_destroy(scratch);
+    std::free(pairs);
+    return rc;
 }
 
 // The whole file in a heap buffer: 0, -1 or -3.
@@ -179,9 +181,65 @@ PdfObject *merge_trailers(PdfDoc *doc, const std::vector<TrailerSpot> &spots)
     return merged;
 }
 
-}  // namespace
+// Position of "endstream" at or after `from`, or -1.
+int64_t find_endstream(const uint8_t *d, int64_t from, int64_t size)
+{
+    for (int64_t i = from; i + 9 <= size; i++) {
+        const void *e = std::memchr(d + i, 'e', size_t(size - 9 - i + 1));
+        if (!e)
+            return -1;
+        i = static_cast<const uint8_t *>(e) - d;
+        if (std::memcmp(d + i, "endstream", 9) == 0)
+            return i;
+    }
+    return -1;
+}
 
-int pdf_repair(PdfDoc *doc)
+// What the scan of one file found besides the object headers.
+struct ScanFinds {
+    std::vector<int> object_streams;   // objects whose dictionary names /ObjStm
+    std::vector<TrailerSpot> trailers;  // in file order
+};
+
+// The end of the stream whose keyword "stream" is at `at` and whose
+// dictionary lies in [dict_from, at): just after its "endstream", or -1 when
+// the data should be scanned like any other bytes. A direct Length that lands
+// on "endstream" is trusted; otherwise the first "endstream" after the data
+// ends it. `no_endstream_from` remembers where a search found nothing, so
+// that many streams without an end cost one pass.
+int64_t stream_end(const uint8_t *d, int64_t size, int64_t dict_from, int64_t at, Arena *scratch,
+                   int64_t *no_endstream_from)
+{
+    int64_t data = at + 6;
+    if (data < size && d[data] == '\r')
+        data++;
+    if (data < size && d[data] == '\n')
+        data++;
+    ByteReader *r = reader_open_memory(d + dict_from, at - dict_from);
+    PdfParser p;
+    pdf_parser_init(&p, nullptr, r, scratch);
+    PdfObject *dict = r ? pdf_parse_next(&p) : nullptr;
+    reader_close(r);
+    PdfObject *length = pdf_dict_get(dict, "Length");
+    if (pdf_is_type(length, PDF_INT) && length->integer >= 0 && data + length->integer <= size) {
+        int64_t e = data + length->integer;
+        while (e < size && pdf_is_whitespace(d[e]))
+            e++;
+        if (e + 9 <= size && std::memcmp(d + e, "endstream", 9) == 0)
+            return e + 9;
+    }
+    if (*no_endstream_from >= 0 && data >= *no_endstream_from)
+        return -1;
+    int64_t e = find_endstream(d, data, size);
+    if (e < 0) {
+        *no_endstream_from = data;
+        return -1;
+    }
+    return e + 9;
+}
+
+// The scan behind pdf_repair and pdf_scan_objects: 0, -1, -2, -3 or -5.
+int scan_file(PdfDoc *doc, XrefAccum *acc, ScanFinds *finds)
 {
     if (doc->file_size < 0 || doc->file_size > PDF_REPAIR_MAX)
         return -5;
@@ -189,46 +247,80 @@ int pdf_repair(PdfDoc *doc)
     int rc = read_whole_file(doc, &d);
     if (rc != 0)
         return rc;
+    Arena *scratch = arena_create(0);
+    if (!scratch) {
+        std::free(d);
+        return -3;
+    }
     const int64_t size = doc->file_size;
-    XrefAccum acc{};
     int last_num = -1;
     int64_t last_header = -1;
-    std::vector<int> object_streams;   // objects whose dictionary names /ObjStm
-    std::vector<TrailerSpot> trailers;  // in file order
-    auto note = [&acc](auto &list, auto value) {
+    int64_t dict_from = -1;  // just after the "obj" of the last header, until its stream
+    int64_t no_endstream_from = -1;
+    auto note = [acc](auto &list, auto value) {
         try {
             list.push_back(value);
         } catch (...) {
-            acc.failed = 1;
+            acc->failed = 1;
         }
     };
     for (int64_t i = 0; i + 3 <= size; i++) {
         if (d[i] == 'o' && d[i + 1] == 'b' && d[i + 2] == 'j' &&
             (i + 3 == size || pdf_is_whitespace(d[i + 3]) || pdf_is_delimiter(d[i + 3]))) {
-            last_num = scan_object_header(&acc, d, i);
-            last_header = last_num >= 0 ? acc.entries[last_num].offset : -1;
+            last_num = scan_object_header(acc, d, i);
+            const XrefEntry *e = last_num >= 0 ? xref_accum_get(acc, last_num) : nullptr;
+            last_header = e ? e->offset : -1;
+            dict_from = e ? i + 3 : -1;
+        } else if (d[i] == 's' && dict_from >= 0 && i + 7 <= size && std::memcmp(d + i, "stream", 6) == 0 &&
+                   (d[i + 6] == '\r' || d[i + 6] == '\n') && (pdf_is_whitespace(d[i - 1]) || d[i - 1] == '>')) {
+            int64_t end = stream_end(d, size, dict_from, i, scratch, &no_endstream_from);
+            dict_from = -1;
+            if (end > i)
+                i = end - 1;
+        } else if (d[i] == 'e' && i + 6 <= size && std::memcmp(d + i, "endobj", 6) == 0) {
+            dict_from = -1;  // a "stream" after this belongs to no dictionary read here
+        } else if (!finds) {
+            continue;
         } else if (d[i] == 't' && i + 7 <= size && std::memcmp(d + i, "trailer", 7) == 0) {
-            note(trailers, TrailerSpot{i, -1});
+            note(finds->trailers, TrailerSpot{i, -1});
         } else if (d[i] == '/' && last_num >= 0 && i + 7 <= size && std::memcmp(d + i, "/ObjStm", 7) == 0 &&
                    is_boundary(d, i + 7, size)) {
-            if (object_streams.empty() || object_streams.back() != last_num)
-                note(object_streams, last_num);
+            if (finds->object_streams.empty() || finds->object_streams.back() != last_num)
+                note(finds->object_streams, last_num);
         } else if (d[i] == '/' && last_num >= 0 && i + 5 <= size && std::memcmp(d + i, "/XRef", 5) == 0 &&
                    is_boundary(d, i + 5, size)) {
-            if (trailers.empty() || trailers.back().at != last_header)
-                note(trailers, TrailerSpot{last_header, last_num});
+            if (finds->trailers.empty() || finds->trailers.back().at != last_header)
+                note(finds->trailers, TrailerSpot{last_header, last_num});
         }
     }
     std::free(d);
-    if (acc.failed) {
-        xref_accum_free(&acc);
+    arena_destroy(scratch);
+    if (acc->failed)
         return -3;
-    }
-    if (acc.size == 0) {
+    return acc->size == 0 ? -2 : 0;
+}
+
+}  // namespace
+
+int pdf_scan_objects(PdfDoc *doc, XrefAccum *acc)
+{
+    int rc = scan_file(doc, acc, nullptr);
+    if (rc != 0)
+        xref_accum_free(acc);
+    return rc;
+}
+
+int pdf_repair(PdfDoc *doc)
+{
+    XrefAccum acc{};
+    ScanFinds finds;
+    int rc = scan_file(doc, &acc, &finds);
+    if (rc != 0) {
         xref_accum_free(&acc);
-        return -2;
+        return rc;
     }
-    PdfObject *trailer = merge_trailers(doc, trailers);
+    const std::vector<int> &object_streams = finds.object_streams;
+    PdfObject *trailer = merge_trailers(doc, finds.trailers);
     if (!trailer)
         trailer = pdf_new_dict(doc->arena);
     auto *streams = object_streams.empty()
@@ -255,44 +347,10 @@ int pdf_repair_object_streams(PdfDoc *doc)
     const int *streams = doc->repair_objstms;
     doc->repair_objstm_count = 0;
     doc->repair_objstms = nullptr;
-    if (count <= 0 || !streams)
-        return 0;
-    XrefAccum acc{};
-    if (!xref_accum_reserve(&acc, doc->xref_size - 1)) {
-        xref_accum_free(&acc);
-        return -3;
-    }
-    std::memcpy(acc.entries, doc->xref, size_t(doc->xref_size) * sizeof(XrefEntry));
-    acc.size = doc->xref_size;
     // Later streams first, so that a newer copy of an object wins.
-    for (int i = count - 1; i >= 0 && !acc.failed; i--)
-        add_object_stream(doc, &acc, streams[i]);
-    if (acc.failed) {
-        xref_accum_free(&acc);
-        return -3;
+    for (int i = count - 1; i >= 0 && streams; i--) {
+        if (add_object_stream(doc, streams[i]) != 0)
+            return -3;
     }
-    const int old_size = doc->xref_size;
-    if (acc.size == old_size) {
-        // No new numbers: the table is updated in place.
-        std::memcpy(doc->xref, acc.entries, size_t(old_size) * sizeof(XrefEntry));
-        xref_accum_free(&acc);
-        return 0;
-    }
-    const size_t n = size_t(acc.size);
-    auto *cache = static_cast<PdfObject **>(arena_alloc(doc->arena, n * sizeof(PdfObject *)));
-    auto *loading = static_cast<uint8_t *>(arena_alloc(doc->arena, n));
-    if (!cache || !loading) {
-        xref_accum_free(&acc);
-        return -3;
-    }
-    // Objects fetched so far (the Encrypt dictionary) stay cached.
-    if (doc->obj_cache)
-        std::memcpy(cache, doc->obj_cache, size_t(old_size) * sizeof(PdfObject *));
-    if (doc->loading)
-        std::memcpy(loading, doc->loading, size_t(old_size));
-    if (xref_accum_commit(&acc, doc) != 0)
-        return -3;
-    doc->obj_cache = cache;
-    doc->loading = loading;
     return 0;
 }

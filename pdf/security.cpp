@@ -118,9 +118,8 @@ bool identity_crypt_filter(PdfDoc *doc, PdfObject *dict)
 // object of that number.
 bool stream_in_clear(PdfDoc *doc, int num)
 {
-    if (num <= 0 || num >= doc->xref_size || !doc->obj_cache)
-        return false;
-    PdfObject *obj = doc->obj_cache[num];
+    const XrefSlot *slot = num > 0 ? pdf_xref_slot(doc, num) : nullptr;
+    PdfObject *obj = slot ? slot->obj : nullptr;
     if (!pdf_is_type(obj, PDF_STREAM))
         return false;
     PdfObject *type = pdf_dict_get(obj->dict, "Type");

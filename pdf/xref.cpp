@@ -13,63 +13,157 @@
 
 // ---- Accumulator ----
 
-bool xref_accum_reserve(XrefAccum *acc, int num)
+namespace {
+
+// The entry for `num`, allocating its chunk; null when memory is short or the
+// number is out of range.
+XrefEntry *accum_entry(XrefAccum *acc, int num)
 {
     if (num < 0 || num > PDF_MAX_OBJNUM)
-        return false;
-    if (num < acc->capacity)
-        return true;
-    int64_t cap = acc->capacity ? acc->capacity : PDF_XREF_INITIAL;
-    while (cap <= num)
-        cap *= 2;
-    auto *grown = static_cast<XrefEntry *>(std::realloc(acc->entries, size_t(cap) * sizeof(XrefEntry)));
-    if (!grown) {
-        acc->failed = 1;
-        return false;
+        return nullptr;
+    const int k = num / PDF_XREF_CHUNK;
+    if (k >= acc->chunk_count) {
+        int count = acc->chunk_count ? acc->chunk_count : 16;
+        while (count <= k)
+            count *= 2;
+        auto *grown = static_cast<XrefEntry **>(std::realloc(acc->chunks, size_t(count) * sizeof(XrefEntry *)));
+        if (!grown) {
+            acc->failed = 1;
+            return nullptr;
+        }
+        std::memset(grown + acc->chunk_count, 0, size_t(count - acc->chunk_count) * sizeof(XrefEntry *));
+        acc->chunks = grown;
+        acc->chunk_count = count;
     }
-    std::memset(grown + acc->capacity, 0, size_t(cap - acc->capacity) * sizeof(XrefEntry));
-    acc->entries = grown;
-    acc->capacity = int(cap);
-    return true;
+    if (!acc->chunks[k]) {
+        acc->chunks[k] = static_cast<XrefEntry *>(std::calloc(PDF_XREF_CHUNK, sizeof(XrefEntry)));
+        if (!acc->chunks[k]) {
+            acc->failed = 1;
+            return nullptr;
+        }
+    }
+    if (num >= acc->size)
+        acc->size = num + 1;
+    return &acc->chunks[k][num % PDF_XREF_CHUNK];
+}
+
+bool entry_defined(const XrefEntry &e) { return e.offset != 0 || e.gen != 0 || e.type != 0; }
+
+}  // namespace
+
+XrefEntry *xref_accum_get(const XrefAccum *acc, int num)
+{
+    if (num < 0 || num / PDF_XREF_CHUNK >= acc->chunk_count || !acc->chunks[num / PDF_XREF_CHUNK])
+        return nullptr;
+    return &acc->chunks[num / PDF_XREF_CHUNK][num % PDF_XREF_CHUNK];
 }
 
 void xref_accum_set(XrefAccum *acc, int num, int32_t offset, int32_t gen, int32_t type)
 {
-    if (!xref_accum_reserve(acc, num))
-        return;
-    XrefEntry &e = acc->entries[num];
-    if (e.offset == 0 && e.gen == 0 && e.type == 0)
-        e = XrefEntry{offset, gen, type};
-    if (num >= acc->size)
-        acc->size = num + 1;
+    XrefEntry *e = accum_entry(acc, num);
+    if (e && !entry_defined(*e))
+        *e = XrefEntry{offset, gen, type};
 }
 
 void xref_accum_overwrite(XrefAccum *acc, int num, int32_t offset, int32_t gen, int32_t type)
 {
-    if (!xref_accum_reserve(acc, num))
-        return;
-    acc->entries[num] = XrefEntry{offset, gen, type};
-    if (num >= acc->size)
-        acc->size = num + 1;
+    XrefEntry *e = accum_entry(acc, num);
+    if (e)
+        *e = XrefEntry{offset, gen, type};
 }
 
 void xref_accum_free(XrefAccum *acc)
 {
-    std::free(acc->entries);
+    for (int k = 0; k < acc->chunk_count; k++)
+        std::free(acc->chunks[k]);
+    std::free(acc->chunks);
     *acc = XrefAccum{};
 }
 
 int xref_accum_commit(XrefAccum *acc, PdfDoc *doc)
 {
-    auto *table = static_cast<XrefEntry *>(arena_alloc(doc->arena, size_t(acc->size) * sizeof(XrefEntry)));
+    const int chunks = acc->size > 0 ? (acc->size - 1) / PDF_XREF_CHUNK + 1 : 0;
+    auto *table = static_cast<XrefSlot **>(arena_alloc(doc->arena, size_t(chunks ? chunks : 1) * sizeof(XrefSlot *)));
     if (!table) {
         xref_accum_free(acc);
         return -3;
     }
-    std::memcpy(table, acc->entries, size_t(acc->size) * sizeof(XrefEntry));
+    std::memset(table, 0, size_t(chunks) * sizeof(XrefSlot *));
+    for (int k = 0; k < chunks; k++) {
+        if (!acc->chunks[k])
+            continue;
+        auto *slots = static_cast<XrefSlot *>(arena_alloc(doc->arena, PDF_XREF_CHUNK * sizeof(XrefSlot)));
+        if (!slots) {
+            xref_accum_free(acc);
+            return -3;
+        }
+        std::memset(slots, 0, PDF_XREF_CHUNK * sizeof(XrefSlot));
+        for (int i = 0; i < PDF_XREF_CHUNK; i++)
+            slots[i].entry = acc->chunks[k][i];
+        table[k] = slots;
+    }
     doc->xref = table;
+    doc->xref_chunks = chunks;
     doc->xref_size = acc->size;
     xref_accum_free(acc);
+    return 0;
+}
+
+// ---- The document's table ----
+
+XrefSlot *pdf_xref_slot(const PdfDoc *doc, int num)
+{
+    if (!doc || num < 0 || num >= doc->xref_size || !doc->xref[num / PDF_XREF_CHUNK])
+        return nullptr;
+    return &doc->xref[num / PDF_XREF_CHUNK][num % PDF_XREF_CHUNK];
+}
+
+int pdf_xref_next(const PdfDoc *doc, int num)
+{
+    if (!doc || num < 0)
+        return -1;
+    for (; num < doc->xref_size; num++) {
+        const XrefSlot *chunk = doc->xref[num / PDF_XREF_CHUNK];
+        if (!chunk) {
+            num = (num / PDF_XREF_CHUNK + 1) * PDF_XREF_CHUNK - 1;  // the loop steps to the next chunk
+            continue;
+        }
+        if (entry_defined(chunk[num % PDF_XREF_CHUNK].entry))
+            return num;
+    }
+    return -1;
+}
+
+int pdf_xref_define(PdfDoc *doc, int num, const XrefEntry &entry)
+{
+    if (num < 0 || num > PDF_MAX_OBJNUM)
+        return -3;
+    const int k = num / PDF_XREF_CHUNK;
+    if (k >= doc->xref_chunks) {
+        int count = doc->xref_chunks ? doc->xref_chunks : 1;
+        while (count <= k)
+            count *= 2;
+        auto *grown = static_cast<XrefSlot **>(arena_alloc(doc->arena, size_t(count) * sizeof(XrefSlot *)));
+        if (!grown)
+            return -3;
+        std::memset(grown, 0, size_t(count) * sizeof(XrefSlot *));
+        if (doc->xref_chunks)
+            std::memcpy(grown, doc->xref, size_t(doc->xref_chunks) * sizeof(XrefSlot *));
+        doc->xref = grown;
+        doc->xref_chunks = count;
+    }
+    if (!doc->xref[k]) {
+        auto *slots = static_cast<XrefSlot *>(arena_alloc(doc->arena, PDF_XREF_CHUNK * sizeof(XrefSlot)));
+        if (!slots)
+            return -3;
+        std::memset(slots, 0, PDF_XREF_CHUNK * sizeof(XrefSlot));
+        doc->xref[k] = slots;
+    }
+    if (num >= doc->xref_size)
+        doc->xref_size = num + 1;
+    XrefSlot &slot = doc->xref[k][num % PDF_XREF_CHUNK];
+    if (!entry_defined(slot.entry))
+        slot.entry = entry;
     return 0;
 }
 

@@ -3,6 +3,7 @@
 // callback (PDF Reference 1.7, sections 3.6.2 and 4.2).
 #include "render/page.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "bitmap/bitmap.h"
@@ -68,34 +69,34 @@ void copy_diags(const RenderContext *ctx, char *out, int capacity)
 
 }  // namespace
 
-int page_geometry(PdfDoc *doc, int index, float scale, PdfObject **out_page, int *out_width,
-                  int *out_height, float m[6])
+namespace {
+
+// trunc(v + 0.5) within 1..PAGE_MAX_PIXELS; NaN gives 1.
+int pixel_side(float v)
 {
-    PdfObject *page = doc ? pdf_page(doc, index) : nullptr;
-    if (out_page)
-        *out_page = page;
-    if (!page)
-        return -4;
-    PdfBox box;
-    pdf_page_box(doc, page, &box);
-    int r = ((pdf_page_rotate(doc, page) + doc->view_rotation) % 360 + 360) % 360;
-    if (r != 90 && r != 180 && r != 270)
-        r = 0;
-    float s = scale > 0 ? scale : 1.0f;
-    float w = (box.x1 - box.x0) * s, h = (box.y1 - box.y0) * s;
-    if (r == 90 || r == 270) {
-        float t = w;
-        w = h;
-        h = t;
-    }
-    // Bounded before the conversion; the raster rejects sides beyond its limit.
-    int iw = w + 0.5f < 1e9f ? int(w + 0.5f) : 1000000000;
-    int ih = h + 0.5f < 1e9f ? int(h + 0.5f) : 1000000000;
-    if (out_width)
-        *out_width = iw < 1 ? 1 : iw;
-    if (out_height)
-        *out_height = ih < 1 ? 1 : ih;
+    v += 0.5f;
+    if (!(v >= 1.0f))
+        return 1;
+    if (v >= float(PAGE_MAX_PIXELS))
+        return PAGE_MAX_PIXELS;
+    return int(v);
+}
+
+}  // namespace
+
+void page_box_geometry(const PdfBox &box, int rotation, float scale, int *out_width,
+                       int *out_height, float m[6])
+{
+    const float s = scale > 0 && std::isfinite(scale) ? scale : 1.0f;
+    const int r = rotation == 90 || rotation == 180 || rotation == 270 ? rotation : 0;
     const float x0 = box.x0, y0 = box.y0, x1 = box.x1, y1 = box.y1;
+    const bool turned = r == 90 || r == 270;
+    if (out_width)
+        *out_width = pixel_side((turned ? y1 - y0 : x1 - x0) * s);
+    if (out_height)
+        *out_height = pixel_side((turned ? x1 - x0 : y1 - y0) * s);
+    if (!m)
+        return;
     switch (r) {
     case 90: {
         const float t[6] = {0, s, s, 0, -s * y0, -s * x0};
@@ -118,13 +119,25 @@ int page_geometry(PdfDoc *doc, int index, float scale, PdfObject **out_page, int
         break;
     }
     }
+}
+
+int page_geometry(PdfDoc *doc, int index, float scale, PdfObject **out_page, int *out_width,
+                  int *out_height, float m[6])
+{
+    PdfObject *page = doc ? pdf_page(doc, index) : nullptr;
+    if (out_page)
+        *out_page = page;
+    if (!page)
+        return -4;
+    PdfBox box;
+    pdf_page_box(doc, page, &box);
+    page_box_geometry(box, pdf_page_rotation(doc, page), scale, out_width, out_height, m);
     return 0;
 }
 
 int page_pixel_size(PdfDoc *doc, int index, float scale, int *out_width, int *out_height)
 {
-    float m[6];
-    return page_geometry(doc, index, scale, nullptr, out_width, out_height, m);
+    return page_geometry(doc, index, scale, nullptr, out_width, out_height, nullptr);
 }
 
 int page_matrix(PdfDoc *doc, int index, float scale, float out_matrix[6])

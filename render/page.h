@@ -6,6 +6,7 @@
 #include <cstdint>
 
 struct PageBitmap;
+struct PdfBox;
 struct PdfDoc;
 struct PdfObject;
 struct RenderContext;
@@ -13,8 +14,20 @@ struct RenderContext;
 constexpr int RENDER_ARENA_BLOCK = 64 << 10;   // block size of the per-render arena
 constexpr size_t RENDER_ARENA_LIMIT = 512u << 20;  // bytes one render may take (clip planes, paths)
 
+// Largest page side in pixels. Sizes are clamped to it before any conversion
+// to int, so a page box of any size gives a defined size; the raster itself
+// stops at BITMAP_MAX_SIDE, and taller pages are rendered in bands.
+constexpr int PAGE_MAX_PIXELS = 1000000;
+
+// The one page geometry, shared by the document layer and the driver: a box
+// in points shown `rotation` degrees clockwise (90, 180, 270; anything else
+// counts as 0) at `scale` pixels per point (<= 0 or not finite means 1).
+// Each side is trunc(length * scale + 0.5), clamped to 1..PAGE_MAX_PIXELS;
+// the matrix maps the box onto the pixels, device y pointing down.
+void page_box_geometry(const PdfBox &box, int rotation, float scale, int *out_width,
+                       int *out_height, float out_matrix[6]);
 // Page dictionary, pixel size and device matrix of page `index` at `scale`
-// pixels per point (<= 0 means 1). 0, or -4 when the page does not exist.
+// with its Rotate and the view rotation. 0, or -4 when the page does not exist.
 int page_geometry(PdfDoc *doc, int index, float scale, PdfObject **out_page, int *out_width,
                   int *out_height, float out_matrix[6]);
 int page_pixel_size(PdfDoc *doc, int index, float scale, int *out_width, int *out_height);

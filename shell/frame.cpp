@@ -6,6 +6,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -274,9 +275,109 @@ LRESULT CALLBACK frame_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
     return DefWindowProcA(hwnd, msg, wp, lp);
 }
 
+// The message box being shown is centred on this window when it activates.
+HWND g_box_owner;
+HHOOK g_box_hook;
+
+LRESULT CALLBACK box_hook(int code, WPARAM wp, LPARAM lp)
+{
+    if (code == HCBT_ACTIVATE && g_box_hook) {
+        HWND box = reinterpret_cast<HWND>(wp);
+        char cls[16] = "";
+        GetClassNameA(box, cls, sizeof cls);
+        if (!std::strcmp(cls, "#32770")) {
+            UnhookWindowsHookEx(g_box_hook);
+            g_box_hook = nullptr;
+            window_center_on_owner(box, g_box_owner);
+        }
+    }
+    return CallNextHookEx(nullptr, code, wp, lp);
+}
+
 int message_box_default(HWND owner, const char *text, const char *caption, UINT flags)
 {
-    return MessageBoxA(owner, text, caption, flags);
+    g_box_owner = owner;
+    g_box_hook = owner ? SetWindowsHookExA(WH_CBT, box_hook, nullptr, GetCurrentThreadId()) : nullptr;
+    int rc = MessageBoxA(owner, text, caption, flags);
+    if (g_box_hook)
+        UnhookWindowsHookEx(g_box_hook);
+    g_box_hook = nullptr;
+    return rc;
+}
+
+// The work area of the monitor that shows `wnd` (the primary one where the
+// system knows no monitors).
+RECT work_area_of(HWND wnd)
+{
+    RECT work = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    using FromWindow = HMONITOR(WINAPI *)(HWND, DWORD);
+    using Info = BOOL(WINAPI *)(HMONITOR, LPMONITORINFO);
+    HMODULE user = GetModuleHandleA("user32.dll");
+    auto from_window = user ? reinterpret_cast<FromWindow>(GetProcAddress(user, "MonitorFromWindow")) : nullptr;
+    auto info = user ? reinterpret_cast<Info>(GetProcAddress(user, "GetMonitorInfoA")) : nullptr;
+    MONITORINFO mi = {sizeof mi};
+    if (wnd && from_window && info && info(from_window(wnd, MONITOR_DEFAULTTONEAREST), &mi))
+        work = mi.rcWork;
+    return work;
+}
+
+// The About box: the application text splits at '#' into the title's name
+// and the first line; the credits go below, and the box grows to show them.
+struct AboutTexts {
+    const char *app, *credits;
+};
+
+INT_PTR CALLBACK about_proc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
+{
+    switch (msg) {
+    case WM_INITDIALOG: {
+        const auto *t = reinterpret_cast<const AboutTexts *>(lp);
+        char name[128], fmt[64], title[192];
+        std::snprintf(name, sizeof name, "%s", t->app);
+        const char *hash = std::strchr(t->app, '#');
+        const char *first_line = hash ? hash + 1 : t->app;
+        if (hash)
+            name[std::min<size_t>(size_t(hash - t->app), sizeof name - 1)] = 0;
+        std::snprintf(title, sizeof title, frame_string(IDS_ABOUT_TITLE, fmt, sizeof fmt), name);
+        SetWindowTextA(dlg, title);
+        SetDlgItemTextA(dlg, IDC_ABOUT_APP, first_line);
+        SetDlgItemTextA(dlg, IDC_ABOUT_CREDITS, t->credits);
+
+        // The credits' static grows to the height its text needs at its
+        // width; the button and the box's bottom move down by as much.
+        HWND credits = GetDlgItem(dlg, IDC_ABOUT_CREDITS), ok = GetDlgItem(dlg, IDOK);
+        RECT cr, br, need;
+        GetWindowRect(credits, &cr);
+        MapWindowPoints(nullptr, dlg, reinterpret_cast<POINT *>(&cr), 2);
+        need = {0, 0, cr.right - cr.left, 0};
+        HDC dc = GetDC(credits);
+        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(dlg, WM_GETFONT, 0, 0)));
+        DrawTextA(dc, t->credits, -1, &need, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+        SelectObject(dc, old);
+        ReleaseDC(credits, dc);
+        int grow = need.bottom - (cr.bottom - cr.top);
+        if (grow > 0) {
+            SetWindowPos(credits, nullptr, 0, 0, cr.right - cr.left, need.bottom, SWP_NOMOVE | SWP_NOZORDER);
+            GetWindowRect(ok, &br);
+            MapWindowPoints(nullptr, dlg, reinterpret_cast<POINT *>(&br), 2);
+            SetWindowPos(ok, nullptr, br.left, br.top + grow, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+            RECT wr;
+            GetWindowRect(dlg, &wr);
+            SetWindowPos(dlg, nullptr, 0, 0, wr.right - wr.left, wr.bottom - wr.top + grow,
+                         SWP_NOMOVE | SWP_NOZORDER);
+        }
+        window_center_on_owner(dlg, GetWindow(dlg, GW_OWNER));
+        return TRUE;
+    }
+    case WM_COMMAND:
+        if (LOWORD(wp) == IDOK || LOWORD(wp) == IDCANCEL) {
+            EndDialog(dlg, LOWORD(wp));
+            return TRUE;
+        }
+        break;
+    }
+    return FALSE;
 }
 
 }  // namespace
@@ -289,6 +390,24 @@ FrameState *frame_state(HWND frame)
 }
 
 void frame_set_message_box(FrameMessageBox hook) { g_message_box = hook; }
+
+void window_center_on_owner(HWND wnd, HWND owner)
+{
+    HWND top = owner ? GetAncestor(owner, GA_ROOT) : nullptr;
+    RECT r, o;
+    GetWindowRect(wnd, &r);
+    if (top && IsWindowVisible(top) && !IsIconic(top))
+        GetWindowRect(top, &o);
+    else
+        top = nullptr;
+    RECT work = work_area_of(top ? top : wnd);
+    if (!top)
+        o = work;
+    const int owner_box[4] = {o.left, o.top, o.right, o.bottom};
+    const int work_box[4] = {work.left, work.top, work.right, work.bottom};
+    BoxOrigin at = center_box_on_owner(owner_box, r.right - r.left, r.bottom - r.top, work_box);
+    SetWindowPos(wnd, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
 
 int frame_message_box(HWND owner, const char *text, const char *caption, UINT flags)
 {
@@ -484,5 +603,9 @@ void frame_about(FrameState &fs)
     frame_string(IDS_ABOUT_APP, app, sizeof app);
     std::snprintf(credits, sizeof credits, frame_string(IDS_ABOUT_CREDITS, credits_fmt, sizeof credits_fmt),
                   BUILD_NUMBER);
-    ShellAboutA(fs.frame, app, credits, LoadIconA(fs.instance, MAKEINTRESOURCEA(IDI_APP)));
+    // Our own box rather than the shell's: the shell of some systems shows the
+    // '#' and cuts the credits' second line off.
+    AboutTexts texts = {app, credits};
+    DialogBoxParamA(fs.instance, MAKEINTRESOURCEA(IDD_ABOUT), fs.frame, about_proc,
+                    reinterpret_cast<LPARAM>(&texts));
 }

@@ -3,6 +3,7 @@
 // files, title and status texts, layout, splitter and panel modes.
 #pragma once
 #include <windows.h>
+#include <commctrl.h>
 #include <shellapi.h>
 
 #include "shell/logic/shell_logic.h"
@@ -32,7 +33,7 @@ struct FrameState {
     HINSTANCE instance;
     HWND frame, view, thumbs, bookmarks, status, toolbar;
     HWND pageEdit, zoomCombo;
-    HBITMAP toolbarBitmap;
+    HIMAGELIST toolbarImages, toolbarDisabledImages;  // owned by the frame, not the toolbar
     HFONT largeFont;
     bool isNT;
     WideApi wide;
@@ -69,6 +70,10 @@ void frame_set_message_box(FrameMessageBox hook);
 int frame_message_box(HWND owner, const char *text, const char *caption, UINT flags);
 // A string of the string table (empty when missing).
 const char *frame_string(UINT id, char *buf, int size);
+// Moves a dialog or message box so that it is centred on its owner's top-level
+// window, inside that window's work area; on the work area when the owner is
+// missing, hidden or minimised.
+void window_center_on_owner(HWND wnd, HWND owner);
 
 // Operations other parts of the shell call.
 void frame_refresh_title(FrameState &fs);

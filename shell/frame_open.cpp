@@ -143,6 +143,13 @@ bool wide_file_exists(const FrameState &fs, const wchar_t *path)
     return true;
 }
 
+bool wide_blank(const wchar_t *s)
+{
+    while (*s == L' ' || *s == L'\t')
+        s++;
+    return *s == 0;
+}
+
 }  // namespace
 
 bool frame_open_command_line(FrameState &fs, const char *args, const wchar_t *wide_command_line)
@@ -154,7 +161,8 @@ bool frame_open_command_line(FrameState &fs, const char *args, const wchar_t *wi
         LPWSTR *argv = fs.wide.CommandLineToArgvW(wide_command_line, &argc);
         int rc = 1, first = 0, others = 0;  // rc 1: nothing tried
         for (int i = 1; argv && i < argc; i++) {
-            if (argv[i][0] == L'/' || argv[i][0] == L'-')
+            // Switches, and blank quoted arguments ("" or " "), name no file.
+            if (argv[i][0] == L'/' || argv[i][0] == L'-' || wide_blank(argv[i]))
                 continue;
             if (!first)
                 first = i;
@@ -164,7 +172,7 @@ bool frame_open_command_line(FrameState &fs, const char *args, const wchar_t *wi
         // An unquoted path with blanks arrives split into several arguments;
         // then the whole ANSI text below names the file, and trying the first
         // piece would only show a needless failure.
-        if (first && argv[first][0] && (others == 0 || wide_file_exists(fs, argv[first]))) {
+        if (first && (others == 0 || wide_file_exists(fs, argv[first]))) {
             char ansi[260];
             ansi_of(argv[first], ansi, sizeof ansi);
             rc = frame_open_path(fs, ansi, argv[first]);

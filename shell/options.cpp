@@ -132,6 +132,8 @@ void load_general_page(HWND page)
 {
     load_checks(page, GENERAL_CHECKS);
     SetDlgItemInt(page, IDC_OPT_JPEG, settings_get("JpegQuality"), TRUE);
+    // Greyed until the associations dialog does something.
+    EnableWindow(GetDlgItem(page, IDC_OPT_ASSOCIATIONS), feature_available(CMD_ASSOCIATIONS));
 }
 
 void apply_general_page(HWND page)
@@ -192,8 +194,14 @@ void page_help(HWND page, const PageKind *kind, HWND control, UINT command)
     WinHelpA(control, file, command, reinterpret_cast<ULONG_PTR>(kind->help));
 }
 
+// Set while a page fills its controls: the edit notifications that filling
+// causes are not changes by the user and must not enable "Apply".
+bool g_loading_page;
+
 void page_command(HWND page, int control, int code)
 {
+    if (g_loading_page)
+        return;
     if (control == IDC_OPT_GREEK)
         EnableWindow(GetDlgItem(page, IDC_OPT_GREEK_EDIT), IsDlgButtonChecked(page, IDC_OPT_GREEK) == BST_CHECKED);
     else if (control == IDC_OPT_FS_ADVANCE)
@@ -212,7 +220,9 @@ INT_PTR CALLBACK page_proc(HWND page, UINT msg, WPARAM wp, LPARAM lp)
         auto *psp = reinterpret_cast<PROPSHEETPAGEA *>(lp);
         kind = reinterpret_cast<const PageKind *>(psp->lParam);
         SetWindowLongPtrA(page, DWLP_USER, reinterpret_cast<LONG_PTR>(kind));
+        g_loading_page = true;
         kind->load(page);
+        g_loading_page = false;
         return TRUE;
     }
     case WM_COMMAND:

@@ -23,6 +23,11 @@
 #define IDD_PASSWORD 300
 #define IDC_PASSWORD 301
 
+// The About box.
+#define IDD_ABOUT 310
+#define IDC_ABOUT_APP 311
+#define IDC_ABOUT_CREDITS 312
+
 // Options pages and their controls.
 #define IDD_OPT_VIEW 607
 #define IDD_OPT_GENERAL 608
@@ -89,6 +94,7 @@
 #define IDS_TYPE_MISMATCH_CAPTION 825
 #define IDS_ABOUT_CREDITS 826
 #define IDS_ABOUT_APP 827
+#define IDS_ABOUT_TITLE 828
 #define IDS_PAGE_SIZE_INCHES 835
 #define IDS_SUBST_BOTH 844
 #define IDS_SUBST_SERIF 845

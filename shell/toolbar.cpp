@@ -3,8 +3,10 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "shell/features.h"
 #include "shell/frame.h"
@@ -55,6 +57,7 @@ constexpr ButtonRow BUTTONS[27] = {
     {ZOOM_COMBO_SLOT, 0, 0, 0},
 };
 constexpr int PAGE_EDIT_INDEX = 5, ZOOM_COMBO_INDEX = 26;
+constexpr int ZOOM_TEXT_MAX = 23;  // characters of the zoom combo's edit field
 constexpr const char *ZOOM_LIST[] = {"50%", "75%", "100%", "125%", "150%", "200%", "400%"};
 
 // Enter and Esc in the page edit and the zoom combo's edit field. The
@@ -66,8 +69,8 @@ LRESULT CALLBACK field_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
     if (fs && msg == WM_KEYDOWN && (wp == VK_RETURN || wp == VK_ESCAPE)) {
         bool is_page = hwnd == fs->pageEdit;
         if (wp == VK_RETURN) {
-            char text[24] = "";
-            GetWindowTextA(hwnd, text, is_page ? 16 : 24);
+            char text[ZOOM_TEXT_MAX + 1] = "";
+            GetWindowTextA(hwnd, text, is_page ? 16 : ZOOM_TEXT_MAX + 1);
             if (is_page) {
                 if (int page = page_entry_parse(text)) {
                     view_goto_page(fs->view, page);
@@ -98,23 +101,153 @@ void subclass_field(HWND hwnd)
     SetWindowLongPtrA(hwnd, GWLP_USERDATA, old);
 }
 
+// The image strips are 24-bit drawings on a light grey background. The
+// toolbar gets two image lists made from them: the images with that
+// background masked out (and, under the mask, turned into the button face
+// colour), and the disabled images, embossed from each image's dark pixels
+// in the shadow and highlight colours.
+constexpr uint32_t STRIP_BACKGROUND = 0xC0C0C0;  // 0xRRGGBB
+
+uint32_t rgb_of_sys(int index)
+{
+    COLORREF c = GetSysColor(index);
+    return uint32_t(GetRValue(c)) << 16 | uint32_t(GetGValue(c)) << 8 | GetBValue(c);
+}
+
+// A pixel that stays visible, as a shadow, in the disabled image.
+bool strip_ink(uint32_t px)
+{
+    if ((px & 0xFFFFFF) == STRIP_BACKGROUND)
+        return false;
+    int r = px >> 16 & 0xFF, g = px >> 8 & 0xFF, b = px & 0xFF;
+    return r * 299 + g * 587 + b * 114 < 160 * 1000;
+}
+
+// A 32-bit top-down bitmap of w x h holding `pixels` (0xRRGGBB each).
+HBITMAP colour_bitmap(int w, int h, const std::vector<uint32_t> &pixels)
+{
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    void *bits = nullptr;
+    HBITMAP bmp = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bmp)
+        std::memcpy(bits, pixels.data(), pixels.size() * 4);
+    return bmp;
+}
+
+// A monochrome mask of w x h: set bits are transparent.
+HBITMAP mask_bitmap(int w, int h, const std::vector<bool> &transparent)
+{
+    const int stride = (w + 15) / 16 * 2;  // rows of whole 16-bit words
+    std::vector<uint8_t> bits(size_t(stride) * h, 0);
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++)
+            if (transparent[size_t(y) * w + x])
+                bits[size_t(y) * stride + x / 8] |= uint8_t(0x80 >> (x % 8));
+    return CreateBitmap(w, h, 1, 1, bits.data());
+}
+
+HIMAGELIST image_list(int size, int w, int h, const std::vector<uint32_t> &pixels,
+                      const std::vector<bool> &transparent)
+{
+    HIMAGELIST list = ImageList_Create(size, size, ILC_COLOR24 | ILC_MASK, w / size, 0);
+    HBITMAP colour = colour_bitmap(w, h, pixels), mask = mask_bitmap(w, h, transparent);
+    if (list && (!colour || !mask || ImageList_Add(list, colour, mask) < 0)) {
+        ImageList_Destroy(list);
+        list = nullptr;
+    }
+    if (colour)
+        DeleteObject(colour);
+    if (mask)
+        DeleteObject(mask);
+    return list;
+}
+
 void add_images(FrameState &fs, int size)
 {
     int id = fs.largeButtons ? IDB_TOOLBAR_LARGE : IDB_TOOLBAR_SMALL;
-    TBADDBITMAP ab = {};
-    if (fs.isNT) {
-        // The light gray background becomes the button face colour.
-        fs.toolbarBitmap = CreateMappedBitmap(fs.instance, id, 0, nullptr, 0);
-        if (!fs.toolbarBitmap)
-            return;
-        ab.hInst = nullptr;
-        ab.nID = reinterpret_cast<UINT_PTR>(fs.toolbarBitmap);
-    } else {
-        ab.hInst = fs.instance;
-        ab.nID = id;
+    HBITMAP strip = static_cast<HBITMAP>(LoadImageA(fs.instance, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0,
+                                                    LR_CREATEDIBSECTION));
+    BITMAP info = {};
+    if (!strip || !GetObjectA(strip, sizeof info, &info) || info.bmWidth < size || info.bmHeight < size) {
+        if (strip)
+            DeleteObject(strip);
+        return;  // the toolbar goes without images
     }
-    SendMessageA(fs.toolbar, TB_ADDBITMAP, 24, reinterpret_cast<LPARAM>(&ab));
-    (void)size;
+    const int w = info.bmWidth, h = size;
+    std::vector<uint32_t> pixels(size_t(w) * h);
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;  // top-down
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    HDC dc = GetDC(nullptr);
+    int rows = GetDIBits(dc, strip, 0, h, pixels.data(), &bi, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, dc);
+    DeleteObject(strip);
+    if (rows != h)
+        return;
+
+    const uint32_t face = rgb_of_sys(COLOR_BTNFACE), shadow = rgb_of_sys(COLOR_BTNSHADOW),
+                   light = rgb_of_sys(COLOR_BTNHIGHLIGHT);
+    std::vector<uint32_t> normal(pixels.size()), disabled(pixels.size());
+    std::vector<bool> normal_mask(pixels.size()), disabled_mask(pixels.size());
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++) {
+            const size_t i = size_t(y) * w + x;
+            const uint32_t px = pixels[i] & 0xFFFFFF;
+            normal_mask[i] = px == STRIP_BACKGROUND;
+            normal[i] = normal_mask[i] ? face : px;
+            // The highlight is the ink moved one pixel down and right, within the same image.
+            const bool ink = strip_ink(px);
+            const bool lit = !ink && x % size > 0 && y > 0 && strip_ink(pixels[i - w - 1]);
+            disabled_mask[i] = !ink && !lit;
+            disabled[i] = ink ? shadow : lit ? light : face;
+        }
+    fs.toolbarImages = image_list(size, w, h, normal, normal_mask);
+    fs.toolbarDisabledImages = image_list(size, w, h, disabled, disabled_mask);
+    if (fs.toolbarImages)
+        SendMessageA(fs.toolbar, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(fs.toolbarImages));
+    if (fs.toolbarDisabledImages)
+        SendMessageA(fs.toolbar, TB_SETDISABLEDIMAGELIST, 0, reinterpret_cast<LPARAM>(fs.toolbarDisabledImages));
+}
+
+HHOOK g_centre_edit_hook;
+WNDPROC g_edit_proc;  // the edit class's procedure, while the zoom field is created
+
+// The zoom combo's edit field on its first message: centred alignment is
+// added to the creation style, where edit controls read it, and the edit
+// class's own procedure takes over.
+LRESULT CALLBACK centred_edit_create(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    WNDPROC edit_proc = g_edit_proc;
+    SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(edit_proc));
+    if (msg == WM_NCCREATE || msg == WM_CREATE) {
+        reinterpret_cast<CREATESTRUCTW *>(lp)->style |= ES_CENTER;
+        SetWindowLongPtrW(hwnd, GWL_STYLE, GetWindowLongPtrW(hwnd, GWL_STYLE) | ES_CENTER);
+    }
+    return CallWindowProcW(edit_proc, hwnd, msg, wp, lp);
+}
+
+LRESULT CALLBACK centre_edit_hook(int code, WPARAM wp, LPARAM lp)
+{
+    if (code == HCBT_CREATEWND) {
+        HWND hwnd = reinterpret_cast<HWND>(wp);
+        char cls[16] = "";
+        GetClassNameA(hwnd, cls, sizeof cls);
+        if (!lstrcmpiA(cls, "Edit")) {
+            g_edit_proc = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(hwnd, GWLP_WNDPROC));
+            SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(centred_edit_create));
+        }
+    }
+    return CallNextHookEx(nullptr, code, wp, lp);
 }
 
 void create_fields(FrameState &fs)
@@ -140,11 +273,20 @@ void create_fields(FrameState &fs)
 
     SendMessageA(fs.toolbar, TB_GETITEMRECT, ZOOM_COMBO_INDEX, reinterpret_cast<LPARAM>(&r));
     slot_h = r.bottom - r.top;
+    // The combo creates its edit field itself; the hook gives that field its
+    // centred alignment at creation, as edit controls ignore a later change
+    // of alignment on some systems.
+    g_centre_edit_hook = SetWindowsHookExA(WH_CBT, centre_edit_hook, nullptr, GetCurrentThreadId());
     fs.zoomCombo = CreateWindowExA(0, "COMBOBOX", "", WS_CHILD | WS_VISIBLE | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL,
                                    r.left + 2, r.top, r.right - r.left - 4, slot_h + 160, fs.toolbar,
                                    reinterpret_cast<HMENU>(INT_PTR(IDC_ZOOM_COMBO)), fs.instance, nullptr);
+    if (g_centre_edit_hook)
+        UnhookWindowsHookEx(g_centre_edit_hook);
+    g_centre_edit_hook = nullptr;
     SendMessageA(fs.zoomCombo, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    SendMessageA(fs.zoomCombo, CB_LIMITTEXT, 7, 0);
+    // Room for the words Enter understands ("Seitenbreite", "Originalgröße"),
+    // as many characters as Enter reads.
+    SendMessageA(fs.zoomCombo, CB_LIMITTEXT, ZOOM_TEXT_MAX, 0);
     for (const char *z : ZOOM_LIST)
         SendMessageA(fs.zoomCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(z));
     RECT cr;
@@ -153,10 +295,8 @@ void create_fields(FrameState &fs)
     SetWindowPos(fs.zoomCombo, nullptr, r.left + 2, r.top + (slot_h - combo_h) / 2, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER);
     HWND edit = GetWindow(fs.zoomCombo, GW_CHILD);
-    if (edit) {
-        SetWindowLongPtrA(edit, GWL_STYLE, GetWindowLongPtrA(edit, GWL_STYLE) | ES_CENTER);
+    if (edit)
         subclass_field(edit);
-    }
 }
 
 // Radio mark on `id` among first..last in the menu, and the toolbar's
@@ -236,12 +376,14 @@ void toolbar_destroy(FrameState &fs)
         DestroyWindow(fs.zoomCombo);
     if (fs.toolbar)
         DestroyWindow(fs.toolbar);
-    if (fs.toolbarBitmap)
-        DeleteObject(fs.toolbarBitmap);
+    if (fs.toolbarImages)
+        ImageList_Destroy(fs.toolbarImages);
+    if (fs.toolbarDisabledImages)
+        ImageList_Destroy(fs.toolbarDisabledImages);
     if (fs.largeFont)
         DeleteObject(fs.largeFont);
     fs.pageEdit = fs.zoomCombo = fs.toolbar = nullptr;
-    fs.toolbarBitmap = nullptr;
+    fs.toolbarImages = fs.toolbarDisabledImages = nullptr;
     fs.largeFont = nullptr;
 }
 

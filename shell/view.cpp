@@ -7,6 +7,7 @@
 #include <new>
 
 #include "bitmap/bitmap.h"
+#include "shell/frame.h"
 #include "shell/logic/view_logic.h"
 #include "shell/resource.h"
 #include "shell/settings.h"
@@ -24,6 +25,7 @@ INT_PTR CALLBACK password_proc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
     case WM_INITDIALOG:
         SetWindowLongPtrA(dlg, DWLP_USER, lp);
         SendDlgItemMessageA(dlg, IDC_PASSWORD, EM_LIMITTEXT, VIEW_PASSWORD_MAX, 0);
+        window_center_on_owner(dlg, GetWindow(dlg, GW_OWNER));
         SetFocus(GetDlgItem(dlg, IDC_PASSWORD));
         return FALSE;
     case WM_COMMAND:

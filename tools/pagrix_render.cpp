@@ -10,6 +10,8 @@
 #include "pdf/document.h"
 #include "pdf/pages.h"
 
+void report_open_failure(const char *path, int rc);
+
 namespace {
 
 constexpr const char *kVersion = "pagrix-render 0.1";
@@ -30,21 +32,6 @@ int usage_error(const char *what)
     std::fputs(kUsage, stderr);
     return 2;
 }
-
-}  // namespace
-
-// The message for a failed doc_open; the caller exits with 1.
-void report_open_failure(const char *path, int rc)
-{
-    if (rc == -6)
-        std::fprintf(stderr, "pagrix-render: wrong password\n");
-    else if (rc == -7)
-        std::fprintf(stderr, "pagrix-render: unsupported encryption\n");
-    else
-        std::fprintf(stderr, "pagrix-render: cannot open %s\n", path);
-}
-
-namespace {
 
 // info FILE [--password PW]: kind, page count, PDF facts, page sizes.
 int cmd_info(int argc, char **argv)
@@ -97,6 +84,17 @@ int cmd_info(int argc, char **argv)
 int cmd_render(int argc, char **argv);  // render_command.cpp
 int cmd_fonts(int argc, char **argv);   // fonts_command.cpp
 int render_usage_error(const char *what) { return usage_error(what); }
+
+// The message for a failed doc_open (info and render); the caller exits with 1.
+void report_open_failure(const char *path, int rc)
+{
+    if (rc == -6)
+        std::fprintf(stderr, "pagrix-render: wrong password\n");
+    else if (rc == -7)
+        std::fprintf(stderr, "pagrix-render: unsupported encryption\n");
+    else
+        std::fprintf(stderr, "pagrix-render: cannot open %s\n", path);
+}
 
 int main(int argc, char **argv)
 {

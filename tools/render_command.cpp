@@ -1,11 +1,14 @@
 // pagrix-render render: pages or bands of a document to PNG, BMP or JPEG
-// files, with the diagnostics of each PDF page and a progress bar.
+// files, with the diagnostics of each PDF page and a progress bar. Pages are
+// rendered in bands streamed to the image writer, so memory stays one band.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "bitmap/bitmap.h"
 #include "document/document.h"
@@ -13,6 +16,7 @@
 #include "render/page.h"
 
 int render_usage_error(const char *what);
+void report_open_failure(const char *path, int rc);
 
 namespace {
 
@@ -150,41 +154,94 @@ void progress(int done, int total)
     std::fflush(stderr);
 }
 
-int write_page(const RenderOptions &o, const PageBitmap *bm, const std::string &name)
+ImageFormat image_format(const RenderOptions &o)
 {
-    if (o.format == "bmp")
-        return write_bmp(name.c_str(), bm);
-    if (o.format == "jpeg")
-        return write_jpeg(name.c_str(), bm, o.quality);
-    return write_png(name.c_str(), bm);
+    return o.format == "bmp" ? IMAGE_BMP : o.format == "jpeg" ? IMAGE_JPEG : IMAGE_PNG;
 }
 
-// Renders one page; 0 or 1 with the message printed.
+// Rows per band: a band's raster stays near kBandBytes whatever the page
+// size, so memory does not grow with the resolution.
+constexpr size_t kBandBytes = 8u << 20;
+
+int band_rows_for(int width)
+{
+    const size_t stride = (3 * size_t(width) + 3) & ~size_t(3);
+    const size_t rows = kBandBytes / stride;
+    return rows < 1 ? 1 : rows > size_t(BITMAP_MAX_SIDE) ? BITMAP_MAX_SIDE : int(rows);
+}
+
+// Appends the NUL-separated tags in `diags` that `seen` does not hold yet.
+void collect_diags(const char *diags, std::vector<std::string> *seen)
+{
+    for (const char *d = diags; *d; d += std::strlen(d) + 1) {
+        if (std::find(seen->begin(), seen->end(), d) == seen->end())
+            seen->push_back(d);
+    }
+}
+
+// Renders rows y .. y + rows - 1 of a page into *out; the render status.
+int render_band(Document *doc, int page, float scale, int y, int rows, PageBitmap **out,
+                std::vector<std::string> *diags)
+{
+    if (PdfDoc *pdf = doc_pdf(doc)) {
+        char tags[24 * 24 + 1];
+        int rc = render_page_diag(pdf, page - 1, scale, y, rows, out, tags, sizeof tags);
+        collect_diags(tags, diags);
+        return rc;
+    }
+    return doc_render_page(doc, page - 1, scale, y, rows, out);
+}
+
+// Renders one page (or the --band rows of it) band by band, streaming each
+// band to the image file; 0, or 1 with the message printed.
 int render_one(const RenderOptions &o, Document *doc, int page)
 {
-    PageBitmap *bm = nullptr;
-    int rc;
-    if (PdfDoc *pdf = doc_pdf(doc)) {
-        char diags[24 * 24 + 1];
-        rc = render_page_diag(pdf, page - 1, o.scale, o.band_y0, o.band_rows, &bm, diags,
-                              sizeof diags);
-        if (o.diag) {
-            std::string line = "page " + std::to_string(page) + ":";
-            for (const char *d = diags; *d; d += std::strlen(d) + 1)
-                line += std::string(" ") + d;
-            std::fprintf(stderr, "%s\n", line.c_str());
-        }
-    } else {
-        rc = doc_render_page(doc, page - 1, o.scale, o.band_y0, o.band_rows, &bm);
+    int width = 0, height = 0;
+    int rc = doc_page_pixel_size(doc, page - 1, o.scale, &width, &height);
+    int first = 0, last = height;  // rows first .. last - 1 of the page
+    if (rc == 0 && o.band_rows > 0) {
+        first = o.band_y0;
+        last = o.band_rows < height - first ? first + o.band_rows : height;
+        if (first >= height)
+            rc = -5;  // an empty band, as the renderer reports it
     }
-    if (!bm) {
+    const std::string name = output_name(o.out, page);
+    std::vector<std::string> diags;
+    ImageWriter *writer = nullptr;
+    bool write_failed = false;
+    const int step = band_rows_for(width);
+    for (int y = first; rc == 0 && y < last; y += step) {
+        PageBitmap *band = nullptr;
+        const int rows = last - y < step ? last - y : step;
+        const int brc = render_band(doc, page, o.scale, y, rows, &band, &diags);
+        if (!band || band->width != width || band->height != rows) {
+            rc = brc != 0 ? brc : -1;
+            bitmap_free(band);
+            break;
+        }
+        // The file is created once the first band exists, so a page that
+        // cannot be rendered leaves no empty file behind.
+        if (!writer)
+            writer = image_writer_open(name.c_str(), image_format(o), width, last - first,
+                                       o.quality);
+        write_failed = !writer || image_writer_write(writer, band) != 0;
+        bitmap_free(band);
+        if (write_failed)
+            break;
+    }
+    if (writer && image_writer_close(writer) != 0)
+        write_failed = true;
+    if (o.diag) {
+        std::string line = "page " + std::to_string(page) + ":";
+        for (const std::string &d : diags)
+            line += " " + d;
+        std::fprintf(stderr, "%s\n", line.c_str());
+    }
+    if (rc != 0) {
         std::fprintf(stderr, "pagrix-render: page %d: rendering failed (%d)\n", page, rc);
         return 1;
     }
-    std::string name = output_name(o.out, page);
-    int wrc = write_page(o, bm, name);
-    bitmap_free(bm);
-    if (wrc != 0) {
+    if (write_failed) {
         std::fprintf(stderr, "pagrix-render: cannot write %s\n", name.c_str());
         return 1;
     }
@@ -199,9 +256,8 @@ int cmd_render(int argc, char **argv)
     if (int rc = parse_options(argc, argv, &o))
         return rc;
     Document *doc = nullptr;
-    int orc = doc_open(&doc, o.path, o.password);
-    if (orc != 0) {
-        std::fprintf(stderr, "pagrix-render: cannot open %s (%d)\n", o.path, orc);
+    if (int orc = doc_open(&doc, o.path, o.password); orc != 0) {
+        report_open_failure(o.path, orc);
         return 1;
     }
     int count = doc_page_count(doc);

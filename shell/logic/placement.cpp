@@ -24,6 +24,20 @@ Placement placement_decide(int remember, const StoredPlacement &s, int cx, int c
     return {false, s.x, s.y, int(w), int(h), s.maximized != 0};
 }
 
+BoxOrigin center_box_on_owner(const int owner[4], int w, int h, const int work[4])
+{
+    // 64-bit sums: window rectangles may lie far outside the screen.
+    auto place = [](long long lo, long long hi, long long size, long long work_lo, long long work_hi) {
+        long long p = lo + (hi - lo - size) / 2;
+        if (p + size > work_hi)
+            p = work_hi - size;
+        if (p < work_lo)
+            p = work_lo;  // the caption stays reachable when the box is larger than the work area
+        return int(p);
+    };
+    return {place(owner[0], owner[2], w, work[0], work[2]), place(owner[1], owner[3], h, work[1], work[3])};
+}
+
 static int ascii_lower(int c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; }
 
 static bool ascii_equal_nocase(const char *a, const char *b)

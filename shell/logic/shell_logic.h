@@ -24,6 +24,14 @@ struct Placement {
 // remember = 0 means the stored values are not consulted at all.
 Placement placement_decide(int remember, const StoredPlacement &stored, int screen_w, int screen_h);
 
+// Top-left corner that centres a box of w x h on the owner's rectangle
+// (left, top, right, bottom), kept inside the work area as far as it fits;
+// dialogs and message boxes appear over the window they belong to.
+struct BoxOrigin {
+    int x, y;
+};
+BoxOrigin center_box_on_owner(const int owner[4], int w, int h, const int work[4]);
+
 // ---- Recent files ----------------------------------------------------------
 
 constexpr int RECENT_MAX = 6;

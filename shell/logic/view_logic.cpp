@@ -35,7 +35,15 @@ float view_limit_scale(float scale)
     return scale;
 }
 
-int view_zoom_percent(float scale) { return int(scale * 100.0f + 0.5f); }
+int view_zoom_percent(float scale)
+{
+    // Rounded to the nearest percent in double precision: a zoom set as 57 %
+    // is stored as 0.57f (slightly below), and must still read 57 %.
+    const double p = double(scale) * 100.0 + 0.5;
+    if (!(p >= 0.0))
+        return 0;
+    return p < 1e6 ? int(p) : 1000000;
+}
 
 int view_clamp_scroll(int scroll, int content, int client)
 {

@@ -22,7 +22,8 @@ float view_fit_scale(int fit_mode, float page_w, float page_h, int rotation_deg,
 // Clamps to 0.15 .. 6.0 and then applies the memory limit, computed for a
 // 612 x 792 point page whatever the real page size.
 float view_limit_scale(float scale);
-// Zoom percentage shown to the user: trunc(scale * 100 + 0.5).
+// Zoom percentage shown to the user: scale * 100 rounded to the nearest
+// integer (halves up); 0 for a scale that is not a positive number.
 int view_zoom_percent(float scale);
 
 // One axis of scroll clamping: a smaller content is centred (negative

@@ -1,4 +1,5 @@
-// PageBitmap operations and the BMP/JPEG writers (JPEG read back with libjpeg).
+// PageBitmap operations and the BMP/PNG/JPEG writers, whole and band by band
+// (JPEG read back with libjpeg).
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -235,6 +236,85 @@ TEST(ImageWriters, JpegReadsBackWithLibjpeg)
     const std::string low = testsupport::read_file(testsupport::scratch_path("q0.jpg"));
     const std::string high = testsupport::read_file(testsupport::scratch_path("q150.jpg"));
     EXPECT_LT(low.size(), high.size()) << "quality 0 is written as 1, 150 as 100";
+}
+
+// A page written band by band gives the very file the whole image gives,
+// whatever the band heights (BMP stores rows bottom-up, so every band lands
+// before the bands above it).
+TEST(ImageWriters, BandsWriteTheFileOfTheWholeImage)
+{
+    Bitmap whole(bitmap_create(7, 13));  // 21 bytes a row: 3 padding bytes
+    paint_gradient(whole.get());
+    struct Format {
+        ImageFormat format;
+        int (*write)(const char *, const PageBitmap *);
+    } formats[] = {
+        {IMAGE_BMP, write_bmp},
+        {IMAGE_PNG, write_png},
+        {IMAGE_JPEG, [](const char *path, const PageBitmap *b) { return write_jpeg(path, b, 90); }},
+    };
+    const std::vector<int> heights[] = {
+        {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1},  // row by row
+        {5, 5, 3},                                // a short last band
+        {12, 1},
+    };
+    for (const Format &f : formats) {
+        const std::string expected_path = testsupport::scratch_path("whole.img");
+        ASSERT_EQ(f.write(expected_path.c_str(), whole.get()), 0) << f.format;
+        const std::string expected = testsupport::read_file(expected_path);
+        for (const std::vector<int> &bands : heights) {
+            const std::string path = testsupport::scratch_path("banded.img");
+            ImageWriter *w = image_writer_open(path.c_str(), f.format, 7, 13, 90);
+            ASSERT_NE(w, nullptr);
+            int y = 0;
+            for (int rows : bands) {
+                Bitmap band(bitmap_scale_band(whole.get(), 7, 13, y, rows));  // a crop
+                EXPECT_EQ(image_writer_write(w, band.get()), 0);
+                y += rows;
+            }
+            EXPECT_EQ(image_writer_close(w), 0);
+            EXPECT_TRUE(testsupport::read_file(path) == expected)
+                << "format " << f.format << ", " << bands.size() << " bands";
+        }
+    }
+}
+
+// A writer reports the image it could not complete.
+TEST(ImageWriters, IncompleteOrFailedImagesReportMinusOne)
+{
+    Bitmap rows3(bitmap_create(4, 3));
+    bitmap_fill(rows3.get(), 1, 2, 3);
+    Bitmap wide(bitmap_create(5, 1));
+    bitmap_fill(wide.get(), 1, 2, 3);
+    const std::string path = testsupport::scratch_path("part.img");
+    for (ImageFormat format : {IMAGE_BMP, IMAGE_PNG, IMAGE_JPEG}) {
+        // Closed with rows missing.
+        ImageWriter *w = image_writer_open(path.c_str(), format, 4, 4, 90);
+        ASSERT_NE(w, nullptr);
+        EXPECT_EQ(image_writer_write(w, rows3.get()), 0);
+        EXPECT_EQ(image_writer_close(w), -1) << format;
+        // More rows than the image has, and a band of another width.
+        w = image_writer_open(path.c_str(), format, 4, 2, 90);
+        EXPECT_EQ(image_writer_write(w, rows3.get()), -1) << format;
+        EXPECT_EQ(image_writer_close(w), -1) << format;
+        w = image_writer_open(path.c_str(), format, 4, 1, 90);
+        EXPECT_EQ(image_writer_write(w, wide.get()), -1) << format;
+        EXPECT_EQ(image_writer_close(w), -1) << format;
+#ifndef _WIN32
+        // A device that takes no bytes: the error shows at the latest on close.
+        EXPECT_EQ(format == IMAGE_BMP   ? write_bmp("/dev/full", rows3.get())
+                  : format == IMAGE_PNG ? write_png("/dev/full", rows3.get())
+                                        : write_jpeg("/dev/full", rows3.get(), 90),
+                  -1)
+            << format;
+#endif
+    }
+    // Sizes the formats cannot hold.
+    EXPECT_EQ(image_writer_open(path.c_str(), IMAGE_PNG, BITMAP_MAX_SIDE + 1, 1, 0), nullptr);
+    EXPECT_EQ(image_writer_open(path.c_str(), IMAGE_PNG, 1, 0, 0), nullptr);
+    EXPECT_EQ(image_writer_open(path.c_str(), IMAGE_JPEG, 1, 65501, 90), nullptr);
+    EXPECT_EQ(image_writer_open(path.c_str(), IMAGE_BMP, BITMAP_MAX_SIDE, 100000, 0), nullptr);
+    EXPECT_EQ(image_writer_close(nullptr), -1);
 }
 
 TEST(ImageWriters, BadArgumentsReturnMinusOne)

@@ -1,11 +1,14 @@
 // Kind detection by content and by name, the text test, and the PDF path of
-// the document layer (open codes, page sizes with rotation, kind names).
+// the document layer (open codes, page sizes with rotation, kind names, the
+// page geometry it shares with the renderer).
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "bitmap/bitmap.h"
 #include "document/document.h"
 #include "pdf/document.h"
+#include "render/page.h"
 #include "pdf_builder.h"
 #include "test_support.h"
 
@@ -114,6 +117,12 @@ TEST(DocumentKind, OpenDispatch)
         {"image.pdf", std::string("II*\0\0\0\0\0", 8), -1, nullptr},  // TIFF reader not available
         {"notes.txt", "plain words\n", -1, nullptr},  // text reader not available
         {"blob.bin", std::string(64, '\0'), -2, nullptr},
+        // "%PDF-" within the first 1024 bytes: tried as PDF before the text test.
+        {"late.dat", std::string(1018, '#') + "\n" + testsupport::simple_pdf(2), 0, "PDF Document"},
+        {"later.dat", std::string(1019, '#') + "\n" + testsupport::simple_pdf(2), -1, nullptr},  // text
+        // Not a PDF after all: the text test decides (the PDF opener would say -2).
+        {"mention.dat", "notes on %PDF-1.7 headers\n", -1, nullptr},
+        {"mention.bin", "x%PDF-" + std::string(64, '\0'), -2, nullptr},  // binary: the PDF's code
     };
     for (const Row &row : rows) {
         Document *doc = reinterpret_cast<Document *>(1);
@@ -135,14 +144,82 @@ TEST(DocumentKind, OpenDispatch)
     doc_close(nullptr);
 }
 
+// A line of junk before the header passes the text test; the file opens as
+// the PDF it is.
+TEST(DocumentKind, JunkBeforeHeaderOpensAsPdf)
+{
+    Document *doc = nullptr;
+    const std::string path =
+        file_with("junk-before-header.pdf", "leading junk line\n" + testsupport::simple_pdf(3));
+    ASSERT_EQ(doc_open(&doc, path.c_str(), nullptr), 0);
+    EXPECT_STREQ(doc_kind_name(doc), "PDF Document");
+    EXPECT_EQ(doc_page_count(doc), 3);
+    EXPECT_FALSE(doc_kind_mismatch(doc, path.c_str()));
+    doc_close(doc);
+}
+
+TEST(DocumentKind, CorpusLeadingJunkOpensAsPdf)
+{
+    SKIP_WITHOUT_CORPUS();
+    const std::string path = testsupport::corpus_dir() + "/pdf/qpdf-leading-junk.pdf";
+    if (testsupport::read_file(path).empty())
+        GTEST_SKIP() << "qpdf-leading-junk.pdf not in the corpus";
+    Document *doc = nullptr;
+    ASSERT_EQ(doc_open(&doc, path.c_str(), nullptr), 0);
+    EXPECT_STREQ(doc_kind_name(doc), "PDF Document");
+    EXPECT_GE(doc_page_count(doc), 1);
+    doc_close(doc);
+}
+
+// A page box of astronomic size: the document layer and the renderer agree
+// on one clamped size, and nothing converts an out-of-range float to int.
+TEST(DocumentKind, HugePageNumbersGiveOneClampedSize)
+{
+    testsupport::PdfBuilder b;
+    b.obj(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.obj(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+    b.obj(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] /MediaBox [0 0 "
+             "99999999999999999999999 1" + std::string(400, '0') + "] >>");
+    b.startxref(b.xref_section("/Size 4 /Root 1 0 R"));
+    Document *doc = nullptr;
+    ASSERT_EQ(doc_open(&doc, file_with("huge-page-numbers.pdf", b.str()).c_str(), nullptr), 0);
+    struct Row {
+        float scale;
+        int side;  // both sides: the box is clamped square
+    } rows[] = {
+        {1.0f, PAGE_MAX_PIXELS},
+        {1e30f, PAGE_MAX_PIXELS},
+        {1e-5f, 10000},  // the box's sides are clamped to 1e9 points
+        {1e-12f, 1},
+    };
+    for (const Row &row : rows) {
+        int dw = 0, dh = 0, pw = 0, ph = 0;
+        ASSERT_EQ(doc_page_pixel_size(doc, 0, row.scale, &dw, &dh), 0);
+        ASSERT_EQ(page_pixel_size(doc_pdf(doc), 0, row.scale, &pw, &ph), 0);
+        EXPECT_EQ(dw, row.side) << row.scale;
+        EXPECT_EQ(dh, row.side) << row.scale;
+        EXPECT_EQ(pw, dw) << row.scale;
+        EXPECT_EQ(ph, dh) << row.scale;
+    }
+    // The driver's band has the width the document layer reports.
+    PageBitmap *band = nullptr;
+    ASSERT_EQ(doc_render_page(doc, 0, 1e-5f, 5000, 2, &band), 0);
+    ASSERT_NE(band, nullptr);
+    EXPECT_EQ(band->width, 10000);
+    EXPECT_EQ(band->height, 2);
+    bitmap_free(band);
+    doc_close(doc);
+}
+
 TEST(DocumentKind, PdfPageSizeAndRotation)
 {
     testsupport::PdfBuilder b;
     b.obj(1, "<< /Type /Catalog /Pages 2 0 R >>");
-    b.obj(2, "<< /Type /Pages /Kids [3 0 R 4 0 R] /MediaBox [0 0 200 100] >>");
+    b.obj(2, "<< /Type /Pages /Kids [3 0 R 4 0 R 5 0 R] /MediaBox [0 0 200 100] >>");
     b.obj(3, "<< /Type /Page /Parent 2 0 R /Rotate 270 >>");
     b.obj(4, "<< /Type /Page /Parent 2 0 R /MediaBox [10 10 60 110] >>");
-    b.startxref(b.xref_section("/Size 5 /Root 1 0 R"));
+    b.obj(5, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 50 100] /Rotate 45 >>");
+    b.startxref(b.xref_section("/Size 6 /Root 1 0 R"));
     Document *doc = nullptr;
     ASSERT_EQ(doc_open(&doc, file_with("rot.pdf", b.str()).c_str(), nullptr), 0);
     float w, h;
@@ -158,6 +235,10 @@ TEST(DocumentKind, PdfPageSizeAndRotation)
         {1, 0, 200, 100, 0, 400, 200},  // 270 + one quarter turn
         {0, 1, 50, 100, 90, 200, 100},
         {3, 1, 50, 100, 0, 100, 200},
+        // A Rotate that is not a multiple of 90 counts as 0; the view still turns.
+        {0, 2, 50, 100, 0, 100, 200},
+        {1, 2, 50, 100, 90, 200, 100},
+        {3, 2, 50, 100, 0, 100, 200},
     };
     for (const Row &row : rows) {
         EXPECT_EQ(doc_rotate(doc, row.turns), 1);

@@ -46,8 +46,8 @@ struct Doc {
         std::vector<int> out;
         for (int i = 0; i < pdf_page_count(doc); i++) {
             int found = -1;
-            for (int num = 0; num < doc->xref_size && found < 0; num++)
-                if (doc->obj_cache[num] == pdf_page(doc, i))
+            for (int num = pdf_xref_next(doc, 0); num >= 0 && found < 0; num = pdf_xref_next(doc, num + 1))
+                if (pdf_xref_slot(doc, num)->obj == pdf_page(doc, i))
                     found = num;
             out.push_back(found);
         }
@@ -225,7 +225,8 @@ TEST(PageTree, OutOfMemoryIsReported)
     // the walk has to parse again: every run fails with -3 or lists all pages.
     int rc = -3, runs = 0;
     for (size_t n = 0; n < 400 && rc == -3; n++, runs++) {
-        std::memset(d.doc->obj_cache, 0, sizeof(PdfObject *) * size_t(d.doc->xref_size));
+        for (int num = pdf_xref_next(d.doc, 0); num >= 0; num = pdf_xref_next(d.doc, num + 1))
+            pdf_xref_slot(d.doc, num)->obj = nullptr;
         d.doc->arena->limit = d.doc->arena->total + n * 1024;
         rc = pdf_load_pages(d.doc);
         ASSERT_TRUE(rc == 0 || rc == -3) << rc;

@@ -62,8 +62,8 @@ TEST(PdfOpen, StreamTableWithObjectStreams)
     EXPECT_FALSE(o.doc->repaired);
     EXPECT_EQ(o.doc->page_count, 1);
     EXPECT_EQ(o.int_of(4), 42);
-    EXPECT_EQ(o.doc->xref[4].type, 2);
-    EXPECT_EQ(o.doc->xref[4].offset, 10);
+    EXPECT_EQ(pdf_xref_slot(o.doc, 4)->entry.type, 2);
+    EXPECT_EQ(pdf_xref_slot(o.doc, 4)->entry.offset, 10);
 }
 
 TEST(PdfOpen, ObjectStreamIgnoresWrongIndexAndBadHeaders)
@@ -78,7 +78,7 @@ TEST(PdfOpen, ObjectStreamIgnoresWrongIndexAndBadHeaders)
     b.startxref(x);
     Opened o("objstm.pdf", b.str());
     ASSERT_EQ(o.rc, 0);
-    o.doc->xref[4].gen = 7;
+    pdf_xref_slot(o.doc, 4)->entry.gen = 7;
     EXPECT_EQ(pdf_to_int(pdf_array_get(pdf_fetch(o.doc, 4, 0), 0), -1), 4);
     EXPECT_EQ(pdf_objstm_fetch(o.doc, 10, 99), nullptr);
     EXPECT_EQ(pdf_objstm_fetch(o.doc, 12, 1), nullptr);
@@ -86,23 +86,28 @@ TEST(PdfOpen, ObjectStreamIgnoresWrongIndexAndBadHeaders)
     EXPECT_EQ(pdf_objstm_fetch(o.doc, 3, 1), nullptr);  // not a stream
 }
 
-TEST(PdfOpen, ObjectStreamCacheIsBounded)
+// The first fetch from an object stream reads the stream once and caches
+// every object the table places in it; a copy of a number the table places
+// elsewhere, and a repeated number's second copy, are not taken.
+TEST(PdfOpen, ObjectStreamReadOnceForAllItsObjects)
 {
     PdfBuilder b("%PDF-1.5\n");
     b.obj(1, kCatalog).obj(2, kPages).obj(3, kPage);
-    for (int i = 0; i < 40; i++)
-        b.objstm(100 + i, {{200 + i, std::to_string(i)}});
-    int64_t x = b.xref_stream(99, "/Root 1 0 R");
+    b.objstm(10, {{20, "20"}, {21, "<< /A 21 >>"}, {22, "(stale)"}, {23, "[23]"}, {21, "(second copy)"}});
+    b.obj(22, "(plain)");
+    int64_t x = b.xref_stream(11, "/Root 1 0 R");
     b.startxref(x);
-    Opened o("objstm_many.pdf", b.str());
+    Opened o("objstm_once.pdf", b.str());
     ASSERT_EQ(o.rc, 0);
-    for (int round = 0; round < 2; round++) {
-        for (int i = 0; i < 40; i++) {
-            o.doc->obj_cache[200 + i] = nullptr;  // force the object stream path
-            EXPECT_EQ(o.int_of(200 + i), i);
-        }
-    }
-    EXPECT_EQ(o.doc->objstm_count, 16);
+    ASSERT_EQ(pdf_xref_slot(o.doc, 22)->entry.type, 1);  // the plain copy is the table's
+    EXPECT_EQ(o.int_of(20), 20);
+    EXPECT_TRUE(pdf_xref_slot(o.doc, 10)->objstm_read);
+    EXPECT_EQ(pdf_to_int(pdf_dict_get(pdf_xref_slot(o.doc, 21)->obj, "A"), 0), 21);
+    EXPECT_EQ(pdf_array_len(pdf_xref_slot(o.doc, 23)->obj), 1);
+    EXPECT_EQ(pdf_xref_slot(o.doc, 22)->obj, nullptr);
+    PdfObject *plain = pdf_fetch(o.doc, 22, 0);
+    ASSERT_TRUE(pdf_is_type(plain, PDF_STRING));
+    EXPECT_EQ(std::string(reinterpret_cast<char *>(plain->bytes), size_t(plain->length)), "plain");
 }
 
 TEST(PdfOpen, HybridFile)
@@ -210,7 +215,8 @@ TEST(PdfOpen, StreamTableFields)
         doc->file_size = b.size();
         ASSERT_EQ(pdf_read_xref_chain(doc), 0) << row.what;
         EXPECT_EQ(doc->xref_size, row.size) << row.what;
-        const XrefEntry &e = doc->xref[row.num];
+        ASSERT_NE(pdf_xref_slot(doc, row.num), nullptr) << row.what;
+        const XrefEntry &e = pdf_xref_slot(doc, row.num)->entry;
         EXPECT_EQ(e.offset, row.expect.offset) << row.what;
         EXPECT_EQ(e.gen, row.expect.gen) << row.what;
         EXPECT_EQ(e.type, row.expect.type) << row.what;
@@ -387,7 +393,7 @@ TEST(PdfOpen, FetchGuards)
     PdfObject *self = pdf_fetch(o.doc, 6, 0);
     EXPECT_EQ(pdf_fetch(o.doc, 6, 0), self);  // cached: the same record
     EXPECT_EQ(o.doc->fetch_depth, 0);
-    EXPECT_EQ(o.doc->loading[6], 0);
+    EXPECT_EQ(pdf_xref_slot(o.doc, 6)->loading, 0);
 }
 
 TEST(PdfOpen, EncryptedFileReportsUnsupported)

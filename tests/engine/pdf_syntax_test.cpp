@@ -176,7 +176,7 @@ TEST(PdfSyntax, IntegerRange)
 
 TEST(PdfSyntax, NestingAndSizeLimits)
 {
-    auto nested = [](int levels, const char *open, const char *close, const char *inner) {
+    auto nested = [](int levels, const char *open, const char *close, const std::string &inner) {
         std::string s;
         for (int i = 0; i < levels; i++)
             s += open;
@@ -187,31 +187,85 @@ TEST(PdfSyntax, NestingAndSizeLimits)
     };
     struct Row {
         std::string input;
-        bool parses;
+        std::string expected;  // the dump; "" = the parse fails
     } rows[] = {
         // 64 arrays: the value inside sits at depth 64 and still parses
-        {nested(64, "[", "]", "1"), true},
-        // 65 arrays: the value is at depth 65, every enclosing array fails
-        {nested(65, "[", "]", "1"), false},
-        {nested(64, "<</K ", ">>", "1"), true},
-        {nested(65, "<</K ", ">>", "1"), false},
-        // very deep input does not recurse beyond the limit
-        {nested(100000, "[", "]", ""), false},
+        {nested(64, "[", "]", "1"), nested(64, "[", "]", "1")},
+        // 65 arrays: the innermost is at depth 64; a number or reference at
+        // depth 65 cannot recurse and is kept
+        {nested(65, "[", "]", "1"), nested(65, "[", "]", "1")},
+        {nested(65, "[", "]", "2 0 R"), nested(65, "[", "]", "2 0 R")},
+        // 66 arrays: the one at depth 65 reads as null, the arrays around it stay
+        {nested(66, "[", "]", "1"), nested(65, "[", "]", "null")},
+        {nested(64, "<</K ", ">>", "1"), nested(64, "<<K:", ">>", "1")},
+        {nested(66, "<</K ", ">>", "1"), nested(65, "<<K:", ">>", "null")},
+        // a too-deep value is skipped whole: the keys after it survive
+        {"<< /Deep " + nested(100, "[", "]", "<< /X 1 >>") + " /Keep 2 >>", "<<Deep:" +
+             nested(64, "[", "]", "null") + " Keep:2>>"},
+        // very deep input does not recurse beyond the limit; unterminated, it fails
+        {nested(100000, "[", "]", ""), nested(65, "[", "]", "null")},
+        {std::string(100000, '['), ""},
         // names of 256 bytes parse, 257 are an error; keys of 256 bytes fail the dictionary
-        {"/" + std::string(256, 'n'), true},
-        {"/" + std::string(257, 'n'), false},
-        {"<< /" + std::string(255, 'k') + " 1 >>", true},
-        {"<< /" + std::string(256, 'k') + " 1 >>", false},
+        {"/" + std::string(256, 'n'), "/" + std::string(256, 'n')},
+        {"/" + std::string(257, 'n'), "ERR-5"},
+        {"<< /" + std::string(255, 'k') + " 1 >>", "<<" + std::string(255, 'k') + ":1>>"},
+        {"<< /" + std::string(256, 'k') + " 1 >>", ""},
         // strings up to 65536 bytes
-        {"(" + std::string(65536, 's') + ")", true},
-        {"(" + std::string(65537, 's') + ")", false},
-        {"<" + std::string(2 * 65536, '4') + ">", true},
-        {"<" + std::string(2 * 65536 + 2, '4') + ">", false},
+        {"(" + std::string(65536, 's') + ")", "(" + std::string(65536, 's') + ")"},
+        {"(" + std::string(65537, 's') + ")", "ERR-5"},
+        {"<" + std::string(2 * 65536, '4') + ">", "(" + std::string(65536, 'D') + ")"},
+        {"<" + std::string(2 * 65536 + 2, '4') + ">", "ERR-5"},
     };
     for (const Row &row : rows) {
-        std::string got = parse_all(row.input);
-        bool ok = got.find("FAIL") == std::string::npos && got.find("ERR") == std::string::npos;
-        EXPECT_EQ(ok, row.parses) << "input of " << row.input.size() << " bytes: " << got.substr(0, 40);
+        const std::string got = parse_all(row.input);
+        const std::string first = got.substr(0, got.find(','));  // the first object
+        EXPECT_EQ(first, row.expected.empty() ? "FAIL" : row.expected)
+            << "input of " << row.input.size() << " bytes";
+    }
+}
+
+// A repeated key's last value wins at the place of its first occurrence, and
+// every key is found. Keys are looked up through an index once a dictionary
+// has more than a few of them, so small and large dictionaries are both
+// checked, with repeats on either side of the switch and across many growths
+// of the index. (That building stays linear is checked on 200,000 keys with a
+// processor-time limit, PdfRepro.DictionaryOf200000Keys.)
+TEST(PdfSyntax, DictionaryKeysRepeatedAndMany)
+{
+    struct Row {
+        int keys;     // distinct keys /k0 ... written in order
+        int repeats;  // then /k0 ... again with value -1
+    } rows[] = {
+        {3, 1},         // small: linear search only
+        {16, 16},       // the last size without an index, every key repeated
+        {17, 5},        // the first size with an index
+        {20000, 1000},  // many: the index is rebuilt at every doubling
+    };
+    for (const Row &row : rows) {
+        std::string text = "<<";
+        for (int i = 0; i < row.keys; i++)
+            text += " /k" + std::to_string(i) + " " + std::to_string(i);
+        for (int i = 0; i < row.repeats; i++)
+            text += " /k" + std::to_string(i) + " -1";
+        text += " >>";
+        ByteReader *r = reader_open_memory(reinterpret_cast<const uint8_t *>(text.data()), int64_t(text.size()));
+        Arena *a = arena_create(0);
+        PdfParser p;
+        pdf_parser_init(&p, nullptr, r, a);
+        PdfObject *d = pdf_parse_next(&p);
+        ASSERT_TRUE(pdf_is_type(d, PDF_DICT)) << row.keys;
+        EXPECT_EQ(d->count, row.keys);
+        int wrong = 0;
+        for (int i = 0; i < row.keys; i++) {
+            const std::string key = "k" + std::to_string(i);
+            const int want = i < row.repeats ? -1 : i;
+            wrong += pdf_to_int(pdf_dict_get(d, key.c_str()), -2) != want;
+            wrong += key != d->entries[i].key;  // order of first occurrence
+        }
+        EXPECT_EQ(wrong, 0) << row.keys << " keys";
+        EXPECT_EQ(pdf_dict_get(d, "missing"), nullptr);
+        reader_close(r);
+        arena_destroy(a);
     }
 }
 

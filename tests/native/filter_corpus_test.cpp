@@ -261,7 +261,7 @@ TEST(FilterCorpus, JpegImagesDecodeWhole)
             pdf_close(doc);
             continue;
         }
-        for (int num = 1; num < doc->xref_size; num++) {
+        for (int num = pdf_xref_next(doc, 1); num >= 0; num = pdf_xref_next(doc, num + 1)) {
             PdfObject *obj = pdf_fetch(doc, num, 0);
             PdfObject *filter = pdf_resolve(doc, pdf_dict_get(obj, "Filter"));
             if (!pdf_is_type(obj, PDF_STREAM) || !(pdf_is_name(filter, "DCTDecode") || pdf_is_name(filter, "DCT")))

@@ -1,5 +1,5 @@
-// The info command of pagrix-render: its output lines, its exit codes, and
-// its page count beside qpdf's on the same generated files.
+// The info and render commands of pagrix-render: output lines, exit codes
+// and messages, the page count beside qpdf's, and render's memory bound.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -68,6 +68,86 @@ TEST(RenderInfo, PageCountMatchesQpdf)
         ASSERT_EQ(run(tool_path() + " info " + path, &ours), 0);
         ASSERT_EQ(run("qpdf --show-npages " + path, &theirs), 0);
         EXPECT_NE(ours.find("pages: " + theirs), std::string::npos) << pages;
+    }
+}
+
+// Failures of `render`: exit status 1 and one line on stderr naming them.
+TEST(RenderCommand, FailuresExitOneWithOneLine)
+{
+    if (std::system(("test -x " + tool_path()).c_str()) != 0)
+        GTEST_SKIP() << "pagrix-render not built";
+    const std::string plain = testsupport::scratch_path("plain.pdf");
+    testsupport::write_file(plain, testsupport::simple_pdf(1));
+    const std::string locked = std::string(PAGRIX_SOURCE_DIR) + "/tests/data/encrypted.pdf";  // user password "u"
+    const std::string out = testsupport::scratch_path("out.png");
+    struct Row {
+        std::string args;
+        int status;
+        std::string stderr_text;
+    } rows[] = {
+        // A device that takes no bytes: every format reports the failed write.
+        {plain + " -o /dev/full", 1, "pagrix-render: cannot write /dev/full\n"},
+        {plain + " -o /dev/full --format bmp", 1, "pagrix-render: cannot write /dev/full\n"},
+        {plain + " -o /dev/full --format jpeg", 1, "pagrix-render: cannot write /dev/full\n"},
+        {plain + " -o " + testsupport::scratch_path("no/such/dir.png"), 1,
+         "pagrix-render: cannot write " + testsupport::scratch_path("no/such/dir.png") + "\n"},
+        // The password messages of `info`.
+        {locked + " -o " + out, 1, "pagrix-render: wrong password\n"},
+        {locked + " -o " + out + " --password x", 1, "pagrix-render: wrong password\n"},
+        {locked + " -o " + out + " --password u", 0, ""},
+        {plain + " -o " + out + " --page 2", 1, "pagrix-render: no such page: 2 (document has 1)\n"},
+        {plain + " -o " + out + " --band 5000:10", 1, "pagrix-render: page 1: rendering failed (-5)\n"},
+    };
+    for (const Row &row : rows) {
+        std::string err;
+        EXPECT_EQ(run(tool_path() + " render " + row.args + " 2>&1 >/dev/null", &err), row.status)
+            << row.args;
+        EXPECT_EQ(err, row.stderr_text) << row.args;
+    }
+}
+
+// `--diag` lists each page's diagnostic tags once, however many bands the
+// page was rendered in.
+TEST(RenderCommand, DiagnosticsOfAllBandsOncePerPage)
+{
+    if (std::system(("test -x " + tool_path()).c_str()) != 0)
+        GTEST_SKIP() << "pagrix-render not built";
+    testsupport::PdfBuilder b;
+    b.obj(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.obj(2, "<< /Type /Pages /Kids [3 0 R 5 0 R] /Count 2 /MediaBox [0 0 300 300] >>");
+    b.obj(3, "<< /Type /Page /Parent 2 0 R /Contents 4 0 R >>");
+    b.stream(4, "", "0 0 1 rg 0 0 300 300 re f /Missing Do /Sh0 sh /Missing Do");
+    b.obj(5, "<< /Type /Page /Parent 2 0 R >>");
+    b.startxref(b.xref_section("/Size 6 /Root 1 0 R"));
+    const std::string path = testsupport::scratch_path("diag.pdf");
+    ASSERT_TRUE(b.write(path));
+    // 300 pt at 1200 dpi: 5000 x 5000 pixels, several bands.
+    std::string err;
+    ASSERT_EQ(run(tool_path() + " render " + path + " --all --dpi 1200 --diag -o " +
+                      testsupport::scratch_path("diag%d.png") + " 2>&1 >/dev/null",
+                  &err),
+              0);
+    EXPECT_EQ(err, "page 1: xobject-missing sh\npage 2:\n");
+}
+
+// Rendering a whole A4 page at 1200 dpi (9921 x 14031 pixels, 418 MB as one
+// raster) fits in 100 MB of address space, in every format. (An address-space
+// limit, not the peak RSS the run reports: a child forked from a sanitizer
+// build inherits that process's resident pages.)
+TEST(RenderCommand, A4At1200DpiInBoundedMemory)
+{
+    SKIP_WITHOUT_CORPUS();
+    if (std::system(("test -x " + tool_path()).c_str()) != 0)
+        GTEST_SKIP() << "pagrix-render not built";
+    const std::string doc = testsupport::corpus_dir() + "/pdf/deb-maint-guide-maint-guide.en.pdf";
+    for (const char *format : {"png", "bmp", "jpeg"}) {
+        const std::string out = testsupport::scratch_path(std::string("a4.") + format);
+        const testsupport::LimitedRun r = testsupport::run_limited(
+            tool_path() + " render " + doc + " --dpi 1200 -o " + out + " --format " + format,
+            100, 300);
+        EXPECT_EQ(r.exit_status, 0) << format << " signal " << r.signal;
+        std::printf("pagrix-render A4 1200 dpi %s: peak RSS %ld kB\n", format, r.peak_rss_kb);
+        std::remove(out.c_str());  // the BMP alone is 418 MB
     }
 }
 

@@ -132,13 +132,16 @@ TEST(Program, OpenDialogAtStartupWhenNothingWasOpened)
 {
     if (!program())
         GTEST_SKIP() << "PAGRIX_EXE not set";
-    for (const char *args : {"   ", "/p"}) {
+    // Blank quoted arguments name no document either: no failure message
+    // (captioned with the program's name) comes before the open dialog.
+    for (const char *args : {"   ", "/p", "\"\"", "\" \""}) {
         shelltest::clear_settings();
         settings_write("OpenDlgStartup", 1);
         PROCESS_INFORMATION pi = {};
         ASSERT_TRUE(start(args, pi));
         HWND dialog = wait_for_dialog(pi.dwProcessId);
         EXPECT_TRUE(dialog) << "no open dialog for [" << args << "]";
+        EXPECT_NE(shelltest::window_text(dialog), "Vellumix") << "a message box for [" << args << "]";
         if (dialog)
             PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
         HWND frame = nullptr;
@@ -164,6 +167,37 @@ TEST(Program, PrintSwitchWithUnopenablePath)
     HWND frame = FindWindowA("Pagrix95Frame", nullptr);
     EXPECT_FALSE(frame && IsWindowVisible(frame));
     PostMessageA(box, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(finish(pi, 15000), 0);
+    shelltest::clear_settings();
+}
+
+TEST(Program, MessageBoxCentredOnTheFrame)
+{
+    if (!program())
+        GTEST_SKIP() << "PAGRIX_EXE not set";
+    shelltest::clear_settings();
+    // The frame away from the screen's centre, where the box would otherwise go.
+    settings_write("WinX", 40);
+    settings_write("WinY", 30);
+    settings_write("WinW", 640);
+    settings_write("WinH", 480);
+    PROCESS_INFORMATION pi = {};
+    ASSERT_TRUE(start("C:\\nirgends\\fehlt.pdf", pi));
+    HWND box = wait_for_dialog(pi.dwProcessId);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box_text(box), "Diese Datei kann nicht als Dokument ge\xF6" "ffnet werden.");
+    HWND frame = FindWindowA("Pagrix95Frame", nullptr);
+    ASSERT_TRUE(frame);
+    RECT b, f;
+    GetWindowRect(box, &b);
+    GetWindowRect(frame, &f);
+    EXPECT_EQ(f.left, 40);
+    EXPECT_LE(std::abs((b.left + b.right) - (f.left + f.right)), 2) << b.left << " " << f.left;
+    EXPECT_LE(std::abs((b.top + b.bottom) - (f.top + f.bottom)), 2) << b.top << " " << f.top;
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    for (int i = 0; i < 100 && IsWindow(box); i++)
+        Sleep(20);
+    PostMessageA(frame, WM_CLOSE, 0, 0);
     EXPECT_EQ(finish(pi, 15000), 0);
     shelltest::clear_settings();
 }

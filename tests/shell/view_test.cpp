@@ -6,7 +6,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -633,6 +635,7 @@ namespace {
 
 struct PromptLog {
     int shown = 0;
+    int offCentre = 0;  // largest distance of a prompt's centre from the host's
     bool passwordStyle = true;
     std::string prompt;
 };
@@ -654,6 +657,11 @@ int open_answering(HWND view, const std::string &path, const std::vector<std::st
             for (int i = 0; i < 500 && !IsWindowVisible(dlg); i++)
                 Sleep(10);  // its controls exist once it is shown
             log.shown++;
+            RECT d, o;
+            GetWindowRect(dlg, &d);
+            GetWindowRect(GetAncestor(view, GA_ROOT), &o);
+            log.offCentre = std::max({log.offCentre, int(std::abs((d.left + d.right) - (o.left + o.right)) / 2),
+                                      int(std::abs((d.top + d.bottom) - (o.top + o.bottom)) / 2)});
             HWND edit = GetDlgItem(dlg, IDC_PASSWORD);
             if (!(GetWindowLongA(edit, GWL_STYLE) & ES_PASSWORD))
                 log.passwordStyle = false;
@@ -702,6 +710,7 @@ TEST(View, PasswordPromptRetriesUntilAcceptedOrCancelled)
         EXPECT_EQ(rc, r.result);
         EXPECT_EQ(log.shown, int(r.answers.size()));
         EXPECT_TRUE(log.passwordStyle);
+        EXPECT_LE(log.offCentre, 1) << "the prompt is not centred on its window";
         EXPECT_EQ(log.prompt, "Dieses Dokument ist kennwortgesch\xfctzt. Geben Sie das Kennwort ein:");
         if (rc == 0) {
             EXPECT_EQ(view_page_count(h.view), 3);

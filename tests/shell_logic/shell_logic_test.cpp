@@ -56,6 +56,28 @@ static std::string paths(const RecentFiles &l)
     return s;
 }
 
+TEST(Placement, BoxCentredOnOwnerInsideTheWorkArea)
+{
+    const int work[4] = {0, 0, 1280, 1000};
+    struct Row {
+        int owner[4];
+        int w, h;
+        int x, y;
+    } rows[] = {
+        {{100, 50, 820, 610}, 300, 120, 310, 270},     // centred on the owner, not the screen
+        {{101, 50, 820, 611}, 300, 121, 310, 270},     // odd differences round towards the top left
+        {{-600, -400, 120, 160}, 300, 120, 0, 0},      // owner mostly off screen: pushed inside
+        {{1100, 900, 1820, 1460}, 300, 120, 980, 880}, // off the bottom right: pushed inside
+        {{0, 0, 200, 100}, 1500, 1200, 0, 0},          // larger than the work area: top left shows
+        {{-2147483647, 0, 2147483647, 100}, 300, 120, 0, 0},  // extreme rectangles do not overflow
+    };
+    for (const Row &r : rows) {
+        BoxOrigin o = center_box_on_owner(r.owner, r.w, r.h, work);
+        EXPECT_EQ(o.x, r.x) << r.owner[0] << "," << r.owner[1];
+        EXPECT_EQ(o.y, r.y) << r.owner[0] << "," << r.owner[1];
+    }
+}
+
 TEST(Recent, AddMovesAndDrops)
 {
     RecentFiles l = {};

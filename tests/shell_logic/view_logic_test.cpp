@@ -23,6 +23,37 @@ TEST(ViewLogic, ZoomInIsHeldByTheMemoryLimit)
     EXPECT_EQ(view_limit_scale(std::nanf("")), VIEW_MIN_SCALE);
 }
 
+TEST(ViewLogic, ZoomPercentIsRoundedNotTruncated)
+{
+    struct Row {
+        float scale;
+        int percent;
+    } rows[] = {
+        {0.996f, 100},       // a fit-width scale just below 1
+        {2.0f / 3.0f, 67},   // 66.67
+        {1.0f / 3.0f, 33},   // 33.33: rounds down, not up
+        {0.149999f, 15},     // the smallest zoom, reached from below
+        {1.953125f, 195},    // 195.31 after three zoom-in steps
+        {0.125f, 13},        // 12.5: halves round up
+        {6.0f, 600},
+        {0.0f, 0},
+        {-1.0f, 0},
+        {std::nanf(""), 0},
+        {1e30f, 1000000},    // no float-to-int overflow
+    };
+    for (const Row &r : rows)
+        EXPECT_EQ(view_zoom_percent(r.scale), r.percent) << r.scale;
+    // Every percentage the user can set (stored as p / 100 in a float) reads
+    // back unchanged; 0.57f, 0.29f and many others lie just below their value.
+    int truncated = 0;
+    for (int p = 10; p <= 1600; p++) {
+        const float scale = float(p) / 100.0f;
+        EXPECT_EQ(view_zoom_percent(scale), p);
+        truncated += int(scale * 100.0f) != p;
+    }
+    EXPECT_GT(truncated, 0) << "the rows above no longer contain a value that truncation gets wrong";
+}
+
 TEST(ViewLogic, FitScales)
 {
     struct Row {

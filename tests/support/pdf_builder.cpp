@@ -51,6 +51,12 @@ PdfBuilder &PdfBuilder::objstm(int num, const std::vector<std::pair<int, std::st
     return *this;
 }
 
+PdfBuilder &PdfBuilder::compressed(int num, int stream_num, int index)
+{
+    pending_[num] = Entry{2, stream_num, index};
+    return *this;
+}
+
 int64_t PdfBuilder::xref_section(const std::string &trailer)
 {
     int64_t at = size();

@@ -25,6 +25,10 @@ public:
     // the given objects; they are recorded as compressed entries.
     PdfBuilder &objstm(int num, const std::vector<std::pair<int, std::string>> &objects,
                        bool compress = true);
+    // Records object `num` as compressed (item `index` of object stream
+    // `stream_num`) for the next cross-reference stream, for object streams
+    // written by hand with stream().
+    PdfBuilder &compressed(int num, int stream_num, int index);
 
     // A classic section for the objects recorded since the last section
     // (entry 0 as free when it is the first); returns the offset of "xref".
