@@ -102,6 +102,13 @@ TEST(FontLibraryResolver, PlantedLibraryIsNeverRun)
     EXPECT_EQ(find("abcdefghijklmnopqrstuvwxyzabcdefghijklmnopqrstuvwxyzabcdefghijk"),
               std::string("long name", 9));
     SetCurrentDirectoryA(old_cwd);
+
+    // The mark works: loaded as code, the planted library's entry leaves it.
+    HMODULE as_code = LoadLibraryA(PAGRIX_PLANTED_DLL);
+    ASSERT_NE(as_code, nullptr);
+    EXPECT_TRUE(planted_code_ran());
+    FreeLibrary(as_code);
+    SetEnvironmentVariableA("PAGRIX_PLANTED_RAN", nullptr);
 }
 
 }  // namespace
