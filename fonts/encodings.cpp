@@ -7,6 +7,8 @@
 
 #include <cstring>
 
+#include "pdf/object.h"
+
 namespace {
 
 struct GlyphNameEntry {
@@ -182,24 +184,13 @@ const GlyphNameEntry kGlyphNames[249] = {
 
 constexpr int kGlyphNameCount = int(sizeof kGlyphNames / sizeof kGlyphNames[0]);
 
-int hex_digit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 // "uniXXXX" / "uXXXX[XX]": 4 to 6 hex digits that end the name; else -1.
 int64_t unicode_name_value(const char *digits)
 {
     int64_t value = 0;
     int n = 0;
-    while (n < 6 && hex_digit(digits[n]) >= 0) {
-        value = value * 16 + hex_digit(digits[n]);
+    while (n < 6 && pdf_hex_value(uint8_t(digits[n])) >= 0) {
+        value = value * 16 + pdf_hex_value(uint8_t(digits[n]));
         n++;
     }
     if (n < 4 || digits[n] != 0)

@@ -5,6 +5,9 @@
 
 #include "fonts/pdf_font.h"
 
+// The decoded data of a stream in the document's arena (at most
+// FONT_MAX_PROGRAM bytes); null when it cannot be read.
+const uint8_t *font_read_stream(PdfDoc *doc, PdfObject *stream, int *length);
 // A face from the descriptor's FontFile2, FontFile3 or FontFile (the first
 // FreeType takes), over the document's shared decoded copy; null otherwise.
 FT_Face font_embedded_face(PdfDoc *doc, PdfObject *descriptor);

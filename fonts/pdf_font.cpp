@@ -28,10 +28,7 @@ const PdfFontFile *font_file_data(PdfDoc *doc, PdfObject *stream)
     if (!file)
         return nullptr;
     file->stream = stream;
-    if (ByteReader *r = pdf_open_stream(doc, stream)) {
-        file->data = reader_read_all(r, doc->arena, FONT_MAX_PROGRAM, &file->length);
-        reader_close_chain(r);
-    }
+    file->data = font_read_stream(doc, stream, &file->length);
     file->next = doc->font_files;
     doc->font_files = file;
     return file;
@@ -40,6 +37,15 @@ const PdfFontFile *font_file_data(PdfDoc *doc, PdfObject *stream)
 const char *name_of(const PdfObject *obj) { return pdf_is_type(obj, PDF_NAME) ? obj->name : ""; }
 
 }  // namespace
+
+const uint8_t *font_read_stream(PdfDoc *doc, PdfObject *stream, int *length)
+{
+    *length = 0;
+    ByteReader *r = pdf_open_stream(doc, stream);
+    const uint8_t *bytes = r ? reader_read_all(r, doc->arena, FONT_MAX_PROGRAM, length) : nullptr;
+    reader_close_chain(r);
+    return bytes;
+}
 
 // FontFile2, FontFile3, FontFile: the first whose data FreeType takes.
 FT_Face font_embedded_face(PdfDoc *doc, PdfObject *descriptor)

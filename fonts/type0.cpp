@@ -7,8 +7,6 @@
 #include "pdf/arena.h"
 #include "pdf/document.h"
 #include "pdf/object.h"
-#include "pdf/reader.h"
-#include "pdf/stream.h"
 
 void font_load_type0(PdfDoc *doc, PdfFont *font)
 {
@@ -26,10 +24,8 @@ void font_load_type0(PdfDoc *doc, PdfFont *font)
     PdfObject *map = pdf_dict_get_resolved(doc, cid_font, "CIDToGIDMap");
     if (!pdf_is_type(map, PDF_STREAM))
         return;  // Identity, or nothing usable
-    ByteReader *r = pdf_open_stream(doc, map);
     int length = 0;
-    const uint8_t *bytes = r ? reader_read_all(r, doc->arena, FONT_MAX_PROGRAM, &length) : nullptr;
-    reader_close_chain(r);
+    const uint8_t *bytes = font_read_stream(doc, map, &length);
     if (bytes && length >= 2) {
         font->cid_to_gid = bytes;
         font->cid_to_gid_count = length / 2;

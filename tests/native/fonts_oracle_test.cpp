@@ -22,16 +22,8 @@
 
 namespace {
 
-std::string tool_path() { return std::string(PAGRIX_BINARY_DIR) + "/../bin/pagrix-render"; }
 
-std::vector<std::string> split(const std::string &line, char sep)
-{
-    std::vector<std::string> out;
-    std::stringstream in(line);
-    for (std::string f; std::getline(in, f, sep);)
-        out.push_back(f);
-    return out;
-}
+using testsupport::split;
 
 struct CorpusPdf {
     std::string path;
@@ -58,18 +50,13 @@ std::vector<CorpusPdf> corpus_pdfs()
     return out;
 }
 
-std::string quote(const std::string &s)
-{
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
+std::string quote(const std::string &s) { return testsupport::shell_quote(s); }
 
 TEST(FontsOracle, CountsAndEmbeddingAgreeWithPdffonts)
 {
     SKIP_WITHOUT_CORPUS();
-    if (std::system(("test -x " + tool_path() + " && command -v pdffonts >/dev/null").c_str()) != 0)
+    const std::string tool = testsupport::pagrix_render_path();
+    if (tool.empty() || std::system("command -v pdffonts >/dev/null") != 0)
         GTEST_SKIP() << "pagrix-render or pdffonts missing";
     int compared = 0, agreed = 0, aes256 = 0;
     std::string report, unreadable;
@@ -87,7 +74,7 @@ TEST(FontsOracle, CountsAndEmbeddingAgreeWithPdffonts)
             unreadable += " " + pdf.path.substr(pdf.path.rfind('/') + 1);  // nothing to compare with
             continue;
         }
-        std::string ours = testsupport::run_command(tool_path() + " fonts " + quote(pdf.path) + pw + " 2>/dev/null");
+        std::string ours = testsupport::run_command(tool + " fonts " + quote(pdf.path) + pw + " 2>/dev/null");
         int their_count = 0, their_embedded = 0;
         std::vector<std::string> lines = split(theirs, '\n');
         for (size_t i = 2; i < lines.size(); i++) {
