@@ -35,3 +35,5 @@ constexpr int FILTER_CCITT_MAX_COLUMNS = 65536;   // widest fax row; wider falls
 constexpr int FILTER_DCT_MAX_MEMORY = 256 << 20;  // libjpeg working memory of one image
 constexpr int PDF_MAX_AES_STREAM = 64 << 20;      // bytes of one AES stream decrypted in memory
 constexpr int PDF_XREF_CHUNK = 256;               // object numbers per chunk of the sparse cross-reference table
+constexpr int PDF_MAX_FILTERS = 32;               // filters in one stream's chain (each nests a read and costs a buffer)
+constexpr int FILTER_DCT_MAX_SCANS = 64;          // scans of a JPEG read (each one passes over every block)
