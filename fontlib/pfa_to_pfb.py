@@ -4,6 +4,8 @@ their eight-character base names, and writes the resource script that puts
 them into pagrix.dll as RCDATA.
 
 usage: pfa_to_pfb.py FONTS_TSV FONT_DIR OUT_DIR
+Also writes fontdata.cpp, which builds the same files into a program where
+there are no resource libraries (.incbin and a table of names and sizes).
 PFB: segments 0x80 type len32le data; 1 = clear text, 2 = binary, 3 = end.
 """
 import binascii, os, re, sys
@@ -39,6 +41,7 @@ def main():
     os.makedirs(out_dir, exist_ok=True)
     rc = ["// Generated from fonts.tsv: the 35 base fonts as RCDATA.",
           "LANGUAGE 0, 0"]
+    blobs, table = [], []
     for line in open(tsv, encoding="ascii"):
         if line.startswith("#") or not line.strip():
             continue
@@ -49,8 +52,20 @@ def main():
         with open(path, "wb") as f:
             f.write(pfb)
         rc.append('%s RCDATA "%s"' % (res, path.replace("\\", "/")))
+        blobs.append('"pagrix_font_%s:\\n .incbin \\"%s\\"\\n"' % (res, path))
+        table.append('    {"%s", pagrix_font_%s, %d},' % (res, res, len(pfb)))
     with open(os.path.join(out_dir, "fonts.rc"), "w", encoding="ascii") as f:
         f.write("\n".join(rc) + "\n")
+    data = ["// Generated from fonts.tsv: the 35 base fonts as PFB bytes.",
+            '#include "fontlib/fontdata.h"', "",
+            '__asm__(".section .rodata\\n .balign 16\\n"']
+    data += ["        " + b for b in blobs]
+    data += ['        ".previous\\n");', ""]
+    data += ['extern "C" const uint8_t pagrix_font_%s[];' % l.split()[0]
+             for l in open(tsv, encoding="ascii") if l.strip() and not l.startswith("#")]
+    data += ["", "const FontDataEntry kFontData[] = {"] + table + ["    {nullptr, nullptr, 0},", "};"]
+    with open(os.path.join(out_dir, "fontdata.cpp"), "w", encoding="ascii") as f:
+        f.write("\n".join(data) + "\n")
 
 
 if __name__ == "__main__":

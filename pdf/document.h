@@ -11,6 +11,8 @@ struct Arena;
 struct ByteReader;
 struct PdfCrypt;
 struct XrefAccum;
+struct PdfFont;
+struct PdfFontFile;
 
 // One cross-reference entry. type 1: offset of "num gen obj"; type 2: offset
 // is the object stream number and gen the index inside it. All zero = undefined.
@@ -63,6 +65,12 @@ struct PdfDoc {
     // once, when a table offset first misses its object (see pdf_fetch).
     XrefAccum *scanned;
     int scan_done;
+    // Font records and the decoded font programs they share, made by the font
+    // layer, which installs `fonts_free` with its first record; pdf_close
+    // calls it before the arena goes.
+    PdfFont *fonts;
+    PdfFontFile *font_files;
+    void (*fonts_free)(PdfDoc *doc);
 };
 
 // 0, or -1 (cannot open/read), -2 (no cross-reference and no objects),

@@ -131,7 +131,8 @@ void pdf_close(PdfDoc *doc)
 {
     if (!doc)
         return;
-    // Font resources of this document are released here once fonts exist.
+    if (doc->fonts_free)
+        doc->fonts_free(doc);
     if (doc->scanned) {
         xref_accum_free(doc->scanned);
         std::free(doc->scanned);

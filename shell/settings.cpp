@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "fonts/font_state.h"
 #include "shell/resource.h"
 #include "shell/view.h"
 
@@ -113,6 +114,7 @@ void settings_apply_view(HWND view)
     g_render.cropToCropBox = !settings_get("ShowPrintMarks");
     int subst = settings_get("SubstFonts");
     g_render.substMode = subst >= 0 && subst <= 2 ? subst : 0;
+    font_set_subst_mode(g_render.substMode);
     d.pageLayout = settings_get("PageLayout");
     d.fsBgColor = settings_get("FsBgColor");
     d.fsCursor = settings_get("FsCursor");

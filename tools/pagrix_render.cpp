@@ -6,6 +6,8 @@
 #include <string>
 
 #include "document/document.h"
+#include "fontlib/fontdata.h"
+#include "fonts/font_state.h"
 #include "pdf/document.h"
 #include "pdf/pages.h"
 
@@ -23,6 +25,7 @@ constexpr const char *kUsage =
     "                [--password PW] [--no-aa] [--diag]\n"
     "  pagrix-render text FILE [--page K]\n"
     "  pagrix-render nav FILE [--page K] [--password PW]\n"
+    "  pagrix-render fonts FILE [--page K] [--password PW]\n"
     "  pagrix-render --version | --help\n";
 
 int usage_error(const char *what)
@@ -82,6 +85,7 @@ int cmd_info(int argc, char **argv)
 
 int cmd_render(int argc, char **argv);  // render_command.cpp
 int cmd_nav(int argc, char **argv);     // nav_command.cpp
+int cmd_fonts(int argc, char **argv);   // fonts_command.cpp
 int render_usage_error(const char *what) { return usage_error(what); }
 
 // The message for a failed doc_open (info, render and nav); the caller exits with 1.
@@ -108,9 +112,15 @@ int main(int argc, char **argv)
         std::fputs(kUsage, stdout);
         return 0;
     }
-    if (cmd == "info" || cmd == "render" || cmd == "text" || cmd == "nav") {
+    if (cmd == "info" || cmd == "render" || cmd == "text" || cmd == "nav" || cmd == "fonts") {
         if (argc < 3)
             return usage_error("missing FILE");
+        // The base fonts are built into the program; PAGRIX_FONTS names a
+        // directory searched after them.
+        font_dir_init();
+        font_set_resolver(fontdata_find);
+        if (cmd == "fonts")
+            return cmd_fonts(argc, argv);
         if (cmd == "info")
             return cmd_info(argc, argv);
         if (cmd == "render")

@@ -181,14 +181,7 @@ TEST(EncryptionQpdf, QpdfEncryptedFilesOpenWithEitherPassword)
     }
 }
 
-std::vector<std::string> split(const std::string &line, char sep)
-{
-    std::vector<std::string> out;
-    std::stringstream ss(line);
-    for (std::string item; std::getline(ss, item, sep);)
-        out.push_back(item);
-    return out;
-}
+using testsupport::split;
 
 TEST(EncryptionQpdf, CorpusEncryptedFiles)
 {

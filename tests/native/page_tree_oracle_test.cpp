@@ -32,13 +32,7 @@ CommandResult run(const std::string &command)
     return r;
 }
 
-std::string shell_quote(const std::string &s)
-{
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
+using testsupport::shell_quote;
 
 bool have_program(const char *name)
 {

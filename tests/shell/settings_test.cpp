@@ -7,6 +7,7 @@
 #include <commctrl.h>
 #include <prsht.h>
 
+#include "fonts/font_state.h"
 #include "shell/resource.h"
 #include "shell/settings.h"
 #include "shell_test_support.h"
@@ -110,6 +111,14 @@ TEST(Settings, ApplyViewHandsOnSwitches)
     EXPECT_EQ(settings_render_switches().cropToCropBox, 0);
     EXPECT_EQ(settings_render_switches().substMode, 0);
     EXPECT_EQ(settings_render_switches().smoothing, 0);
+    // The substitution mode reaches the font layer: 2 stays, 7 counts as 0.
+    settings_write("SubstFonts", 2);
+    settings_apply_view(nullptr);
+    EXPECT_EQ(font_subst_mode(), 2);
+    EXPECT_STREQ(font_substitute("Times-Roman"), "n019003l.pfb");
+    settings_write("SubstFonts", 7);
+    settings_apply_view(nullptr);
+    EXPECT_EQ(font_subst_mode(), 0);
     clear_settings();
     settings_apply_view(nullptr);
 }

@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <sstream>
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -95,6 +97,25 @@ inline LimitedRun run_limited(const std::string &command, long memory_mb, int cp
         std::remove(peak_file.c_str());
     }
     return result;
+}
+
+// A word for /bin/sh: single-quoted, with embedded quotes escaped.
+inline std::string shell_quote(const std::string &s)
+{
+    std::string q = "'";
+    for (char c : s)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+// The fields of one line of command output or of a reference table.
+inline std::vector<std::string> split(const std::string &line, char sep)
+{
+    std::vector<std::string> out;
+    std::stringstream ss(line);
+    for (std::string item; std::getline(ss, item, sep);)
+        out.push_back(item);
+    return out;
 }
 
 // The command-line renderer of this build tree, or "" when it was not built.

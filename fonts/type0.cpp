@@ -1,0 +1,87 @@
+// Type0 fonts with one CID-keyed descendant (PDF Reference 1.7, section
+// 5.6): the descendant's face, its default and per-CID widths (DW and W,
+// walked per query) and the CIDToGIDMap of CIDFontType2 fonts.
+#include <cstring>
+
+#include "fonts/font_load.h"
+#include "pdf/arena.h"
+#include "pdf/document.h"
+#include "pdf/object.h"
+
+void font_load_type0(PdfDoc *doc, PdfFont *font)
+{
+    font->is_cid = 1;
+    font->default_width = 1000;
+    PdfObject *descendants = pdf_dict_get_resolved(doc, font->dict, "DescendantFonts");
+    PdfObject *cid_font = pdf_resolve(doc, pdf_array_get(descendants, 0));
+    if (!pdf_is_type(cid_font, PDF_DICT))
+        return;
+    font_find_face(doc, font, pdf_dict_get_resolved(doc, cid_font, "FontDescriptor"),
+                   pdf_dict_get_resolved(doc, cid_font, "BaseFont"));
+    font->default_width = float(pdf_to_number(pdf_dict_get_resolved(doc, cid_font, "DW"), 1000));
+    PdfObject *w = pdf_dict_get_resolved(doc, cid_font, "W");
+    font->w_array = pdf_is_type(w, PDF_ARRAY) ? w : nullptr;
+    PdfObject *map = pdf_dict_get_resolved(doc, cid_font, "CIDToGIDMap");
+    if (!pdf_is_type(map, PDF_STREAM))
+        return;  // Identity, or nothing usable
+    int length = 0;
+    const uint8_t *bytes = font_read_stream(doc, map, &length);
+    if (bytes && length >= 2) {
+        font->cid_to_gid = bytes;
+        font->cid_to_gid_count = length / 2;
+    }
+}
+
+uint32_t font_type0_glyph(const PdfFont *font, uint32_t cid)
+{
+    if (font->cid_to_gid) {
+        if (cid >= uint32_t(font->cid_to_gid_count))
+            return 0;
+        const uint8_t *p = font->cid_to_gid + 2 * size_t(cid);
+        return uint32_t(p[0]) << 8 | p[1];
+    }
+    if (font->embedded)
+        return cid;
+    uint32_t u = pdf_font_unicode(font, cid);
+    return u ? ft_char_index_unicode(font->face, u) : 0;
+}
+
+// The W array: "c [w1 w2 ...]" gives CIDs c, c+1, ...; "c1 c2 w" gives the
+// CIDs c1..c2 (none when reversed). The first group covering the CID wins;
+// an element that starts no group is skipped.
+float font_type0_width(const PdfFont *font, uint32_t cid)
+{
+    const PdfObject *w = font->w_array;
+    const int n = pdf_array_len(w);
+    int i = 0;
+    while (i < n) {
+        // Elements are direct in the array, as W arrays are written; an
+        // indirect element counts as malformed and is skipped.
+        const PdfObject *first = pdf_array_get(w, i);
+        const PdfObject *second = pdf_array_get(w, i + 1);
+        if (!pdf_is_type(first, PDF_INT)) {
+            i++;
+            continue;
+        }
+        const int64_t c = first->integer;
+        if (pdf_is_type(second, PDF_ARRAY)) {
+            const int64_t count = pdf_array_len(second);
+            if (cid >= c && int64_t(cid) < c + count) {
+                const PdfObject *v = pdf_array_get(second, int(cid - c));
+                return float(pdf_to_number(v, font->default_width));
+            }
+            i += 2;
+            continue;
+        }
+        const PdfObject *third = pdf_array_get(w, i + 2);
+        if (pdf_is_type(second, PDF_INT) &&
+            (pdf_is_type(third, PDF_INT) || pdf_is_type(third, PDF_REAL))) {
+            if (int64_t(cid) >= c && int64_t(cid) <= second->integer)
+                return float(pdf_to_number(third, font->default_width));
+            i += 3;
+            continue;
+        }
+        i++;
+    }
+    return font->default_width;
+}
