@@ -1,11 +1,13 @@
-// Page rendering speed: the corpus pages without text and images at 150 dpi,
-// our renderer beside `mutool draw` on the same pages in the same run. Both
-// sides open the file, render the page and write an uncompressed image.
+// Page rendering speed at 150 dpi, our renderer beside `mutool draw` on the
+// same pages in the same run: the corpus pages without text and images, and
+// the first pages of the corpus files that use transparency. Both sides open
+// the file, render the page and write an uncompressed image.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <sstream>
 #include <string>
@@ -82,16 +84,42 @@ double median_ms(const std::function<bool()> &fn, bool *ok)
     return t[t.size() / 2];
 }
 
-void render_vector_vs_mutool()
+// Page 1 of every corpus PDF whose transparency column in pdf_ref.tsv is
+// not "-".
+std::vector<std::pair<std::string, int>> transparency_pages()
+{
+    std::vector<std::pair<std::string, int>> out;
+    std::ifstream tsv(corpus() + "/pdf_ref.tsv");
+    std::string line;
+    int column = -1;
+    while (std::getline(tsv, line)) {
+        std::vector<std::string> cells;
+        std::istringstream fields(line);
+        for (std::string cell; std::getline(fields, cell, '\t');)
+            cells.push_back(cell);
+        if (column < 0) {
+            auto at = std::find(cells.begin(), cells.end(), "transparency");
+            if (at == cells.end())
+                return out;
+            column = int(at - cells.begin());
+            continue;
+        }
+        if (int(cells.size()) > column && cells[size_t(column)] != "-" && !cells[0].empty())
+            out.push_back({corpus() + "/" + cells[0], 1});
+    }
+    return out;
+}
+
+void compare_with_mutool(const char *name, const std::vector<std::pair<std::string, int>> &pages)
 {
     if (corpus().empty()) {
-        std::printf("render-vector-vs-mutool: corpus not present\n");
+        std::printf("%s: corpus not present\n", name);
         return;
     }
     const std::string out_ours = std::string(PAGRIX_BINARY_DIR) + "/bench_render.bmp";
     const std::string out_mu = std::string(PAGRIX_BINARY_DIR) + "/bench_render.ppm";
     std::vector<double> ours_ms, ref_ms, ratios;
-    for (const auto &[file, page] : vector_pages()) {
+    for (const auto &[file, page] : pages) {
         bool ok_ref, ok_ours;
         double ref = median_ms(
             [&] {
@@ -127,13 +155,20 @@ void render_vector_vs_mutool()
         std::sort(v.begin(), v.end());
         return v[v.size() / 2];
     };
-    std::printf("BENCH render-vector-vs-mutool: ours=%.3f ref=%.3f ratio=%.3f (median per page "
-                "over %zu pages)\n",
+    std::printf("BENCH %s: ours=%.3f ref=%.3f ratio=%.3f (median per page over %zu pages)\n", name,
                 median(ours_ms), median(ref_ms), median(ratios), ratios.size());
     std::fflush(stdout);
 }
 
+void render_vector_vs_mutool() { compare_with_mutool("render-vector-vs-mutool", vector_pages()); }
+void render_transparency_vs_mutool()
+{
+    compare_with_mutool("render-transparency-vs-mutool", transparency_pages());
+}
+
 const bool registered =
-    (benchsupport::add_custom("render-vector-vs-mutool", render_vector_vs_mutool), true);
+    (benchsupport::add_custom("render-vector-vs-mutool", render_vector_vs_mutool), true) &&
+    (benchsupport::add_custom("render-transparency-vs-mutool", render_transparency_vs_mutool),
+     true);
 
 }  // namespace

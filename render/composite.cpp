@@ -47,10 +47,10 @@ void span_opaque(uint8_t *p, int length, const uint8_t *coverage, const uint8_t 
             for (int k = 0; k < 3; k++)
                 p[k] = uint8_t(p[k] + ((src[k] - p[k]) * a + 127) / 255);
         } else {
-            for (int k = 0; k < 3; k++) {
-                int x = blend_channel(mode, p[k], src[k]);
-                p[k] = uint8_t(p[k] + ((x - p[k]) * a) / 255);
-            }
+            int x[3];
+            blend_pixel(mode, p, src, x);
+            for (int k = 0; k < 3; k++)
+                p[k] = uint8_t(p[k] + ((x[k] - p[k]) * a) / 255);
         }
     }
 }
@@ -69,12 +69,16 @@ void span_group(uint8_t *p, uint8_t *ab, int length, const uint8_t *coverage, co
         int t = a + ar;
         if (t <= 0)
             continue;
-        for (int k = 0; k < 3; k++) {
-            int s = src[k];
-            if (mode != BLEND_NORMAL && back)
-                s = blend_channel(mode, p[k], s);
-            p[k] = uint8_t((s * a + p[k] * ar) / t);
+        int s[3] = {src[0], src[1], src[2]};
+        if (mode != BLEND_NORMAL && back) {
+            // The blended colour weighs in with the backdrop's alpha.
+            int x[3];
+            blend_pixel(mode, p, src, x);
+            for (int k = 0; k < 3; k++)
+                s[k] = src[k] + (x[k] - src[k]) * back / 255;
         }
+        for (int k = 0; k < 3; k++)
+            p[k] = uint8_t((s[k] * a + p[k] * ar) / t);
         ab[i] = uint8_t(t);
     }
 }

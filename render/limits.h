@@ -18,3 +18,4 @@ constexpr int STROKE_MAX_DASHES = 1 << 21;      // dashes and gaps of one stroke
 constexpr size_t CLIP_PLANE_BYTES = 256u << 20;  // live clip planes of one render; beyond: box clip
 constexpr size_t PAINT_ARENA_RECYCLE = 256u << 10;  // paint arena renewed after a paint beyond this
 constexpr float STROKE_MIN_WIDTH = 0.8f;        // a pen thinner than this (device px) is widened to it
+constexpr int BLEND_MAX_NAMES = 16;             // names of a BM array looked at for a known mode
