@@ -21,15 +21,16 @@ inline int imin(int a, int b) { return a < b ? a : b; }
 
 }  // namespace
 
-void composite_group(PageBitmap *dst, const PageBitmap *group, int top, int opacity,
-                     const uint8_t *mask_rows, int blend_mode)
+void composite_group(PageBitmap *dst, const PageBitmap *group, int top, int x0, int x1,
+                     int opacity, const uint8_t *mask_rows, int blend_mode)
 {
     if (!dst || !group || opacity <= 0)
         return;
     opacity = imin(opacity, 255);
     int y0 = imax(group->dirty_top, imax(0, -top));
     int y1 = imin(group->dirty_bottom, dst->height - top);
-    const int w = imin(dst->width, group->width);
+    x0 = imax(x0, 0);
+    x1 = imin(x1, imin(dst->width, group->width));
     for (int gy = y0; gy < y1; gy++) {
         const int y = gy + top;
         const uint8_t *ga = group->alpha + size_t(gy) * size_t(group->width);
@@ -40,7 +41,7 @@ void composite_group(PageBitmap *dst, const PageBitmap *group, int top, int opac
         bool touched = false;
         if (!group->alpha) {
             // An opaque group that started from dst's own pixels.
-            for (int x = 0; x < w; x++) {
+            for (int x = x0; x < x1; x++) {
                 int a = mr ? opacity * mr[x] / 255 : opacity;
                 uint8_t *d = dp + 3 * x;
                 const uint8_t *s = gp + 3 * x;
@@ -49,7 +50,7 @@ void composite_group(PageBitmap *dst, const PageBitmap *group, int top, int opac
             }
             touched = true;
         }
-        for (int x = 0; group->alpha && x < w; x++) {
+        for (int x = x0; group->alpha && x < x1; x++) {
             int a = ga[x];
             if (!a)
                 continue;
@@ -130,14 +131,18 @@ GroupStart group_begin(RenderContext *ctx, PdfObject *group, GroupFrame *frame)
         return GROUP_DIRECT;
     }
     if (from_backdrop)
-        std::memcpy(surface->pixels, outer->pixels + size_t(y0) * size_t(outer->stride),
-                    size_t(surface->stride) * size_t(surface->height));
+        for (int y = 0; y < surface->height; y++)
+            std::memcpy(surface->pixels + size_t(y) * size_t(surface->stride) + 3 * size_t(x0),
+                        outer->pixels + size_t(y0 + y) * size_t(outer->stride) + 3 * size_t(x0),
+                        3 * size_t(x1 - x0));
     surface->alpha = alpha;
     surface->dirty_top = surface->height;
     surface->dirty_bottom = 0;
     frame->outer = outer;
     frame->surface = surface;
     frame->top = y0;
+    frame->x0 = x0;
+    frame->x1 = x1;
     frame->opacity = opacity;
     frame->blend_mode = gs->blend_mode;
     frame->soft_mask = gs->soft_mask;
@@ -182,8 +187,8 @@ void group_end(RenderContext *ctx, GroupFrame *frame)
     ctx->band_top -= frame->top;
     ctx->rasterizer->band_origin -= frame->top;
     ctx->surface = frame->outer;
-    composite_group(frame->outer, frame->surface, frame->top, frame->opacity, frame->soft_mask,
-                    frame->blend_mode);
+    composite_group(frame->outer, frame->surface, frame->top, frame->x0, frame->x1,
+                    frame->opacity, frame->soft_mask, frame->blend_mode);
     std::free(frame->surface->alpha);  // null for a group that started from its backdrop
     frame->surface->alpha = nullptr;
     bitmap_free(frame->surface);

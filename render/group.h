@@ -10,6 +10,7 @@ struct GroupFrame {
     PageBitmap *outer;        // the surface below
     PageBitmap *surface;      // the group's own surface
     int top;                  // outer row of group row 0
+    int x0, x1;               // the columns the group can reach (clip and box)
     int opacity;              // 0..255
     int blend_mode;
     const uint8_t *soft_mask; // the outer surface's soft mask plane, or null
@@ -31,11 +32,12 @@ GroupStart group_begin(RenderContext *ctx, PdfObject *group, GroupFrame *frame);
 // surface current again (the caller then restores the graphics state).
 void group_end(RenderContext *ctx, GroupFrame *frame);
 
-// One group surface onto another at rows `top` of dst: each group pixel
+// One group surface onto another at rows `top` of dst, columns x0 .. x1 - 1
+// (only they are read from the group): each group pixel
 // with alpha a, times opacity and the soft-mask byte (mask_rows: the plane
 // of dst, width dst->width), is blended with the mode and composited over
 // dst (source-over; dst with an alpha plane keeps a union alpha). A group
 // without an alpha plane started as a copy of dst's rows and is
 // interpolated into them by opacity and mask (its mode is Normal).
-void composite_group(PageBitmap *dst, const PageBitmap *group, int top, int opacity,
-                     const uint8_t *mask_rows, int blend_mode);
+void composite_group(PageBitmap *dst, const PageBitmap *group, int top, int x0, int x1,
+                     int opacity, const uint8_t *mask_rows, int blend_mode);
