@@ -10,6 +10,36 @@
 namespace {
 
 bool g_antialias = true;
+thread_local const PageBitmap *g_knockout = nullptr;
+
+// A paint on a knockout group's surface: the paint's shape (coverage and
+// clip) decides how much of what the group held is replaced; what replaces
+// it is the source over the group's empty start, with the paint's opacity
+// (constant alpha and soft mask) as its alpha.
+void span_knockout(uint8_t *p, uint8_t *ab, int length, const uint8_t *coverage,
+                   const uint8_t *clip, const uint8_t *smask, int alpha, const int src[3])
+{
+    for (int i = 0; i < length; i++, p += 3) {
+        int c = coverage[i];
+        if (!g_antialias)
+            c = c >= 128 ? 255 : 0;
+        if (clip)
+            c = mask_multiply(c, clip[i]);
+        if (!c)
+            continue;
+        int a = smask ? mask_multiply(alpha, smask[i]) : alpha;
+        int keep = (255 - c) * ab[i];
+        int put = c * a;
+        int den = keep + put;
+        if (den <= 0) {
+            ab[i] = 0;
+            continue;
+        }
+        for (int k = 0; k < 3; k++)
+            p[k] = uint8_t((keep * p[k] + put * src[k]) / den);
+        ab[i] = uint8_t((den + 127) / 255);
+    }
+}
 
 // Coverage after the anti-aliasing switch and every mask.
 template <bool Clip, bool Smask, bool Alpha>
@@ -111,6 +141,12 @@ inline int clamp_byte(int v) { return v < 0 ? 0 : v > 255 ? 255 : v; }
 }  // namespace
 
 void composite_set_antialias(bool on) { g_antialias = on; }
+const PageBitmap *composite_set_knockout(const PageBitmap *surface)
+{
+    const PageBitmap *previous = g_knockout;
+    g_knockout = surface;
+    return previous;
+}
 bool composite_antialias() { return g_antialias; }
 
 void composite_span(PageBitmap *surface, int y, int x, int length, const uint8_t *coverage,
@@ -143,6 +179,12 @@ void composite_span(PageBitmap *surface, int y, int x, int length, const uint8_t
     if (alpha == 0)
         return;
     const int src[3] = {clamp_byte(b), clamp_byte(g), clamp_byte(r)};  // stored blue, green, red
+    if (surface == g_knockout && surface->alpha) {
+        size_t at = size_t(y) * size_t(surface->width) + size_t(x);
+        span_knockout(surface->pixels + size_t(y) * size_t(surface->stride) + 3 * size_t(x),
+                      surface->alpha + at, length, coverage, clip_row, smask_row, alpha, src);
+        return;
+    }
     int index = (clip_row ? 1 : 0) | (smask_row ? 2 : 0) | (alpha < 255 ? 4 : 0);
     span_impls[index](surface, y, x, length, coverage, clip_row, smask_row, alpha, blend_mode, src);
 }

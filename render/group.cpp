@@ -11,6 +11,7 @@
 #include "pdf/object.h"
 #include "render/blend.h"
 #include "render/clip.h"
+#include "render/composite.h"
 #include "render/fill.h"
 #include "render/interp.h"
 
@@ -118,7 +119,12 @@ GroupStart group_begin(RenderContext *ctx, PdfObject *group, GroupFrame *frame)
     // backdrop, and with the Normal mode the composite is the interpolation
     // from the backdrop toward the result by opacity and mask (the group's
     // own alpha cancels out). Other groups start transparent.
-    const bool from_backdrop = !(pdf_is_type(isolated, PDF_BOOL) && isolated->boolean) &&
+    PdfObject *k = pdf_dict_get_resolved(doc, group, "K");
+    const bool knockout = pdf_is_type(k, PDF_BOOL) && k->boolean;
+    // A knockout group always starts transparent: each object is drawn
+    // over nothing and the group then over its backdrop.
+    const bool from_backdrop = !knockout &&
+                               !(pdf_is_type(isolated, PDF_BOOL) && isolated->boolean) &&
                                !outer->alpha && gs->blend_mode == BLEND_NORMAL;
     PageBitmap *surface = bitmap_create(outer->width, y1 - y0);
     uint8_t *alpha = nullptr;
@@ -146,8 +152,7 @@ GroupStart group_begin(RenderContext *ctx, PdfObject *group, GroupFrame *frame)
     frame->opacity = opacity;
     frame->blend_mode = gs->blend_mode;
     frame->soft_mask = gs->soft_mask;
-    PdfObject *k = pdf_dict_get_resolved(doc, group, "K");
-    frame->knockout = pdf_is_type(k, PDF_BOOL) && k->boolean;
+    frame->previous_knockout = composite_set_knockout(knockout ? surface : nullptr);
 
     // Inside, objects paint opaque, Normal and unmasked; the state keeps the
     // soft mask plane of the outer surface without owning it, and hides it.
@@ -187,6 +192,7 @@ void group_end(RenderContext *ctx, GroupFrame *frame)
     ctx->band_top -= frame->top;
     ctx->rasterizer->band_origin -= frame->top;
     ctx->surface = frame->outer;
+    composite_set_knockout(frame->previous_knockout);
     composite_group(frame->outer, frame->surface, frame->top, frame->x0, frame->x1,
                     frame->opacity, frame->soft_mask, frame->blend_mode);
     std::free(frame->surface->alpha);  // null for a group that started from its backdrop

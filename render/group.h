@@ -14,7 +14,7 @@ struct GroupFrame {
     int opacity;              // 0..255
     int blend_mode;
     const uint8_t *soft_mask; // the outer surface's soft mask plane, or null
-    int knockout;
+    const PageBitmap *previous_knockout;  // the knockout surface outside the group
     ClipPlane shifted_clip;   // the outer clip plane seen from the group's rows
     ClipPlane *clip_mask;     // the state's own plane and ownership, given back at the end
     int owns_clip;

@@ -185,6 +185,18 @@ TEST(Transparency, PagesPaintWhatTheRulesSay)
           form("/Group << /S /Transparency /I true >> /Resources << /ExtGState << /M 5 0 R >> >>",
                "/M gs 1 1 0 rg 0 0 50 100 re f")},
          {{25, 50, 0xffff00}, {75, 50, 0x808080}}},
+        // Knockout: the half-transparent blue box replaces the red one where
+        // they overlap instead of covering it; without K it covers it.
+        {"knockout group", "/F Do",
+         {alpha_half, "<< >>", "<< >>", "<< >>",
+          form("/Group << /S /Transparency /K true >> /Resources << /ExtGState << /H 5 0 R >> >>",
+               "1 0 0 rg 0 0 60 100 re f /H gs 0 0 1 rg 40 0 60 100 re f")},
+         {{20, 50, RED}, {50, 50, 0x8080ff}, {80, 50, 0x8080ff}}},
+        {"group without knockout", "/F Do",
+         {alpha_half, "<< >>", "<< >>", "<< >>",
+          form(group + "/Resources << /ExtGState << /H 5 0 R >> >>",
+               "1 0 0 rg 0 0 60 100 re f /H gs 0 0 1 rg 40 0 60 100 re f")},
+         {{20, 50, RED}, {50, 50, 0x80007f}, {80, 50, 0x8080ff}}},
         // Luminosity mask: the grey box shows the red half strength; where
         // the group paints nothing the backdrop colour BC decides.
         {"luminosity mask over black", "/A gs 1 0 0 rg 0 0 100 100 re f",
