@@ -1,12 +1,14 @@
 // Page rendering speed at 150 dpi, our renderer beside `mutool draw` on the
 // same pages in the same run: the corpus pages without text and images, and
-// the first pages that draw images. Both sides open the file, render the
-// page and write an uncompressed image.
+// the first pages that draw images, and the first pages of the corpus files
+// that use transparency. Both sides open the file, render the page and write
+// an uncompressed image.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <sstream>
 #include <string>
@@ -90,6 +92,32 @@ double median_ms(const std::function<bool()> &fn, bool *ok)
     return t[t.size() / 2];
 }
 
+// Page 1 of every corpus PDF whose transparency column in pdf_ref.tsv is
+// not "-".
+std::vector<std::pair<std::string, int>> transparency_pages()
+{
+    std::vector<std::pair<std::string, int>> out;
+    std::ifstream tsv(corpus() + "/pdf_ref.tsv");
+    std::string line;
+    int column = -1;
+    while (std::getline(tsv, line)) {
+        std::vector<std::string> cells;
+        std::istringstream fields(line);
+        for (std::string cell; std::getline(fields, cell, '\t');)
+            cells.push_back(cell);
+        if (column < 0) {
+            auto at = std::find(cells.begin(), cells.end(), "transparency");
+            if (at == cells.end())
+                return out;
+            column = int(at - cells.begin());
+            continue;
+        }
+        if (int(cells.size()) > column && cells[size_t(column)] != "-" && !cells[0].empty())
+            out.push_back({corpus() + "/" + cells[0], 1});
+    }
+    return out;
+}
+
 // Our render and `mutool draw` of each (file, page) at 150 dpi, each side
 // opening the file, rendering and writing an uncompressed image; prints one
 // line per page and the BENCH line `name` with the medians.
@@ -162,8 +190,18 @@ void render_image_vs_mutool()
     compare_with_mutool("render-image-vs-mutool", pages);
 }
 
+void render_transparency_vs_mutool()
+{
+    if (corpus().empty()) {
+        std::printf("render-transparency-vs-mutool: corpus not present\n");
+        return;
+    }
+    compare_with_mutool("render-transparency-vs-mutool", transparency_pages());
+}
+
 const bool registered =
     (benchsupport::add_custom("render-vector-vs-mutool", render_vector_vs_mutool),
-     benchsupport::add_custom("render-image-vs-mutool", render_image_vs_mutool), true);
+     benchsupport::add_custom("render-image-vs-mutool", render_image_vs_mutool),
+     benchsupport::add_custom("render-transparency-vs-mutool", render_transparency_vs_mutool), true);
 
 }  // namespace

@@ -29,9 +29,9 @@ int clip_coord(double v)
     return int(v);
 }
 
-// A zero plane over the box, linked into the context; null when the live
-// planes would pass CLIP_PLANE_BYTES or memory runs out.
-ClipPlane *plane_create(RenderContext *ctx, int x0, int y0, int x1, int y1)
+}  // namespace
+
+ClipPlane *clip_plane_create(RenderContext *ctx, int x0, int y0, int x1, int y1)
 {
     size_t n = size_t(x1 - x0) * size_t(y1 - y0);
     size_t bytes = sizeof(ClipPlane) + n;
@@ -54,7 +54,7 @@ ClipPlane *plane_create(RenderContext *ctx, int x0, int y0, int x1, int y1)
     return p;
 }
 
-void plane_free(RenderContext *ctx, ClipPlane *p)
+void clip_plane_free(RenderContext *ctx, ClipPlane *p)
 {
     if (p->prev)
         p->prev->next = p->next;
@@ -65,8 +65,6 @@ void plane_free(RenderContext *ctx, ClipPlane *p)
     ctx->clip_bytes -= p->bytes;
     std::free(p);
 }
-
-}  // namespace
 
 bool paint_box(const RenderContext *ctx, const Path *path, int box[4])
 {
@@ -109,7 +107,7 @@ void note_raster_loss(RenderContext *ctx, int lost)
 void clip_release_state(RenderContext *ctx, GraphicsState *gs)
 {
     if (gs->owns_clip && gs->clip_mask)
-        plane_free(ctx, gs->clip_mask);
+        clip_plane_free(ctx, gs->clip_mask);
     gs->clip_mask = nullptr;
     gs->owns_clip = 0;
 }
@@ -117,7 +115,7 @@ void clip_release_state(RenderContext *ctx, GraphicsState *gs)
 void clip_release_all(RenderContext *ctx)
 {
     while (ctx->clip_planes)
-        plane_free(ctx, ctx->clip_planes);
+        clip_plane_free(ctx, ctx->clip_planes);
 }
 
 void clip_path(RenderContext *ctx, const Path *path, int even_odd)
@@ -153,7 +151,7 @@ void clip_path(RenderContext *ctx, const Path *path, int even_odd)
         return;
     }
     const int x0 = box[0], y0 = box[1], x1 = box[2], y1 = box[3];
-    ClipPlane *plane = plane_create(ctx, x0, y0, x1, y1);
+    ClipPlane *plane = clip_plane_create(ctx, x0, y0, x1, y1);
     if (!plane) {
         // Without a plane the clip is at least the box, never the whole page.
         add_diagnostic(ctx, "clip-plane-memory");

@@ -11,6 +11,11 @@
 // rectangle shrinks to the path's box instead and "clip-plane-memory" is
 // recorded; rows the rasterizer had to leave out are recorded too.
 void clip_path(RenderContext *ctx, const Path *path, int even_odd);
+// A zero plane over the box (surface pixels, exclusive ends), linked into
+// the context; null when the live planes would pass CLIP_PLANE_BYTES or
+// memory runs out. Soft masks use the same planes.
+ClipPlane *clip_plane_create(RenderContext *ctx, int x0, int y0, int x1, int y1);
+void clip_plane_free(RenderContext *ctx, ClipPlane *plane);
 // Frees the plane `gs` made, if any, and leaves it without a mask plane.
 void clip_release_state(RenderContext *ctx, GraphicsState *gs);
 // Frees every plane still live in the context (the end of a render).

@@ -10,6 +10,36 @@
 namespace {
 
 bool g_antialias = true;
+thread_local const PageBitmap *g_knockout = nullptr;
+
+// A paint on a knockout group's surface: the paint's shape (coverage and
+// clip) decides how much of what the group held is replaced; what replaces
+// it is the source over the group's empty start, with the paint's opacity
+// (constant alpha and soft mask) as its alpha.
+void span_knockout(uint8_t *p, uint8_t *ab, int length, const uint8_t *coverage,
+                   const uint8_t *clip, const uint8_t *smask, int alpha, const int src[3])
+{
+    for (int i = 0; i < length; i++, p += 3) {
+        int c = coverage[i];
+        if (!g_antialias)
+            c = c >= 128 ? 255 : 0;
+        if (clip)
+            c = mask_multiply(c, clip[i]);
+        if (!c)
+            continue;
+        int a = smask ? mask_multiply(alpha, smask[i]) : alpha;
+        int keep = (255 - c) * ab[i];
+        int put = c * a;
+        int den = keep + put;
+        if (den <= 0) {
+            ab[i] = 0;
+            continue;
+        }
+        for (int k = 0; k < 3; k++)
+            p[k] = uint8_t((keep * p[k] + put * src[k]) / den);
+        ab[i] = uint8_t((den + 127) / 255);
+    }
+}
 
 // Coverage after the anti-aliasing switch and every mask.
 template <bool Clip, bool Smask, bool Alpha>
@@ -65,10 +95,10 @@ void span_opaque(uint8_t *p, int length, const uint8_t *coverage, const uint8_t 
             for (int k = 0; k < 3; k++)
                 p[k] = uint8_t(p[k] + ((src[k] - p[k]) * a + 127) / 255);
         } else {
-            for (int k = 0; k < 3; k++) {
-                int x = blend_channel(mode, p[k], src[k]);
-                p[k] = uint8_t(p[k] + ((x - p[k]) * a) / 255);
-            }
+            int x[3];
+            blend_pixel(mode, p, src, x);
+            for (int k = 0; k < 3; k++)
+                p[k] = uint8_t(p[k] + ((x[k] - p[k]) * a) / 255);
         }
     }
 }
@@ -90,12 +120,16 @@ void span_group(uint8_t *p, uint8_t *ab, int length, const uint8_t *coverage, co
         int t = a + ar;
         if (t <= 0)
             continue;
-        for (int k = 0; k < 3; k++) {
-            int s = src[k];
-            if (mode != BLEND_NORMAL && back)
-                s = blend_channel(mode, p[k], s);
-            p[k] = uint8_t((s * a + p[k] * ar) / t);
+        int s[3] = {src[0], src[1], src[2]};
+        if (mode != BLEND_NORMAL && back) {
+            // The blended colour weighs in with the backdrop's alpha.
+            int x[3];
+            blend_pixel(mode, p, src, x);
+            for (int k = 0; k < 3; k++)
+                s[k] = src[k] + (x[k] - src[k]) * back / 255;
         }
+        for (int k = 0; k < 3; k++)
+            p[k] = uint8_t((s[k] * a + p[k] * ar) / t);
         ab[i] = uint8_t(t);
     }
 }
@@ -134,6 +168,12 @@ inline int clamp_byte(int v) { return v < 0 ? 0 : v > 255 ? 255 : v; }
 }  // namespace
 
 void composite_set_antialias(bool on) { g_antialias = on; }
+const PageBitmap *composite_set_knockout(const PageBitmap *surface)
+{
+    const PageBitmap *previous = g_knockout;
+    g_knockout = surface;
+    return previous;
+}
 bool composite_antialias() { return g_antialias; }
 
 void composite_span(PageBitmap *surface, int y, int x, int length, const uint8_t *coverage,
@@ -168,6 +208,12 @@ void composite_span(PageBitmap *surface, int y, int x, int length, const uint8_t
     if (alpha == 0)
         return;
     const int src[3] = {clamp_byte(b), clamp_byte(g), clamp_byte(r)};  // stored blue, green, red
+    if (surface == g_knockout && surface->alpha && !colors) {
+        size_t at = size_t(y) * size_t(surface->width) + size_t(x);
+        span_knockout(surface->pixels + size_t(y) * size_t(surface->stride) + 3 * size_t(x),
+                      surface->alpha + at, length, coverage, clip_row, smask_row, alpha, src);
+        return;
+    }
     int index = (clip_row ? 1 : 0) | (smask_row ? 2 : 0) | (alpha < 255 ? 4 : 0) | (colors ? 8 : 0);
     span_impls[index](surface, y, x, length, coverage, clip_row, smask_row, alpha, blend_mode, src,
                       colors);

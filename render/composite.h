@@ -9,6 +9,9 @@
 // Off: coverage below 128 paints nothing, 128 and above paints fully.
 void composite_set_antialias(bool on);
 bool composite_antialias();
+// The surface of the knockout group being drawn (null: none); returns the
+// previous one. Paints on it replace what they cover instead of covering it.
+const PageBitmap *composite_set_knockout(const PageBitmap *surface);
 
 // Composites `length` pixels of row y from column x with per-pixel coverage.
 // clip_row and smask_row point at the clip-mask and soft-mask bytes of the

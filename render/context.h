@@ -48,6 +48,8 @@ struct GraphicsState {
     float fill_alpha, stroke_alpha;
     int blend_mode;                 // BlendMode
     uint8_t *soft_mask;             // width x height plane of the surface, or null
+    ClipPlane *smask_plane;         // the plane soft_mask points into. Saved states share it;
+    int owns_smask;                 // 1: this state made it and frees it when replaced or ended
     ClipPlane *clip_mask;           // null = none. Saved states share their parent's plane;
     int owns_clip;                  // 1: this state made its plane and frees it when it ends
     int clip_x0, clip_y0, clip_x1, clip_y1;  // clip rectangle, x1 and y1 exclusive

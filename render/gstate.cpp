@@ -7,6 +7,7 @@
 #include "pdf/arena.h"
 #include "render/clip.h"
 #include "render/interp.h"
+#include "render/softmask.h"
 
 void gstate_init(GraphicsState *gs, const float ctm[6], int width, int height)
 {
@@ -24,6 +25,7 @@ GraphicsState *gstate_push(Arena *arena, GraphicsState *gs)
     *copy = *gs;
     copy->saved = gs;
     copy->owns_clip = 0;
+    copy->owns_smask = 0;
     return copy;
 }
 
@@ -35,6 +37,7 @@ GraphicsState *gstate_save(RenderContext *ctx)
         *gs = *ctx->gs;
         gs->saved = ctx->gs;
         gs->owns_clip = 0;
+        gs->owns_smask = 0;
     } else if (!(gs = gstate_push(ctx->arena, ctx->gs))) {
         add_diagnostic(ctx, "render-arena");
         return nullptr;
@@ -48,6 +51,7 @@ void gstate_restore(RenderContext *ctx, GraphicsState *to)
     while (ctx->gs && ctx->gs != to) {
         GraphicsState *top = ctx->gs;
         clip_release_state(ctx, top);
+        softmask_release_state(ctx, top);
         ctx->gs = top->saved;
         top->saved = ctx->gs_free;
         ctx->gs_free = top;

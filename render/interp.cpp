@@ -10,11 +10,13 @@
 #include "pdf/arena.h"
 #include "pdf/document.h"
 #include "pdf/object.h"
+#include "render/blend.h"
 #include "render/clip.h"
 #include "render/colorspace.h"
 #include "render/fill.h"
 #include "render/image.h"
 #include "render/limits.h"
+#include "render/softmask.h"
 #include "render/stroke.h"
 
 namespace {
@@ -416,8 +418,34 @@ void op_TJ(OperandStack *, RenderContext *) {}
 
 void op_Do(OperandStack *st, RenderContext *) { draw_xobject(st, operand(st, 0)); }
 
-// Extended graphics state: the line and alpha parameters are applied here;
-// blend modes and soft masks are left to the transparency code and tagged.
+// An alpha of CA or ca: a number limited to 0..1; anything else is opaque.
+float unit_alpha(const PdfObject *v)
+{
+    if (!obj_is_number(v))
+        return 1.0f;
+    float a = obj_number(v);
+    return a > 0 ? (a < 1 ? a : 1.0f) : 0.0f;
+}
+
+// BM: a name, or an array whose first known name counts (a viewer takes
+// the first mode it knows); no known name is Normal.
+int blend_mode_from_object(PdfDoc *doc, PdfObject *bm)
+{
+    if (pdf_is_type(bm, PDF_NAME)) {
+        int m = blend_mode_from_name(bm->name);
+        return m < 0 ? BLEND_NORMAL : m;
+    }
+    int n = pdf_is_type(bm, PDF_ARRAY) ? pdf_array_len(bm) : 0;
+    for (int i = 0; i < n && i < BLEND_MAX_NAMES; i++) {
+        PdfObject *item = pdf_resolve(doc, pdf_array_get(bm, i));
+        int m = pdf_is_type(item, PDF_NAME) ? blend_mode_from_name(item->name) : -1;
+        if (m >= 0)
+            return m;
+    }
+    return BLEND_NORMAL;
+}
+
+// Extended graphics state: line parameters, alphas, blend mode and soft mask.
 void op_gs(OperandStack *st, RenderContext *ctx)
 {
     PdfObject *name = operand(st, 0);
@@ -439,9 +467,9 @@ void op_gs(OperandStack *st, RenderContext *ctx)
     if ((v = pdf_dict_get_resolved(doc, dict, "ML")) && obj_is_number(v))
         gs->miter_limit = obj_number(v);
     if ((v = pdf_dict_get_resolved(doc, dict, "CA")))
-        gs->stroke_alpha = obj_is_number(v) ? obj_number(v) : 1.0f;
+        gs->stroke_alpha = unit_alpha(v);
     if ((v = pdf_dict_get_resolved(doc, dict, "ca")))
-        gs->fill_alpha = obj_is_number(v) ? obj_number(v) : 1.0f;
+        gs->fill_alpha = unit_alpha(v);
     v = pdf_dict_get_resolved(doc, dict, "D");
     if (pdf_is_type(v, PDF_ARRAY) && pdf_array_len(v) == 2) {
         PdfObject *arr = pdf_resolve(doc, pdf_array_get(v, 0));
@@ -457,13 +485,10 @@ void op_gs(OperandStack *st, RenderContext *ctx)
         if (sum > 0)
             gs->dash_count = n;
     }
-    PdfObject *bm = pdf_dict_get_resolved(doc, dict, "BM");
-    if (bm && !pdf_is_name(bm, "Normal") && !pdf_is_name(bm, "Compatible") &&
-        !(pdf_is_type(bm, PDF_ARRAY) && pdf_is_name(pdf_array_get(bm, 0), "Normal")))
-        add_diagnostic(ctx, "blend-mode");
-    PdfObject *smask = pdf_dict_get_resolved(doc, dict, "SMask");
-    if (smask && !pdf_is_name(smask, "None"))
-        add_diagnostic(ctx, "soft-mask");
+    if (PdfObject *bm = pdf_dict_get_resolved(doc, dict, "BM"))
+        gs->blend_mode = blend_mode_from_object(doc, bm);
+    if (PdfObject *smask = pdf_dict_get_resolved(doc, dict, "SMask"))
+        softmask_set(ctx, smask);
 }
 
 void op_sh(OperandStack *st, RenderContext *ctx)

@@ -69,6 +69,11 @@ int render_poll(RenderContext *ctx);
 void text_begin(RenderContext *ctx);
 void text_move(RenderContext *ctx, float tx, float ty);
 void text_set_matrix(RenderContext *ctx, const float m[6]);
+// Six numbers of a Matrix entry; missing entries read a = d = 1, others 0.
+// False when obj is not an array of 6.
+bool form_read_matrix(PdfDoc *doc, PdfObject *obj, float m[6]);
+// Four numbers of a BBox entry, or false.
+bool form_read_box(PdfDoc *doc, PdfObject *obj, float box[4]);
 // Clips to the box [x0 y0 x1 y1] mapped by the CTM (nonzero rule).
 void clip_to_box(RenderContext *ctx, const float box[4]);
 // Runs a form or appearance (`stream`, read as it is decoded) or a glyph

@@ -28,3 +28,4 @@ constexpr int IMAGE_LARGE_PIXELS = 65536;       // pixels above which ShowLargeI
 constexpr int IMAGE_POLL_ROWS = 64;             // source rows decoded between two progress callbacks
 constexpr int IMAGE_PAINT_POLL_ROWS = 16;       // device rows painted between two progress callbacks
 constexpr int INLINE_FIRST_BUFFER = 4096;       // first buffer for filtered inline data; doubles
+constexpr int BLEND_MAX_NAMES = 16;             // names of a BM array looked at for a known mode

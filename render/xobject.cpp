@@ -9,14 +9,11 @@
 #include "render/interp.h"
 #include "render/clip.h"
 #include "render/fill.h"
+#include "render/group.h"
 #include "render/image.h"
 #include "render/stroke.h"
 
-namespace {
-
-// Six numbers of a Matrix entry; missing entries read a = d = 1, others 0.
-// False when obj is not an array of 6.
-bool read_matrix(PdfDoc *doc, PdfObject *obj, float m[6])
+bool form_read_matrix(PdfDoc *doc, PdfObject *obj, float m[6])
 {
     obj = pdf_resolve(doc, obj);
     if (!pdf_is_type(obj, PDF_ARRAY) || pdf_array_len(obj) != 6)
@@ -29,8 +26,7 @@ bool read_matrix(PdfDoc *doc, PdfObject *obj, float m[6])
     return true;
 }
 
-// Four numbers of a box entry, or false.
-bool read_box(PdfDoc *doc, PdfObject *obj, float b[4])
+bool form_read_box(PdfDoc *doc, PdfObject *obj, float b[4])
 {
     obj = pdf_resolve(doc, obj);
     if (!pdf_is_type(obj, PDF_ARRAY) || pdf_array_len(obj) != 4)
@@ -43,6 +39,8 @@ bool read_box(PdfDoc *doc, PdfObject *obj, float b[4])
     }
     return true;
 }
+
+namespace {
 
 void draw_form(RenderContext *ctx, PdfObject *form)
 {
@@ -57,18 +55,22 @@ void draw_form(RenderContext *ctx, PdfObject *form)
     if (!gs)
         return;
     float m[6];
-    if (read_matrix(doc, pdf_dict_get(form, "Matrix"), m))
+    if (form_read_matrix(doc, pdf_dict_get(form, "Matrix"), m))
         matrix_concat(gs->ctm, m, gs->ctm);
     float b[4];
-    if (read_box(doc, pdf_dict_get(form, "BBox"), b))
+    if (form_read_box(doc, pdf_dict_get(form, "BBox"), b))
         clip_to_box(ctx, b);
     if (PdfObject *res = pdf_dict_get_resolved(doc, form, "Resources"))
         ctx->resources = res;
     PdfObject *group = pdf_dict_get_resolved(doc, form, "Group");
-    if (group && pdf_is_name(pdf_dict_get_resolved(doc, group, "S"), "Transparency") &&
-        !ctx->text_only)
-        add_diagnostic(ctx, "group");  // painted directly, without isolation
-    run_nested(ctx, form, nullptr, 0);
+    GroupFrame frame;
+    GroupStart start = GROUP_DIRECT;
+    if (group && pdf_is_name(pdf_dict_get_resolved(doc, group, "S"), "Transparency"))
+        start = group_begin(ctx, group, &frame);
+    if (start != GROUP_EMPTY)
+        run_nested(ctx, form, nullptr, 0);
+    if (start == GROUP_STARTED)
+        group_end(ctx, &frame);
     ctx->resources = saved_resources;
     gstate_restore(ctx, saved_gs);
 }

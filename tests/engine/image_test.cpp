@@ -17,7 +17,7 @@
 #include "render/composite.h"
 #include "render/page.h"
 #include "pdf_builder.h"
-#include "rendered_page.h"
+#include "page_doc.h"
 #include "test_support.h"
 
 namespace {
@@ -52,11 +52,11 @@ std::string page_pdf(const std::string &content, const std::string &resources,
     return b.str();
 }
 
-using Page = testsupport::RenderedPage;
+using Page = testsupport::Rendered;
 
 void render(const std::string &pdf, Page *out, float scale = 1.0f, int first = 0, int rows = 0)
 {
-    testsupport::render_pdf_page(pdf, out, scale, first, rows);
+    testsupport::render_doc(pdf, out, scale, first, rows);
 }
 
 struct Probe {

@@ -11,59 +11,15 @@
 #include "bitmap/bitmap.h"
 #include "pdf/document.h"
 #include "render/page.h"
-#include "rendered_page.h"
+#include "page_doc.h"
 #include "test_support.h"
 
 namespace {
 
-// A one-page PDF: object 3 is the page (MediaBox and extra page entries
-// given), object 4 its content stream; `extra` holds further objects
-// numbered from 5 as "<<...>>" or "<<...>>\nstream\n...\nendstream" bodies.
-std::string one_page_pdf(const std::string &content, const std::string &media = "[0 0 100 100]",
-                         const std::string &page_extra = "",
-                         const std::vector<std::string> &extra = {})
-{
-    std::vector<std::string> bodies = {
-        "<< /Type /Catalog /Pages 2 0 R >>",
-        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-        "<< /Type /Page /Parent 2 0 R /MediaBox " + media + " /Contents 4 0 R " + page_extra +
-            " >>",
-        "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content +
-            "\nendstream",
-    };
-    bodies.insert(bodies.end(), extra.begin(), extra.end());
-    std::string out = "%PDF-1.4\n";
-    std::vector<size_t> offsets;
-    for (size_t i = 0; i < bodies.size(); i++) {
-        offsets.push_back(out.size());
-        out += std::to_string(i + 1) + " 0 obj\n" + bodies[i] + "\nendobj\n";
-    }
-    size_t xref = out.size();
-    out += "xref\n0 " + std::to_string(bodies.size() + 1) + "\n0000000000 65535 f \n";
-    for (size_t off : offsets) {
-        char line[32];
-        std::snprintf(line, sizeof line, "%010zu 00000 n \n", off);
-        out += line;
-    }
-    out += "trailer\n<< /Size " + std::to_string(bodies.size() + 1) +
-           " /Root 1 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
-    return out;
-}
-
-// A stream object body for `extra`.
-std::string stream_obj(const std::string &dict, const std::string &data)
-{
-    return "<< " + dict + " /Length " + std::to_string(data.size()) + " >>\nstream\n" + data +
-           "\nendstream";
-}
-
-using Rendered = testsupport::RenderedPage;
-
-void render_doc(const std::string &pdf, Rendered *out, float scale = 1.0f, int first = 0,
-                int rows = 0)
-{
-    testsupport::render_pdf_page(pdf, out, scale, first, rows);
-}
+using testsupport::one_page_pdf;
+using testsupport::render_doc;
+using testsupport::Rendered;
+using testsupport::stream_obj;
 
 constexpr unsigned WHITE = 0xffffff, BLACK = 0x000000, RED = 0xff0000, GREEN = 0x00ff00;
 

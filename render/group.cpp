@@ -1,0 +1,202 @@
+// Transparency groups drawn into a surface of their own. The group surface
+// covers the group's rows within the current surface, so the interpreter's
+// band offset moves down to its first row while it is current; the clip
+// rectangle and clip plane of the state are moved alike.
+#include "render/group.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "pdf/document.h"
+#include "pdf/object.h"
+#include "render/blend.h"
+#include "render/clip.h"
+#include "render/composite.h"
+#include "render/fill.h"
+#include "render/interp.h"
+
+namespace {
+
+inline int imax(int a, int b) { return a > b ? a : b; }
+inline int imin(int a, int b) { return a < b ? a : b; }
+
+}  // namespace
+
+void composite_group(PageBitmap *dst, const PageBitmap *group, int top, int x0, int x1,
+                     int opacity, const uint8_t *mask_rows, int blend_mode)
+{
+    if (!dst || !group || opacity <= 0)
+        return;
+    opacity = imin(opacity, 255);
+    int y0 = imax(group->dirty_top, imax(0, -top));
+    int y1 = imin(group->dirty_bottom, dst->height - top);
+    x0 = imax(x0, 0);
+    x1 = imin(x1, imin(dst->width, group->width));
+    for (int gy = y0; gy < y1; gy++) {
+        const int y = gy + top;
+        const uint8_t *ga = group->alpha + size_t(gy) * size_t(group->width);
+        const uint8_t *gp = group->pixels + size_t(gy) * size_t(group->stride);
+        uint8_t *dp = dst->pixels + size_t(y) * size_t(dst->stride);
+        uint8_t *da = dst->alpha ? dst->alpha + size_t(y) * size_t(dst->width) : nullptr;
+        const uint8_t *mr = mask_rows ? mask_rows + size_t(y) * size_t(dst->width) : nullptr;
+        bool touched = false;
+        if (!group->alpha) {
+            // An opaque group that started from dst's own pixels.
+            for (int x = x0; x < x1; x++) {
+                int a = mr ? opacity * mr[x] / 255 : opacity;
+                uint8_t *d = dp + 3 * x;
+                const uint8_t *s = gp + 3 * x;
+                for (int k = 0; k < 3; k++)
+                    d[k] = uint8_t(d[k] + (s[k] - d[k]) * a / 255);
+            }
+            touched = true;
+        }
+        for (int x = x0; group->alpha && x < x1; x++) {
+            int a = ga[x];
+            if (!a)
+                continue;
+            if (opacity < 255)
+                a = a * opacity / 255;
+            if (mr)
+                a = a * mr[x] / 255;
+            if (!a)
+                continue;
+            touched = true;
+            uint8_t *d = dp + 3 * x;
+            const uint8_t *s = gp + 3 * x;
+            int src[3] = {s[0], s[1], s[2]};
+            int back = da ? da[x] : 255;
+            if (blend_mode != BLEND_NORMAL && back) {
+                int b[3];
+                blend_pixel(blend_mode, d, src, b);
+                for (int k = 0; k < 3; k++)
+                    src[k] += (b[k] - src[k]) * back / 255;
+            }
+            if (!da) {
+                for (int k = 0; k < 3; k++)
+                    d[k] = uint8_t(d[k] + (src[k] - d[k]) * a / 255);
+                continue;
+            }
+            int ar = back * (255 - a) / 255;
+            int t = a + ar;
+            for (int k = 0; k < 3; k++)
+                d[k] = uint8_t((src[k] * a + d[k] * ar) / t);
+            da[x] = uint8_t(t);
+        }
+        if (touched) {
+            dst->dirty_top = imin(dst->dirty_top, y);
+            dst->dirty_bottom = imax(dst->dirty_bottom, y + 1);
+        }
+    }
+}
+
+GroupStart group_begin(RenderContext *ctx, PdfObject *group, GroupFrame *frame)
+{
+    if (ctx->text_only || !ctx->surface || !ctx->rasterizer)
+        return GROUP_DIRECT;
+    if (ctx->depth >= INTERP_GROUP_DEPTH) {
+        add_diagnostic(ctx, "group-depth");
+        return GROUP_DIRECT;
+    }
+    GraphicsState *gs = ctx->gs;
+    PageBitmap *outer = ctx->surface;
+    // The rows the group can reach: its box clip is already applied.
+    int y0 = imax(0, gs->clip_y0), y1 = imin(outer->height, gs->clip_y1);
+    int x0 = imax(0, gs->clip_x0), x1 = imin(outer->width, gs->clip_x1);
+    if (const ClipPlane *p = gs->clip_mask) {
+        y0 = imax(y0, p->y0);
+        y1 = imin(y1, p->y1);
+        x0 = imax(x0, p->x0);
+        x1 = imin(x1, p->x1);
+    }
+    const int opacity = color_byte(gs->fill_alpha);
+    if (y1 <= y0 || x1 <= x0 || opacity == 0)
+        return GROUP_EMPTY;
+    PdfDoc *doc = ctx->doc;
+    PdfObject *isolated = pdf_dict_get_resolved(doc, group, "I");
+    // A non-isolated group over an opaque surface starts from a copy of
+    // what lies below and stays opaque: objects inside blend with the real
+    // backdrop, and with the Normal mode the composite is the interpolation
+    // from the backdrop toward the result by opacity and mask (the group's
+    // own alpha cancels out). Other groups start transparent.
+    PdfObject *k = pdf_dict_get_resolved(doc, group, "K");
+    const bool knockout = pdf_is_type(k, PDF_BOOL) && k->boolean;
+    // A knockout group always starts transparent: each object is drawn
+    // over nothing and the group then over its backdrop.
+    const bool from_backdrop = !knockout &&
+                               !(pdf_is_type(isolated, PDF_BOOL) && isolated->boolean) &&
+                               !outer->alpha && gs->blend_mode == BLEND_NORMAL;
+    PageBitmap *surface = bitmap_create(outer->width, y1 - y0);
+    uint8_t *alpha = nullptr;
+    if (surface && !from_backdrop)
+        alpha = static_cast<uint8_t *>(
+            std::calloc(size_t(surface->width) * size_t(surface->height), 1));
+    if (!surface || (!from_backdrop && !alpha)) {
+        bitmap_free(surface);
+        add_diagnostic(ctx, "group-memory");
+        return GROUP_DIRECT;
+    }
+    if (from_backdrop)
+        for (int y = 0; y < surface->height; y++)
+            std::memcpy(surface->pixels + size_t(y) * size_t(surface->stride) + 3 * size_t(x0),
+                        outer->pixels + size_t(y0 + y) * size_t(outer->stride) + 3 * size_t(x0),
+                        3 * size_t(x1 - x0));
+    surface->alpha = alpha;
+    surface->dirty_top = surface->height;
+    surface->dirty_bottom = 0;
+    frame->outer = outer;
+    frame->surface = surface;
+    frame->top = y0;
+    frame->x0 = x0;
+    frame->x1 = x1;
+    frame->opacity = opacity;
+    frame->blend_mode = gs->blend_mode;
+    frame->soft_mask = gs->soft_mask;
+    frame->previous_knockout = composite_set_knockout(knockout ? surface : nullptr);
+
+    // Inside, objects paint opaque, Normal and unmasked; the state keeps the
+    // soft mask plane of the outer surface without owning it, and hides it.
+    gs->fill_alpha = gs->stroke_alpha = 1;
+    gs->blend_mode = BLEND_NORMAL;
+    gs->soft_mask = nullptr;
+    gs->smask_plane = nullptr;
+    gs->owns_smask = 0;
+    gs->clip_y0 -= y0;
+    gs->clip_y1 -= y0;
+    frame->clip_mask = gs->clip_mask;
+    frame->owns_clip = gs->owns_clip;
+    if (const ClipPlane *p = gs->clip_mask) {
+        // A header over the same bytes, its rows counted from the group's
+        // first row; it is never freed or linked.
+        frame->shifted_clip = *p;
+        frame->shifted_clip.prev = frame->shifted_clip.next = nullptr;
+        frame->shifted_clip.y0 -= y0;
+        frame->shifted_clip.y1 -= y0;
+        gs->clip_mask = &frame->shifted_clip;
+        gs->owns_clip = 0;
+    }
+    ctx->surface = surface;
+    ctx->band_top += y0;
+    ctx->rasterizer->band_origin += y0;
+    return GROUP_STARTED;
+}
+
+void group_end(RenderContext *ctx, GroupFrame *frame)
+{
+    // The state is the form's again: a plane it made inside is freed, the
+    // one it had is given back for the caller's restore.
+    GraphicsState *gs = ctx->gs;
+    clip_release_state(ctx, gs);
+    gs->clip_mask = frame->clip_mask;
+    gs->owns_clip = frame->owns_clip;
+    ctx->band_top -= frame->top;
+    ctx->rasterizer->band_origin -= frame->top;
+    ctx->surface = frame->outer;
+    composite_set_knockout(frame->previous_knockout);
+    composite_group(frame->outer, frame->surface, frame->top, frame->x0, frame->x1,
+                    frame->opacity, frame->soft_mask, frame->blend_mode);
+    std::free(frame->surface->alpha);  // null for a group that started from its backdrop
+    frame->surface->alpha = nullptr;
+    bitmap_free(frame->surface);
+    frame->surface = nullptr;
+}

@@ -1,0 +1,43 @@
+// Transparency groups: a form whose Group has S /Transparency is drawn into
+// its own surface with an alpha plane, then composited onto the surface
+// below with the opacity, blend mode and soft mask current at the Do. The
+// group surface spans the rows of the group's box that lie in the current
+// surface (full width) and is freed when the group is composited.
+#pragma once
+#include "render/context.h"
+
+struct GroupFrame {
+    PageBitmap *outer;        // the surface below
+    PageBitmap *surface;      // the group's own surface
+    int top;                  // outer row of group row 0
+    int x0, x1;               // the columns the group can reach (clip and box)
+    int opacity;              // 0..255
+    int blend_mode;
+    const uint8_t *soft_mask; // the outer surface's soft mask plane, or null
+    const PageBitmap *previous_knockout;  // the knockout surface outside the group
+    ClipPlane shifted_clip;   // the outer clip plane seen from the group's rows
+    ClipPlane *clip_mask;     // the state's own plane and ownership, given back at the end
+    int owns_clip;
+};
+
+enum GroupStart { GROUP_DIRECT, GROUP_STARTED, GROUP_EMPTY };
+
+// Called with the form's own graphics state current (its matrix and box
+// clip applied). GROUP_STARTED: the group surface is current and the state
+// is opaque, Normal and unmasked; group_end must follow. GROUP_EMPTY: the
+// group can paint nothing here and its content need not run. GROUP_DIRECT:
+// no surface (depth, memory); the form paints directly.
+GroupStart group_begin(RenderContext *ctx, PdfObject *group, GroupFrame *frame);
+// Composites the group onto the surface below, frees it and makes that
+// surface current again (the caller then restores the graphics state).
+void group_end(RenderContext *ctx, GroupFrame *frame);
+
+// One group surface onto another at rows `top` of dst, columns x0 .. x1 - 1
+// (only they are read from the group): each group pixel
+// with alpha a, times opacity and the soft-mask byte (mask_rows: the plane
+// of dst, width dst->width), is blended with the mode and composited over
+// dst (source-over; dst with an alpha plane keeps a union alpha). A group
+// without an alpha plane started as a copy of dst's rows and is
+// interpolated into them by opacity and mask (its mode is Normal).
+void composite_group(PageBitmap *dst, const PageBitmap *group, int top, int x0, int x1,
+                     int opacity, const uint8_t *mask_rows, int blend_mode);

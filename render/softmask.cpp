@@ -1,0 +1,172 @@
+// Soft masks from a mask group: the group runs into a scratch surface of the
+// current surface's size, with a fresh graphics state under the CTM current
+// at the gs operator; its luminosity over the backdrop colour, or its alpha,
+// becomes a byte plane multiplied into every later paint.
+#include "render/softmask.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "pdf/document.h"
+#include "pdf/object.h"
+#include "render/clip.h"
+#include "render/gstate.h"
+#include "render/interp.h"
+
+namespace {
+
+double number_at(PdfDoc *doc, PdfObject *arr, int i, double def)
+{
+    return pdf_to_number(pdf_resolve(doc, pdf_array_get(arr, i)), def);
+}
+
+int unit_byte(double v)
+{
+    if (!(v > 0))
+        return 0;
+    if (v >= 1)
+        return 255;
+    return int(v * 255 + 0.5);
+}
+
+// BC as red, green, blue bytes: one number is a grey, three are RGB, four
+// CMYK; anything else is black.
+void backdrop_rgb(PdfDoc *doc, PdfObject *bc, int rgb[3])
+{
+    rgb[0] = rgb[1] = rgb[2] = 0;
+    int n = pdf_is_type(bc, PDF_ARRAY) ? pdf_array_len(bc) : 0;
+    if (n == 1) {
+        rgb[0] = rgb[1] = rgb[2] = unit_byte(number_at(doc, bc, 0, 0));
+    } else if (n == 3) {
+        for (int k = 0; k < 3; k++)
+            rgb[k] = unit_byte(number_at(doc, bc, k, 0));
+    } else if (n == 4) {
+        double k = number_at(doc, bc, 3, 0);
+        for (int c = 0; c < 3; c++)
+            rgb[c] = unit_byte((1 - number_at(doc, bc, c, 0)) * (1 - k));
+    }
+}
+
+// The transfer function TR as a 256-entry table: Identity and missing
+// leave it the identity; an exponential function (type 2) of one input is
+// sampled; any other function is not applied and is recorded.
+void transfer_table(RenderContext *ctx, PdfObject *tr, uint8_t table[256])
+{
+    for (int i = 0; i < 256; i++)
+        table[i] = uint8_t(i);
+    PdfDoc *doc = ctx->doc;
+    if (!tr || pdf_is_name(tr, "Identity"))
+        return;
+    if (!pdf_is_type(tr, PDF_DICT) && !pdf_is_type(tr, PDF_STREAM))
+        return;
+    if (pdf_to_int(pdf_dict_get_resolved(doc, tr, "FunctionType"), -1) != 2) {
+        add_diagnostic(ctx, "smask-transfer");
+        return;
+    }
+    PdfObject *c0 = pdf_dict_get_resolved(doc, tr, "C0");
+    PdfObject *c1 = pdf_dict_get_resolved(doc, tr, "C1");
+    double y0 = pdf_is_type(c0, PDF_ARRAY) ? number_at(doc, c0, 0, 0) : 0;
+    double y1 = pdf_is_type(c1, PDF_ARRAY) ? number_at(doc, c1, 0, 1) : 1;
+    double e = pdf_to_number(pdf_dict_get_resolved(doc, tr, "N"), 1);
+    for (int i = 0; i < 256; i++) {
+        double y = y0 + std::pow(i / 255.0, e) * (y1 - y0);
+        table[i] = uint8_t(unit_byte(std::isfinite(y) ? y : 0));
+    }
+}
+
+}  // namespace
+
+void softmask_release_state(RenderContext *ctx, GraphicsState *gs)
+{
+    if (gs->owns_smask && gs->smask_plane)
+        clip_plane_free(ctx, gs->smask_plane);
+    gs->smask_plane = nullptr;
+    gs->soft_mask = nullptr;
+    gs->owns_smask = 0;
+}
+
+void softmask_set(RenderContext *ctx, PdfObject *smask)
+{
+    GraphicsState *gs = ctx->gs;
+    softmask_release_state(ctx, gs);
+    if (!pdf_is_type(smask, PDF_DICT) || ctx->text_only || !ctx->surface || !ctx->rasterizer)
+        return;
+    PdfDoc *doc = ctx->doc;
+    PdfObject *group = pdf_dict_get_resolved(doc, smask, "G");
+    if (!pdf_is_type(group, PDF_STREAM))
+        return;
+    if (ctx->depth >= INTERP_GROUP_DEPTH) {
+        add_diagnostic(ctx, "group-depth");
+        return;
+    }
+    const bool alpha = pdf_is_name(pdf_dict_get_resolved(doc, smask, "S"), "Alpha");
+    PageBitmap *outer = ctx->surface;
+    const int w = outer->width, h = outer->height;
+    ClipPlane *plane = clip_plane_create(ctx, 0, 0, w, h);
+    PageBitmap *scratch = plane ? bitmap_create(w, h) : nullptr;
+    uint8_t *coverage = nullptr;
+    if (scratch && alpha) {
+        coverage = static_cast<uint8_t *>(std::calloc(size_t(w) * size_t(h), 1));
+        scratch->alpha = coverage;
+    }
+    if (!scratch || (alpha && !coverage)) {
+        add_diagnostic(ctx, "soft-mask-memory");
+        bitmap_free(scratch);
+        if (plane)
+            clip_plane_free(ctx, plane);
+        return;
+    }
+    int bc[3] = {0, 0, 0};
+    if (!alpha)
+        backdrop_rgb(doc, pdf_dict_get_resolved(doc, smask, "BC"), bc);
+    bitmap_fill(scratch, bc[0], bc[1], bc[2]);
+
+    // The group runs over the scratch surface in a fresh state: only the
+    // CTM carries over.
+    GraphicsState *saved_gs = ctx->gs;
+    PdfObject *saved_resources = ctx->resources;
+    GraphicsState *mask_gs = gstate_save(ctx);
+    if (!mask_gs) {
+        bitmap_free(scratch);
+        std::free(coverage);
+        clip_plane_free(ctx, plane);
+        return;
+    }
+    gs_init(mask_gs, scratch);
+    std::memcpy(mask_gs->ctm, saved_gs->ctm, sizeof mask_gs->ctm);
+    mask_gs->saved = saved_gs;
+    ctx->surface = scratch;
+    float m[6];
+    if (form_read_matrix(doc, pdf_dict_get(group, "Matrix"), m))
+        matrix_concat(mask_gs->ctm, m, mask_gs->ctm);
+    float b[4];
+    if (form_read_box(doc, pdf_dict_get(group, "BBox"), b))
+        clip_to_box(ctx, b);
+    if (PdfObject *res = pdf_dict_get_resolved(doc, group, "Resources"))
+        ctx->resources = res;
+    run_nested(ctx, group, nullptr, 0);
+    ctx->resources = saved_resources;
+    gstate_restore(ctx, saved_gs);
+    ctx->surface = outer;
+
+    uint8_t tr[256];
+    transfer_table(ctx, pdf_dict_get_resolved(doc, smask, "TR"), tr);
+    for (int y = 0; y < h; y++) {
+        uint8_t *out = plane->data + size_t(y) * size_t(w);
+        if (alpha) {
+            const uint8_t *a = coverage + size_t(y) * size_t(w);
+            for (int x = 0; x < w; x++)
+                out[x] = tr[a[x]];
+        } else {
+            const uint8_t *p = scratch->pixels + size_t(y) * size_t(scratch->stride);
+            for (int x = 0; x < w; x++, p += 3)
+                out[x] = tr[(28 * p[0] + 151 * p[1] + 77 * p[2] + 128) >> 8];
+        }
+    }
+    bitmap_free(scratch);
+    std::free(coverage);
+    gs->smask_plane = plane;
+    gs->soft_mask = plane->data;
+    gs->owns_smask = 1;
+}
