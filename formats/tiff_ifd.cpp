@@ -1,7 +1,6 @@
 // TIFF files (TIFF 6.0, and BigTIFF's 64-bit layout): the header, the chain of
 // image file directories, and the tags of one directory. Every offset and
 // array length taken from the file is checked against its size in 64 bits.
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>

@@ -16,6 +16,7 @@ namespace {
 
 struct Frame {
     int width, height;
+    uint64_t sof_at;  // offset of the frame header's marker
     bool has_scan;  // a start-of-scan marker follows the frame header
 };
 
@@ -50,6 +51,7 @@ bool read_frame(const uint8_t *d, uint64_t n, Frame *fr)
         if (!found && m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != 0xCC && i + 8 < n) {
             fr->height = d[i + 5] << 8 | d[i + 6];
             fr->width = d[i + 7] << 8 | d[i + 8];
+            fr->sof_at = i;
             found = true;
         }
         i += 2 + len;
@@ -126,9 +128,10 @@ bool starts_jpeg(const uint8_t *d, uint64_t n) { return n >= 2 && d[0] == 0xFF &
 // Old-style JPEG whose strips hold no image of their own: the header at
 // JPEGInterchangeFormat either carries the whole image, or the strips carry
 // its scan. The first strip then opens with the start-of-scan segment and each
-// strip restarts the entropy coding: every strip is decoded as the header,
-// that segment and its own data, and gives the rows at its place. Strips
-// without that segment are taken as one scan in pieces.
+// strip restarts the entropy coding: every strip is decoded as the header
+// (its frame height set to the strip's rows, so that the last row of a strip
+// is not blended with rows it does not have), that segment and its own data.
+// Strips without that segment are taken as one scan in pieces.
 bool paint_old_style(const TiffFile &f, const TiffImage &img, int transform, PageBitmap *page)
 {
     if (!img.jpeg_if_given || img.jpeg_if_at >= f.size)
@@ -180,12 +183,14 @@ bool paint_old_style(const TiffFile &f, const TiffImage &img, int transform, Pag
         }
         std::memcpy(buf + at, d, size_t(n));
         at += n;
-        if (per_strip) {
+        const int64_t y0 = int64_t(i) * img.rows_per_strip;
+        if (per_strip && y0 < page->height) {
             buf[at] = 0xFF;
             buf[at + 1] = 0xD9;
-            const int64_t y0 = int64_t(i) * img.rows_per_strip;
-            if (y0 < page->height)
-                any |= paint_jpeg(buf, at + 2, transform, page, 0, int(y0), page->width, img.rows_per_strip);
+            const int64_t rows = std::min<int64_t>(img.rows_per_strip, page->height - y0);
+            buf[fr.sof_at + 5] = uint8_t(rows >> 8);
+            buf[fr.sof_at + 6] = uint8_t(rows);
+            any |= paint_jpeg(buf, at + 2, transform, page, 0, int(y0), page->width, int(rows));
         }
     }
     if (!per_strip) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -11,6 +12,7 @@
 
 #include "bitmap/bitmap.h"
 #include "formats/tiff.h"
+#include "jpeg_support.h"
 #include "tiff_builder.h"
 
 namespace {
@@ -596,6 +598,147 @@ TEST(TiffHostile, ArraysAndSizesOutsideTheFile)
         Decoded d;
         decode(r.file, &d);
         EXPECT_EQ(r.shown, d.bm != nullptr);
+    }
+}
+
+// ---- JPEG data ----
+
+uint32_t smooth(int x, int y, int k) { return uint32_t(k == 0 ? 40 + 6 * x : k == 1 ? 200 - 5 * y : 90 + 2 * (x + y)); }
+
+std::string jpeg_of(int w, int h, int y0, bool rgb_stored)
+{
+    std::vector<uint8_t> j = testsupport::jpeg_encode(
+        w, h, 3, JCS_RGB, [&](int x, int y, int k) { return int(smooth(x, y + y0, k)); },
+        [&](jpeg_compress_struct *c) {
+            jpeg_set_quality(c, 95, TRUE);
+            if (rgb_stored)
+                jpeg_set_colorspace(c, JCS_RGB);
+        });
+    return std::string(j.begin(), j.end());
+}
+
+// Offset of the start-of-scan marker.
+size_t sos_at(const std::string &j)
+{
+    size_t i = 2;
+    while (i + 4 <= j.size() && !(uint8_t(j[i]) == 0xFF && uint8_t(j[i + 1]) == 0xDA))
+        i += 2 + (size_t(uint8_t(j[i + 2])) << 8 | uint8_t(j[i + 3]));
+    return i;
+}
+
+::testing::AssertionResult near_smooth(const PageBitmap *bm, int w, int h, int tolerance)
+{
+    if (!bm)
+        return ::testing::AssertionFailure() << "no page";
+    if (bm->width != w || bm->height != h)
+        return ::testing::AssertionFailure() << "size " << bm->width << "x" << bm->height;
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++) {
+            uint32_t got = rgb_at(bm, x, y);
+            for (int k = 0; k < 3; k++) {
+                int v = int(got >> (16 - 8 * k) & 255), want = int(smooth(x, y, k));
+                if (std::abs(v - want) > tolerance)
+                    return ::testing::AssertionFailure() << "pixel " << x << "," << y << " channel " << k << " is " << v
+                                                         << " not " << want;
+            }
+        }
+    return ::testing::AssertionSuccess();
+}
+
+TEST(TiffDecode, JpegStripsTilesTablesAndOldStyle)
+{
+    using testsupport::T_LONG;
+    using testsupport::T_SHORT;
+    using testsupport::T_UNDEFINED;
+    auto head = [](TiffBuilder &b, int w, int h, int compression, int photometric) {
+        b.tag(256, T_SHORT, {uint64_t(w)}).tag(257, T_SHORT, {uint64_t(h)}).tag(258, T_SHORT, {8, 8, 8});
+        b.tag(259, T_SHORT, {uint64_t(compression)}).tag(262, T_SHORT, {uint64_t(photometric)});
+        b.tag(277, T_SHORT, {3});
+    };
+    // Strips of 16 rows, each a JPEG of its own; with `tables`, a JPEGTables
+    // block (a comment between SOI and EOI) is spliced in front of each.
+    auto strips = [&](bool tables, int photometric) {
+        TiffBuilder b;
+        std::vector<uint64_t> offs, counts;
+        for (int y = 0; y < 32; y += 16) {
+            std::string j = jpeg_of(24, 16, y, photometric == 2);
+            offs.push_back(b.data(j));
+            counts.push_back(j.size());
+        }
+        head(b, 24, 32, 7, photometric);
+        b.tag(273, T_LONG, offs).tag(278, T_SHORT, {16}).tag(279, T_LONG, counts);
+        if (tables)
+            b.tag_bytes(347, T_UNDEFINED, std::string("\xFF\xD8\xFF\xFE\x00\x04hi\xFF\xD9", 10));
+        return b.finish();
+    };
+    auto single = [&] {
+        TiffBuilder b;
+        std::string j = jpeg_of(24, 32, 0, false);
+        head(b, 24, 32, 7, 6);
+        b.tag(273, T_LONG, {b.data(j)}).tag(279, T_LONG, {j.size()});
+        return b.finish();
+    };
+    // Tiles of 16 x 16 over 24 x 32: the right column's tiles are cut.
+    auto tiles = [&] {
+        TiffBuilder b;
+        std::vector<uint64_t> offs, counts;
+        for (int ty = 0; ty < 32; ty += 16)
+            for (int tx = 0; tx < 24; tx += 16) {
+                std::vector<uint8_t> v = testsupport::jpeg_encode(
+                    16, 16, 3, JCS_RGB, [&](int x, int y, int k) { return int(smooth(x + tx, y + ty, k)); },
+                    [](jpeg_compress_struct *c) { jpeg_set_quality(c, 95, TRUE); });
+                offs.push_back(b.data(std::string(v.begin(), v.end())));
+                counts.push_back(v.size());
+            }
+        head(b, 24, 32, 7, 6);
+        b.tag(322, T_SHORT, {16}).tag(323, T_SHORT, {16}).tag(324, T_LONG, offs).tag(325, T_LONG, counts);
+        return b.finish();
+    };
+    // Old-style: the header of a 24 x 32 image at JPEGInterchangeFormat; the
+    // first strip holds the scan header and its data, the second only data,
+    // each strip coded on its own.
+    auto old_style = [&](bool two_strips) {
+        TiffBuilder b;
+        std::string whole = jpeg_of(24, 32, 0, false);
+        std::string hdr = whole.substr(0, sos_at(whole));
+        std::vector<uint64_t> offs, counts;
+        if (two_strips) {
+            for (int y = 0; y < 32; y += 16) {
+                std::string j = jpeg_of(24, 16, y, false);
+                size_t sos = sos_at(j), sos_len = 2 + (size_t(uint8_t(j[sos + 2])) << 8 | uint8_t(j[sos + 3]));
+                std::string part = j.substr(y == 0 ? sos : sos + sos_len);
+                part.resize(part.size() - 2);  // no EOI
+                offs.push_back(b.data(part));
+                counts.push_back(part.size());
+            }
+        } else {
+            std::string part = whole.substr(hdr.size());
+            offs.push_back(b.data(part));
+            counts.push_back(part.size());
+        }
+        uint64_t at = b.data(hdr);
+        head(b, 24, 32, 6, 6);
+        b.tag(273, T_LONG, offs).tag(278, T_SHORT, {16}).tag(279, T_LONG, counts);
+        b.tag(513, T_LONG, {at}).tag(514, T_LONG, {hdr.size()});
+        return b.finish();
+    };
+    struct Row {
+        const char *name;
+        std::string file;
+    } rows[] = {
+        {"YCbCr strips", strips(false, 6)},
+        {"YCbCr strips with JPEGTables", strips(true, 6)},
+        {"RGB strips stored without the colour transform", strips(false, 2)},
+        {"one strip read to the end of the file", single()},
+        {"tiles", tiles()},
+        {"old-style, strips coded one by one", old_style(true)},
+        {"old-style, one strip", old_style(false)},
+    };
+    for (const Row &r : rows) {
+        SCOPED_TRACE(r.name);
+        Decoded d;
+        decode(r.file, &d);
+        EXPECT_TRUE(near_smooth(d.bm, 24, 32, 8));
     }
 }
 
