@@ -95,6 +95,18 @@ struct ReverseTable {
 };
 constexpr ReverseTable kReverse;
 
+// Eight 1-bit pixels (most significant first) as 24 bytes of grey.
+struct BitSpread {
+    uint8_t v[256][24];
+    constexpr BitSpread() : v{}
+    {
+        for (int i = 0; i < 256; i++)
+            for (int k = 0; k < 24; k++)
+                v[i][k] = (i >> (7 - k / 3)) & 1 ? 255 : 0;
+    }
+};
+constexpr BitSpread kSpread;
+
 bool is_fax(int compression)
 {
     return compression == TIFF_CCITT_RLE || compression == TIFF_CCITT_T4 || compression == TIFF_CCITT_T6;
@@ -178,8 +190,11 @@ void put_row(const Converter &c, const uint8_t *row, int first, int n, PageBitma
         return;
     }
     const uint8_t flip = c.invert ? 255 : 0;
-    if (c.bits == 1 && n == 1) {
-        for (int x = 0; x < w; x++, out += 3) {
+    if (c.bits == 1 && n == 1) {  // bilevel pages, fax above all: eight pixels a step
+        int x = 0;
+        for (; x + 8 <= w; x += 8, out += 24)
+            std::memcpy(out, kSpread.v[row[x >> 3] ^ flip], 24);
+        for (; x < w; x++, out += 3) {
             uint8_t v = uint8_t(((row[x >> 3] >> (7 - (x & 7))) & 1 ? 255 : 0) ^ flip);
             out[0] = out[1] = out[2] = v;
         }
@@ -388,7 +403,11 @@ PageBitmap *tiff_decode_ifd(const TiffFile &f, uint64_t ifd, int *dpi_x, int *dp
         uint8_t *row = nullptr;
         if (plan(img, &L, &c, f.little) == 0 && (page = bitmap_create(img.width, img.height)) != nullptr &&
             (row = static_cast<uint8_t *>(std::malloc(size_t(L.row_bytes) + 8))) != nullptr) {
-            std::memset(page->pixels, 0, size_t(page->stride) * size_t(page->height));
+            // Every pixel is written below (each unit is converted, rows without
+            // data too); only the row padding is set here.
+            const int pad = page->stride - 3 * page->width;
+            for (int y = 0; pad > 0 && y < page->height; y++)
+                std::memset(page->pixels + int64_t(y) * page->stride + 3 * page->width, 0, size_t(pad));
             const uint64_t per_plane = uint64_t(L.across) * uint64_t(L.down);
             for (int p = 0; p < L.planes; p++)
                 for (int uy = 0; uy < L.down; uy++)
