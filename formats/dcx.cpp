@@ -1,13 +1,12 @@
 // DCX fax documents: a table of page offsets followed by PCX images (ZSoft PCX
 // 3.0, run-length encoded scanlines of 1, 4 or 8 bits in up to four planes).
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "bitmap/bitmap.h"
+#include "formats/file_bytes.h"
 #include "formats/limits.h"
 #include "formats/tiff.h"
-#include "pdf/reader.h"
 
 struct DcxDoc {
     uint8_t *data;
@@ -137,21 +136,8 @@ DcxDoc *dcx_open(const char *path, int *page_count)
 {
     if (page_count)
         *page_count = 0;
-    FILE *fp = reader_fopen(path);
-    if (!fp)
-        return nullptr;
-    long size = -1;
-    if (std::fseek(fp, 0, SEEK_END) == 0)
-        size = std::ftell(fp);
-    uint8_t *bytes = nullptr;
-    if (size >= 8 && size <= DCX_MAX_FILE && std::fseek(fp, 0, SEEK_SET) == 0) {
-        bytes = static_cast<uint8_t *>(std::malloc(size_t(size)));
-        if (bytes && std::fread(bytes, 1, size_t(size), fp) != size_t(size)) {
-            std::free(bytes);
-            bytes = nullptr;
-        }
-    }
-    std::fclose(fp);
+    int64_t size = 0;
+    uint8_t *bytes = formats_read_file(path, 8, DCX_MAX_FILE, &size);
     auto *doc = bytes && le32(bytes) == DCX_MAGIC ? static_cast<DcxDoc *>(std::calloc(1, sizeof(DcxDoc))) : nullptr;
     if (!doc) {
         std::free(bytes);

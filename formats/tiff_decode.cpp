@@ -1,6 +1,6 @@
 // One TIFF page (TIFF 6.0): strips or tiles, chunky or one plane per sample,
 // decompressed row by row through the engine's decoders (LZW, Deflate, CCITT
-// fax) or PackBits, undone horizontal differencing, and samples of 1, 2, 4, 8
+// fax, PackBits), undone horizontal differencing, and samples of 1, 2, 4, 8
 // or 16 bits turned into the 24-bit page by the photometric interpretation.
 #include <cmath>
 #include <cstdlib>
@@ -12,68 +12,6 @@
 #include "pdf/filters.h"
 
 namespace {
-
-// ---- PackBits ----
-
-// A control byte n of 0..127 copies the next n + 1 bytes, -127..-1 repeats the
-// next byte 1 - n times; -128 is a no-op (TIFF 6.0 section 9).
-struct PackBitsState {
-    int literal_left;
-    int repeat_left;
-    uint8_t repeat_byte;
-    int finished;
-};
-
-int packbits_fill(ByteReader *r, uint8_t *buffer, int capacity)
-{
-    auto *s = static_cast<PackBitsState *>(r->ctx);
-    int produced = 0;
-    while (produced < capacity) {
-        if (s->literal_left > 0) {
-            int want = s->literal_left < capacity - produced ? s->literal_left : capacity - produced;
-            int got = reader_read(r->next, buffer + produced, want);
-            produced += got;
-            s->literal_left -= got;
-            if (got < want) {
-                s->literal_left = 0;
-                s->finished = 1;
-            }
-            continue;
-        }
-        if (s->repeat_left > 0) {
-            int n = s->repeat_left < capacity - produced ? s->repeat_left : capacity - produced;
-            std::memset(buffer + produced, s->repeat_byte, size_t(n));
-            produced += n;
-            s->repeat_left -= n;
-            continue;
-        }
-        if (s->finished)
-            break;
-        int c = reader_getc(r->next);
-        if (c < 0) {
-            s->finished = 1;
-            break;
-        }
-        if (c < 128) {
-            s->literal_left = c + 1;
-        } else if (c > 128) {
-            int b = reader_getc(r->next);
-            if (b < 0) {
-                s->finished = 1;
-                break;
-            }
-            s->repeat_byte = uint8_t(b);
-            s->repeat_left = 257 - c;
-        }
-    }
-    return produced;
-}
-
-ByteReader *packbits_filter(ByteReader *source)
-{
-    auto *s = static_cast<PackBitsState *>(std::calloc(1, sizeof(PackBitsState)));
-    return s ? reader_new_owning(packbits_fill, s, source) : nullptr;
-}
 
 // ---- Layout and conversion ----
 
@@ -260,7 +198,7 @@ ByteReader *open_unit(const TiffFile &f, const TiffImage &img, const Layout &L, 
     case TIFF_LZW: r = pdf_filter_lzw(src, LzwParams{1}); break;
     case TIFF_ADOBE_DEFLATE:
     case TIFF_DEFLATE: r = pdf_filter_flate(src); break;
-    case TIFF_PACKBITS: r = packbits_filter(src); break;
+    case TIFF_PACKBITS: r = pdf_filter_packbits(src); break;
     default: {
         CcittParams p;
         p.k = img.compression == TIFF_CCITT_T6 ? -1 : (img.compression == TIFF_CCITT_T4 && (img.t4_options & 1)) ? 1 : 0;

@@ -1,14 +1,13 @@
 // TIFF files (TIFF 6.0, and BigTIFF's 64-bit layout): the header, the chain of
 // image file directories, and the tags of one directory. Every offset and
 // array length taken from the file is checked against its size in 64 bits.
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "formats/file_bytes.h"
 #include "formats/limits.h"
 #include "formats/tiff.h"
 #include "formats/tiff_internal.h"
-#include "pdf/reader.h"
 
 struct TiffDoc {
     uint8_t *owned;  // the file's bytes when read by tiff_open
@@ -302,21 +301,8 @@ TiffDoc *tiff_open(const char *path, int *page_count)
 {
     if (page_count)
         *page_count = 0;
-    FILE *fp = reader_fopen(path);
-    if (!fp)
-        return nullptr;
-    uint8_t *bytes = nullptr;
-    long size = -1;
-    if (std::fseek(fp, 0, SEEK_END) == 0)
-        size = std::ftell(fp);
-    if (size >= TIFF_MIN_FILE && size <= TIFF_MAX_FILE && std::fseek(fp, 0, SEEK_SET) == 0) {
-        bytes = static_cast<uint8_t *>(std::malloc(size_t(size)));
-        if (bytes && std::fread(bytes, 1, size_t(size), fp) != size_t(size)) {
-            std::free(bytes);
-            bytes = nullptr;
-        }
-    }
-    std::fclose(fp);
+    int64_t size = 0;
+    uint8_t *bytes = formats_read_file(path, TIFF_MIN_FILE, TIFF_MAX_FILE, &size);
     if (!bytes)
         return nullptr;
     TiffDoc *doc = open_bytes(bytes, bytes, size, page_count);

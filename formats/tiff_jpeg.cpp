@@ -146,8 +146,8 @@ bool paint_old_style(const TiffFile &f, const TiffImage &img, int transform, Pag
         return paint_jpeg(head, to_end, transform, page, 0, 0, page->width, page->height);
     if (head_len >= 2 && head[head_len - 2] == 0xFF && head[head_len - 1] == 0xD9)
         head_len -= 2;
-    const uint8_t *d0;
-    uint64_t n0;
+    const uint8_t *d0 = nullptr;
+    uint64_t n0 = 0;
     uint64_t sos_len = 0;
     if (unit_bytes(f, img, 0, &d0, &n0) && n0 >= 4 && d0[0] == 0xFF && d0[1] == 0xDA)
         sos_len = 2 + (uint64_t(d0[2]) << 8 | d0[3]);

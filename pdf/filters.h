@@ -46,6 +46,8 @@ ByteReader *pdf_filter_lzw(ByteReader *source, const LzwParams &params);
 ByteReader *pdf_filter_ascii85(ByteReader *source);
 ByteReader *pdf_filter_asciihex(ByteReader *source);
 ByteReader *pdf_filter_runlength(ByteReader *source);
+// TIFF's PackBits: RunLength whose code 128 is skipped instead of ending the data.
+ByteReader *pdf_filter_packbits(ByteReader *source);
 ByteReader *pdf_filter_ccitt(ByteReader *source, const CcittParams &params);
 ByteReader *pdf_filter_dct(ByteReader *source, const DctParams &params);
 // Null for predictor <= 1 as well: the caller then keeps reading `source`.
