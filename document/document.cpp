@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "bitmap/bitmap.h"
+#include "formats/tiff.h"
 #include "pdf/document.h"
 #include "pdf/nav.h"
 #include "pdf/pages.h"
@@ -32,11 +33,32 @@ struct DocReaderOps {
 };
 
 constexpr DocReaderOps kNoReader{};
+
+constexpr DocReaderOps kTiffReader{
+    [](const char *path, int *n) -> void * { return tiff_open(path, n); },
+    [](void *h) { tiff_close(static_cast<TiffDoc *>(h)); },
+    nullptr,
+    nullptr,
+    nullptr,
+    [](void *h, int page, int *dx, int *dy) { return tiff_decode_page(static_cast<TiffDoc *>(h), page, dx, dy); },
+    nullptr,
+};
+
+constexpr DocReaderOps kDcxReader{
+    [](const char *path, int *n) -> void * { return dcx_open(path, n); },
+    [](void *h) { dcx_close(static_cast<DcxDoc *>(h)); },
+    nullptr,
+    nullptr,
+    nullptr,
+    [](void *h, int page, int *dx, int *dy) { return dcx_decode_page(static_cast<DcxDoc *>(h), page, dx, dy); },
+    nullptr,
+};
+
 const DocReaderOps *const kReaders[7] = {
-    &kNoReader,  // DOC_UNKNOWN
-    &kNoReader,  // DOC_PDF: handled directly
-    &kNoReader,  // DOC_TIFF
-    &kNoReader,  // DOC_DCX
+    &kNoReader,    // DOC_UNKNOWN
+    &kNoReader,    // DOC_PDF: handled directly
+    &kTiffReader,  // DOC_TIFF
+    &kDcxReader,   // DOC_DCX
     &kNoReader,  // DOC_TEXT
     &kNoReader,  // DOC_RTF
     &kNoReader,  // DOC_EPS
@@ -146,7 +168,9 @@ DocKind doc_sniff_kind(const char *path)
     };
     if (starts(5, {'%', 'P', 'D', 'F'}))
         return DOC_PDF;
-    if (starts(4, {0x49, 0x49, 0x2A, 0x00}) || starts(4, {0x4D, 0x4D, 0x00, 0x2A}))
+    // Classic TIFF (42) and BigTIFF (43) in either byte order.
+    if (starts(4, {0x49, 0x49, 0x2A, 0x00}) || starts(4, {0x4D, 0x4D, 0x00, 0x2A}) ||
+        starts(4, {0x49, 0x49, 0x2B, 0x00}) || starts(4, {0x4D, 0x4D, 0x00, 0x2B}))
         return DOC_TIFF;
     if (starts(4, {0xB1, 0x68, 0xDE, 0x3A}))
         return DOC_DCX;

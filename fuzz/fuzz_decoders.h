@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "bitmap/bitmap.h"
+#include "formats/tiff.h"
 #include "pdf/filters.h"
 
 namespace fuzzdec {
@@ -52,7 +54,7 @@ inline PredictorParams predictor_params(Params &p)
 }
 
 // Decodes one input with the named decoder: flate, lzw, ascii85, asciihex, runlength,
-// ccitt, dct or predictor. Returns -1 for an unknown name, else the decoded length.
+// ccitt, dct, predictor, tiff (a whole file) or pcx (one page). Returns -1 for an unknown name, else the decoded length.
 inline long decode(const char *decoder, const uint8_t *data, size_t size)
 {
     Params p{data, size};
@@ -117,6 +119,27 @@ inline long decode(const char *decoder, const uint8_t *data, size_t size)
         PredictorParams pp = predictor_params(p);
         ByteReader *src = source();
         return run(src, pdf_filter_predictor(src, pp));
+    }
+    if (std::strcmp(decoder, "tiff") == 0) {
+        // A whole file: up to four of its pages, each decoded and freed.
+        int pages = 0;
+        TiffDoc *doc = tiff_open_memory(data, int64_t(size), &pages);
+        long pixels = 0;
+        for (int i = 0; i < pages && i < 4; i++) {
+            int dx, dy;
+            PageBitmap *bm = tiff_decode_page(doc, i, &dx, &dy);
+            pixels += bm ? long(bm->width) * bm->height : 0;
+            bitmap_free(bm);
+        }
+        tiff_close(doc);
+        return pixels;
+    }
+    if (std::strcmp(decoder, "pcx") == 0) {
+        int dx, dy;
+        PageBitmap *bm = pcx_decode(data, int64_t(size), &dx, &dy);
+        long pixels = bm ? long(bm->width) * bm->height : 0;
+        bitmap_free(bm);
+        return pixels;
     }
     return -1;
 }

@@ -410,7 +410,7 @@ bool next_row(CcittState *s)
             return recover_row(s);
     } else {
         int rc = (skip_eols(s), decode_1d(s));
-        if (rc == 0)
+        if (rc == 0 || (rc == 2 && p.broken_row_ends))
             return recover_row(s);
     }
     finish_row(s);

@@ -1,5 +1,6 @@
-// The RunLength decoding filter (PDF Reference 1.7, 3.3.4) and the length limiter that
-// ends a stream's raw data at its declared length.
+// The RunLength decoding filter (PDF Reference 1.7, 3.3.4), its TIFF sibling PackBits
+// (TIFF 6.0 section 9), and the length limiter that ends a stream's raw data at its
+// declared length.
 #include <cstdlib>
 
 #include "pdf/filters.h"
@@ -11,6 +12,7 @@ struct RunLengthState {
     int literal_left;  // bytes still to copy of a literal run
     int repeat_left;   // times still to emit repeat_byte
     uint8_t repeat_byte;
+    int skip_128;      // PackBits: 128 is a no-op, not the end of the data
 };
 
 int runlength_fill(ByteReader *r, uint8_t *buffer, int capacity)
@@ -39,6 +41,8 @@ int runlength_fill(ByteReader *r, uint8_t *buffer, int capacity)
         if (s->finished)
             break;
         int length = reader_getc(r->next);
+        if (length == 128 && s->skip_128)
+            continue;
         if (length < 0 || length == 128) {
             s->finished = 1;
             break;
@@ -83,6 +87,16 @@ ByteReader *pdf_filter_runlength(ByteReader *source)
     if (!source)
         return nullptr;
     return reader_new_owning(runlength_fill, std::calloc(1, sizeof(RunLengthState)), source);
+}
+
+ByteReader *pdf_filter_packbits(ByteReader *source)
+{
+    if (!source)
+        return nullptr;
+    auto *s = static_cast<RunLengthState *>(std::calloc(1, sizeof(RunLengthState)));
+    if (s)
+        s->skip_128 = 1;
+    return reader_new_owning(runlength_fill, s, source);
 }
 
 ByteReader *pdf_filter_limit(ByteReader *source, int64_t length)

@@ -28,6 +28,8 @@ struct CcittParams {
     int end_of_line = 0;           // EOL codes are present (they are accepted either way)
     int end_of_block = 1;          // the data end with EOFB/RTC (decoding stops there either way)
     int damaged_rows_before_error = 0;  // damaged rows repeated from the row above before giving up
+    int broken_row_ends = 0;       // a one-dimensional row that breaks off after some runs ends
+                                   // the data instead of being delivered as far as it got
 };
 
 struct DctParams {
@@ -44,6 +46,8 @@ ByteReader *pdf_filter_lzw(ByteReader *source, const LzwParams &params);
 ByteReader *pdf_filter_ascii85(ByteReader *source);
 ByteReader *pdf_filter_asciihex(ByteReader *source);
 ByteReader *pdf_filter_runlength(ByteReader *source);
+// TIFF's PackBits: RunLength whose code 128 is skipped instead of ending the data.
+ByteReader *pdf_filter_packbits(ByteReader *source);
 ByteReader *pdf_filter_ccitt(ByteReader *source, const CcittParams &params);
 ByteReader *pdf_filter_dct(ByteReader *source, const DctParams &params);
 // Null for predictor <= 1 as well: the caller then keeps reading `source`.

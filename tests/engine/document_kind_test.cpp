@@ -32,6 +32,8 @@ TEST(DocumentKind, SniffsContent)
         {"%PDF", DOC_UNKNOWN},  // 5 bytes are needed
         {std::string("II*\0rest", 8), DOC_TIFF},
         {std::string("MM\0*", 4), DOC_TIFF},
+        {std::string("II+\0\x08\0\0\0", 8), DOC_TIFF},  // BigTIFF
+        {std::string("MM\0+", 4), DOC_TIFF},
         {"\xB1\x68\xDE\x3A....", DOC_DCX},
         {"{\\rtf1\\ansi", DOC_RTF},
         {"{\\rt", DOC_UNKNOWN},
@@ -114,7 +116,7 @@ TEST(DocumentKind, OpenDispatch)
         {"doc.pdf", testsupport::simple_pdf(2), 0, "PDF Document"},
         {"doc.txt", testsupport::simple_pdf(2), 0, "PDF Document"},  // content wins
         {"short.pdf", "%PDF", -1, nullptr},  // not sniffed as PDF; four printable bytes pass the text test
-        {"image.pdf", std::string("II*\0\0\0\0\0", 8), -1, nullptr},  // TIFF reader not available
+        {"image.pdf", std::string("II*\0\0\0\0\0", 8), -1, nullptr},  // a TIFF without image directories
         {"notes.txt", "plain words\n", -1, nullptr},  // text reader not available
         {"blob.bin", std::string(64, '\0'), -2, nullptr},
         // "%PDF-" within the first 1024 bytes: tried as PDF before the text test.

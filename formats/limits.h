@@ -1,0 +1,19 @@
+// Fixed limits of the TIFF, DCX and PCX readers. Each bounds what a damaged or
+// hostile file can make a reader allocate or loop over.
+#pragma once
+#include <cstdint>
+
+constexpr int64_t TIFF_MIN_FILE = 8;                  // header of a TIFF file
+constexpr int64_t TIFF_MAX_FILE = 128 << 20;          // TIFF files are read whole
+constexpr int TIFF_MAX_PAGES = 512;                   // image directories listed (loops end here)
+constexpr int TIFF_MAX_SIDE = 30000;                  // width and height of one image
+constexpr int TIFF_MAX_SAMPLES = 4;                   // samples per pixel
+constexpr uint64_t TIFF_MAX_UNITS = 1 << 20;          // strips or tiles of one image
+constexpr uint64_t TIFF_MAX_COLORMAP = 262144;        // 16-bit entries of a colour map
+constexpr uint64_t TIFF_MAX_JPEG_TABLES = 1 << 20;    // bytes of JPEGTables
+constexpr uint64_t TIFF_MAX_IFD_ENTRIES = 65535;      // entries of one BigTIFF directory
+constexpr int64_t TIFF_MAX_ROW_BYTES = 1 << 22;       // bytes of one decoded row of a strip or tile
+constexpr int64_t DCX_MAX_FILE = 80 << 20;            // DCX files are read whole
+constexpr int DCX_MAX_PAGES = 1023;                   // page offsets of a DCX file
+constexpr int PCX_MAX_SIDE = 30000;                   // width and height of a PCX page
+constexpr int PCX_MAX_SCANLINE = 2097152;             // bytes per line times planes
