@@ -19,7 +19,8 @@ TEST(FuzzReplay, KeptInputsDecodeWithoutCrashing)
     std::error_code ec;
     if (!fs::is_directory(root, ec))
         GTEST_SKIP() << "no fuzz inputs at " << root.string();
-    const char *decoders[] = {"flate", "lzw", "ascii85", "asciihex", "runlength", "ccitt", "dct", "predictor"};
+    const char *decoders[] = {"flate", "lzw",  "ascii85",   "asciihex", "runlength",
+                              "ccitt", "dct", "predictor", "jpx",      "jbig2"};
     int replayed = 0;
     for (const char *decoder : decoders) {
         std::vector<fs::path> files;
