@@ -1,6 +1,8 @@
 // The CCITTFax decoding filter (PDF Reference 1.7, 3.3.5): ITU-T T.4 Group 3 one- and
 // two-dimensional coding and ITU-T T.6 Group 4 coding of bilevel rows. Output is one bit
-// per pixel, most significant bit first, with 0 = black unless BlackIs1 is set.
+// per pixel, most significant bit first, with 0 = black unless BlackIs1 is set. Each row
+// starts on a byte boundary; when Columns is not a multiple of 8, the bits after the last
+// pixel of a row are 0 whatever BlackIs1 says (image code may copy whole bytes).
 #include <cstdlib>
 #include <cstring>
 
@@ -354,7 +356,7 @@ void finish_row(CcittState *s)
     if (!s->params.black_is_1)
         for (int i = 0; i < s->row_bytes; i++)
             s->row[i] = uint8_t(~s->row[i]);
-    if (columns & 7)
+    if (columns & 7)  // the padding bits are 0, also after the inversion
         s->row[s->row_bytes - 1] &= uint8_t(0xFF << (8 - (columns & 7)));
     int *t = s->ref;
     s->ref = s->cur;

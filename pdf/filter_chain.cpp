@@ -183,8 +183,12 @@ ByteReader *pdf_apply_filters(PdfDoc *doc, ByteReader *reader, PdfObject *dict, 
     }
     if (!pdf_is_type(filter, PDF_ARRAY))
         return reader;
-    ByteReader *top = reader;
+    // A longer chain fails like an unsupported filter: no real file needs one, and each
+    // filter costs a buffer and one nested call per read.
     const int n = pdf_array_len(filter);
+    if (n > PDF_MAX_FILTERS)
+        return nullptr;
+    ByteReader *top = reader;
     for (int i = 0; i < n; i++) {
         PdfObject *p = nullptr;
         if (pdf_is_type(parms, PDF_ARRAY))

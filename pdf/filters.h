@@ -23,7 +23,7 @@ struct CcittParams {
     int k = 0;                     // < 0 Group 4, 0 Group 3 1-D, > 0 Group 3 mixed 1-D/2-D
     int columns = 1728;            // outside 1..65536 counts as 1728
     int rows = 0;                  // 0: until the data end
-    int black_is_1 = 0;            // 0: black pixels come out as 0 bits
+    int black_is_1 = 0;            // 0: black pixels come out as 0 bits (row padding bits are 0 either way)
     int encoded_byte_align = 0;    // rows start on byte boundaries
     int end_of_line = 0;           // EOL codes are present (they are accepted either way)
     int end_of_block = 1;          // the data end with EOFB/RTC (decoding stops there either way)
@@ -113,7 +113,8 @@ struct PdfObject;
 // Filter (F) and DecodeParms (DP). `components` is what a caller wants from a DCT image
 // (1, 3 or 4; 0 refuses DCT). Returns the top reader, or `reader` itself when there is no
 // filter; null when a filter is unknown or unsupported (its name in *unsupported_name,
-// which may be null), has invalid parameters, or memory is short. On null the readers
-// built here are closed and `reader` stays the caller's.
+// which may be null), has invalid parameters, the array holds more than PDF_MAX_FILTERS
+// filters, or memory is short. On null the readers built here are closed and `reader`
+// stays the caller's.
 ByteReader *pdf_apply_filters(PdfDoc *doc, ByteReader *reader, PdfObject *dict, const char **unsupported_name,
                               int components);

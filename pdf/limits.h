@@ -40,3 +40,5 @@ constexpr int64_t FILTER_JPX_MAX_SAMPLES = 48ll << 20;  // decoded samples of on
 constexpr int FILTER_JBIG2_MAX_DATA = 64 << 20;   // bytes of one JBIG2 stream (and of its globals)
 constexpr int64_t FILTER_JBIG2_MAX_MEMORY = 256ll << 20;  // jbig2dec working memory of one image
 constexpr int PDF_XREF_CHUNK = 256;               // object numbers per chunk of the sparse cross-reference table
+constexpr int PDF_MAX_FILTERS = 32;               // filters in one stream's chain (each nests a read and costs a buffer)
+constexpr int FILTER_DCT_MAX_SCANS = 64;          // scans of a JPEG read (each one passes over every block)

@@ -98,36 +98,24 @@ void draw_annotation(RenderContext *ctx, PdfObject *annot, const float device_ma
 
     GraphicsState *saved_gs = ctx->gs;
     PdfObject *saved_resources = ctx->resources;
-    GraphicsState *gs = gstate_push(ctx->arena, ctx->gs);
+    GraphicsState *gs = gstate_save(ctx);
     if (!gs)
         return;
-    ctx->gs = gs;
     float ctm[6];
     matrix_concat(ctm, mat, a);
     matrix_concat(gs->ctm, ctm, device_matrix);
-    gs->clip_mask = nullptr;
+    gs->clip_mask = nullptr;  // shared with the page's state, not owned: just dropped here
     gs->clip_x0 = gs->clip_y0 = 0;
     gs->clip_x1 = ctx->surface->width;
     gs->clip_y1 = ctx->surface->height;
     // The appearance shows only what lies inside its BBox (mapped by Matrix
     // and the placement like the content), as a form does.
-    Path box;
-    path_init(&box, ctx->arena);
-    if (path_add_box(&box, gs->ctm, bbox) == 0)
-        clip_path(ctx, &box, 0);
+    clip_to_box(ctx, bbox);
     if (PdfObject *res = pdf_dict_get_resolved(doc, ap, "Resources"))
         ctx->resources = res;
-    int length = 0;
-    uint8_t *data = load_stream(ctx, ap, &length);
-    if (data && length > 0) {
-        path_reset(&ctx->path);
-        ctx->pending_clip = 0;
-        ctx->depth++;
-        run_content(ctx, data, length);
-        ctx->depth--;
-    }
+    run_nested(ctx, ap, nullptr, 0);
     ctx->resources = saved_resources;
-    ctx->gs = saved_gs;
+    gstate_restore(ctx, saved_gs);
 }
 
 void draw_annotations(RenderContext *ctx, PdfObject *page, const float device_matrix[6])

@@ -92,21 +92,18 @@ int render_poll(RenderContext *ctx)
     return ctx->aborted;
 }
 
-int run_content(RenderContext *ctx, const uint8_t *data, int length)
+namespace {
+
+// Runs the operators read from `reader` (not closed here). 0, or -3 when
+// the operand arena cannot be had.
+int run_reader(RenderContext *ctx, ByteReader *reader)
 {
-    if (!data || length <= 0)
-        return 0;
-    ByteReader *reader = reader_open_memory(data, length);
-    if (!reader)
-        return -3;
     OperandStack st{};
     st.ctx = ctx;
     st.reader = reader;
     st.scratch = arena_create(64 << 10);
-    if (!st.scratch) {
-        reader_close(reader);
+    if (!st.scratch)
         return -3;
-    }
     GraphicsState *outer_floor = ctx->gs_floor;
     ctx->gs_floor = ctx->gs;
     PdfParser parser;
@@ -146,10 +143,84 @@ int run_content(RenderContext *ctx, const uint8_t *data, int length)
             break;
         }
     }
+    // States the stream saved and did not restore end with it.
+    gstate_restore(ctx, ctx->gs_floor);
     ctx->gs_floor = outer_floor;
     arena_destroy(st.scratch);
-    reader_close(reader);
     return 0;
+}
+
+// The parts of a page's contents read one after the other, a newline
+// between two parts, each decoded as it is read.
+struct ContentParts {
+    RenderContext *ctx;
+    PdfObject *contents;  // a stream or an array of streams
+    int next, count;      // next part to open, number of parts
+    ByteReader *current;  // decoding reader of the current part
+    bool newline_due;
+};
+
+int parts_fill(ByteReader *r, uint8_t *buffer, int capacity)
+{
+    auto *p = static_cast<ContentParts *>(r->ctx);
+    for (;;) {
+        if (p->current) {
+            int n = reader_read(p->current, buffer, capacity);
+            if (n > 0)
+                return n;
+            reader_close_chain(p->current);
+            p->current = nullptr;
+            p->newline_due = true;
+        }
+        if (p->next >= p->count)
+            return 0;
+        if (p->newline_due) {
+            p->newline_due = false;
+            buffer[0] = 10;
+            return 1;
+        }
+        PdfObject *part = p->contents;
+        if (pdf_is_type(part, PDF_ARRAY))
+            part = pdf_resolve(p->ctx->doc, pdf_array_get(part, p->next));
+        p->next++;
+        if (!pdf_is_type(part, PDF_STREAM))
+            continue;
+        p->current = pdf_open_stream(p->ctx->doc, part);
+        if (!p->current)
+            add_diagnostic(p->ctx, "content-unreadable");
+    }
+}
+
+}  // namespace
+
+int run_content(RenderContext *ctx, const uint8_t *data, int length)
+{
+    if (!data || length <= 0)
+        return 0;
+    ByteReader *reader = reader_open_memory(data, length);
+    if (!reader)
+        return -3;
+    int rc = run_reader(ctx, reader);
+    reader_close(reader);
+    return rc;
+}
+
+int run_contents(RenderContext *ctx, PdfObject *contents)
+{
+    ContentParts parts = {ctx, contents, 0, 0, nullptr, false};
+    if (pdf_is_type(contents, PDF_STREAM))
+        parts.count = 1;
+    else if (pdf_is_type(contents, PDF_ARRAY))
+        parts.count = pdf_array_len(contents);
+    if (parts.count <= 0)
+        return 0;
+    ByteReader *reader = reader_new(parts_fill, &parts, nullptr);
+    if (!reader)
+        return -3;
+    int rc = run_reader(ctx, reader);
+    reader_close(reader);
+    reader_close_chain(parts.current);
+    return rc;
 }
 
 void add_diagnostic(RenderContext *ctx, const char *tag)

@@ -3,6 +3,16 @@
 
 #include <cstring>
 
+#include "render/clip.h"
+
+void render_context_release(RenderContext *ctx)
+{
+    arena_destroy(ctx->paint_arena);
+    ctx->paint_arena = nullptr;
+    path_init(&ctx->path, ctx->arena);
+    clip_release_all(ctx);
+}
+
 void gs_init(GraphicsState *gs, const PageBitmap *surface)
 {
     std::memset(gs, 0, sizeof *gs);

@@ -17,6 +17,21 @@ struct PdfObject;
 
 constexpr int GS_MAX_DASH = 8;  // dash lengths kept in a graphics state
 
+// A clip mask: coverage (255 = inside) over a box of surface pixels; every
+// pixel outside the box is outside the clip. Planes are allocated one by one
+// and linked into their render context, which frees what is left at the end.
+struct ClipPlane {
+    ClipPlane *prev, *next;  // the context's live planes
+    int x0, y0, x1, y1;      // box in surface pixels, x1 and y1 exclusive
+    size_t bytes;            // size of the allocation, counted against CLIP_PLANE_BYTES
+    uint8_t *data;           // (x1 - x0) x (y1 - y0) bytes, row by row
+    // Mask bytes of row y from column x (inside the box).
+    const uint8_t *at(int x, int y) const
+    {
+        return data + size_t(y - y0) * size_t(x1 - x0) + size_t(x - x0);
+    }
+};
+
 struct GraphicsState {
     float ctm[6];                   // a b c d e f: x' = a x + c y + e, y' = b x + d y + f
     float fill_rgb[3];              // 0..1
@@ -33,14 +48,19 @@ struct GraphicsState {
     float fill_alpha, stroke_alpha;
     int blend_mode;                 // BlendMode
     uint8_t *soft_mask;             // width x height plane of the surface, or null
-    uint8_t *clip_mask;             // width x height plane, 255 = inside; null = none
+    ClipPlane *clip_mask;           // null = none. Saved states share their parent's plane;
+    int owns_clip;                  // 1: this state made its plane and frees it when it ends
     int clip_x0, clip_y0, clip_x1, clip_y1;  // clip rectangle, x1 and y1 exclusive
     GraphicsState *saved;           // the state below on the stack
 };
 
 struct RenderContext {
     PdfDoc *doc;
-    Arena *arena;             // render arena: paths, saved states, clip planes
+    Arena *arena;             // render arena: saved states, decoded streams
+    Arena *paint_arena;       // the current path and what one paint needs; renewed after
+                              // paints once it has grown (null: paths use `arena`)
+    ClipPlane *clip_planes;   // live clip planes, newest first
+    size_t clip_bytes;        // their size
     PageBitmap *surface;      // current drawing surface
     Rasterizer *rasterizer;   // null in text-collection mode
     GraphicsState *gs;        // current graphics state
@@ -81,6 +101,10 @@ struct RenderContext {
     GraphicsState *gs_floor;  // Q does not pop below this state (the current stream's base)
     GraphicsState *gs_free;   // states popped by Q, reused by q (linked through `saved`)
 };
+
+// Frees what a render context holds beside its render arena: the paint
+// arena and the clip planes still live.
+void render_context_release(RenderContext *ctx);
 
 // The initial graphics state over a surface: identity CTM, black, width 1,
 // miter limit 10, opaque, no masks, clip rectangle = the surface.

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 
+#include "render/clip.h"
 #include "render/composite.h"
 
 namespace {
@@ -32,8 +33,10 @@ void fill_span(void *user, int y, int x, int length, const uint8_t *coverage)
         length = gs->clip_x1 - x;
     if (length <= 0)
         return;
+    // The fill's bounds lie within the clip plane's box.
+    const ClipPlane *plane = gs->clip_mask;
     size_t at = size_t(y) * size_t(t->surface->width) + size_t(x);
-    composite_span(t->surface, y, x, length, coverage, gs->clip_mask ? gs->clip_mask + at : nullptr,
+    composite_span(t->surface, y, x, length, coverage, plane ? plane->at(x, y) : nullptr,
                    gs->soft_mask ? gs->soft_mask + at : nullptr, t->alpha, gs->blend_mode, t->r, t->g,
                    t->b);
 }
@@ -55,31 +58,14 @@ void fill_path(RenderContext *ctx, const Path *path, int even_odd, const float r
         return;
     PageBitmap *s = ctx->surface;
     const GraphicsState *gs = ctx->gs;
-    // Scan conversion is bounded by the clip rectangle and the path's box:
-    // nothing outside them can be painted, and the coverage inside does not
-    // depend on the bounds (small bounds let the rasterizer skip its lists).
-    int x0 = gs->clip_x0 > 0 ? gs->clip_x0 : 0, y0 = gs->clip_y0 > 0 ? gs->clip_y0 : 0;
-    int x1 = gs->clip_x1 < s->width ? gs->clip_x1 : s->width;
-    int y1 = gs->clip_y1 < s->height ? gs->clip_y1 : s->height;
-    float bx0, by0, bx1, by1;
-    if (!path_bounds(path, &bx0, &by0, &bx1, &by1))
+    // Scan conversion is bounded by what the paint can reach: the coverage
+    // inside does not depend on the bounds, and small bounds let the
+    // rasterizer skip its lists.
+    int box[4];
+    if (!paint_box(ctx, path, box))
         return;
-    by0 -= float(ctx->band_top);  // path rows are page rows
-    by1 -= float(ctx->band_top);
-    if (by0 > float(y0))
-        y0 = by0 >= float(y1) ? y1 : int(by0);
-    if (bx1 < float(x1))
-        x1 = bx1 < float(x0) ? x0 : int(bx1) + 1;
-    if (by1 < float(y1))
-        y1 = by1 < float(y0) ? y0 : int(by1) + 1;
-    if (bx0 > float(x0))
-        x0 = bx0 >= float(x1) ? x1 : int(bx0);
-    if (x0 >= x1 || y0 >= y1)
-        return;
-    Rasterizer *r = ctx->rasterizer;
-    if (raster_reset(r, x0, y0, x1, y1) != 0)
-        return;
-    raster_add_path(r, path);
     FillTarget t = {s, gs, color_byte(rgb[0]), color_byte(rgb[1]), color_byte(rgb[2]), color_byte(alpha)};
-    raster_sweep(r, even_odd ? RASTER_EVEN_ODD : RASTER_NONZERO, fill_span, &t);
+    int lost = raster_fill(ctx->rasterizer, path, box[0], box[1], box[2], box[3],
+                           even_odd ? RASTER_EVEN_ODD : RASTER_NONZERO, fill_span, &t);
+    note_raster_loss(ctx, lost);
 }

@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "pdf/arena.h"
+#include "render/clip.h"
+#include "render/interp.h"
 
 void gstate_init(GraphicsState *gs, const float ctm[6], int width, int height)
 {
@@ -21,7 +23,36 @@ GraphicsState *gstate_push(Arena *arena, GraphicsState *gs)
         return nullptr;
     *copy = *gs;
     copy->saved = gs;
+    copy->owns_clip = 0;
     return copy;
+}
+
+GraphicsState *gstate_save(RenderContext *ctx)
+{
+    GraphicsState *gs = ctx->gs_free;
+    if (gs) {
+        ctx->gs_free = gs->saved;
+        *gs = *ctx->gs;
+        gs->saved = ctx->gs;
+        gs->owns_clip = 0;
+    } else if (!(gs = gstate_push(ctx->arena, ctx->gs))) {
+        add_diagnostic(ctx, "render-arena");
+        return nullptr;
+    }
+    ctx->gs = gs;
+    return gs;
+}
+
+void gstate_restore(RenderContext *ctx, GraphicsState *to)
+{
+    while (ctx->gs && ctx->gs != to) {
+        GraphicsState *top = ctx->gs;
+        clip_release_state(ctx, top);
+        ctx->gs = top->saved;
+        top->saved = ctx->gs_free;
+        ctx->gs_free = top;
+    }
+    ctx->gs = to;
 }
 
 void matrix_concat(float out[6], const float m[6], const float n[6])

@@ -12,6 +12,7 @@
 #include "pdf/object.h"
 #include "render/clip.h"
 #include "render/fill.h"
+#include "render/limits.h"
 #include "render/stroke.h"
 
 namespace {
@@ -54,14 +55,19 @@ PdfObject *operand(OperandStack *st, int from_top)
 
 // ---- Paths ----
 
+// A path that ran out of points or memory is painted as far as it got.
+void note_path_status(RenderContext *ctx, int status)
+{
+    if (status != 0)
+        add_diagnostic(ctx, "path-memory");
+}
+
 void add_point(RenderContext *ctx, int kind, float x, float y)
 {
     float dx, dy;
     matrix_apply(ctx->gs->ctm, x, y, &dx, &dy);
-    if (kind == 0)
-        path_move_to(&ctx->path, dx, dy);
-    else
-        path_line_to(&ctx->path, dx, dy);
+    note_path_status(ctx, kind == 0 ? path_move_to(&ctx->path, dx, dy)
+                                    : path_line_to(&ctx->path, dx, dy));
 }
 
 void curve(RenderContext *ctx, float x1, float y1, float x2, float y2, float x3, float y3,
@@ -77,7 +83,7 @@ void curve(RenderContext *ctx, float x1, float y1, float x2, float y2, float x3,
     }
     matrix_apply(m, x2, y2, &bx, &by);
     matrix_apply(m, x3, y3, &cx, &cy);
-    path_curve_to(&ctx->path, ax, ay, bx, by, cx, cy);
+    note_path_status(ctx, path_curve_to(&ctx->path, ax, ay, bx, by, cx, cy));
 }
 
 void op_m(OperandStack *st, RenderContext *ctx)
@@ -141,8 +147,15 @@ void paint(RenderContext *ctx, int flags)
         if (flags & PAINT_FILL)
             fill_path(ctx, &ctx->path, (flags & PAINT_EVEN_ODD) ? 1 : 0, gs->fill_rgb,
                       gs->fill_alpha);
-        if (flags & PAINT_STROKE)
+        if (flags & PAINT_STROKE) {
+            // The outline and the stroker's temporaries come from the paint
+            // arena, which is renewed after paints like the path's arrays.
+            Arena *render_arena = ctx->arena;
+            if (ctx->paint_arena)
+                ctx->arena = ctx->paint_arena;
             stroke_path(ctx);
+            ctx->arena = render_arena;
+        }
     }
     finish_path(ctx);
 }
@@ -169,30 +182,18 @@ void op_W_star(OperandStack *, RenderContext *ctx) { ctx->pending_clip = 2; }
 
 // Blocks popped by Q are reused, so that balanced q/Q pairs in a long
 // stream do not grow the render arena.
-void op_q(OperandStack *, RenderContext *ctx)
-{
-    GraphicsState *gs = ctx->gs_free;
-    if (gs) {
-        ctx->gs_free = gs->saved;
-        *gs = *ctx->gs;
-        gs->saved = ctx->gs;
-        ctx->gs = gs;
-    } else if ((gs = gstate_push(ctx->arena, ctx->gs))) {
-        ctx->gs = gs;
-    }
-}
+void op_q(OperandStack *, RenderContext *ctx) { gstate_save(ctx); }
 
 // A stream cannot pop the states its caller saved: forms and appearances
-// restore their caller's state themselves. Nothing refers to the popped
-// block any more (callers keep only states below the floor).
+// restore their caller's state themselves. The popped state's own clip
+// plane is freed; nothing refers to it any more (callers keep only states
+// below the floor).
 void op_Q(OperandStack *, RenderContext *ctx)
 {
     GraphicsState *top = ctx->gs;
     if (top == ctx->gs_floor || !top->saved)
         return;
-    ctx->gs = top->saved;
-    top->saved = ctx->gs_free;
-    ctx->gs_free = top;
+    gstate_restore(ctx, top->saved);
 }
 
 void op_cm(OperandStack *st, RenderContext *ctx)
@@ -656,6 +657,33 @@ void finish_path(RenderContext *ctx)
         clip_path(ctx, &ctx->path, ctx->pending_clip == 2 ? 1 : 0);
     ctx->pending_clip = 0;
     path_reset(&ctx->path);
+    // The arrays of the path and of the paint stay in the paint arena until
+    // it has grown past PAINT_ARENA_RECYCLE; then a fresh arena replaces it.
+    Arena *old = ctx->paint_arena;
+    if (!old || ctx->path.arena != old || old->total <= PAINT_ARENA_RECYCLE)
+        return;
+    Arena *fresh = arena_create(INTERP_PAINT_BLOCK);
+    if (!fresh)
+        return;
+    fresh->limit = old->limit;
+    arena_destroy(old);
+    ctx->paint_arena = fresh;
+    ctx->path.arena = fresh;
+}
+
+Arena *paint_arena_begin(RenderContext *ctx)
+{
+    Arena *outer = ctx->paint_arena;
+    ctx->paint_arena = arena_create(INTERP_PAINT_BLOCK);
+    if (ctx->paint_arena)
+        ctx->paint_arena->limit = outer ? outer->limit : ctx->arena ? ctx->arena->limit : 0;
+    return outer;
+}
+
+void paint_arena_end(RenderContext *ctx, Arena *outer)
+{
+    arena_destroy(ctx->paint_arena);
+    ctx->paint_arena = outer;
 }
 
 void text_begin(RenderContext *ctx)

@@ -25,6 +25,7 @@ constexpr int INTERP_T3_CACHE = 64;         // decoded Type 3 glyph procedures p
 constexpr int INTERP_POLL_EVERY = 32;       // operators between two progress callbacks
 constexpr int INTERP_SCRATCH_RECYCLE = 1 << 20;  // token bytes after which the scratch arena is renewed
 constexpr int INTERP_INLINE_MAX = 8388608;  // bytes of one unfiltered inline image
+constexpr int INTERP_PAINT_BLOCK = 16 << 10;  // block size of a paint arena
 
 using RenderPollFn = int (*)(void *user, PageBitmap *surface);
 using RenderDiagFn = void (*)(void *user, const char *tag);
@@ -47,6 +48,9 @@ struct OperandStack {
 // Runs one decoded content stream with the context's resources and graphics
 // state. 0 when done (also after an abort), -3 when the lexer could not be set up.
 int run_content(RenderContext *ctx, const uint8_t *data, int length);
+// Runs a stream, or an array of streams joined by newlines (a page's
+// Contents), as it is decoded, never holding it whole: 0 or -3.
+int run_contents(RenderContext *ctx, PdfObject *contents);
 // Executes one operator with its operands on the stack.
 void exec_operator(OperandStack *stack, const char *name);
 // BI: reads the inline image dictionary and steps over the data up to EI.
@@ -68,8 +72,20 @@ int render_poll(RenderContext *ctx);
 void text_begin(RenderContext *ctx);
 void text_move(RenderContext *ctx, float tx, float ty);
 void text_set_matrix(RenderContext *ctx, const float m[6]);
-// Applies a pending W / W* clip with the current path, then resets the path.
+// Clips to the box [x0 y0 x1 y1] mapped by the CTM (nonzero rule).
+void clip_to_box(RenderContext *ctx, const float box[4]);
+// Runs a form or appearance (`stream`, read as it is decoded) or a glyph
+// procedure (`data`) one level deeper, with its own path, pending clip and
+// paint arena.
+void run_nested(RenderContext *ctx, PdfObject *stream, const uint8_t *data, int length);
+// Applies a pending W / W* clip with the current path, then resets the path
+// and renews the paint arena once it has grown.
 void finish_path(RenderContext *ctx);
+// A nested stream (form, glyph procedure) gets its own paint arena: the
+// outer path lives in the outer one. Begin returns the outer arena, which
+// end restores after freeing the nested one.
+Arena *paint_arena_begin(RenderContext *ctx);
+void paint_arena_end(RenderContext *ctx, Arena *outer);
 // Reads a stream's decoded contents into the render arena; null when it
 // cannot be opened (or is empty), with the length in *out_length.
 uint8_t *load_stream(RenderContext *ctx, PdfObject *stream, int *out_length);

@@ -44,7 +44,12 @@ void setup_context(RenderFrame *f, PdfDoc *doc, PdfObject *page, Arena *arena,
     ctx->surface = surface;
     ctx->gs = &f->base;
     ctx->gs_floor = &f->base;
-    path_init(&ctx->path, arena);
+    // Paths and what each paint needs come from the paint arena, renewed
+    // after paints; the render arena holds what lasts the whole render.
+    ctx->paint_arena = arena_create(INTERP_PAINT_BLOCK);
+    if (ctx->paint_arena)
+        ctx->paint_arena->limit = arena->limit;
+    path_init(&ctx->path, ctx->paint_arena ? ctx->paint_arena : arena);
     ctx->resources = pdf_page_attr(doc, page, "Resources");
     ctx->horiz_scale = 1.0f;
     matrix_identity(ctx->text_line_matrix);
@@ -145,51 +150,6 @@ int page_matrix(PdfDoc *doc, int index, float scale, float out_matrix[6])
     return page_geometry(doc, index, scale, nullptr, nullptr, nullptr, out_matrix);
 }
 
-uint8_t *page_contents(RenderContext *ctx, PdfObject *page, int *out_length)
-{
-    *out_length = 0;
-    PdfObject *contents = pdf_dict_get_resolved(ctx->doc, page, "Contents");
-    if (pdf_is_type(contents, PDF_STREAM)) {
-        uint8_t *data = load_stream(ctx, contents, out_length);
-        if (!data)
-            add_diagnostic(ctx, "content-unreadable");
-        return data;
-    }
-    if (!pdf_is_type(contents, PDF_ARRAY))
-        return nullptr;
-    int n = pdf_array_len(contents);
-    uint8_t **parts = static_cast<uint8_t **>(arena_alloc(ctx->arena, sizeof(void *) * size_t(n + 1)));
-    int *lengths = static_cast<int *>(arena_alloc(ctx->arena, sizeof(int) * size_t(n + 1)));
-    if (!parts || !lengths)
-        return nullptr;
-    int64_t total = 0;
-    for (int i = 0; i < n; i++) {
-        PdfObject *s = pdf_resolve(ctx->doc, pdf_array_get(contents, i));
-        if (!pdf_is_type(s, PDF_STREAM))
-            continue;
-        parts[i] = load_stream(ctx, s, &lengths[i]);
-        if (!parts[i])
-            add_diagnostic(ctx, "content-unreadable");
-        else
-            total += int64_t(lengths[i]) + 1;
-    }
-    if (total <= 0 || total > INT32_MAX - 1)
-        return nullptr;
-    auto *all = static_cast<uint8_t *>(arena_alloc(ctx->arena, size_t(total) + 1));
-    if (!all)
-        return nullptr;
-    int64_t pos = 0;
-    for (int i = 0; i < n; i++) {
-        if (!parts[i])
-            continue;
-        std::memcpy(all + pos, parts[i], size_t(lengths[i]));
-        pos += lengths[i];
-        all[pos++] = 10;
-    }
-    *out_length = int(pos);
-    return all;
-}
-
 int render_page_diag(PdfDoc *doc, int index, float scale, int first, int rows, PageBitmap **out,
                      char *diags, int capacity)
 {
@@ -246,15 +206,12 @@ int render_page_diag(PdfDoc *doc, int index, float scale, int first, int rows, P
         band->dirty_top = band->height;
         band->dirty_bottom = 0;
     }
-    int length = 0;
-    uint8_t *data = page_contents(ctx, page, &length);
-    rc = 0;
-    if (data && length > 0)
-        rc = run_content(ctx, data, length);
+    rc = run_contents(ctx, pdf_dict_get_resolved(doc, page, "Contents"));
     if (!ctx->aborted)
         draw_annotations(ctx, page, m);
     copy_diags(ctx, diags, capacity);
     g_settings.greek_px = 0.0f;
+    render_context_release(ctx);
     raster_free(raster);
     arena_destroy(arena);
     *out = band;
@@ -289,10 +246,8 @@ int collect_page_text(PdfDoc *doc, int index, float scale, void *text_sink)
     RenderContext *ctx = &frame->ctx;
     ctx->text_only = 1;
     ctx->text_sink = text_sink;
-    int length = 0;
-    uint8_t *data = page_contents(ctx, page, &length);
-    if (data && length > 0)
-        rc = run_content(ctx, data, length);
+    rc = run_contents(ctx, pdf_dict_get_resolved(doc, page, "Contents"));
+    render_context_release(ctx);
     bitmap_free(surface);
     arena_destroy(arena);
     return rc;

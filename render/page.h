@@ -12,7 +12,7 @@ struct PdfObject;
 struct RenderContext;
 
 constexpr int RENDER_ARENA_BLOCK = 64 << 10;   // block size of the per-render arena
-constexpr size_t RENDER_ARENA_LIMIT = 512u << 20;  // bytes one render may take (clip planes, paths)
+constexpr size_t RENDER_ARENA_LIMIT = 512u << 20;  // bytes of a render's lasting data (states, glyph procedures)
 
 // Largest page side in pixels. Sizes are clamped to it before any conversion
 // to int, so a page box of any size gives a defined size; the raster itself
@@ -45,9 +45,6 @@ int render_page_diag(PdfDoc *doc, int index, float scale, int first, int rows, P
 // Runs the page in text-collection mode with the given sink: 0, -4 or -3.
 int collect_page_text(PdfDoc *doc, int index, float scale, void *text_sink);
 
-// The decoded contents of a page (one stream, or an array joined with
-// newlines) in the render arena; null when there are none.
-uint8_t *page_contents(RenderContext *ctx, PdfObject *page, int *out_length);
 void draw_annotations(RenderContext *ctx, PdfObject *page, const float device_matrix[6]);
 void draw_annotation(RenderContext *ctx, PdfObject *annot, const float device_matrix[6]);
 

@@ -34,14 +34,16 @@ int g_span_fill_value = 0;
 // may not or cannot grow.
 bool grow_cells(Rasterizer *r)
 {
-    int cap = r->cell_capacity ? r->cell_capacity * 2 : RASTER_FIRST_CELLS;
-    if (cap > RASTER_MAX_CELLS) {
-        r->error = 1;
+    if (r->cell_capacity >= r->cell_limit) {
+        r->error = RASTER_STOP_POOL;
         return false;
     }
+    int cap = r->cell_capacity ? r->cell_capacity * 2 : RASTER_FIRST_CELLS;
+    if (cap > r->cell_limit || cap <= r->cell_capacity)
+        cap = r->cell_limit;
     auto *cells = static_cast<RasterCell *>(std::realloc(r->cells, sizeof(RasterCell) * size_t(cap)));
     if (!cells) {
-        r->error = 1;
+        r->error = RASTER_STOP_POOL;
         return false;
     }
     r->cells = cells;
@@ -56,14 +58,15 @@ struct CellCursor {
     int x, y, cover, area;
     bool valid;
     bool stop;  // the pool is exhausted or the step budget spent
-    long long steps;
+    long long steps, step_limit;
     RasterCell *cells;
     int *heads;
     int count, capacity, y0, rows;
 
     explicit CellCursor(Rasterizer *ras)
         : r(ras), x(ras->cell_x), y(ras->cell_y), cover(ras->cover), area(ras->area),
-          valid(ras->cell_valid != 0), stop(ras->error != 0), steps(ras->steps), cells(ras->cells),
+          valid(ras->cell_valid != 0), stop(ras->error != 0), steps(ras->steps),
+          step_limit(ras->step_limit), cells(ras->cells),
           heads(ras->row_heads), count(ras->cell_count), capacity(ras->cell_capacity), y0(ras->y0),
           rows(ras->rows)
     {
@@ -77,8 +80,8 @@ struct CellCursor {
         r->cell_valid = valid;
         r->steps = steps;
         r->cell_count = count;
-        if (stop)
-            r->error = 1;
+        if (stop && !r->error)
+            r->error = RASTER_STOP_STEPS;
     }
     // Records the current cell at the head of its row's list. Lists are in
     // no particular order and may hold the same x more than once (an edge
@@ -116,7 +119,7 @@ struct CellCursor {
             y = ey;
             cover = area = 0;
             valid = true;
-            if (++steps > RASTER_MAX_STEPS)
+            if (++steps > step_limit)
                 stop = true;
         }
     }
@@ -128,7 +131,7 @@ struct CellCursor {
         x = ex;
         y = ey;
         cover = area = 0;
-        if (++steps > RASTER_MAX_STEPS)
+        if (++steps > step_limit)
             stop = true;
     }
     void add(int a, int c)
@@ -296,7 +299,16 @@ void add_walk(CellCursor &cell, double x1, double y1, double x2, double y2)
 
 }  // namespace
 
-Rasterizer *raster_create() { return static_cast<Rasterizer *>(std::calloc(1, sizeof(Rasterizer))); }
+Rasterizer *raster_create()
+{
+    auto *r = static_cast<Rasterizer *>(std::calloc(1, sizeof(Rasterizer)));
+    if (r) {
+        r->cell_limit = RASTER_MAX_CELLS;
+        r->step_limit = RASTER_MAX_STEPS;
+        r->fill_budget = RASTER_MAX_STEPS;
+    }
+    return r;
+}
 
 void raster_free(Rasterizer *r)
 {
@@ -315,6 +327,8 @@ int raster_reset(Rasterizer *r, int x0, int y0, int x1, int y1)
     r->cover = r->area = 0;
     r->error = 0;
     r->steps = 0;
+    r->step_limit = RASTER_MAX_STEPS;
+    r->resume_row = 0;
     r->x0 = x0;
     r->y0 = y0;
     r->x1 = x1;
@@ -610,6 +624,7 @@ int sweep_rows(Rasterizer *r, Emitter &e)
             auto *grown = static_cast<SortCell *>(std::realloc(heap_row, sizeof(SortCell) * size_t(n)));
             if (!grown) {
                 std::free(heap_row);
+                r->resume_row = r->y0 + row;
                 return -3;
             }
             heap_row = grown;
@@ -640,6 +655,7 @@ int raster_sweep(Rasterizer *r, int fill_rule, RasterSpanFn fn, void *user)
 {
     record_cell(r);
     r->cell_valid = 0;
+    r->resume_row = r->y0;
     if (r->error)
         return -3;
     Emitter e;
@@ -647,4 +663,48 @@ int raster_sweep(Rasterizer *r, int fill_rule, RasterSpanFn fn, void *user)
     e.user = user;
     e.run_len = 0;
     return fill_rule == RASTER_EVEN_ODD ? sweep_rows<RASTER_EVEN_ODD>(r, e) : sweep_rows<RASTER_NONZERO>(r, e);
+}
+
+int raster_fill(Rasterizer *r, const Path *path, int x0, int y0, int x1, int y1, int fill_rule,
+                RasterSpanFn fn, void *user)
+{
+    // Row ranges still to be drawn, the next one on top. Halving at most
+    // 18 times (bounds span 2^18 rows at most) keeps the stack short.
+    struct Range {
+        int y0, y1;
+    } todo[64];
+    int top = 0, lost = 0;
+    long long budget = r->fill_budget;
+    todo[top++] = {y0, y1};
+    while (top > 0) {
+        Range piece = todo[--top];
+        if (piece.y0 >= piece.y1)
+            continue;
+        bool failed = raster_reset(r, x0, piece.y0, x1, piece.y1) != 0;
+        if (!failed) {
+            r->step_limit = budget;
+            raster_add_path(r, path);
+            failed = raster_sweep(r, fill_rule, fn, user) != 0;
+            if (r->error == RASTER_STOP_STEPS) {
+                lost |= RASTER_LOST_BUDGET;
+                break;
+            }
+            // Rows a failed sweep emitted are done; only the rest is retried.
+            if (failed && r->resume_row > piece.y0)
+                piece.y0 = r->resume_row;
+            if (!failed)
+                budget -= r->steps;
+        }
+        if (!failed)
+            continue;
+        if (piece.y1 - piece.y0 <= 1 || top + 2 > int(sizeof todo / sizeof todo[0])) {
+            lost |= RASTER_LOST_ROWS;
+            continue;
+        }
+        int mid = piece.y0 + (piece.y1 - piece.y0) / 2;
+        todo[top++] = {mid, piece.y1};
+        todo[top++] = {piece.y0, mid};
+    }
+    raster_reset(r, 0, 0, 0, 0);
+    return lost;
 }

@@ -21,13 +21,20 @@ struct Rasterizer {
     RasterCell *cells;      // cell pool, reused across fills
     int cell_capacity;
     int cell_count;
+    int cell_limit;         // cells the pool may grow to (RASTER_MAX_CELLS; tests lower it)
     int cell_x, cell_y;     // current cell
     int cover, area;        // accumulated in the current cell
     int cell_valid;
-    int error;              // set when the pool could not grow or the step budget ran out
-    long long steps;        // cells walked since the reset, bounded by RASTER_MAX_STEPS
+    int error;              // RasterStop: why adding edges stopped, 0 = it did not
+    long long steps;        // cells walked since the reset
+    long long step_limit;   // bound on steps, RASTER_MAX_STEPS after a reset
+    long long fill_budget;  // steps the drawn pieces of one raster_fill may take
+                            // (RASTER_MAX_STEPS; tests lower it)
+    int resume_row;         // after a failed sweep: the first row not emitted
     int band_origin;        // edges arrive in page rows; row 0 of the bounds is this page row
 };
+
+enum RasterStop { RASTER_STOP_POOL = 1, RASTER_STOP_STEPS = 2 };
 
 enum RasterFillRule { RASTER_NONZERO = 0, RASTER_EVEN_ODD = 1 };
 
@@ -46,6 +53,22 @@ void raster_add_path(Rasterizer *r, const Path *path);
 // Adds one edge (device pixels). NaN ends drop the edge.
 void raster_add_line(Rasterizer *r, double x1, double y1, double x2, double y2);
 // Emits the coverage of everything added, row by row from the top, spans
-// in ascending x and clipped to the bounds. 0, or -3 (nothing emitted) when
-// the cell pool overflowed or the step budget ran out.
+// in ascending x and clipped to the bounds. 0; or -3 when the cell pool
+// overflowed or the step budget ran out (nothing emitted), or when a row
+// could not be sorted for want of memory (rows above resume_row emitted).
 int raster_sweep(Rasterizer *r, int fill_rule, RasterSpanFn fn, void *user);
+
+// What raster_fill had to leave out.
+enum RasterLost {
+    RASTER_LOST_ROWS = 1,    // a single row needed more cells than the pool holds
+    RASTER_LOST_BUDGET = 2,  // the fill's step budget ran out; the rows below were left out
+};
+
+// Scan-converts `path` within the bounds and emits its coverage as
+// raster_sweep does. When the cells of the box do not fit in the pool, its
+// rows are halved and each half is converted on its own, top half first,
+// down to single rows; the coverage of a row does not depend on the bounds,
+// so the pieces give the bytes of one pass. Returns 0 when everything was
+// emitted, else a combination of RasterLost.
+int raster_fill(Rasterizer *r, const Path *path, int x0, int y0, int x1, int y1, int fill_rule,
+                RasterSpanFn fn, void *user);

@@ -43,32 +43,6 @@ bool read_box(PdfDoc *doc, PdfObject *obj, float b[4])
     return true;
 }
 
-// Clips to the box's corners mapped by the CTM (nonzero rule).
-void clip_to_box(RenderContext *ctx, const float b[4])
-{
-    if (ctx->text_only)
-        return;
-    Path box;
-    path_init(&box, ctx->arena);
-    if (path_add_box(&box, ctx->gs->ctm, b) == 0)
-        clip_path(ctx, &box, 0);
-}
-
-// Runs a form or glyph procedure one level deeper. Its own path and pending clip
-// start empty and do not leak out.
-void run_nested(RenderContext *ctx, const uint8_t *data, int length)
-{
-    Path saved_path = ctx->path;
-    int saved_pending = ctx->pending_clip;
-    path_init(&ctx->path, ctx->arena);
-    ctx->pending_clip = 0;
-    ctx->depth++;
-    run_content(ctx, data, length);
-    ctx->depth--;
-    ctx->path = saved_path;
-    ctx->pending_clip = saved_pending;
-}
-
 void draw_form(RenderContext *ctx, PdfObject *form)
 {
     if (ctx->depth >= INTERP_FORM_DEPTH) {
@@ -78,10 +52,9 @@ void draw_form(RenderContext *ctx, PdfObject *form)
     PdfDoc *doc = ctx->doc;
     PdfObject *saved_resources = ctx->resources;
     GraphicsState *saved_gs = ctx->gs;
-    GraphicsState *gs = gstate_push(ctx->arena, ctx->gs);
+    GraphicsState *gs = gstate_save(ctx);
     if (!gs)
         return;
-    ctx->gs = gs;
     float m[6];
     if (read_matrix(doc, pdf_dict_get(form, "Matrix"), m))
         matrix_concat(gs->ctm, m, gs->ctm);
@@ -94,15 +67,44 @@ void draw_form(RenderContext *ctx, PdfObject *form)
     if (group && pdf_is_name(pdf_dict_get_resolved(doc, group, "S"), "Transparency") &&
         !ctx->text_only)
         add_diagnostic(ctx, "group");  // painted directly, without isolation
-    int length = 0;
-    uint8_t *data = load_stream(ctx, form, &length);
-    if (data && length > 0)
-        run_nested(ctx, data, length);
+    run_nested(ctx, form, nullptr, 0);
     ctx->resources = saved_resources;
-    ctx->gs = saved_gs;
+    gstate_restore(ctx, saved_gs);
 }
 
 }  // namespace
+
+// Clips to the box's corners mapped by the CTM (nonzero rule).
+void clip_to_box(RenderContext *ctx, const float b[4])
+{
+    if (ctx->text_only)
+        return;
+    Path box;
+    path_init(&box, ctx->paint_arena ? ctx->paint_arena : ctx->arena);
+    if (path_add_box(&box, ctx->gs->ctm, b) == 0)
+        clip_path(ctx, &box, 0);
+}
+
+// Runs a form (`stream`, read as it is decoded) or a glyph procedure
+// (`data`) one level deeper. Its own path and pending clip start empty and
+// do not leak out.
+void run_nested(RenderContext *ctx, PdfObject *stream, const uint8_t *data, int length)
+{
+    Path saved_path = ctx->path;
+    int saved_pending = ctx->pending_clip;
+    Arena *outer_paint = paint_arena_begin(ctx);
+    path_init(&ctx->path, ctx->paint_arena ? ctx->paint_arena : ctx->arena);
+    ctx->pending_clip = 0;
+    ctx->depth++;
+    if (stream)
+        run_contents(ctx, stream);
+    else
+        run_content(ctx, data, length);
+    ctx->depth--;
+    paint_arena_end(ctx, outer_paint);
+    ctx->path = saved_path;
+    ctx->pending_clip = saved_pending;
+}
 
 void draw_xobject(OperandStack *st, PdfObject *name)
 {
@@ -137,10 +139,9 @@ void run_glyph_procedure(RenderContext *ctx, PdfObject *proc, PdfObject *font_re
         return;
     GraphicsState *saved_gs = ctx->gs;
     PdfObject *saved_resources = ctx->resources;
-    GraphicsState *gs = gstate_push(ctx->arena, ctx->gs);
+    GraphicsState *gs = gstate_save(ctx);
     if (!gs)
         return;
-    ctx->gs = gs;
     std::memcpy(gs->ctm, glyph_matrix, sizeof gs->ctm);
     if (pdf_is_type(font_resources, PDF_DICT))
         ctx->resources = font_resources;
@@ -158,7 +159,7 @@ void run_glyph_procedure(RenderContext *ctx, PdfObject *proc, PdfObject *font_re
             ctx->t3_cache[ctx->t3_count++] = {proc->num, data, length};
     }
     if (data && length > 0)
-        run_nested(ctx, data, length);
+        run_nested(ctx, nullptr, data, length);
     ctx->resources = saved_resources;
-    ctx->gs = saved_gs;
+    gstate_restore(ctx, saved_gs);
 }

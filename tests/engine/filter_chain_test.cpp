@@ -11,10 +11,15 @@
 #include "pdf/filters.h"
 #include "pdf/reader.h"
 #include "pdf/stream.h"
+#include "pdf/limits.h"
+#include "pdf/pages.h"
 #include "pdf_builder.h"
+#include "stack_support.h"
 #include "test_support.h"
 
 using testsupport::PdfBuilder;
+using testsupport::run_on_stack;
+using testsupport::WIN32_DEFAULT_STACK;
 
 namespace {
 
@@ -185,6 +190,92 @@ TEST(FilterChain, InterleavedStreamsOfOneDocument)
     EXPECT_EQ(s, "AABBCCDDEEFFGG");
     reader_close_chain(a);
     reader_close_chain(b);
+}
+
+// RunLength literal runs of the data, then the end byte.
+std::string runlength(const std::string &data)
+{
+    std::string out;
+    for (size_t i = 0; i < data.size(); i += 128) {
+        const std::string chunk = data.substr(i, 128);
+        out += char(chunk.size() - 1) + chunk;
+    }
+    return out + "\x80";
+}
+
+std::string repeat(const std::string &item, int n)
+{
+    std::string out;
+    for (int i = 0; i < n; i++)
+        out += item;
+    return out;
+}
+
+// Every read through a chain nests one call per filter: a chain of the longest allowed
+// length decodes on a 1 MiB stack; one filter more and the chain is refused.
+TEST(FilterChain, ChainLengthIsBounded)
+{
+    const std::string plain = "BT /F1 12 Tf (chained) Tj ET";
+    struct Row {
+        int filters;
+        bool built;
+    };
+    const Row rows[] = {{1, true}, {PDF_MAX_FILTERS, true}, {PDF_MAX_FILTERS + 1, false}};
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.filters);
+        std::string data = plain;
+        for (int i = 0; i < row.filters; i++)
+            data = runlength(data);
+        StreamDoc d("/Filter [" + repeat("/RL ", row.filters) + "]", data);
+        ASSERT_NE(d.stream, nullptr);
+        std::string got;
+        ASSERT_TRUE(run_on_stack(WIN32_DEFAULT_STACK, [&] { got = drain(pdf_open_stream(d.doc, d.stream)); }));
+        EXPECT_EQ(got, row.built ? plain : "<null>");
+    }
+}
+
+// A page whose content stream declares 100,000 filters: the chain is refused before any
+// filter is built (no stack overflow, no memory per filter); the document and its other
+// streams stay usable.
+TEST(FilterChain, HundredThousandFiltersOnAContentStream)
+{
+    PdfBuilder b;
+    b.obj(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.obj(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+    b.obj(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] /Contents [4 0 R 5 0 R] >>");
+    b.stream(4, "/Filter [" + repeat("/AHx ", 100000) + "]", ">");
+    b.stream(5, "/Filter /AHx", "3020302032302031302072652066>");
+    b.startxref(b.xref_section("/Size 6 /Root 1 0 R"));
+    const std::string path = testsupport::scratch_path("filter-chain-100000.pdf");
+    ASSERT_TRUE(testsupport::write_file(path, b.str()));
+    ASSERT_TRUE(run_on_stack(WIN32_DEFAULT_STACK, [&] {
+        PdfDoc *doc = nullptr;
+        ASSERT_EQ(pdf_open(&doc, path.c_str(), nullptr), 0);
+        EXPECT_EQ(pdf_page_count(doc), 1);
+        EXPECT_EQ(drain(pdf_open_stream(doc, pdf_fetch(doc, 4, 0))), "<null>");
+        EXPECT_EQ(drain(pdf_open_stream(doc, pdf_fetch(doc, 5, 0))), "0 0 20 10 re f");
+        pdf_close(doc);
+    }));
+}
+
+// The same chain on the cross-reference stream: that section fails and the repair scan
+// opens the file.
+TEST(FilterChain, HundredThousandFiltersOnTheXrefStream)
+{
+    PdfBuilder b("%PDF-1.5\n");
+    b.obj(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.obj(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+    b.obj(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] >>");
+    b.startxref(b.xref_stream(4, "/Root 1 0 R /Filter [" + repeat("/RL ", 100000) + "]", false));
+    const std::string path = testsupport::scratch_path("filter-chain-xrefstream.pdf");
+    ASSERT_TRUE(testsupport::write_file(path, b.str()));
+    ASSERT_TRUE(run_on_stack(WIN32_DEFAULT_STACK, [&] {
+        PdfDoc *doc = nullptr;
+        ASSERT_EQ(pdf_open(&doc, path.c_str(), nullptr), 0);
+        EXPECT_EQ(doc->repaired, 1);
+        EXPECT_EQ(pdf_page_count(doc), 1);
+        pdf_close(doc);
+    }));
 }
 
 }  // namespace

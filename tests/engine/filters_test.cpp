@@ -3,6 +3,7 @@
 // be decoded without crashing or running away.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -11,7 +12,11 @@
 #include <zlib.h>
 
 #include "jpeg_support.h"
+#include "pdf/document.h"
 #include "pdf/filters.h"
+#include "pdf/stream.h"
+#include "pdf_builder.h"
+#include "test_support.h"
 
 namespace {
 
@@ -360,6 +365,40 @@ TEST(Filters, CcittDamagedRowsRepeatTheRowAbove)
     EXPECT_EQ(decode(bits("1 0000000 1"), ccitt(p)), (Bytes{0x00}));
 }
 
+// Output rows start on byte boundaries and the bits after the last pixel of a row are 0,
+// with and without BlackIs1. Four Group 4 rows: the last pixel black, all white, the
+// first pixel black, the last pixel black again (each coded against the row above).
+TEST(Filters, CcittRowPaddingBitsAreZero)
+{
+    for (int width : {1, 7, 9, 15, 1728}) {
+        const bool one = width == 1;
+        const std::string code = "010 1"                                // VL1 to the last pixel, V0
+                                 "0001"                                 // pass to the row end
+                                 "001 00110101 010" + std::string(one ? "" : " 1") +  // H(white 0, black 1), V0
+                                 (one ? " 1 1" : " 0001 010 1") +       // to the last pixel again
+                                 " 000000000001 000000000001";          // EOFB
+        const std::vector<std::vector<int>> black = {{width - 1}, {}, {0}, {width - 1}};
+        for (int black_is_1 : {0, 1}) {
+            SCOPED_TRACE(testing::Message() << "width " << width << " BlackIs1 " << black_is_1);
+            Bytes expected;
+            for (const auto &row : black) {
+                Bytes bytes(size_t((width + 7) / 8), 0);
+                for (int x = 0; x < width; x++) {
+                    const bool is_black = std::find(row.begin(), row.end(), x) != row.end();
+                    if (is_black == bool(black_is_1))
+                        bytes[size_t(x / 8)] |= uint8_t(0x80 >> (x % 8));
+                }
+                expected.insert(expected.end(), bytes.begin(), bytes.end());
+            }
+            CcittParams p;
+            p.k = -1;
+            p.columns = width;
+            p.black_is_1 = black_is_1;
+            EXPECT_EQ(decode(bits(code), ccitt(p)), expected);
+        }
+    }
+}
+
 TEST(Filters, CcittZeroLengthRunsStayOnTheReferenceLine)
 {
     // Row 1: H(white 0, black 0), H(white 3, black 2), V0. Row 2 starts with a pass over
@@ -482,41 +521,260 @@ TEST(Filters, DamagedDataEndsAfterWhatWasDecoded)
     }
 }
 
-Bytes jpeg_encode_rgb(int width, int height, bool progressive)
+// The markers of a JPEG in order, as (offset, code): segments are stepped over by their
+// length, entropy-coded data byte by byte.
+std::vector<std::pair<size_t, uint8_t>> jpeg_markers(const Bytes &j)
 {
-    return testsupport::jpeg_encode(
-        width, height, 3, JCS_RGB, [](int x, int y, int k) { return (x * 3 + k) * 5 + y * 3; },
-        [&](jpeg_compress_struct *c) {
-            if (progressive)
-                jpeg_simple_progression(c);
-        });
+    std::vector<std::pair<size_t, uint8_t>> out;
+    size_t i = 0;
+    while (i + 1 < j.size()) {
+        const uint8_t c = j[i + 1];
+        if (j[i] != 0xFF || c == 0x00 || c == 0xFF) {
+            i += j[i] == 0xFF && c == 0x00 ? 2 : 1;
+            continue;
+        }
+        out.push_back({i, c});
+        if (c == 0xD9)
+            break;
+        i += c == 0xD8 || (c >= 0xD0 && c <= 0xD7) ? 2 : 2 + size_t(j[i + 2] << 8 | j[i + 3]);
+    }
+    return out;
 }
 
-TEST(Filters, DamagedJpegNeverEndsTheProcess)
+// Offset of the n-th marker `code` (0 = the first); the data end when there is none.
+size_t marker_at(const Bytes &j, uint8_t code, int n = 0)
 {
-    const MakeFilter rgb = [](ByteReader *s) { return pdf_filter_dct(s, DctParams{3}); };
-    for (bool progressive : {false, true}) {
-        SCOPED_TRACE(progressive ? "progressive" : "baseline");
-        const Bytes jpeg = jpeg_encode_rgb(64, 48, progressive);
-        const Bytes full = decode(jpeg, rgb);
-        ASSERT_EQ(full.size(), size_t(64 * 48 * 3));
-        const size_t n = jpeg.size();
-        for (size_t cut : {size_t(0), size_t(2), size_t(20), n / 3, n / 2, n - 10, n - 2}) {
-            SCOPED_TRACE(cut);
-            Bytes head(jpeg.begin(), jpeg.begin() + long(cut));
-            Bytes got = decode(head, rgb);
-            // No header: nothing. A cut in the image data: libjpeg completes the picture.
-            EXPECT_TRUE(got.empty() || got.size() == full.size()) << got.size();
-            if (!progressive && cut >= n - 10 && got.size() == full.size()) {
-                EXPECT_TRUE(std::equal(full.begin(), full.begin() + 64 * 3 * 16, got.begin())) << "first MCU row";
-            }
-            Bytes corrupt = jpeg;
-            for (size_t i = cut; i < n && i < cut + 4; i++)
-                corrupt[i] ^= 0xA5;
-            EXPECT_LE(decode(corrupt, rgb).size(), full.size());
+    for (const auto &m : jpeg_markers(j))
+        if (m.second == code && n-- == 0)
+            return m.first;
+    return j.size();
+}
+
+// Offset of the entropy-coded data after the n-th SOS segment.
+size_t scan_data(const Bytes &j, int n = 0)
+{
+    const size_t sos = marker_at(j, 0xDA, n);
+    return sos + 2 + size_t(j[sos + 2] << 8 | j[sos + 3]);
+}
+
+// The frame header (SOF0 or SOF2) made to declare another size.
+Bytes with_declared_size(Bytes j, int width, int height)
+{
+    size_t sof = marker_at(j, 0xC0);
+    if (sof == j.size())
+        sof = marker_at(j, 0xC2);
+    j[sof + 5] = uint8_t(height >> 8);
+    j[sof + 6] = uint8_t(height);
+    j[sof + 7] = uint8_t(width >> 8);
+    j[sof + 8] = uint8_t(width);
+    return j;
+}
+
+Bytes head(const Bytes &j, size_t n) { return Bytes(j.begin(), j.begin() + long(std::min(n, j.size()))); }
+
+Bytes jpeg_rgb(int width, int height, const std::function<void(jpeg_compress_struct *)> &configure = {})
+{
+    return testsupport::jpeg_encode(
+        width, height, 3, JCS_RGB, [](int x, int y, int k) { return (x * 3 + k) * 5 + y * 3 + (x * y) % 7; }, configure);
+}
+
+const MakeFilter DCT_RGB = [](ByteReader *s) { return pdf_filter_dct(s, DctParams{3}); };
+
+// A damaged JPEG delivers the rows its data cover and at most two iMCU rows (16 rows
+// here, 4:2:0) of libjpeg's padding after them: never the zero-filled rest of the
+// declared picture. Rows come out as libjpeg decodes them.
+TEST(Filters, JpegEndsWhereItsDataEnd)
+{
+    constexpr int W = 64, H = 256, IMCU = 16;
+    const Bytes base = jpeg_rgb(W, H);
+    const Bytes prog = jpeg_rgb(W, H, [](jpeg_compress_struct *c) { jpeg_simple_progression(c); });
+    const Bytes restart = jpeg_rgb(W, H, [](jpeg_compress_struct *c) { c->restart_in_rows = 1; });
+    const Bytes intact = testsupport::jpeg_decode(base, JCS_RGB);
+    const size_t data = scan_data(base), end = marker_at(base, 0xD9);
+    Bytes early_eoi = head(base, data + (end - data) / 2);
+    early_eoi.insert(early_eoi.end(), {0xFF, 0xD9});
+    Bytes lost_interval = restart;  // the data of the fourth restart interval are gone
+    lost_interval.erase(lost_interval.begin() + long(marker_at(restart, 0xD2) + 2),
+                        lost_interval.begin() + long(marker_at(restart, 0xD3)));
+    const auto prog_markers = jpeg_markers(prog);
+    const int prog_scans =
+        int(std::count_if(prog_markers.begin(), prog_markers.end(), [](const auto &m) { return m.second == 0xDA; }));
+    ASSERT_GT(prog_scans, 2);
+
+    enum Expect {
+        ALL_ROWS,   // the whole picture
+        COVERED,    // the rows libjpeg decoded from data, then at most two iMCU rows of padding
+        CUT_SHORT,  // fewer rows than the picture (a progressive first scan: no row is exact)
+        REFUSED,    // nothing (the data cannot code every block once: 48 bytes here)
+    };
+    struct Row {
+        const char *what;
+        Bytes jpeg;
+        Expect expect;
+    };
+    const Row rows[] = {
+        {"intact baseline", base, ALL_ROWS},
+        {"intact progressive", prog, ALL_ROWS},
+        {"baseline cut at a third of its data", head(base, data + (end - data) / 3), COVERED},
+        {"baseline cut two bytes before its end", head(base, end - 2), ALL_ROWS},
+        {"baseline with an end marker half-way", early_eoi, COVERED},
+        {"progressive cut in its first scan", head(prog, (scan_data(prog) + marker_at(prog, 0xDA, 1)) / 2), CUT_SHORT},
+        {"progressive cut 40 bytes into its first scan", head(prog, scan_data(prog) + 40), REFUSED},
+        {"progressive cut in its last scan", head(prog, scan_data(prog, prog_scans - 1) + 20), ALL_ROWS},
+        {"a lost restart interval is padded, then decoding resumes", lost_interval, ALL_ROWS},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        const Bytes ref = testsupport::jpeg_decode(row.jpeg, JCS_RGB);  // padded to full height
+        ASSERT_EQ(ref.size(), size_t(W * H * 3));
+        const Bytes got = decode(row.jpeg, DCT_RGB);
+        if (row.expect == REFUSED) {
+            EXPECT_EQ(got.size(), 0u);
+            continue;
+        }
+        ASSERT_EQ(got.size() % (W * 3), 0u);
+        const size_t got_rows = got.size() / (W * 3);
+        EXPECT_TRUE(std::equal(got.begin(), got.end(), ref.begin())) << "rows differ from libjpeg's";
+        if (row.expect == ALL_ROWS) {
+            EXPECT_EQ(got_rows, size_t(H));
+        } else if (row.expect == COVERED) {
+            const size_t covered = common_prefix(ref, intact) / (W * 3);
+            EXPECT_GE(got_rows, covered);
+            // The last row above an iMCU row borrows its chroma from that row.
+            EXPECT_LE(got_rows, ((covered + 1) / IMCU + 2) * IMCU);
+        } else {
+            EXPECT_GT(got_rows, 0u);
+            EXPECT_LT(got_rows, size_t(H));
         }
     }
-    EXPECT_EQ(decode(to_bytes("\xff\xd8 not really a JPEG"), rgb), Bytes{});
+    // Corrupt bytes anywhere never deliver more than the picture.
+    for (const Bytes &jpeg : {base, prog})
+        for (size_t at = 0; at < jpeg.size(); at += jpeg.size() / 9) {
+            Bytes corrupt = jpeg;
+            for (size_t i = at; i < jpeg.size() && i < at + 4; i++)
+                corrupt[i] ^= 0xA5;
+            EXPECT_LE(decode(corrupt, DCT_RGB).size(), size_t(W * H * 3)) << at;
+        }
+    EXPECT_EQ(decode(to_bytes("\xff\xd8 not really a JPEG"), DCT_RGB), Bytes{});
+}
+
+// A JPEG whose header declares far more than its data hold: the work and the output
+// follow the data. (Each case, unbounded, would deliver hundreds of megabytes.)
+TEST(Filters, JpegDeclaringMoreThanItsData)
+{
+    const Bytes tiny_prog = jpeg_rgb(16, 16, [](jpeg_compress_struct *c) { jpeg_simple_progression(c); });
+    // 4063 MCUs of 16 x 16 pixels cover a row of 65000; then a scan of restart markers alone.
+    Bytes markers_only = with_declared_size(jpeg_rgb(16, 16, [](jpeg_compress_struct *c) { c->restart_interval = 4063; }),
+                                            65000, 65000);
+    markers_only.resize(scan_data(markers_only));
+    for (int i = 0; i < 1000; i++)
+        markers_only.insert(markers_only.end(), {0xFF, uint8_t(0xD0 + i % 8)});
+    markers_only.insert(markers_only.end(), {0xFF, 0xD9});
+    struct Row {
+        const char *what;
+        Bytes jpeg;
+        int width;
+        size_t min_rows, max_rows;
+    };
+    const Row rows[] = {
+        // The coefficient buffer (24 MB) would fit the memory limit, but 93750 blocks need
+        // 11 KB of data at least: refused before the buffer is allocated.
+        {"2000 x 2000 progressive with the data of 16 x 16", with_declared_size(tiny_prog, 2000, 2000), 2000, 0, 0},
+        // Each padded restart interval is a row of 4063 MCUs: the padding stops once it
+        // outweighs the data read.
+        {"restart markers without data", markers_only, 65000, 1, 64},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        const Bytes got = decode(row.jpeg, DCT_RGB);
+        EXPECT_EQ(got.size() % size_t(row.width * 3), 0u);
+        EXPECT_GE(got.size() / size_t(row.width * 3), row.min_rows);
+        EXPECT_LE(got.size() / size_t(row.width * 3), row.max_rows);
+    }
+}
+
+// A progressive image of 65 scans (each a pass over every block) is read up to its 64th
+// scan: the output is libjpeg's decoding of the file cut before the 65th.
+TEST(Filters, JpegReadsAtMostMaxScans)
+{
+    static jpeg_scan_info script[FILTER_DCT_MAX_SCANS + 1];
+    script[0] = {1, {0}, 0, 0, 0, 1};  // DC without its lowest bit
+    for (int k = 1; k < 64; k++)
+        script[k] = {1, {0}, k, k, 0, 0};  // one AC coefficient a scan
+    script[64] = {1, {0}, 0, 0, 1, 0};  // the DC's lowest bit
+    static_assert(FILTER_DCT_MAX_SCANS == 64, "the script has one scan more than the limit");
+    const Bytes jpeg = testsupport::jpeg_encode(
+        48, 40, 1, JCS_GRAYSCALE, [](int x, int y, int) { return x * 5 + y * 3 + (x * y) % 11; },
+        [](jpeg_compress_struct *c) {
+            c->scan_info = script;
+            c->num_scans = FILTER_DCT_MAX_SCANS + 1;
+        });
+    Bytes cut = head(jpeg, marker_at(jpeg, 0xDA, FILTER_DCT_MAX_SCANS));
+    cut.insert(cut.end(), {0xFF, 0xD9});
+    const Bytes got = decode(jpeg, [](ByteReader *s) { return pdf_filter_dct(s, DctParams{1}); });
+    EXPECT_EQ(got, testsupport::jpeg_decode(cut, JCS_GRAYSCALE));
+    EXPECT_NE(got, testsupport::jpeg_decode(jpeg, JCS_GRAYSCALE));
+}
+
+// Decodes the JPEG as the image XObject of a generated page, asking for RGB:
+// the bytes delivered and the component count reported.
+Bytes decode_image_object(const Bytes &jpeg, int width, int height, int *components)
+{
+    testsupport::PdfBuilder b;
+    b.obj(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.obj(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+    b.obj(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 4 0 R "
+             "/Resources << /XObject << /Im 5 0 R >> >> >>");
+    b.stream(4, "", "q 200 0 0 200 0 0 cm /Im Do Q");
+    b.stream(5,
+             "/Type /XObject /Subtype /Image /Width " + std::to_string(width) + " /Height " + std::to_string(height) +
+                 " /BitsPerComponent 8 /ColorSpace /DeviceRGB /Filter /DCTDecode",
+             std::string(jpeg.begin(), jpeg.end()));
+    b.startxref(b.xref_section("/Size 6 /Root 1 0 R"));
+    const std::string path = testsupport::scratch_path("dct-image.pdf");
+    EXPECT_TRUE(testsupport::write_file(path, b.str()));
+    PdfDoc *doc = nullptr;
+    Bytes out;
+    *components = -1;
+    if (pdf_open(&doc, path.c_str(), nullptr) == 0) {
+        PdfObject *image = pdf_fetch(doc, 5, 0);
+        ByteReader *r = pdf_apply_filters(doc, pdf_open_raw_stream(doc, image), image->dict, nullptr, 3);
+        if (r) {
+            *components = pdf_dct_output_components(r);
+            uint8_t tmp[65536];
+            int n;
+            while (out.size() < (size_t(256) << 20) && (n = reader_read(r, tmp, sizeof tmp)) > 0)
+                out.insert(out.end(), tmp, tmp + n);
+            reader_close_chain(r);
+        }
+    }
+    pdf_close(doc);
+    return out;
+}
+
+// A 600-byte baseline JPEG declaring 65000 x 65000 pixels: unbounded, libjpeg pads
+// 12.7 GB of rows. The image ends two iMCU rows (32 rows) after its data.
+TEST(Filters, Dct65000BaselineDeliversOnlyTheRowsOfItsData)
+{
+    const Bytes jpeg = with_declared_size(jpeg_rgb(16, 16), 65000, 65000);
+    ASSERT_LT(jpeg.size(), 1000u);
+    int components = 0;
+    const Bytes got = decode_image_object(jpeg, 65000, 65000, &components);
+    EXPECT_EQ(components, 3);
+    EXPECT_EQ(got.size() % (65000 * 3), 0u);
+    EXPECT_GT(got.size(), 0u);
+    EXPECT_LE(got.size(), size_t(32) * 65000 * 3);
+}
+
+// The progressive one needs a whole-image coefficient buffer of about 12 GB: refused
+// before any work, the image stream is empty.
+TEST(Filters, Dct65000ProgressiveIsRefused)
+{
+    const Bytes jpeg =
+        with_declared_size(jpeg_rgb(16, 16, [](jpeg_compress_struct *c) { jpeg_simple_progression(c); }), 65000, 65000);
+    int components = -1;
+    EXPECT_EQ(decode_image_object(jpeg, 65000, 65000, &components), Bytes{});
+    EXPECT_EQ(components, 0);
 }
 
 }  // namespace

@@ -13,6 +13,8 @@
 #include "render/composite.h"
 #include "render/context.h"
 #include "render/fill.h"
+#include "render/gstate.h"
+#include "render/limits.h"
 #include "render/stroke.h"
 
 namespace {
@@ -45,6 +47,7 @@ struct Page {
     }
     ~Page()
     {
+        render_context_release(&ctx);
         raster_free(ctx.rasterizer);
         arena_destroy(arena);
     }
@@ -236,56 +239,126 @@ TEST(Clip, RectanglesRoundOutward)
     EXPECT_EQ(page.gs.clip_y1, 21);
 }
 
-TEST(Clip, MaskPlanesMultiply)
+TEST(Clip, PlanesCoverTheirBoxMultiplyAndEndWithTheirState)
 {
     Page page(40, 30);
-    // A half-pixel-high band at row 10 gives 128 in the mask.
+    // A half-pixel-high band at row 10 gives 128 in the mask; the plane
+    // covers the path's box within the page, rows 10 to 29.
     Path band = page.triangle(-100, 10.5f, 140, 10.5f, 20, 1000);
     clip_path(&page.ctx, &band, 0);
-    ASSERT_NE(page.gs.clip_mask, nullptr);
-    uint8_t *first = page.gs.clip_mask;
-    EXPECT_EQ(first[10 * 40 + 20], 128);
-    EXPECT_EQ(first[5 * 40 + 20], 0);
-    EXPECT_EQ(first[20 * 40 + 20], 255);
-    // A second mask: 128 again on row 10 gives (128 * 128 + 127) / 255 = 64;
-    // the first plane is left for saved states.
+    const ClipPlane *first = page.gs.clip_mask;
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->x0, 0);
+    EXPECT_EQ(first->y0, 10);
+    EXPECT_EQ(first->x1, 40);
+    EXPECT_EQ(first->y1, 30);
+    EXPECT_EQ(*first->at(20, 10), 128);
+    EXPECT_EQ(*first->at(20, 20), 255);
+    const size_t one_plane = page.ctx.clip_bytes;
+
+    // A saved state shares the plane; clipping there makes its own plane,
+    // (128 * 128 + 127) / 255 = 64 on row 10, and leaves the first alone.
+    GraphicsState *base = page.ctx.gs;
+    ASSERT_NE(gstate_save(&page.ctx), nullptr);
+    EXPECT_EQ(page.ctx.gs->clip_mask, first);
     Path band2 = page.triangle(-100, 10.5f, 140, 10.5f, 20, 2000);
     clip_path(&page.ctx, &band2, 0);
-    EXPECT_NE(page.gs.clip_mask, first);
-    EXPECT_EQ(page.gs.clip_mask[10 * 40 + 20], 64);
-    EXPECT_EQ(first[10 * 40 + 20], 128);
-    // A bow tie is not a rectangle: it becomes a mask.
-    GraphicsState saved = page.gs;
-    gs_init(&page.gs, page.surface.get());
+    const ClipPlane *second = page.ctx.gs->clip_mask;
+    ASSERT_NE(second, first);
+    EXPECT_EQ(*second->at(20, 10), 64);
+    EXPECT_EQ(*first->at(20, 10), 128);
+    // Clipping the same state again frees the plane it replaces.
+    Path wide = page.rect(-5, -5, 50, 50);
+    wide.subpaths[0].points[0] = -6;  // not a rectangle any more
+    clip_path(&page.ctx, &wide, 0);
+    EXPECT_EQ(*page.ctx.gs->clip_mask->at(20, 10), 64);
+    EXPECT_EQ(page.ctx.clip_bytes, 2 * one_plane);
+    // Restoring frees the saved state's plane; the first is current again.
+    gstate_restore(&page.ctx, base);
+    EXPECT_EQ(page.ctx.gs->clip_mask, first);
+    EXPECT_EQ(page.ctx.clip_bytes, one_plane);
+
+    // A fill through the plane: masked on row 10, nothing above the box.
+    float black[3] = {0, 0, 0};
+    Path all = page.rect(0, 0, 40, 30);
+    fill_path(&page.ctx, &all, 0, black, 1);
+    EXPECT_EQ(page.blue(20, 10), 128);  // 255 + (-255 * 128 + 127) / 255
+    EXPECT_EQ(page.blue(20, 5), 255);
+    EXPECT_EQ(page.blue(20, 20), 0);
+
+    // A bow tie is not a rectangle: both lobes are inside, the wedge between is not.
+    Page bow_page(40, 30);
     Path bow;
-    path_init(&bow, page.arena);
+    path_init(&bow, bow_page.arena);
     path_move_to(&bow, 0, 0);
     path_line_to(&bow, 40, 30);
     path_line_to(&bow, 40, 0);
     path_line_to(&bow, 0, 30);
     path_close(&bow);
-    clip_path(&page.ctx, &bow, 0);
-    ASSERT_NE(page.gs.clip_mask, nullptr);
-    EXPECT_EQ(page.gs.clip_mask[2 * 40 + 20], 0);     // top wedge is outside
-    EXPECT_EQ(page.gs.clip_mask[15 * 40 + 2], 255);   // both lobes are inside
-    EXPECT_EQ(page.gs.clip_mask[15 * 40 + 38], 255);
-    page.gs = saved;
-    // A fill through the mask: the composited coverage is masked.
-    float black[3] = {0, 0, 0};
-    Path all = page.rect(0, 0, 40, 30);
-    fill_path(&page.ctx, &all, 0, black, 1);
-    EXPECT_EQ(page.blue(20, 10), 192);  // 255 + (-255 * 64 + 127) / 255
-    EXPECT_EQ(page.blue(20, 5), 255);
-    EXPECT_EQ(page.blue(20, 20), 0);
+    clip_path(&bow_page.ctx, &bow, 0);
+    ASSERT_NE(bow_page.gs.clip_mask, nullptr);
+    EXPECT_EQ(*bow_page.gs.clip_mask->at(20, 2), 0);
+    EXPECT_EQ(*bow_page.gs.clip_mask->at(2, 15), 255);
+    EXPECT_EQ(*bow_page.gs.clip_mask->at(38, 15), 255);
 }
 
-TEST(Clip, UnallocatablePlaneIsIgnored)
+TEST(Clip, FillThroughAClipEqualsTheFillOfItsPath)
+{
+    // Filling the page through a clip path gives the pixels of filling the
+    // path itself, partly covered edge pixels included on every side.
+    struct Row {
+        const char *what;
+        std::vector<float> xy;
+        int even_odd;
+        bool banded;  // the surface is a band starting at page row 7
+    } rows[] = {
+        {"triangle, fractional right and bottom", {3.2f, 2.6f, 20.5f, 2.6f, 11.f, 17.5f}, 0, false},
+        {"diamond ending mid-pixel on every side", {10.5f, 1.25f, 19.75f, 9.5f, 10.5f, 18.6f, 1.4f, 9.5f}, 0, false},
+        {"thin sliver in one partial column", {30.1f, 2.f, 30.9f, 2.f, 30.6f, 25.f}, 0, false},
+        {"self-intersecting star, even-odd", {20, 2, 32, 28, 6, 11, 34, 11, 8, 28}, 1, false},
+        {"triangle in a band", {3.2f, 6.6f, 20.5f, 9.6f, 11.f, 27.5f}, 0, true},
+    };
+    for (const Row &row : rows) {
+        Page direct(40, 30), clipped(40, 30);
+        for (Page *pg : {&direct, &clipped})
+            pg->ctx.band_top = pg->ctx.rasterizer->band_origin = row.banded ? 7 : 0;
+        auto make = [&](Page &pg) {
+            Path p;
+            path_init(&p, pg.arena);
+            path_move_to(&p, row.xy[0], row.xy[1]);
+            for (size_t i = 2; i < row.xy.size(); i += 2)
+                path_line_to(&p, row.xy[i], row.xy[i + 1]);
+            path_close(&p);
+            return p;
+        };
+        float black[3] = {0, 0, 0};
+        Path p = make(direct);
+        fill_path(&direct.ctx, &p, row.even_odd, black, 1);
+        Path c = make(clipped);
+        clip_path(&clipped.ctx, &c, row.even_odd);
+        ASSERT_NE(clipped.gs.clip_mask, nullptr) << row.what;
+        Path all = clipped.rect(-10, -10, 50, 50);
+        fill_path(&clipped.ctx, &all, 0, black, 1);
+        for (int y = 0; y < 30; y++)
+            for (int x = 0; x < 40; x++)
+                ASSERT_EQ(clipped.blue(x, y), direct.blue(x, y)) << row.what << " at " << x << "," << y;
+    }
+}
+
+TEST(Clip, PlaneBeyondTheMemoryCapBecomesItsBoxAndIsReported)
 {
     Page page(400, 300);
-    page.arena->limit = page.arena->total + 1000;  // no room for a 120000-byte plane
-    Path tri = page.triangle(0, 0, 400, 0, 0, 300);
+    page.ctx.clip_bytes = CLIP_PLANE_BYTES - 1000;  // no room for the plane
+    Path tri = page.triangle(10.5f, 20, 300, 20, 10.5f, 250.2f);
     clip_path(&page.ctx, &tri, 0);
     EXPECT_EQ(page.gs.clip_mask, nullptr);
+    EXPECT_EQ(page.gs.clip_x0, 10);
+    EXPECT_EQ(page.gs.clip_y0, 20);
+    EXPECT_EQ(page.gs.clip_x1, 301);  // every pixel the path touches
+    EXPECT_EQ(page.gs.clip_y1, 251);
+    ASSERT_EQ(page.ctx.diag_count, 1);
+    EXPECT_STREQ(page.ctx.diags[0], "clip-plane-memory");
+    page.ctx.clip_bytes = 0;
 }
 
 TEST(StrokePath, WidthScalesWithTheMatrix)

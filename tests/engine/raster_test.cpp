@@ -59,8 +59,16 @@ void polygon(Path *p, const std::vector<double> &xy)
     path_close(p);
 }
 
-// Rasterises polygons over w x h; status of the sweep in *status.
-Plane rasterise(const std::vector<std::vector<double>> &polys, int w, int h, int rule, int *status = nullptr)
+// A lower cell pool and step budget for raster_fill (0: the defaults).
+struct FillLimits {
+    int cell_limit;
+    long long budget;
+};
+
+// Rasterises polygons over w x h: in one sweep (status of the sweep in
+// *status), or with `limits` through raster_fill (what it lost in *status).
+Plane rasterise(const std::vector<std::vector<double>> &polys, int w, int h, int rule, int *status = nullptr,
+                const FillLimits *limits = nullptr)
 {
     ArenaGuard arena;
     RasterGuard r;
@@ -72,9 +80,19 @@ Plane rasterise(const std::vector<std::vector<double>> &polys, int w, int h, int
     p.w = w;
     p.h = h;
     p.px.assign(size_t(w) * h, 0);
-    raster_reset(r.r, 0, 0, w, h);
-    raster_add_path(r.r, &path);
-    int st = raster_sweep(r.r, rule, plane_span, &p);
+    int st;
+    if (limits) {
+        if (limits->cell_limit)
+            r.r->cell_limit = limits->cell_limit;
+        if (limits->budget)
+            r.r->fill_budget = limits->budget;
+        st = raster_fill(r.r, &path, 0, 0, w, h, rule, plane_span, &p);
+        EXPECT_LE(r.r->cell_capacity, limits->cell_limit ? limits->cell_limit : RASTER_MAX_CELLS);
+    } else {
+        raster_reset(r.r, 0, 0, w, h);
+        raster_add_path(r.r, &path);
+        st = raster_sweep(r.r, rule, plane_span, &p);
+    }
     if (status)
         *status = st;
     return p;
@@ -337,3 +355,67 @@ TEST(Raster, CellPoolOverflowReportsMinus3)
 }
 
 }  // namespace
+
+namespace {
+
+// Thin slanted quadrilaterals side by side, like a stroked hatch.
+std::vector<std::vector<double>> hatch(int lines, double w, double h)
+{
+    std::vector<std::vector<double>> out;
+    for (int i = 0; i < lines; i++) {
+        double x = 0.37 * i;
+        out.push_back({x, -1, x + 0.6, -1, x + w / 3 + 0.6, h + 1, x + w / 3, h + 1});
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(Raster, FillTooBigForThePoolIsDrawnInPiecesWithTheBytesOfOnePass)
+{
+    const std::vector<double> star = {40, 2, 64, 76, 2, 30, 78, 30, 16, 76};  // self-intersecting
+    struct Row {
+        const char *what;
+        std::vector<std::vector<double>> polys;
+        int rule;
+        int cell_limit;  // far below what one pass needs
+    } rows[] = {
+        {"hatch of 60 lines, nonzero", hatch(60, 80, 80), RASTER_NONZERO, 1024},
+        {"hatch, pieces of a few rows", hatch(60, 80, 80), RASTER_NONZERO, 300},
+        {"even-odd star and a ring", {star, rect(10, 10, 70, 70), rect(20, 20, 60, 60)}, RASTER_EVEN_ODD, 64},
+        {"nonzero star, a pool of 32 cells", {star}, RASTER_NONZERO, 32},
+    };
+    for (const Row &row : rows) {
+        int status = 1, lost = -1;
+        Plane whole = rasterise(row.polys, 80, 80, row.rule, &status);
+        ASSERT_EQ(status, 0) << row.what;
+        const FillLimits limits = {row.cell_limit, 0};
+        Plane pieces = rasterise(row.polys, 80, 80, row.rule, &lost, &limits);
+        EXPECT_EQ(lost, 0) << row.what;
+        EXPECT_FALSE(pieces.out_of_order) << row.what;  // pieces come top to bottom
+        EXPECT_EQ(pieces.px, whole.px) << row.what;
+    }
+}
+
+TEST(Raster, WhatPiecesCannotHoldIsReportedNotHidden)
+{
+    // A row crossed by 60 edges needs more than 16 cells: those rows are left
+    // out and reported; rows the pieces could hold are still drawn.
+    std::vector<std::vector<double>> polys = hatch(30, 60, 40);
+    polys.push_back(rect(0, 45, 10, 50));  // a small block below the hatch
+    int status = 1, lost = 0;
+    Plane whole = rasterise(polys, 80, 60, RASTER_NONZERO, &status);
+    ASSERT_EQ(status, 0);
+    const FillLimits tiny_pool = {16, 0}, tiny_budget = {256, 2000};
+    Plane small = rasterise(polys, 80, 60, RASTER_NONZERO, &lost, &tiny_pool);
+    EXPECT_EQ(lost, RASTER_LOST_ROWS);
+    EXPECT_EQ(small.at(5, 47), 255);  // the block is drawn
+    EXPECT_EQ(std::memcmp(&small.px[45 * 80], &whole.px[45 * 80], 5 * 80), 0);
+
+    // A spent step budget stops the fill: rows above are drawn, the rest is
+    // left out and reported.
+    Plane budget = rasterise(polys, 80, 60, RASTER_NONZERO, &lost, &tiny_budget);
+    EXPECT_EQ(lost, RASTER_LOST_BUDGET);
+    EXPECT_EQ(std::memcmp(budget.px.data(), whole.px.data(), 80), 0);
+    EXPECT_EQ(budget.at(5, 47), 0);
+}

@@ -123,6 +123,16 @@ TEST(RenderOperators, PaintedPixelsFollowTheOperatorRules)
         // The fill that carries W is not clipped by it; later ones are.
         {"W with fill", "0 0 30 30 re 60 60 30 30 re W f 0 1 0 rg 0 0 100 100 re f",
          {{10, 90, GREEN}, {70, 30, GREEN}, {45, 50, WHITE}}, ""},
+        // A pentagram's centre winds twice: inside under W, outside under W*;
+        // its points are inside under both.
+        {"W pentagram", "50 95 m 21 5 l 97.5 60 l 2.5 60 l 79 5 l h W n 1 0 0 rg 0 0 100 100 re f",
+         {{50, 54, RED}, {50, 14, RED}, {50, 99, WHITE}}, ""},
+        {"W* pentagram", "50 95 m 21 5 l 97.5 60 l 2.5 60 l 79 5 l h W* n 1 0 0 rg 0 0 100 100 re f",
+         {{50, 54, WHITE}, {50, 14, RED}, {50, 99, WHITE}}, ""},
+        // A round clip ends with its Q; a fill after Q reaches the corner.
+        {"clip plane ends at Q",
+         "q 50 50 m 80 50 l 50 80 l h W n 0 0 1 rg 0 0 100 100 re f Q 0 1 0 rg 0 0 10 10 re f",
+         {{55, 45, 0x0000ff}, {5, 95, GREEN}, {20, 60, WHITE}}, ""},
         // k converts CMYK by the device formula.
         {"k", "0 1 1 0 k 0 0 10 10 re f", {{5, 95, RED}}, ""},
         // An unknown operator empties the stack (rg then reads zeros) and is reported.
@@ -270,7 +280,9 @@ TEST(RenderPage, BandEqualsRowsOfTheWholePage)
     Rendered whole;
     render_doc(pdf, &whole, 1.37f);
     ASSERT_NE(whole.bm, nullptr);
-    const int firsts[] = {100, 1, 37, 255, 350};  // 100 rows 100..149, the rule's example
+    // 100: rows 100..149, the rule's example; 390: the last 21 rows (the band
+    // is shortened at the page's bottom).
+    const int firsts[] = {100, 1, 37, 255, 350, 390};
     for (int first : firsts) {
         SCOPED_TRACE(first);
         Rendered band;

@@ -40,4 +40,27 @@ std::vector<uint8_t> jpeg_encode(int width, int height, int components, J_COLOR_
     return out;
 }
 
+std::vector<uint8_t> jpeg_decode(const std::vector<uint8_t> &jpeg, J_COLOR_SPACE out)
+{
+    jpeg_decompress_struct d;
+    jpeg_error_mgr err;
+    d.err = jpeg_std_error(&err);
+    err.output_message = [](j_common_ptr) {};
+    jpeg_create_decompress(&d);
+    jpeg_mem_src(&d, jpeg.data(), (unsigned long)jpeg.size());
+    jpeg_read_header(&d, TRUE);
+    d.out_color_space = out;
+    jpeg_start_decompress(&d);
+    std::vector<uint8_t> all;
+    std::vector<JSAMPLE> row(size_t(d.output_width * d.output_components));
+    while (d.output_scanline < d.output_height) {
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_read_scanlines(&d, rows, 1);
+        all.insert(all.end(), row.begin(), row.end());
+    }
+    jpeg_finish_decompress(&d);
+    jpeg_destroy_decompress(&d);
+    return all;
+}
+
 }  // namespace testsupport

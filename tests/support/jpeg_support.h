@@ -18,4 +18,8 @@ std::vector<uint8_t> jpeg_encode(int width, int height, int components, J_COLOR_
                                  const std::function<int(int x, int y, int k)> &pixel,
                                  const std::function<void(jpeg_compress_struct *)> &configure = {});
 
+// libjpeg's own decoding into the colour space `out`, all rows: data that end early are
+// padded the way libjpeg pads them. Warnings stay quiet.
+std::vector<uint8_t> jpeg_decode(const std::vector<uint8_t> &jpeg, J_COLOR_SPACE out);
+
 }  // namespace testsupport
