@@ -127,24 +127,11 @@ int decode_page(Jbig2State *s, const uint8_t *data, int n)
     return rc;
 }
 
-int jbig2_fill(ByteReader *r, uint8_t *buffer, int capacity);
-
 bool ensure_decoded(ByteReader *r)
 {
     auto *s = static_cast<Jbig2State *>(r->ctx);
-    if (s->decoded)
-        return s->decoded > 0;
-    s->decoded = -1;
-    int n = 0;
-    uint8_t *data = reader_read_all_heap(r->next, FILTER_JBIG2_MAX_DATA, &n);
-    if (!data)
-        return false;
-    const int rc = decode_page(s, data, n);
-    std::free(data);
-    if (rc != 0)
-        return false;
-    s->decoded = 1;
-    return true;
+    return filter_decode_once(r->next, FILTER_JBIG2_MAX_DATA, &s->decoded,
+                              [s](const uint8_t *data, int n) { return decode_page(s, data, n); });
 }
 
 int jbig2_fill(ByteReader *r, uint8_t *buffer, int capacity)
@@ -152,13 +139,7 @@ int jbig2_fill(ByteReader *r, uint8_t *buffer, int capacity)
     auto *s = static_cast<Jbig2State *>(r->ctx);
     if (!ensure_decoded(r))
         return -1;
-    const int64_t left = s->length - s->at;
-    const int n = left < capacity ? int(left) : capacity;
-    if (n <= 0)
-        return 0;
-    std::memcpy(buffer, s->bits + s->at, size_t(n));
-    s->at += n;
-    return n;
+    return filter_serve(buffer, capacity, s->bits, s->length, &s->at);
 }
 
 void jbig2_close(ByteReader *r)

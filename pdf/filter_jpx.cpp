@@ -264,24 +264,16 @@ int decode_image(JpxState *s, const uint8_t *data, int n)
 bool ensure_decoded(ByteReader *r)
 {
     auto *s = static_cast<JpxState *>(r->ctx);
-    if (s->decoded)
-        return s->decoded > 0;
-    s->decoded = -1;
-    int n = 0;
-    uint8_t *data = reader_read_all_heap(r->next, FILTER_JPX_MAX_DATA, &n);
-    if (!data)
-        return false;
-    const int rc = decode_image(s, data, n);
-    std::free(data);
-    if (rc != 0) {
-        std::free(s->samples);
-        std::free(s->alpha);
-        s->samples = s->alpha = nullptr;
-        s->length = 0;
-        return false;
-    }
-    s->decoded = 1;
-    return true;
+    return filter_decode_once(r->next, FILTER_JPX_MAX_DATA, &s->decoded, [s](const uint8_t *data, int n) {
+        const int rc = decode_image(s, data, n);
+        if (rc != 0) {
+            std::free(s->samples);
+            std::free(s->alpha);
+            s->samples = s->alpha = nullptr;
+            s->length = 0;
+        }
+        return rc;
+    });
 }
 
 int jpx_fill(ByteReader *r, uint8_t *buffer, int capacity)
@@ -289,13 +281,7 @@ int jpx_fill(ByteReader *r, uint8_t *buffer, int capacity)
     auto *s = static_cast<JpxState *>(r->ctx);
     if (!ensure_decoded(r))
         return -1;
-    const int64_t left = s->length - s->at;
-    const int n = left < capacity ? int(left) : capacity;
-    if (n <= 0)
-        return 0;
-    std::memcpy(buffer, s->samples + s->at, size_t(n));
-    s->at += n;
-    return n;
+    return filter_serve(buffer, capacity, s->samples, s->length, &s->at);
 }
 
 void jpx_close(ByteReader *r)

@@ -3,6 +3,7 @@
 // corrupt data end the decoded stream early instead of failing a read.
 #pragma once
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 #include "pdf/reader.h"
@@ -87,6 +88,40 @@ inline int filter_take_row(uint8_t *out, int room, const uint8_t *row, int row_l
         n = room;
     std::memcpy(out, row + *row_pos, size_t(n));
     *row_pos += n;
+    return n;
+}
+
+// For filters that decode a whole stream in memory at their first read (JPX,
+// JBIG2). *state: 0 not yet, 1 decoded, -1 failed. The first call reads the
+// source (at most `max` bytes) and hands it to `decode` (0 on success);
+// returns whether the data are decoded.
+template <typename Decode>
+bool filter_decode_once(ByteReader *source, int max, int *state, Decode decode)
+{
+    if (*state)
+        return *state > 0;
+    *state = -1;
+    int n = 0;
+    uint8_t *data = reader_read_all_heap(source, max, &n);
+    if (!data)
+        return false;
+    const int rc = decode(data, n);
+    std::free(data);
+    if (rc == 0)
+        *state = 1;
+    return rc == 0;
+}
+
+// Serves decoded bytes from memory: copies what is left of `data` after *at
+// (at most `room` bytes) to `out`, advances *at and returns the count.
+inline int filter_serve(uint8_t *out, int room, const uint8_t *data, int64_t length, int64_t *at)
+{
+    const int64_t left = length - *at;
+    const int n = left < room ? int(left) : room;
+    if (n <= 0)
+        return 0;
+    std::memcpy(out, data + *at, size_t(n));
+    *at += n;
     return n;
 }
 

@@ -134,12 +134,28 @@ bool stream_in_clear(PdfDoc *doc, int num)
            identity_crypt_filter(doc, obj->dict);
 }
 
-void install(PdfDoc *doc, PdfCrypt *crypt)
+// Stores the state of an authenticated document in its arena and sets the
+// decryption hooks. 0, or -3 when memory is short.
+int install(PdfDoc *doc, int revision, const uint8_t *key, int key_length, const FilterChoice &streams,
+            const FilterChoice &strings, int encrypt_num, bool encrypt_metadata, bool perms_valid)
 {
+    auto *crypt = static_cast<PdfCrypt *>(arena_alloc(doc->arena, sizeof(PdfCrypt)));
+    if (!crypt)
+        return -3;
+    *crypt = PdfCrypt{};
+    crypt->revision = revision;
+    crypt->key_length = key_length;
+    crypt->method = streams.method;
+    crypt->string_method = strings.method;
+    std::memcpy(crypt->key, key, size_t(key_length));
+    crypt->encrypt_num = encrypt_num;
+    crypt->encrypt_metadata = encrypt_metadata;
+    crypt->perms_valid = perms_valid;
     doc->crypt = crypt;
-    doc->encrypt_num = crypt->encrypt_num;
+    doc->encrypt_num = encrypt_num;
     doc->decrypt_object = pdf_decrypt_object;
     doc->decrypt_stream = pdf_decrypt_stream_reader;
+    return 0;
 }
 
 // Revisions 5 and 6: a 32-byte file key unwrapped from UE or OE, AES-256 for
@@ -176,21 +192,10 @@ int setup_aes256(PdfDoc *doc, PdfObject *encrypt, PdfObject *entry, int r, const
     if (status != 0)
         return status;
 
-    auto *crypt = static_cast<PdfCrypt *>(arena_alloc(doc->arena, sizeof(PdfCrypt)));
-    if (!crypt)
-        return -3;
-    crypt->revision = r;
-    crypt->key_length = 32;
-    crypt->method = streams.method;
-    crypt->string_method = strings.method;
-    std::memcpy(crypt->key, key, 32);
-    crypt->encrypt_num = entry->type == PDF_REF ? entry->num : 0;
-    crypt->encrypt_metadata = params.encrypt_metadata;
     // The password was proven by the hashes; a Perms that does not agree with
     // P is remembered for display and does not keep the document closed.
-    crypt->perms_valid = crypt_perms_valid(params, key);
-    install(doc, crypt);
-    return 0;
+    return install(doc, r, key, 32, streams, strings, entry->type == PDF_REF ? entry->num : 0,
+                   params.encrypt_metadata, crypt_perms_valid(params, key));
 }
 
 }  // namespace
@@ -251,19 +256,8 @@ int pdf_setup_security(PdfDoc *doc, const char *password)
     if (status != 0)
         return status;
 
-    auto *crypt = static_cast<PdfCrypt *>(arena_alloc(doc->arena, sizeof(PdfCrypt)));
-    if (!crypt)
-        return -3;
-    crypt->revision = r;
-    crypt->key_length = key_length;
-    crypt->method = streams.method;
-    crypt->string_method = strings.method;
-    std::memcpy(crypt->key, key, size_t(key_length));
-    crypt->encrypt_num = encrypt_num;
-    crypt->encrypt_metadata = r < 4 || params.encrypt_metadata;
-    crypt->perms_valid = 0;
-    install(doc, crypt);
-    return 0;
+    return install(doc, r, key, key_length, streams, strings, encrypt_num, r < 4 || params.encrypt_metadata,
+                   false);
 }
 
 void pdf_decrypt_object(PdfDoc *doc, PdfObject *obj, int num, int gen)

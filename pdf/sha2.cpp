@@ -133,6 +133,23 @@ void pad_final(uint8_t *block, int used, int block_size, int length_bytes, uint6
     process(block);
 }
 
+// Appends message bytes to a partial block, processing every block filled.
+template <typename Block>
+void feed(uint8_t *block, int *used, int block_size, const uint8_t *data, size_t n, Block process)
+{
+    while (n > 0) {
+        const size_t take = n < size_t(block_size - *used) ? n : size_t(block_size - *used);
+        std::memcpy(block + *used, data, take);
+        *used += int(take);
+        data += take;
+        n -= take;
+        if (*used == block_size) {
+            process(block);
+            *used = 0;
+        }
+    }
+}
+
 }  // namespace
 
 void sha256_init(Sha256 *s)
@@ -145,17 +162,7 @@ void sha256_init(Sha256 *s)
 void sha256_update(Sha256 *s, const uint8_t *data, size_t n)
 {
     s->byte_count += n;
-    while (n > 0) {
-        const size_t take = n < size_t(64 - s->block_used) ? n : size_t(64 - s->block_used);
-        std::memcpy(s->block + s->block_used, data, take);
-        s->block_used += int(take);
-        data += take;
-        n -= take;
-        if (s->block_used == 64) {
-            sha256_block(s->state, s->block);
-            s->block_used = 0;
-        }
-    }
+    feed(s->block, &s->block_used, 64, data, n, [s](const uint8_t *b) { sha256_block(s->state, b); });
 }
 
 void sha256_final(Sha256 *s, uint8_t digest[32])
@@ -192,17 +199,7 @@ void sha384_init(Sha512 *s)
 void sha512_update(Sha512 *s, const uint8_t *data, size_t n)
 {
     s->byte_count += n;
-    while (n > 0) {
-        const size_t take = n < size_t(128 - s->block_used) ? n : size_t(128 - s->block_used);
-        std::memcpy(s->block + s->block_used, data, take);
-        s->block_used += int(take);
-        data += take;
-        n -= take;
-        if (s->block_used == 128) {
-            sha512_block(s->state, s->block);
-            s->block_used = 0;
-        }
-    }
+    feed(s->block, &s->block_used, 128, data, n, [s](const uint8_t *b) { sha512_block(s->state, b); });
 }
 
 void sha512_final(Sha512 *s, uint8_t *digest)
