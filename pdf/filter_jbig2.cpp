@@ -6,13 +6,16 @@
 #include <cstdlib>
 #include <cstring>
 
-// jbig2.h uses the fixed-width types without including their header.
+#include "pdf/filters.h"
+#include "pdf/limits.h"
+
+// jbig2.h comes last: it uses the fixed-width types without including their
+// header, and defines `inline` away when it is no macro, which would turn the
+// inline functions of any header read after it into duplicate definitions.
 extern "C" {
 #include <jbig2.h>
 }
-
-#include "pdf/filters.h"
-#include "pdf/limits.h"
+#undef inline
 
 namespace {
 
