@@ -180,9 +180,12 @@ void crypt_hash_256(int revision, std::span<const uint8_t> password, const uint8
         size_t k_length = 32;
         for (int round = 1;; round++) {
             const size_t one = password.size() + k_length + user.size();
-            std::memcpy(e, password.data(), password.size());
+            // Empty spans may have no data pointer at all.
+            if (!password.empty())
+                std::memcpy(e, password.data(), password.size());
             std::memcpy(e + password.size(), k, k_length);
-            std::memcpy(e + password.size() + k_length, user.data(), user.size());
+            if (!user.empty())
+                std::memcpy(e + password.size() + k_length, user.data(), user.size());
             for (int copy = 1; copy < 64; copy++)
                 std::memcpy(e + copy * one, e, one);
             AesKey aes;
