@@ -24,6 +24,9 @@ if(WIN32)
   # Everything of the compiler's runtime is linked in: the program needs only
   # system DLLs and pagrix.dll.
   add_link_options(-static -static-libgcc -static-libstdc++)
+  # The stack Windows programs usually get (mingw's linker reserves 2 MiB):
+  # the program and its tests run with the depth the recursion limits must fit.
+  add_link_options(-Wl,--stack,1048576)
   add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _USE_MATH_DEFINES _WIN32_WINNT=0x0501 WINVER=0x0501)
 else()
   find_package(ZLIB REQUIRED)

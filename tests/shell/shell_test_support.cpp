@@ -153,4 +153,32 @@ std::string scratch_file(const std::string &name, const std::string &bytes)
 
 std::string a4_pdf(int pages) { return testsupport::simple_pdf(pages, "[0 0 595 842]"); }
 
+Capture capture(HWND window)
+{
+    Capture c;
+    RECT rc;
+    GetClientRect(window, &rc);
+    c.w = rc.right;
+    c.h = rc.bottom;
+    BITMAPINFO bmi = {};
+    bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
+    bmi.bmiHeader.biWidth = c.w;
+    bmi.bmiHeader.biHeight = -c.h;
+    bmi.bmiHeader.biPlanes = 1;
+    bmi.bmiHeader.biBitCount = 32;
+    bmi.bmiHeader.biCompression = BI_RGB;
+    void *bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP dib = CreateDIBSection(dc, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(dc, dib);
+    SendMessageA(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+    GdiFlush();
+    const uint32_t *p = static_cast<const uint32_t *>(bits);
+    c.px.assign(p, p + size_t(c.w) * size_t(c.h));
+    SelectObject(dc, old);
+    DeleteObject(dib);
+    DeleteDC(dc);
+    return c;
+}
+
 }  // namespace shelltest

@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -45,5 +46,13 @@ bool menu_checked(HMENU menu, UINT id);
 std::string scratch_file(const std::string &name, const std::string &bytes);
 // A valid PDF of `pages` A4 pages.
 std::string a4_pdf(int pages = 1);
+
+// A window's client area as it paints it (WM_PRINTCLIENT into a 32-bit DIB).
+struct Capture {
+    int w = 0, h = 0;
+    std::vector<uint32_t> px;  // 0x00RRGGBB
+    uint32_t at(int x, int y) const { return px[size_t(y) * size_t(w) + size_t(x)] & 0xFFFFFF; }
+};
+Capture capture(HWND window);
 
 }  // namespace shelltest

@@ -80,41 +80,6 @@ struct Host {
     }
 };
 
-// The view's client area as it paints it (WM_PRINTCLIENT into a 32-bit DIB).
-struct Capture {
-    int w = 0, h = 0;
-    std::vector<uint32_t> px;  // 0x00RRGGBB
-    uint32_t at(int x, int y) const { return px[size_t(y) * size_t(w) + size_t(x)] & 0xFFFFFF; }
-};
-
-Capture capture(HWND view)
-{
-    Capture c;
-    RECT rc;
-    GetClientRect(view, &rc);
-    c.w = rc.right;
-    c.h = rc.bottom;
-    BITMAPINFO bmi = {};
-    bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
-    bmi.bmiHeader.biWidth = c.w;
-    bmi.bmiHeader.biHeight = -c.h;
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
-    bmi.bmiHeader.biCompression = BI_RGB;
-    void *bits = nullptr;
-    HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP dib = CreateDIBSection(dc, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(dc, dib);
-    SendMessageA(view, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
-    GdiFlush();
-    const uint32_t *p = static_cast<const uint32_t *>(bits);
-    c.px.assign(p, p + size_t(c.w) * size_t(c.h));
-    SelectObject(dc, old);
-    DeleteObject(dib);
-    DeleteDC(dc);
-    return c;
-}
-
 uint32_t rgb_of(const PageBitmap *bm, int x, int y)
 {
     const uint8_t *p = bm->pixels + size_t(y) * size_t(bm->stride) + size_t(x) * 3;
