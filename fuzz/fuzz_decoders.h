@@ -54,7 +54,8 @@ inline PredictorParams predictor_params(Params &p)
 }
 
 // Decodes one input with the named decoder: flate, lzw, ascii85, asciihex, runlength,
-// ccitt, dct, predictor, tiff (a whole file) or pcx (one page). Returns -1 for an unknown name, else the decoded length.
+// ccitt, dct, predictor, jpx, jbig2, tiff (a whole file) or pcx (one page). Returns -1 for an
+// unknown name, else the decoded length.
 inline long decode(const char *decoder, const uint8_t *data, size_t size)
 {
     Params p{data, size};
@@ -114,6 +115,22 @@ inline long decode(const char *decoder, const uint8_t *data, size_t size)
         DctParams dp{COMPONENTS[a % 3], (a >> 2) % 3 - 1};
         ByteReader *src = source();
         return run(src, pdf_filter_dct(src, dp));
+    }
+    if (std::strcmp(decoder, "jpx") == 0) {
+        JpxParams jp{p.take() % 8};
+        ByteReader *src = source();
+        return run(src, pdf_filter_jpx(src, jp));
+    }
+    if (std::strcmp(decoder, "jbig2") == 0) {
+        // Two length bytes: how much of the rest are the globals.
+        const size_t globals = size_t(p.take()) << 8 | p.take();
+        Jbig2Params jp;
+        jp.globals = p.data;
+        jp.globals_length = int(globals < p.size ? globals : p.size);
+        p.data += jp.globals_length;
+        p.size -= size_t(jp.globals_length);
+        ByteReader *src = source();
+        return run(src, pdf_filter_jbig2(src, jp));
     }
     if (std::strcmp(decoder, "predictor") == 0) {
         PredictorParams pp = predictor_params(p);

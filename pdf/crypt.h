@@ -1,6 +1,7 @@
 // The PDF standard security handler (PDF Reference 1.6, section 3.5, revisions
-// 2..4) over plain bytes: password padding, file keys, password checks, object
-// keys, and decryption of strings and streams with RC4 and AES-128 CBC.
+// 2..4, and the 256-bit AES revisions 5 and 6 of ISO 32000-2, 7.6.4.3) over
+// plain bytes: password padding and hashing, file keys, password checks,
+// object keys, and decryption of strings and streams with RC4 and AES CBC.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -9,17 +10,18 @@
 struct ByteReader;
 
 // Ciphers of the security handler; CRYPT_NONE is the Identity crypt filter.
-enum CryptMethod { CRYPT_RC4 = 0, CRYPT_AES128 = 1, CRYPT_NONE = 2 };
+enum CryptMethod { CRYPT_RC4 = 0, CRYPT_AES128 = 1, CRYPT_NONE = 2, CRYPT_AES256 = 3 };
 
 // The state of an authenticated document (lives in the document's arena).
 struct PdfCrypt {
-    int revision;       // R of the Encrypt dictionary, 2..4
-    int key_length;     // file key length in bytes, 5..16
+    int revision;       // R of the Encrypt dictionary, 2..6
+    int key_length;     // file key length in bytes, 5..16, or 32 from R 5 on
     int method;         // CryptMethod used for streams
     uint8_t key[32];    // the file key; the first key_length bytes are used
     int encrypt_num;    // object number of an indirect Encrypt dictionary, else 0
     int string_method;  // CryptMethod used for strings
-    int encrypt_metadata;  // 0: Metadata streams are stored in clear (R 4 only)
+    int encrypt_metadata;  // 0: Metadata streams are stored in clear (R >= 4)
+    int perms_valid;       // R >= 5: Perms decrypted to its marker and agrees with P
 };
 
 // The Encrypt dictionary's values that enter the key and password algorithms.
@@ -55,9 +57,36 @@ void crypt_owner_to_user(const CryptParams &params, std::span<const uint8_t> own
 int crypt_authenticate(const CryptParams &params, std::span<const uint8_t> password,
                        uint8_t key[16]);
 
+// The Encrypt dictionary's values of revisions 5 and 6 (256-bit AES).
+struct Crypt256Params {
+    int revision;                         // 5 or 6
+    std::span<const uint8_t> owner;       // O: 32-byte hash, validation salt, key salt
+    std::span<const uint8_t> user;        // U: likewise; the first 48 bytes are used
+    std::span<const uint8_t> owner_key;   // OE: the file key encrypted for the owner
+    std::span<const uint8_t> user_key;    // UE: the file key encrypted for the user
+    std::span<const uint8_t> perms;       // Perms: 16 bytes, or empty
+    uint32_t permissions;                 // P, as its 32 bits
+    bool encrypt_metadata;                // EncryptMetadata
+};
+
+// The password hash of revision 5 (SHA-256 over password, 8-byte salt and
+// `user`) or revision 6 (the iterated SHA-256/384/512 and AES-128 hash started
+// from it). `password` is prepared UTF-8 of at most 127 bytes; `user` is
+// empty for the user password and U's first 48 bytes for the owner password.
+void crypt_hash_256(int revision, std::span<const uint8_t> password, const uint8_t salt[8],
+                    std::span<const uint8_t> user, uint8_t out[32]);
+// Checks a prepared password as user password, then as owner password. 0 and
+// the 32-byte file key, -6 when neither matches, -7 when O, U, OE or UE are
+// too short or the revision is not 5 or 6.
+int crypt_authenticate_256(const Crypt256Params &params, std::span<const uint8_t> password, uint8_t key[32]);
+// Whether Perms, decrypted with the file key, carries its "adb" marker and
+// repeats P and EncryptMetadata. A mismatch means the dictionary was altered.
+bool crypt_perms_valid(const Crypt256Params &params, const uint8_t key[32]);
+
 // Algorithm 3.1: the key of object (num, gen) for the given method; returns its
-// length (key_length + 5, at most 16).
-int crypt_object_key(const PdfCrypt *crypt, int method, int num, int gen, uint8_t out[16]);
+// length (key_length + 5, at most 16). AES-256 uses the file key itself: 32
+// bytes, so `out` has room for 32.
+int crypt_object_key(const PdfCrypt *crypt, int method, int num, int gen, uint8_t out[32]);
 
 // Decrypts a string of object (num, gen) in place and returns its new length.
 // RC4 keeps the length. AES: under 16 bytes nothing changes; the first 16

@@ -1,9 +1,13 @@
 // Builds a stream's decoding chain from its Filter and DecodeParms entries (PDF Reference
 // 1.7, 3.3): one reader per filter, each pulling from the one before, with the predictor
 // of a Flate or LZW filter as a reader of its own.
+#include <cstdlib>
+
 #include "pdf/document.h"
 #include "pdf/filters.h"
+#include "pdf/limits.h"
 #include "pdf/object.h"
+#include "pdf/stream.h"
 
 namespace {
 
@@ -81,6 +85,28 @@ ByteReader *build_dct(PdfDoc *doc, ByteReader *src, PdfObject *parms, int compon
     return pdf_filter_dct(src, p);
 }
 
+ByteReader *build_jpx(PdfDoc *, ByteReader *src, PdfObject *, int) { return pdf_filter_jpx(src, JpxParams{}); }
+
+// JBIG2Globals is a stream of its own, read whole; without it (or unreadable)
+// the page segments are decoded alone.
+ByteReader *build_jbig2(PdfDoc *doc, ByteReader *src, PdfObject *parms, int)
+{
+    Jbig2Params p;
+    uint8_t *globals = nullptr;
+    PdfObject *stream = pdf_dict_get_resolved(doc, parms, "JBIG2Globals");
+    if (pdf_is_type(stream, PDF_STREAM))
+        if (ByteReader *r = pdf_open_stream(doc, stream)) {
+            globals = reader_read_all_heap(r, FILTER_JBIG2_MAX_DATA, &p.globals_length);
+            reader_close_chain(r);
+            p.globals = globals;
+        }
+    if (!globals)
+        p.globals_length = 0;
+    ByteReader *r = pdf_filter_jbig2(src, p);
+    std::free(globals);
+    return r;
+}
+
 struct FilterKind {
     const char *name;
     const char *abbreviation;
@@ -97,6 +123,8 @@ const FilterKind FILTER_KINDS[] = {
     {"RunLengthDecode", "RL", build_runlength, 0},
     {"CCITTFaxDecode", "CCF", build_ccitt, 0},   // Group 3 and 4 fax
     {"DCTDecode", "DCT", build_dct, 1},          // JPEG, for image callers only
+    {"JPXDecode", "JPXDecode", build_jpx, 1},    // JPEG 2000, for image callers only
+    {"JBIG2Decode", "JBIG2Decode", build_jbig2, 1},  // JBIG2, for image callers only
 };
 
 const FilterKind *find_kind(const PdfObject *name)

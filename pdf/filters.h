@@ -3,6 +3,7 @@
 // corrupt data end the decoded stream early instead of failing a read.
 #pragma once
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 #include "pdf/reader.h"
@@ -37,6 +38,28 @@ struct DctParams {
     int color_transform = -1;  // -1 as the JPEG says, 0 no YCC transform, 1 YCC transform
 };
 
+struct JpxParams {
+    int reduce = 0;  // resolution levels dropped while decoding, each halving both sides;
+                     // more are dropped when the image would exceed FILTER_JPX_MAX_SAMPLES
+};
+
+// Colour of decoded JPX samples, from the file's colour box or the component count.
+enum JpxColour { JPX_GRAY = 1, JPX_RGB = 2, JPX_CMYK = 3 };
+
+struct JpxInfo {
+    int width, height;  // of the samples served (after reduction)
+    int components;     // 1, 3 or 4 bytes a pixel
+    int colour;         // JpxColour; YCC data are served as RGB
+    int has_alpha;      // pdf_jpx_alpha gives a plane
+    int reduce;         // levels actually dropped (the file may have fewer)
+};
+
+// The embedded JBIG2 stream's globals: the data of JBIG2Globals, or none.
+struct Jbig2Params {
+    const uint8_t *globals = nullptr;  // copied by the constructor
+    int globals_length = 0;
+};
+
 // Constructors. Each returns a new reader over `source` or null (invalid parameters,
 // out of memory); on null the caller still owns `source`. Closing the returned reader
 // frees only the filter's state: close a chain with reader_close_chain.
@@ -50,6 +73,11 @@ ByteReader *pdf_filter_runlength(ByteReader *source);
 ByteReader *pdf_filter_packbits(ByteReader *source);
 ByteReader *pdf_filter_ccitt(ByteReader *source, const CcittParams &params);
 ByteReader *pdf_filter_dct(ByteReader *source, const DctParams &params);
+// JPEG 2000 (JP2 file or bare codestream), decoded in one piece at the first read.
+ByteReader *pdf_filter_jpx(ByteReader *source, const JpxParams &params);
+// JBIG2 embedded stream (one page), served as 1 bit a pixel with 0 = black, rows
+// padded to whole bytes, decoded in one piece at the first read.
+ByteReader *pdf_filter_jbig2(ByteReader *source, const Jbig2Params &params);
 // Null for predictor <= 1 as well: the caller then keeps reading `source`.
 ByteReader *pdf_filter_predictor(ByteReader *source, const PredictorParams &params);
 // 1 when the predictor parameters are inside the supported ranges.
@@ -67,9 +95,55 @@ inline int filter_take_row(uint8_t *out, int room, const uint8_t *row, int row_l
     return n;
 }
 
+// For filters that decode a whole stream in memory at their first read (JPX,
+// JBIG2). *state: 0 not yet, 1 decoded, -1 failed. The first call reads the
+// source (at most `max` bytes) and hands it to `decode` (0 on success);
+// returns whether the data are decoded.
+template <typename Decode>
+bool filter_decode_once(ByteReader *source, int max, int *state, Decode decode)
+{
+    if (*state)
+        return *state > 0;
+    *state = -1;
+    int n = 0;
+    uint8_t *data = reader_read_all_heap(source, max, &n);
+    if (!data)
+        return false;
+    const int rc = decode(data, n);
+    std::free(data);
+    if (rc == 0)
+        *state = 1;
+    return rc == 0;
+}
+
+// Serves decoded bytes from memory: copies what is left of `data` after *at
+// (at most `room` bytes) to `out`, advances *at and returns the count.
+inline int filter_serve(uint8_t *out, int room, const uint8_t *data, int64_t length, int64_t *at)
+{
+    const int64_t left = length - *at;
+    const int n = left < room ? int(left) : room;
+    if (n <= 0)
+        return 0;
+    std::memcpy(out, data + *at, size_t(n));
+    *at += n;
+    return n;
+}
+
 // The output component count of a DCT reader (after its first read or on demand:
 // this reads the JPEG header), 0 when the header is unreadable or `reader` is no DCT reader.
 int pdf_dct_output_components(ByteReader *reader);
+
+// Decodes a JPX reader's data if not yet done and describes them: 0; -1 `reader` is
+// no JPX reader; -7 the data cannot be decoded (reads then fail).
+int pdf_jpx_info(ByteReader *reader, JpxInfo *out);
+// Sets the reduction of a JPX reader that has not been read yet (no effect after).
+void pdf_jpx_set_reduce(ByteReader *reader, int levels);
+// The opacity plane (width x height bytes) of a JPX reader's image, for images
+// with SMaskInData; null when the image has none or cannot be decoded.
+const uint8_t *pdf_jpx_alpha(ByteReader *reader);
+// The page size of a JBIG2 reader's image (decoding it if not yet done): 0, -1 no
+// JBIG2 reader, -7 undecodable.
+int pdf_jbig2_size(ByteReader *reader, int *width, int *height);
 
 struct PdfDoc;
 struct PdfObject;

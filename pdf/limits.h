@@ -1,6 +1,7 @@
 // Fixed limits of the PDF engine. Each bounds what a damaged or hostile file
 // can make us do; none is configurable.
 #pragma once
+#include <cstdint>
 
 constexpr int READER_BUFFER_SIZE = 4096;          // bytes buffered per ByteReader
 constexpr int READ_ALL_INITIAL = 8192;            // first heap buffer of reader_read_all
@@ -34,6 +35,10 @@ constexpr int FILTER_LZW_TABLE = 4096;            // LZW dictionary entries (12-
 constexpr int FILTER_CCITT_MAX_COLUMNS = 65536;   // widest fax row; wider falls back to 1728
 constexpr int FILTER_DCT_MAX_MEMORY = 256 << 20;  // libjpeg working memory of one image
 constexpr int PDF_MAX_AES_STREAM = 64 << 20;      // bytes of one AES stream decrypted in memory
+constexpr int FILTER_JPX_MAX_DATA = 128 << 20;    // bytes of one JPEG 2000 stream read into memory
+constexpr int64_t FILTER_JPX_MAX_SAMPLES = 48ll << 20;  // decoded samples of one JPX image (more: reduced further)
+constexpr int FILTER_JBIG2_MAX_DATA = 64 << 20;   // bytes of one JBIG2 stream (and of its globals)
+constexpr int64_t FILTER_JBIG2_MAX_MEMORY = 256ll << 20;  // jbig2dec working memory of one image
 constexpr int PDF_XREF_CHUNK = 256;               // object numbers per chunk of the sparse cross-reference table
 constexpr int PDF_MAX_FILTERS = 32;               // filters in one stream's chain (each nests a read and costs a buffer)
 constexpr int FILTER_DCT_MAX_SCANS = 64;          // scans of a JPEG read (each one passes over every block)

@@ -9,17 +9,19 @@
 #include "pdf/crypt.h"
 #include "pdf/document.h"
 #include "pdf/object.h"
+#include "pdf/password.h"
 
 namespace {
 
-// What the crypt filter named by StmF or StrF asks for (V 4 only).
+// What the crypt filter named by StmF or StrF asks for (V 4 and 5).
 struct FilterChoice {
     int method;      // CryptMethod
     int key_length;  // bytes; 0 = keep the dictionary's
 };
 
-// Looks up `which` (StmF or StrF) in CF. -7 for the 256-bit AESV3 method.
-int choose_filter(PdfDoc *doc, PdfObject *encrypt, const char *which, FilterChoice *out)
+// Looks up `which` (StmF or StrF) in CF. The 256-bit AESV3 method belongs to
+// revisions 5 and 6, which define no other: any other pairing is -7.
+int choose_filter(PdfDoc *doc, PdfObject *encrypt, const char *which, int revision, FilterChoice *out)
 {
     out->method = CRYPT_RC4;
     out->key_length = 0;
@@ -31,11 +33,16 @@ int choose_filter(PdfDoc *doc, PdfObject *encrypt, const char *which, FilterChoi
     }
     PdfObject *filters = pdf_dict_get_resolved(doc, encrypt, "CF");
     PdfObject *entry = pdf_resolve(doc, pdf_dict_get(filters, name->name));
+    PdfObject *cfm = pdf_is_type(entry, PDF_DICT) ? pdf_dict_get_resolved(doc, entry, "CFM") : nullptr;
+    if (pdf_is_name(cfm, "AESV3") != (revision >= 5))
+        return -7;
+    if (revision >= 5) {
+        out->method = CRYPT_AES256;
+        out->key_length = 32;
+        return 0;
+    }
     if (!pdf_is_type(entry, PDF_DICT))
         return 0;  // an undefined filter: RC4 with the dictionary's key length
-    PdfObject *cfm = pdf_dict_get_resolved(doc, entry, "CFM");
-    if (pdf_is_name(cfm, "AESV3"))
-        return -7;
     if (pdf_is_name(cfm, "AESV2")) {
         out->method = CRYPT_AES128;
         out->key_length = 16;
@@ -127,6 +134,70 @@ bool stream_in_clear(PdfDoc *doc, int num)
            identity_crypt_filter(doc, obj->dict);
 }
 
+// Stores the state of an authenticated document in its arena and sets the
+// decryption hooks. 0, or -3 when memory is short.
+int install(PdfDoc *doc, int revision, const uint8_t *key, int key_length, const FilterChoice &streams,
+            const FilterChoice &strings, int encrypt_num, bool encrypt_metadata, bool perms_valid)
+{
+    auto *crypt = static_cast<PdfCrypt *>(arena_alloc(doc->arena, sizeof(PdfCrypt)));
+    if (!crypt)
+        return -3;
+    *crypt = PdfCrypt{};
+    crypt->revision = revision;
+    crypt->key_length = key_length;
+    crypt->method = streams.method;
+    crypt->string_method = strings.method;
+    std::memcpy(crypt->key, key, size_t(key_length));
+    crypt->encrypt_num = encrypt_num;
+    crypt->encrypt_metadata = encrypt_metadata;
+    crypt->perms_valid = perms_valid;
+    doc->crypt = crypt;
+    doc->encrypt_num = encrypt_num;
+    doc->decrypt_object = pdf_decrypt_object;
+    doc->decrypt_stream = pdf_decrypt_stream_reader;
+    return 0;
+}
+
+// Revisions 5 and 6: a 32-byte file key unwrapped from UE or OE, AES-256 for
+// strings and streams (or Identity). The password is tried prepared as UTF-8
+// and, when that differs, as the bytes given, for files whose writer did not
+// normalise it.
+int setup_aes256(PdfDoc *doc, PdfObject *encrypt, PdfObject *entry, int r, const char *password)
+{
+    FilterChoice streams{CRYPT_NONE, 0}, strings{CRYPT_NONE, 0};
+    if (choose_filter(doc, encrypt, "StmF", r, &streams) != 0 ||
+        choose_filter(doc, encrypt, "StrF", r, &strings) != 0)
+        return -7;
+    PdfObject *metadata = pdf_dict_get_resolved(doc, encrypt, "EncryptMetadata");
+    PdfObject *perms = pdf_dict_get_resolved(doc, encrypt, "Perms");
+    const Crypt256Params params{r,
+                                string_bytes(pdf_dict_get_resolved(doc, encrypt, "O")),
+                                string_bytes(pdf_dict_get_resolved(doc, encrypt, "U")),
+                                string_bytes(pdf_dict_get_resolved(doc, encrypt, "OE")),
+                                string_bytes(pdf_dict_get_resolved(doc, encrypt, "UE")),
+                                string_bytes(perms),
+                                permissions_of(pdf_dict_get_resolved(doc, encrypt, "P")),
+                                !(pdf_is_type(metadata, PDF_BOOL) && !metadata->boolean)};
+    const char *pw = password ? password : "";
+    const std::span<const uint8_t> given{reinterpret_cast<const uint8_t *>(pw), std::strlen(pw)};
+    uint8_t prepared[CRYPT_PASSWORD_MAX];
+    const int prepared_length = crypt_prepare_password(given, prepared);
+    uint8_t key[32];
+    int status = crypt_authenticate_256(params, {prepared, size_t(prepared_length)}, key);
+    const bool same = given.size() == size_t(prepared_length) &&
+                      std::memcmp(given.data(), prepared, given.size()) == 0;
+    if (status == -6 && !same)
+        status = crypt_authenticate_256(
+            params, given.size() > CRYPT_PASSWORD_MAX ? given.first(CRYPT_PASSWORD_MAX) : given, key);
+    if (status != 0)
+        return status;
+
+    // The password was proven by the hashes; a Perms that does not agree with
+    // P is remembered for display and does not keep the document closed.
+    return install(doc, r, key, 32, streams, strings, entry->type == PDF_REF ? entry->num : 0,
+                   params.encrypt_metadata, crypt_perms_valid(params, key));
+}
+
 }  // namespace
 
 int pdf_setup_security(PdfDoc *doc, const char *password)
@@ -146,10 +217,12 @@ int pdf_setup_security(PdfDoc *doc, const char *password)
         return -7;
     const int v = pdf_to_int(pdf_dict_get_resolved(doc, encrypt, "V"), 0);
     const int r = pdf_to_int(pdf_dict_get_resolved(doc, encrypt, "R"), 2);
-    if (v < 1 || v > 4 || r < 2 || r > 4)
+    if (v < 1 || v > 5 || r < 2 || r > 6 || (v == 5) != (r >= 5))
         return -7;
     PdfObject *o = pdf_dict_get_resolved(doc, encrypt, "O");
     PdfObject *u = pdf_dict_get_resolved(doc, encrypt, "U");
+    if (r >= 5)
+        return setup_aes256(doc, encrypt, entry, r, password);
     if (string_bytes(o).size() < 32 || string_bytes(u).size() < crypt_user_bytes_needed(r))
         return -7;
 
@@ -157,8 +230,8 @@ int pdf_setup_security(PdfDoc *doc, const char *password)
     key_length = r == 2 ? 5 : key_length < 5 ? 5 : key_length > 16 ? 16 : key_length;
     FilterChoice streams{CRYPT_RC4, 0}, strings{CRYPT_RC4, 0};
     if (v == 4) {
-        if (choose_filter(doc, encrypt, "StmF", &streams) != 0 ||
-            choose_filter(doc, encrypt, "StrF", &strings) != 0)
+        if (choose_filter(doc, encrypt, "StmF", r, &streams) != 0 ||
+            choose_filter(doc, encrypt, "StrF", r, &strings) != 0)
             return -7;
         // One file key serves both; the stream filter decides its length.
         if (streams.method != CRYPT_NONE && streams.key_length)
@@ -183,21 +256,8 @@ int pdf_setup_security(PdfDoc *doc, const char *password)
     if (status != 0)
         return status;
 
-    auto *crypt = static_cast<PdfCrypt *>(arena_alloc(doc->arena, sizeof(PdfCrypt)));
-    if (!crypt)
-        return -3;
-    crypt->revision = r;
-    crypt->key_length = key_length;
-    crypt->method = streams.method;
-    crypt->string_method = strings.method;
-    std::memcpy(crypt->key, key, size_t(key_length));
-    crypt->encrypt_num = encrypt_num;
-    crypt->encrypt_metadata = r < 4 || params.encrypt_metadata;
-    doc->crypt = crypt;
-    doc->encrypt_num = encrypt_num;
-    doc->decrypt_object = pdf_decrypt_object;
-    doc->decrypt_stream = pdf_decrypt_stream_reader;
-    return 0;
+    return install(doc, r, key, key_length, streams, strings, encrypt_num, r < 4 || params.encrypt_metadata,
+                   false);
 }
 
 void pdf_decrypt_object(PdfDoc *doc, PdfObject *obj, int num, int gen)

@@ -1,6 +1,7 @@
 // The standard security handler on an open PdfDoc: reads the Encrypt
 // dictionary, authenticates the password, and decrypts strings of fetched
-// objects and the data of opened streams (PDF Reference 1.6, section 3.5).
+// objects and the data of opened streams (PDF Reference 1.6, section 3.5, and
+// the 256-bit AES revisions 5 and 6 of ISO 32000-2).
 #pragma once
 #include <cstdint>
 
@@ -9,7 +10,8 @@ struct PdfDoc;
 struct PdfObject;
 
 // Sets up decryption from the trailer's Encrypt entry. `password` is a
-// zero-terminated byte string, null meaning empty. 0: not encrypted, or the
+// zero-terminated byte string, null meaning empty (revisions 5 and 6 take it
+// as UTF-8, or as Windows-1252 when it is not UTF-8). 0: not encrypted, or the
 // password was accepted (doc->crypt and the decryption hooks are set);
 // -6: neither the user nor the owner password; -7: a security handler,
 // revision or method we do not support, or a broken Encrypt dictionary;

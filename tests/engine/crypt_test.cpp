@@ -9,6 +9,7 @@
 
 #include "pdf/aes.h"
 #include "pdf/crypt.h"
+#include "pdf/password.h"
 #include "pdf/rc4.h"
 #include "pdf/reader.h"
 #include "test_support.h"
@@ -92,7 +93,7 @@ TEST(CryptHandler, UnusableParametersAreUnsupported)
         {"U empty", {3, 16, uint32_t(-4), true, o, u0, id}},
         {"U of 15 bytes with R 3", {3, 16, uint32_t(-4), true, o, u15, id}},
         {"U of 31 bytes with R 2", {2, 5, uint32_t(-4), true, r2o, r2u31, id}},
-        {"R 5", {5, 16, uint32_t(-4), true, o, u, id}},
+        {"R 5 (the 256-bit revisions have their own check)", {5, 16, uint32_t(-4), true, o, u, id}},
         {"R 1", {1, 5, uint32_t(-4), true, o, u, id}},
         {"key of 4 bytes", {3, 4, uint32_t(-4), true, o, u, id}},
         {"key of 17 bytes", {3, 17, uint32_t(-4), true, o, u, id}},
@@ -109,6 +110,103 @@ TEST(CryptHandler, UnusableParametersAreUnsupported)
     EXPECT_EQ(crypt_authenticate({3, 16, uint32_t(-4), true, o48, u48, id}, text_span("user"), key),
               0);
     EXPECT_EQ(crypt_authenticate({3, 16, uint32_t(-4), true, o, u16, id}, text_span("owner"), key), 0);
+}
+
+// Revision 5 and 6 dictionaries written by qpdf 11 (--encrypt USER OWNER 256
+// [--force-R5]) and the file keys it reports for them.
+struct Qpdf256File {
+    const char *what;
+    int revision;
+    int32_t p;
+    bool encrypt_metadata;
+    const char *user_password, *owner_password;
+    const char *o, *u, *oe, *ue, *perms, *key;
+};
+const Qpdf256File k256Files[] = {
+    {"R6 user/owner", 6, -4, true, "user", "owner",
+     "b122459f6d9cf050a33d5fe0b8292e6056d799fbd445112767acedf49d3d1efa9d191f2c9bff3e056b3c0f22ba23347b",
+     "264602f4b58f83a5476e68b97e7ff808f2acff44adda29022a5d6071b80d4d28c0864166830aff1505e1aaec034610e6",
+     "078d43ad0c709a95ee02ef7b28368ae3fc3c301d930c199bdc9482eaeccfeb6b",
+     "7006e7d3788a90f36cf971e43d4aa1e53b352dc5580bf86481bdf236e373e23b", "5c6781845b98a7d497a57c1cf216f7a3",
+     "bf9646d4a368de3e0f68a2ccce734b6555bb50c01558a54a51dc1103870949f6"},
+    {"R5 user/owner", 5, -4, true, "user", "owner",
+     "a2ce30a89bdf5f7c3bff4dbaf8db17515f9617fb337344b92463a176869dce6549ed86b050704ef65185bc5fd40bf212",
+     "954418f6801b4957dbf142859057f292e4d9b39214b7f41cb474ef8874b3e815af22334fc283b705a70879ea1ac35e14",
+     "9b24383e33b732cbd88fb7f5434bbd4201aff969a153d48f01cdfff324fdec77",
+     "50e85f8315ae5af0179dda03c60993478d3d21233ced9c88a057831aed9a058f", "b6bb32bfb1d8e68297f141be182b1e4a",
+     "3f46d023dacab3c526e9c7a1cca15063bebf71af931fce90c5aa4a1ada6a4f81"},
+    {"R6 UTF-8 passwords", 6, -4, true, "Gr\xC3\xBC\xC3\x9F" "e", "\xCE\xA9mega",
+     "e6a05e4b21664c4bf5a13e0b9c43c97705e1b5f0ffba47a7beb855a43f560bf5e3f9fcd86bea7d027fc458248cfd73f8",
+     "728063c1d6b822131173c1be63fd7689a89655e1938716d17ed57cafdc7fd54172e6f74d5355594c6c3345575cbbb76e",
+     "6b0d09f5f6395087498bc5298ce5f3d621b98b67ebbda62337215ede19088d46",
+     "4eaecfd318fa86e5b548a2ac203a3e44973c2cf3cad1a24e7fd04886c1937faf", "0910dc8b7fd524c126189363b29751de",
+     "fa2f3cd481b4b071e535884b6dde8ce4e8cc1a46eb232a42cdb06254725de407"},
+    {"R6 empty user, metadata in clear", 6, -2056, false, "", "owner",
+     "955cb3dead145e5659e76e918e9993816f93122a2afee0d8f21fe1aaa67699c223655a42764e504f221a33fff7beafb2",
+     "140bd5973a7b1a91e3e79fe31860bed7df534114ea56e246f87b8d7acc002693d8e4852b2e62387d343b2a90d7365af0",
+     "88063735a7c8dc273535672055c9b1f2ee2724eee46d31ab8134f0a047518ba5",
+     "f04111033d2aa01c970c76654fe0582eb101fd184cb856b1d75de4d91449abea", "00a2c6776826d78da280d65c3321ba8a",
+     "dfe0e300ae1945e0f1eb90f06229918a594ee987ea38567c6e5e041960c1e6bb"},
+};
+
+TEST(CryptHandler, Aes256QpdfKnownAnswers)
+{
+    for (const Qpdf256File &f : k256Files) {
+        const std::vector<uint8_t> o = hex_decode(f.o), u = hex_decode(f.u), oe = hex_decode(f.oe),
+                                   ue = hex_decode(f.ue), perms = hex_decode(f.perms);
+        const Crypt256Params p{f.revision, o, u, oe, ue, perms, uint32_t(f.p), f.encrypt_metadata};
+        struct {
+            const char *password;
+            int status;
+        } tries[] = {
+            {f.user_password, 0},
+            {f.owner_password, 0},
+            {"wrong", -6},
+            {*f.user_password ? "" : "user", -6},
+            {"Owner", -6},  // case matters
+        };
+        for (const auto &t : tries) {
+            uint8_t key[32] = {};
+            EXPECT_EQ(crypt_authenticate_256(p, text_span(t.password), key), t.status)
+                << f.what << " password '" << t.password << "'";
+            if (t.status == 0) {
+                EXPECT_EQ(hex_encode(key, 32), f.key) << f.what << " password '" << t.password << "'";
+                EXPECT_TRUE(crypt_perms_valid(p, key)) << f.what;
+            }
+        }
+        // Perms must repeat P and EncryptMetadata, and needs the right key.
+        const std::vector<uint8_t> key = hex_decode(f.key);
+        Crypt256Params other_p = p, other_metadata = p, no_perms = p;
+        other_p.permissions ^= 4;
+        other_metadata.encrypt_metadata = !p.encrypt_metadata;
+        no_perms.perms = {};
+        EXPECT_FALSE(crypt_perms_valid(other_p, key.data())) << f.what;
+        EXPECT_FALSE(crypt_perms_valid(other_metadata, key.data())) << f.what;
+        EXPECT_FALSE(crypt_perms_valid(no_perms, key.data())) << f.what;
+        std::vector<uint8_t> wrong_key = key;
+        wrong_key[31] ^= 1;
+        EXPECT_FALSE(crypt_perms_valid(p, wrong_key.data())) << f.what;
+    }
+    // Too short O, U, OE or UE, or another revision: unsupported, not "wrong password".
+    const Qpdf256File &f = k256Files[0];
+    const std::vector<uint8_t> o = hex_decode(f.o), u = hex_decode(f.u), oe = hex_decode(f.oe),
+                               ue = hex_decode(f.ue);
+    const std::span<const uint8_t> o47(o.data(), 47), u47(u.data(), 47), oe31(oe.data(), 31), ue31(ue.data(), 31);
+    struct {
+        const char *what;
+        Crypt256Params p;
+    } rows[] = {
+        {"O of 47 bytes", {6, o47, u, oe, ue, {}, uint32_t(-4), true}},
+        {"U of 47 bytes", {6, o, u47, oe, ue, {}, uint32_t(-4), true}},
+        {"OE of 31 bytes", {6, o, u, oe31, ue, {}, uint32_t(-4), true}},
+        {"UE of 31 bytes", {6, o, u, oe, ue31, {}, uint32_t(-4), true}},
+        {"R 4", {4, o, u, oe, ue, {}, uint32_t(-4), true}},
+        {"R 7", {7, o, u, oe, ue, {}, uint32_t(-4), true}},
+    };
+    for (const auto &row : rows) {
+        uint8_t key[32];
+        EXPECT_EQ(crypt_authenticate_256(row.p, text_span("user"), key), -7) << row.what;
+    }
 }
 
 PdfCrypt make_crypt(int method, const char *key_hex)
@@ -136,10 +234,12 @@ TEST(CryptHandler, ObjectKeys)
          "475e586d17a1895075916898266a9033"},  // capped at 16
         {CRYPT_AES128, "2e76247e4b9d5c6aa46d224a2e740d27", 0x123456, 7,
          "7303a2990c1f5f2dce372b8c793939a0"},  // with the salt "sAlT"
+        {CRYPT_AES256, "bf9646d4a368de3e0f68a2ccce734b6555bb50c01558a54a51dc1103870949f6", 0x123456, 7,
+         "bf9646d4a368de3e0f68a2ccce734b6555bb50c01558a54a51dc1103870949f6"},  // the file key itself
     };
     for (const auto &row : rows) {
         PdfCrypt c = make_crypt(row.method, row.file_key);
-        uint8_t key[16];
+        uint8_t key[32];
         const int n = crypt_object_key(&c, row.method, row.num, row.gen, key);
         EXPECT_EQ(hex_encode(key, size_t(n)), row.object_key) << row.num;
     }
@@ -149,7 +249,7 @@ TEST(CryptHandler, ObjectKeys)
 std::vector<uint8_t> aes_encrypt_for(const PdfCrypt &c, int num, int gen,
                                      const std::vector<uint8_t> &plain)
 {
-    uint8_t key[16];
+    uint8_t key[32];
     crypt_object_key(&c, CRYPT_AES128, num, gen, key);
     AesKey aes;
     aes_set_key(&aes, key, 16);
@@ -212,7 +312,7 @@ TEST(CryptHandler, Rc4StringsAndIdentity)
 {
     PdfCrypt c = make_crypt(CRYPT_RC4, "77867d7fae");
     std::vector<uint8_t> s = {'s', 'e', 'c', 'r', 'e', 't'};
-    uint8_t key[16];
+    uint8_t key[32];
     const int key_length = crypt_object_key(&c, CRYPT_RC4, 3, 1, key);
     Rc4 rc;
     rc4_init(&rc, key, key_length);
@@ -243,7 +343,7 @@ TEST(CryptHandler, StreamReaders)
     for (size_t i = 0; i < plain.size(); i++)
         plain[i] = char('a' + i % 23);
     std::vector<uint8_t> data(plain.begin(), plain.end());
-    uint8_t key[16];
+    uint8_t key[32];
     Rc4 rc;
     rc4_init(&rc, key, crypt_object_key(&rc4, CRYPT_RC4, 9, 0, key));
     rc4_crypt(&rc, data.data(), data.size());
@@ -280,6 +380,46 @@ TEST(CryptHandler, StreamReaders)
     ByteReader *source = reader_open_memory(cipher.data(), 4);
     EXPECT_EQ(crypt_stream_reader(&none, source, 9, 0), source);
     reader_close(source);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(CryptPassword, PreparedLikeSaslprep)
+{
+    struct {
+        const char *what;
+        std::string in, out;  // bytes as typed, prepared UTF-8
+    } rows[] = {
+        {"ASCII unchanged", "user", "user"},
+        {"composed UTF-8 unchanged", "Gr\xC3\xBC\xC3\x9F" "e", "Gr\xC3\xBC\xC3\x9F" "e"},
+        {"u + combining diaeresis composed", "Gru\xCC\x88\xC3\x9F" "e", "Gr\xC3\xBC\xC3\x9F" "e"},
+        {"e + combining acute composed", "e\xCC\x81t\xC3\xA9", "\xC3\xA9t\xC3\xA9"},
+        {"mark after a letter without composition stays", "q\xCC\x81", "q\xCC\x81"},
+        {"Windows-1252 bytes taken as such", "Gr\xFC\xDF" "e", "Gr\xC3\xBC\xC3\x9F" "e"},
+        {"Windows-1252 euro sign", "\x80" "5", "\xE2\x82\xAC" "5"},
+        {"broken UTF-8 is Windows-1252", "a\xC3", "a\xC3\x83"},
+        {"no-break space becomes a space", "a\xC2\xA0" "b", "a b"},
+        {"ideographic space becomes a space", "a\xE3\x80\x80" "b", "a b"},
+        {"soft hyphen removed", "Pass\xC2\xAD" "wort", "Passwort"},
+        {"zero-width joiner removed", "a\xE2\x80\x8D" "b", "ab"},
+        {"full-width letters", "\xEF\xBC\xB0\xEF\xBD\x97", "Pw"},
+        {"ligature fi", "\xEF\xAC\x81" "x", "fix"},
+        {"superscript two", "m\xC2\xB2", "m2"},
+        {"Angstrom sign", "\xE2\x84\xAB", "\xC3\x85"},
+        {"Greek left alone", "\xCE\xA9mega", "\xCE\xA9mega"},
+        {"cut at 127 bytes", std::string(130, 'x'), std::string(127, 'x')},
+        {"empty", "", ""},
+    };
+    for (const auto &row : rows) {
+        uint8_t out[CRYPT_PASSWORD_MAX];
+        const int n = crypt_prepare_password(
+            {reinterpret_cast<const uint8_t *>(row.in.data()), row.in.size()}, out);
+        EXPECT_EQ(hex_encode(out, size_t(n)), hex_encode(reinterpret_cast<const uint8_t *>(row.out.data()),
+                                                       row.out.size()))
+            << row.what;
+    }
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
-// MD5, RC4 and AES against published test vectors: RFC 1321 appendix A.5,
-// RFC 6229 and the classic RC4 examples, FIPS-197 appendix C and NIST SP
-// 800-38A F.2 (CBC).
+// MD5, RC4, AES and SHA-2 against published test vectors: RFC 1321 appendix
+// A.5, RFC 6229 and the classic RC4 examples, FIPS-197 appendix C, NIST SP
+// 800-38A F.2 (CBC) and the FIPS 180-2 examples of SHA-256/384/512.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,6 +9,7 @@
 #include "pdf/aes.h"
 #include "pdf/md5.h"
 #include "pdf/rc4.h"
+#include "pdf/sha2.h"
 #include "test_support.h"
 
 namespace {
@@ -148,6 +149,69 @@ TEST(Aes, Sp800_38aCbc)
         chain = hex_decode(iv);
         aes_cbc_encrypt(&aes, chain.data(), data.data(), data.size());
         EXPECT_EQ(hex_encode(data.data(), data.size()), row.cipher) << row.key;
+    }
+}
+
+TEST(Sha2, Fips180Examples)
+{
+    const std::string two_blocks_256 = "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq";
+    const std::string two_blocks_512 = "abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmn"
+                                       "hijklmnoijklmnopjklmnopqklmnopqrlmnopqrsmnopqrstnopqrstu";
+    struct Row {
+        std::string message;
+        const char *sha256, *sha384, *sha512;
+    } rows[] = {
+        {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad",
+         "cb00753f45a35e8bb5a03d699ac65007272c32ab0eded1631a8b605a43ff5bed8086072ba1e7cc2358baeca134c825a7",
+         "ddaf35a193617abacc417349ae20413112e6fa4e89a97ea20a9eeee64b55d39a"
+         "2192992a274fc1a836ba3c23a3feebbd454d4423643ce80e2a9ac94fa54ca49f"},
+        {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855",
+         "38b060a751ac96384cd9327eb1b1e36a21fdb71114be07434c0cc7bf63f6e1da274edebfe76f65fbd51ad2f14898b95b",
+         "cf83e1357eefb8bdf1542850d66d8007d620e4050b5715dc83f4a921d36ce9ce"
+         "47d0d13c5d85f2b0ff8318d2877eec2f63b931bd47417a81a538327af927da3e"},
+        // 56 bytes: SHA-256's length field no longer fits the first block.
+        {two_blocks_256, "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1",
+         "3391fdddfc8dc7393707a65b1b4709397cf8b1d162af05abfe8f450de5f36bc6b0455a8520bc4e6f5fe95b1fe3c8452b",
+         "204a8fc6dda82f0a0ced7beb8e08a41657c16ef468b228a8279be331a703c335"
+         "96fd15c13b1b07f9aa1d3bea57789ca031ad85c7a71dd70354ec631238ca3445"},
+        // 112 bytes: the same for the 128-byte blocks of SHA-384/512.
+        {two_blocks_512, "cf5b16a778af8380036ce59e7b0492370b249b11e8f07a51afac45037afee9d1",
+         "09330c33f71147e83d192fc782cd1b4753111b173b3b05d22fa08086e3b0f712fcc7c71a557e2db966c3e9fa91746039",
+         "8e959b75dae313da8cf4f72814fc143f8f7779c6eb9f7fa17299aeadb6889018"
+         "501d289e4900f7e4331b99dec4b5433ac7d329eeb6dd26545e96e55b874be909"},
+        {std::string(1000000, 'a'), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0",
+         "9d0e1809716474cb086e834e310a4a1ced149e9c00f248527972cec5704c2a5b07b8b3dc38ecc4ebae97ddd87f3d8985",
+         "e718483d0ce769644e2e42c7bc15b4638e1f98b13b2044285632a803afa973eb"
+         "de0ff244877ea60a4cb0432ce577c31beb009c5c2c49aa2e4eadb217ad8cc09b"},
+    };
+    for (const Row &row : rows) {
+        const auto *data = reinterpret_cast<const uint8_t *>(row.message.data());
+        const size_t n = row.message.size();
+        const std::string what = row.message.substr(0, 16) + " (" + std::to_string(n) + " bytes)";
+        uint8_t digest[64];
+        sha256(data, n, digest);
+        EXPECT_EQ(hex_encode(digest, 32), row.sha256) << what;
+        sha384(data, n, digest);
+        EXPECT_EQ(hex_encode(digest, 48), row.sha384) << what;
+        sha512(data, n, digest);
+        EXPECT_EQ(hex_encode(digest, 64), row.sha512) << what;
+        // Fed in uneven pieces around both block sizes the digests must not change.
+        for (size_t piece : {1, 63, 64, 65, 127, 129}) {
+            if (n > 1000 && piece < 63)
+                continue;
+            Sha256 s256;
+            Sha512 s512;
+            sha256_init(&s256);
+            sha512_init(&s512);
+            for (size_t at = 0; at < n; at += piece) {
+                sha256_update(&s256, data + at, std::min(piece, n - at));
+                sha512_update(&s512, data + at, std::min(piece, n - at));
+            }
+            sha256_final(&s256, digest);
+            EXPECT_EQ(hex_encode(digest, 32), row.sha256) << what << " piece " << piece;
+            sha512_final(&s512, digest);
+            EXPECT_EQ(hex_encode(digest, 64), row.sha512) << what << " piece " << piece;
+        }
     }
 }
 

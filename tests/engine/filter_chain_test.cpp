@@ -139,8 +139,11 @@ TEST(FilterChain, UnsupportedNamesAndComponents)
         int decoded_size;
     };
     const Row rows[] = {
-        {"JPX", "/Filter /JPXDecode", "x", 3, "JPXDecode", 0},
-        {"JBIG2 after Flate", "/Filter [/Fl /JBIG2Decode]", "x", 1, "JBIG2Decode", 0},
+        {"JPX without components", "/Filter /JPXDecode", "x", 0, "JPXDecode", 0},
+        {"JPX for images: built; broken data decode to nothing", "/Filter /JPXDecode", "x", 3, nullptr, 0},
+        {"JBIG2 after Flate without components", "/Filter [/Fl /JBIG2Decode]", "x", 0, "JBIG2Decode", 0},
+        {"JBIG2 for images: built; broken data decode to nothing", "/Filter [/AHx /JBIG2Decode]", "9741>", 1,
+         nullptr, 0},
         {"Crypt", "/Filter [/Crypt]", "x", 0, "Crypt", 0},
         {"DCT without components", "/Filter /DCT", jpeg, 0, "DCTDecode", 0},
         {"DCT grey", "/Filter /DCTDecode", jpeg, 1, nullptr, 8 * 2},

@@ -20,7 +20,7 @@ TEST(FuzzReplay, KeptInputsDecodeWithoutCrashing)
     if (!fs::is_directory(root, ec))
         GTEST_SKIP() << "no fuzz inputs at " << root.string();
     const char *decoders[] = {"flate", "lzw", "ascii85", "asciihex", "runlength", "ccitt", "dct", "predictor",
-                              "tiff", "pcx"};
+                              "jpx", "jbig2", "tiff", "pcx"};
     int replayed = 0;
     for (const char *decoder : decoders) {
         std::vector<fs::path> files;

@@ -47,6 +47,19 @@ std::string aes_encrypt_dict(const std::string &extra)
            " /StmF /StdCF /StrF /StdCF /O <" + kOwnerR3 + "> /U <" + kAesU + "> " + extra + " >>";
 }
 
+// R6 by qpdf, user "Grüße", owner "Ωmega" (UTF-8), P -4 (crypt_test.cpp).
+const std::string kAes256Key = "fa2f3cd481b4b071e535884b6dde8ce4e8cc1a46eb232a42cdb06254725de407";
+std::string aes256_encrypt_dict(const std::string &cfm, const std::string &extra, const std::string &p = "-4")
+{
+    return "<< /Filter /Standard /V 5 /R 6 /Length 256 /P " + p + " /CF << /StdCF << " + cfm +
+           " /Length 32 >> >> /StmF /StdCF /StrF /StdCF " + extra +
+           " /O <e6a05e4b21664c4bf5a13e0b9c43c97705e1b5f0ffba47a7beb855a43f560bf5e3f9fcd86bea7d027fc458248cfd73f8>"
+           " /U <728063c1d6b822131173c1be63fd7689a89655e1938716d17ed57cafdc7fd54172e6f74d5355594c6c3345575cbbb76e>"
+           " /OE <6b0d09f5f6395087498bc5298ce5f3d621b98b67ebbda62337215ede19088d46>"
+           " /UE <4eaecfd318fa86e5b548a2ac203a3e44973c2cf3cad1a24e7fd04886c1937faf>"
+           " /Perms <0910dc8b7fd524c126189363b29751de> >>";
+}
+
 PdfCrypt crypt_for(int method, const std::string &key_hex)
 {
     PdfCrypt c{};
@@ -68,10 +81,10 @@ std::string encrypt(const PdfCrypt &c, int num, const std::string &plain)
     }
     const size_t pad = 16 - plain.size() % 16;
     out.append(pad, char(pad));
-    uint8_t key[16], iv[16];
-    crypt_object_key(&c, CRYPT_AES128, num, 0, key);
+    uint8_t key[32], iv[16];
+    const int key_length = crypt_object_key(&c, c.method, num, 0, key);
     AesKey aes;
-    aes_set_key(&aes, key, 16);
+    aes_set_key(&aes, key, key_length);
     for (int i = 0; i < 16; i++)
         iv[i] = uint8_t(0xA0 + i);
     const std::string iv_text(reinterpret_cast<char *>(iv), 16);
@@ -317,8 +330,12 @@ TEST(Security, RefusedEncryption)
         {"U missing", "<< /Filter /Standard /V 2 /R 3 /Length 128 /P -4 /O <" + kOwnerR3 + "> >>",
          "user", -7},
         {"U not a string", "<< /Filter /Standard /V 2 /R 3 /P -4 /O <" + kOwnerR3 + "> /U 5 >>", "user", -7},
-        {"R 5", "<< /Filter /Standard /V 5 /R 5 /Length 256 /P -4 " + ou + " >>", "user", -7},
+        {"R 5 without OE and UE", "<< /Filter /Standard /V 5 /R 5 /Length 256 /P -4 " + ou + " >>", "user", -7},
         {"R 6 with V 4", "<< /Filter /Standard /V 4 /R 6 /P -4 " + ou + " >>", "user", -7},
+        {"V 5 with R 4", "<< /Filter /Standard /V 5 /R 4 /P -4 " + ou + " >>", "user", -7},
+        {"R 6 with an AESV2 crypt filter", aes256_encrypt_dict("/CFM /AESV2", ""), "user", -7},
+        {"R 6 with an undefined crypt filter", aes256_encrypt_dict("", "/StmF /Other"), "user", -7},
+        {"R 6, wrong password", aes256_encrypt_dict("/CFM /AESV3", ""), "Gruesse", -6},
         {"V missing", "<< /Filter /Standard /R 3 /P -4 " + ou + " >>", "user", -7},
         {"another handler", "<< /Filter /PubSec /V 4 /R 4 /P -4 " + ou + " >>", "user", -7},
         {"AESV3 crypt filter",
@@ -333,6 +350,47 @@ TEST(Security, RefusedEncryption)
         const Opened got = open_and_read(make_file(parts), row.password,
                                          ("bad" + std::to_string(n++) + ".pdf").c_str());
         EXPECT_EQ(got.status, row.status) << row.what;
+    }
+}
+
+TEST(Security, Aes256Passwords)
+{
+    const PdfCrypt aes = crypt_for(CRYPT_AES256, kAes256Key);
+    struct Row {
+        const char *what;
+        std::string encrypt;  // object 6
+        const char *password;
+        int status;
+        bool strings_encrypted = true;
+        int perms_valid = 1;
+    } rows[] = {
+        {"user password, UTF-8", aes256_encrypt_dict("/CFM /AESV3", ""), "Gr\xC3\xBC\xC3\x9F" "e", 0},
+        {"owner password, UTF-8", aes256_encrypt_dict("/CFM /AESV3", ""), "\xCE\xA9mega", 0},
+        {"user password, Windows-1252", aes256_encrypt_dict("/CFM /AESV3", ""), "Gr\xFC\xDF" "e", 0},
+        {"user password, decomposed", aes256_encrypt_dict("/CFM /AESV3", ""), "Gru\xCC\x88\xC3\x9F" "e", 0},
+        {"user password with a soft hyphen", aes256_encrypt_dict("/CFM /AESV3", ""), "Gr\xC3\xBC\xC2\xAD\xC3\x9F" "e", 0},
+        {"no password", aes256_encrypt_dict("/CFM /AESV3", ""), nullptr, -6},
+        {"Latin-1 owner password that is not Omega", aes256_encrypt_dict("/CFM /AESV3", ""), "\xD9mega", -6},
+        {"strings in clear (StrF Identity)", aes256_encrypt_dict("/CFM /AESV3", "/StrF /Identity"),
+         "Gr\xC3\xBC\xC3\x9F" "e", 0, false},
+        // P no longer what Perms repeats: the file opens, the mismatch is kept.
+        {"P altered", aes256_encrypt_dict("/CFM /AESV3", "", "-3904"), "Gr\xC3\xBC\xC3\x9F" "e", 0, true, 0},
+    };
+    int n = 0;
+    for (const Row &row : rows) {
+        FileParts parts{row.encrypt, row.strings_encrypted ? encrypt(aes, 5, kTitle) : kTitle, encrypt(aes, 4, kContent)};
+        const std::string path = testsupport::scratch_path("aes256_" + std::to_string(n++) + ".pdf");
+        testsupport::write_file(path, make_file(parts));
+        PdfDoc *doc = nullptr;
+        const int status = pdf_open(&doc, path.c_str(), row.password);
+        EXPECT_EQ(status, row.status) << row.what;
+        if (status == 0) {
+            EXPECT_EQ(doc->crypt->perms_valid, row.perms_valid) << row.what;
+            pdf_close(doc);
+            const Opened got = open_and_read(make_file(parts), row.password, "aes256.pdf");
+            EXPECT_EQ(got.title, kTitle) << row.what;
+            EXPECT_EQ(got.content, kContent) << row.what;
+        }
     }
 }
 

@@ -1,4 +1,4 @@
-// Encrypted documents written by qpdf (RC4 40 and 128 bits, AES-128, AES-256)
+// Encrypted documents written by qpdf (RC4 40 and 128 bits, AES-128, AES-256 R5/R6)
 // and the encrypted files of the corpus: each opens with its user or owner
 // password, refuses a wrong one, and decrypts to what qpdf itself reads.
 #include <gtest/gtest.h>
@@ -114,8 +114,12 @@ TEST(EncryptionQpdf, QpdfEncryptedFilesOpenWithEitherPassword)
         {"AES-128, empty user, object streams", "", "owner",
          "128 --use-aes=y -- --object-streams=generate", 0},
         {"RC4 128, uncompressed streams", "user", "owner", "128 -- --stream-data=uncompress", 0},
-        {"AES-256 (R6)", "user", "owner", "256", -7},
-        {"AES-256 (R5)", "user", "owner", "256 --force-R5", -7},
+        {"AES-256 (R6)", "user", "owner", "256", 0},
+        {"AES-256 (R5)", "user", "owner", "256 --force-R5", 0},
+        {"AES-256, empty user password", "", "owner", "256", 0},
+        {"AES-256, non-ASCII passwords", "Gr\xC3\xBC\xC3\x9F" "e", "\xCE\xA9mega", "256", 0},
+        {"AES-256, metadata in clear, object streams", "user", "owner",
+         "256 --cleartext-metadata -- --object-streams=generate", 0},
     };
     int n = 0;
     for (const Row &row : rows) {
@@ -196,7 +200,6 @@ TEST(EncryptionQpdf, CorpusEncryptedFiles)
             continue;
         SCOPED_TRACE(f[0]);
         const std::string path = root + "/" + f[0];
-        const bool aes256 = f[4].find("R5") != std::string::npos || f[4].find("R6") != std::string::npos;
         bool user_known = false, owner_known = false;
         const std::string user = testsupport::corpus_password(f[5], "user", &user_known);
         const std::string owner = testsupport::corpus_password(f[5], "owner", &owner_known);
@@ -214,9 +217,10 @@ TEST(EncryptionQpdf, CorpusEncryptedFiles)
             const std::string &pw = who == 0 ? user : owner;
             PdfDoc *doc = nullptr;
             const int status = pdf_open(&doc, path.c_str(), pw.c_str());
-            EXPECT_EQ(status, aes256 ? -7 : 0) << (who == 0 ? "user" : "owner") << " password";
-            if (status == 0 && have_qpdf()) {
-                // The first content stream must match qpdf's decrypted, decoded copy.
+            EXPECT_EQ(status, 0) << (who == 0 ? "user" : "owner") << " password";
+            // The first content stream must match qpdf's decrypted, decoded copy
+            // (a first page without contents has nothing to compare).
+            if (status == 0 && have_qpdf() && pdf_dict_get(first_page(doc), "Contents")) {
                 int num = 0;
                 const std::string ours = first_content(doc, &num);
                 const std::string ref = run_command("qpdf --password=" + quoted(pw) + " --show-object=" +
@@ -228,11 +232,9 @@ TEST(EncryptionQpdf, CorpusEncryptedFiles)
             }
             pdf_close(doc);
         }
-        if (!aes256) {
-            PdfDoc *wrong = nullptr;
-            EXPECT_EQ(pdf_open(&wrong, path.c_str(), "definitely-wrong"), -6);
-            pdf_close(wrong);
-        }
+        PdfDoc *wrong = nullptr;
+        EXPECT_EQ(pdf_open(&wrong, path.c_str(), "definitely-wrong"), -6);
+        pdf_close(wrong);
     }
     EXPECT_GE(checked, 20);
     EXPECT_GE(compared, 20);
@@ -258,7 +260,9 @@ TEST(EncryptionQpdf, RenderToolPasswordMessages)
         {rc4 + " --password nope", "pagrix-render: wrong password", 1},
         {rc4 + " --password user", "encrypted: yes", 0},
         {rc4 + " --password owner", "encrypted: yes", 0},
-        {aes256 + " --password user", "pagrix-render: unsupported encryption", 1},
+        {aes256 + " --password user", "encrypted: yes", 0},
+        {aes256 + " --password owner", "encrypted: yes", 0},
+        {aes256 + " --password User", "pagrix-render: wrong password", 1},
     };
     for (const auto &row : rows) {
         int status = 0;

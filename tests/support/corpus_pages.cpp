@@ -35,11 +35,6 @@ const Exception kExceptions[] = {
     {"pdfium-bug_325_a.pdf", -2, 0, "82 bytes without a single object: nothing to repair"},
     {"pdfium-encrypted_hello_world_r3_bad_okey.pdf", -7, 0,
      "revision 3 with a damaged owner key and no known password; qpdf and mutool refuse it too"},
-    // 256-bit AES (revisions 5 and 6) is not supported: the open says so with -7.
-    {"enc-aes-256-userpw-refcard-letter.pdf", -7, 0, "256-bit AES (R6) is not supported"},
-    {"pdfjs-pr6531_2.pdf", -7, 0, "256-bit AES (R6) is not supported"},
-    {"pdfminer-aes-256.pdf", -7, 0, "256-bit AES (R5) is not supported"},
-    {"pypdf-r6-user-password.pdf", -7, 0, "256-bit AES (R6) is not supported"},
 };
 
 struct Ref {
