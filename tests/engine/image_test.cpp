@@ -210,8 +210,8 @@ TEST(Image, SamplesDecodeAndMasksFollowTheRules)
         {"DCT data that are not JPEG", "/Width 1 /Height 2 /BitsPerComponent 8 /Filter /DCTDecode",
          "not a jpeg", {{50, 25, BLACK}, {50, 75, BLACK}}, ""},
         // Failures: the gray placeholder and the reason.
-        {"unsupported filter", "/Width 1 /Height 1 /BitsPerComponent 8 /Filter /JBIG2Decode", "00",
-         {{50, 50, GRAY}}, "JBIG2Decode"},
+        {"unsupported filter", "/Width 1 /Height 1 /BitsPerComponent 8 /Filter /SketchDecode", "00",
+         {{50, 50, GRAY}}, "SketchDecode"},
         {"width 0", "/Width 0 /Height 1 /BitsPerComponent 8", "00", {{50, 50, GRAY}}, "image-load(size)"},
         {"width 20001", "/Width 20001 /Height 1 /BitsPerComponent 8", "00", {{50, 50, GRAY}},
          "image-load(size)"},
@@ -390,8 +390,8 @@ TEST(Image, InlineImagesReadTheirDataAndDrawLikeXObjects)
         // Inline images are always decoded: no placeholder for large ones.
         {"bad size: placeholder without a diagnostic", cm + "BI /W 0 /H 1 /F /AHx ID 00> EI",
          {{50, 50, GRAY}}, ""},
-        {"unsupported filter", cm + "BI /W 1 /H 1 /F /JBIG2Decode ID 00 EI", {{50, 50, GRAY}},
-         "JBIG2Decode"},
+        {"unsupported filter", cm + "BI /W 1 /H 1 /F /SketchDecode ID 00 EI", {{50, 50, GRAY}},
+         "SketchDecode"},
         // Too few bytes: skipped, and nothing after it runs as content.
         {"short data", cm + "BI /W 100 /H 100 /BPC 8 ID abc", {{50, 50, WHITE}}, ""},
     };
