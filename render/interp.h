@@ -74,6 +74,9 @@ void text_set_matrix(RenderContext *ctx, const float m[6]);
 bool form_read_matrix(PdfDoc *doc, PdfObject *obj, float m[6]);
 // Four numbers of a BBox entry, or false.
 bool form_read_box(PdfDoc *doc, PdfObject *obj, float box[4]);
+// Enters a form XObject or mask group on the current state: its Matrix joins
+// the CTM, its BBox clips, its Resources become current.
+void form_enter(RenderContext *ctx, PdfObject *form);
 // Clips to the box [x0 y0 x1 y1] mapped by the CTM (nonzero rule).
 void clip_to_box(RenderContext *ctx, const float box[4]);
 // Runs a form or appearance (`stream`, read as it is decoded) or a glyph

@@ -137,14 +137,7 @@ void softmask_set(RenderContext *ctx, PdfObject *smask)
     std::memcpy(mask_gs->ctm, saved_gs->ctm, sizeof mask_gs->ctm);
     mask_gs->saved = saved_gs;
     ctx->surface = scratch;
-    float m[6];
-    if (form_read_matrix(doc, pdf_dict_get(group, "Matrix"), m))
-        matrix_concat(mask_gs->ctm, m, mask_gs->ctm);
-    float b[4];
-    if (form_read_box(doc, pdf_dict_get(group, "BBox"), b))
-        clip_to_box(ctx, b);
-    if (PdfObject *res = pdf_dict_get_resolved(doc, group, "Resources"))
-        ctx->resources = res;
+    form_enter(ctx, group);
     run_nested(ctx, group, nullptr, 0);
     ctx->resources = saved_resources;
     gstate_restore(ctx, saved_gs);

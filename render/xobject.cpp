@@ -54,14 +54,7 @@ void draw_form(RenderContext *ctx, PdfObject *form)
     GraphicsState *gs = gstate_save(ctx);
     if (!gs)
         return;
-    float m[6];
-    if (form_read_matrix(doc, pdf_dict_get(form, "Matrix"), m))
-        matrix_concat(gs->ctm, m, gs->ctm);
-    float b[4];
-    if (form_read_box(doc, pdf_dict_get(form, "BBox"), b))
-        clip_to_box(ctx, b);
-    if (PdfObject *res = pdf_dict_get_resolved(doc, form, "Resources"))
-        ctx->resources = res;
+    form_enter(ctx, form);
     PdfObject *group = pdf_dict_get_resolved(doc, form, "Group");
     GroupFrame frame;
     GroupStart start = GROUP_DIRECT;
@@ -76,6 +69,19 @@ void draw_form(RenderContext *ctx, PdfObject *form)
 }
 
 }  // namespace
+
+void form_enter(RenderContext *ctx, PdfObject *form)
+{
+    PdfDoc *doc = ctx->doc;
+    float m[6];
+    if (form_read_matrix(doc, pdf_dict_get(form, "Matrix"), m))
+        matrix_concat(ctx->gs->ctm, m, ctx->gs->ctm);
+    float b[4];
+    if (form_read_box(doc, pdf_dict_get(form, "BBox"), b))
+        clip_to_box(ctx, b);
+    if (PdfObject *res = pdf_dict_get_resolved(doc, form, "Resources"))
+        ctx->resources = res;
+}
 
 // Clips to the box's corners mapped by the CTM (nonzero rule).
 void clip_to_box(RenderContext *ctx, const float b[4])

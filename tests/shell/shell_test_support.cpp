@@ -153,6 +153,18 @@ std::string scratch_file(const std::string &name, const std::string &bytes)
 
 std::string a4_pdf(int pages) { return testsupport::simple_pdf(pages, "[0 0 595 842]"); }
 
+BITMAPINFO dib32_info(int width, int height)
+{
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = width;
+    bi.bmiHeader.biHeight = -height;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    return bi;
+}
+
 Capture capture(HWND window)
 {
     Capture c;
@@ -160,13 +172,7 @@ Capture capture(HWND window)
     GetClientRect(window, &rc);
     c.w = rc.right;
     c.h = rc.bottom;
-    BITMAPINFO bmi = {};
-    bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
-    bmi.bmiHeader.biWidth = c.w;
-    bmi.bmiHeader.biHeight = -c.h;
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
-    bmi.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO bmi = dib32_info(c.w, c.h);
     void *bits = nullptr;
     HDC dc = CreateCompatibleDC(nullptr);
     HBITMAP dib = CreateDIBSection(dc, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);

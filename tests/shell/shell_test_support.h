@@ -54,5 +54,7 @@ struct Capture {
     uint32_t at(int x, int y) const { return px[size_t(y) * size_t(w) + size_t(x)] & 0xFFFFFF; }
 };
 Capture capture(HWND window);
+// A 32-bit top-down device-independent bitmap header of this size.
+BITMAPINFO dib32_info(int width, int height);
 
 }  // namespace shelltest
