@@ -25,6 +25,11 @@ struct ImageParams {
     int bpc;     // 1 for image masks
     int is_mask;
     int invert;  // Decode asks for inversion
+    // Colour-key masking (a Mask array): pixels whose every component lies
+    // in its [min, max] range of raw sample values are not painted. Used
+    // when key_count is twice the component count.
+    int key_count;
+    int key[64];
 };
 
 // A decoded image: RGB bytes (3 per pixel, top row first) for colour
@@ -49,8 +54,8 @@ struct ImageRowHook {
 // The sample format of a colour-space object of an image dictionary (null:
 // gray). 0, or -5 when an Indexed base is itself indexed or general.
 int image_format_parse(RenderContext *ctx, PdfObject *cs, SampleFormat *out, int depth);
-// Reads Width/W, Height/H, BitsPerComponent/BPC, ImageMask/IM and
-// Decode/D. 0, or -5 for sizes outside 1..IMAGE_MAX_SIDE or an unsupported
+// Reads Width/W, Height/H, BitsPerComponent/BPC, ImageMask/IM, Decode/D
+// and a colour-key Mask array. 0, or -5 for sizes outside 1..IMAGE_MAX_SIDE or an unsupported
 // bit depth.
 int image_read_params(RenderContext *ctx, PdfObject *dict, ImageParams *out);
 // Reduction steps for the image's extent under the current CTM, grown
@@ -58,8 +63,9 @@ int image_read_params(RenderContext *ctx, PdfObject *dict, ImageParams *out);
 void image_reduction(const RenderContext *ctx, int width, int height, int bytes_per_pixel, int *sx,
                      int *sy);
 // Decodes rows of `data` into `out` (heap; `out->alpha` is kept, and the
-// row buffer is in `out` from the first row on, for the hook). 0; -3 out of memory; -5 output
-// beyond IMAGE_MAX_OUTPUT. Short data gives zero-filled rows. A stop asked
+// row buffer is in `out` from the first row on, for the hook). A colour key
+// in `params` fills `out->alpha` when it has none. 0; -3 out of memory; -5
+// output beyond IMAGE_MAX_OUTPUT. Short data gives zero-filled rows. A stop asked
 // by the progress callback ends decoding early with status 0.
 int image_decode(RenderContext *ctx, ByteReader *data, const ImageParams *params,
                  const SampleFormat *format, int sx, int sy, DecodedImage *out,
