@@ -156,6 +156,16 @@ int draw_image_data(RenderContext *ctx, PdfObject *dict, ByteReader *raw, const 
     int dct = pdf_dct_output_components(data);
     if (dct > 0 && dct != format.ncomps && !p.is_mask && !format.has_palette && !format.general)
         format.ncomps = dct;
+    // JBIG2 and JPX data are decoded whole at the first read: data that
+    // cannot be decoded draw the placeholder instead of blank rows.
+    int jbig2_w, jbig2_h;
+    if (pdf_jbig2_size(data, &jbig2_w, &jbig2_h) == -7) {
+        reader_close_chain(data);
+        if (!opt.inline_image)
+            add_diagnostic(ctx, "image-load(data)");
+        image_paint_placeholder(ctx);
+        return -7;
+    }
     JpxInfo jpx{};
     if (!p.is_mask && pdf_is_jpx_reader(data)) {
         rc = prepare_jpx(ctx, data, &p, &format);

@@ -1,10 +1,9 @@
 // Painting decoded images: every covered device pixel is mapped back into
 // the image through the inverse CTM and sampled: along an axis on which the
 // image is drawn smaller, upright or quarter-turned, the pixel averages the
-// source area it covers; otherwise its centre is sampled bilinearly (when
-// the image is not enlarged in at least one direction) or by nearest
-// neighbour. Each device row goes to the raster as one span with per-pixel
-// colours.
+// source area it covers; otherwise its centre is sampled bilinearly, or by
+// nearest neighbour when the image is enlarged more than four times. Each
+// device row goes to the raster as one span with per-pixel colours.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -29,6 +28,10 @@ int to_int(double v)
         return 1000000000;
     return int(v);
 }
+
+// Source pixels per device pixel below which, in both directions, an image is
+// sampled by nearest neighbour.
+constexpr double kNearestBelow = 0.25;
 
 // One source pixel of a device pixel's sample and its weight; the weights of
 // one axis add up to 256, so that a pixel's weights along both axes add up
@@ -103,6 +106,39 @@ inline int weigh(const uint8_t *plane, size_t row_len, int stride, int k, const 
     return int((sum + 32768) >> 16);
 }
 
+// Moves the edges of one axis of an upright or quarter-turned image out to
+// whole pixels: from `at` over `extent`, which keeps its sign.
+void fit_edges(float *at, float *extent)
+{
+    double a = *at, b = double(*at) + *extent;
+    if (!(std::fabs(a) < 1e9 && std::fabs(b) < 1e9))
+        return;
+    bool flipped = b < a;
+    if (flipped)
+        std::swap(a, b);
+    // Edges within a thousandth of a pixel boundary stay on it.
+    double lo = std::floor(a + 1e-3), hi = std::ceil(b - 1e-3);
+    if (hi <= lo)
+        hi = lo + 1;
+    *at = float(flipped ? hi : lo);
+    *extent = float(flipped ? lo - hi : hi - lo);
+}
+
+// An image drawn upright or quarter-turned covers whole pixels: its edges
+// move out to pixel boundaries, as other renderers draw images, so that no
+// device pixel along its border is left half painted; other matrices stay.
+void grid_fit(const float *ctm, float *m)
+{
+    std::memcpy(m, ctm, 6 * sizeof(float));
+    if (m[1] == 0 && m[2] == 0) {
+        fit_edges(&m[4], &m[0]);
+        fit_edges(&m[5], &m[3]);
+    } else if (m[0] == 0 && m[3] == 0) {
+        fit_edges(&m[4], &m[2]);
+        fit_edges(&m[5], &m[1]);
+    }
+}
+
 }  // namespace
 
 void image_device_box(const float m[6], double *minx, double *miny, double *maxx, double *maxy)
@@ -121,7 +157,8 @@ void image_paint(RenderContext *ctx, const DecodedImage *img, int y0, int y1, in
 {
     if (ctx->text_only || !ctx->surface || !img || rows_ready <= 0)
         return;
-    const float *m = ctx->gs->ctm;
+    float m[6];
+    grid_fit(ctx->gs->ctm, m);
     double det = double(m[0]) * m[3] - double(m[1]) * m[2];
     if (!(std::fabs(det) >= 1e-12))
         return;
@@ -150,7 +187,12 @@ void image_paint(RenderContext *ctx, const DecodedImage *img, int y0, int y1, in
         return;
     int alpha = color_byte(gs->fill_alpha);
     int w = img->width, h = img->height;
-    bool smooth = composite_antialias() && (std::fabs(ia) * w >= 0.99 || std::fabs(id) * h >= 0.99);
+    // Nearest sampling only for images enlarged more than four times in both
+    // directions (pixel art, a one-pixel image filling a box); less enlarged
+    // images are interpolated, as scans and photos drawn a little larger
+    // than their resolution should look.
+    bool smooth = composite_antialias() &&
+                  (std::fabs(ia) * w >= kNearestBelow || std::fabs(id) * h >= kNearestBelow);
     int len = x1 - x0;
     std::vector<uint8_t> coverage(static_cast<size_t>(len));
     std::vector<uint8_t> colors(img->is_mask ? 0 : static_cast<size_t>(len) * 3);

@@ -9,6 +9,7 @@
 // memory.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -468,8 +469,7 @@ TEST(JpxJbig2Images, DrawnLikeMutoolAndPdftoppm)
     const bool jbig2 = annex_h_streams(&globals, &pages);
     const std::string gray = opj_file("img_gray", 61, 47, 1, "jp2", "-n 4");
     const std::string rgb = opj_file("img_rgb", 400, 300, 3, "j2k", "-I -r 20 -n 5");
-    const std::string rgba = opj_file("img_rgba", 120, 80, 4, "jp2", "-n 4");
-    ASSERT_FALSE(gray.empty() || rgb.empty() || rgba.empty());
+    ASSERT_FALSE(gray.empty() || rgb.empty());
     struct Row {
         const char *what;
         std::string pdf;
@@ -485,8 +485,6 @@ TEST(JpxJbig2Images, DrawnLikeMutoolAndPdftoppm)
         {"RGB codestream whose dictionary says gray",
          image_page(220, 170, "/Width 400 /Height 300 /ColorSpace /DeviceGray /Filter /JPXDecode", rgb, 10, 10,
                     200, 150)},
-        {"RGB with its opacity channel (SMaskInData)",
-         image_page(80, 60, "/Width 120 /Height 80 /SMaskInData 1 /Filter /JPXDecode", rgba, 10, 10, 60, 40)},
     };
     std::vector<Row> all(std::begin(rows), std::end(rows));
     if (jbig2) {
@@ -519,6 +517,46 @@ TEST(JpxJbig2Images, DrawnLikeMutoolAndPdftoppm)
         const double honest = testsupport::psnr(pp, mu);
         std::printf("  %-66s ours %5.1f dB, pdftoppm %5.1f dB (vs mutool)\n", row.what, psnr, honest);
         EXPECT_TRUE(psnr >= 40.0 || psnr >= honest - 1.0) << psnr << " dB against " << honest;
+    }
+}
+
+// The opacity channel of a JPEG 2000 image against opj_decompress's RGBA
+// composed over the page by hand (mutool takes the fourth channel for
+// black, pdftoppm does not draw such files): used with SMaskInData,
+// ignored without it. The image is drawn at its own size.
+TEST(JpxJbig2Images, OpacityChannelWithSMaskInData)
+{
+    if (!have("opj_compress") || !have("opj_decompress"))
+        GTEST_SKIP() << "libopenjp2-tools not installed";
+    const std::string rgba = opj_file("img_alpha", 60, 40, 4, "jp2", "-n 4");
+    ASSERT_FALSE(rgba.empty());
+    const std::string ref_path = testsupport::scratch_path("img_alpha_ref.pnm");
+    int rc = 0;
+    run_command("opj_decompress -i " + testsupport::scratch_path("img_alpha.jp2") + " -o " + ref_path + " 2>&1", &rc);
+    ASSERT_EQ(rc, 0);
+    const Pnm ref = parse_pnm(testsupport::read_file(ref_path));
+    ASSERT_EQ(ref.depth, 4);
+    for (int in_data = 0; in_data < 2; in_data++) {
+        SCOPED_TRACE(in_data ? "SMaskInData 1" : "no SMaskInData");
+        testsupport::Rendered ours;
+        testsupport::render_doc(image_page(60, 40, std::string("/Width 60 /Height 40 /Filter /JPXDecode") +
+                                                       (in_data ? " /SMaskInData 1" : ""),
+                                           rgba, 0, 0, 60, 40),
+                                &ours);
+        ASSERT_NE(ours.bm, nullptr);
+        int worst = 0;
+        for (int y = 0; y < 40; y++)
+            for (int x = 0; x < 60; x++) {
+                const uint8_t *px = reinterpret_cast<const uint8_t *>(ref.samples.data()) + (y * 60 + x) * 4;
+                const int a = in_data ? px[3] : 255;
+                const unsigned got = ours.px(x, y);
+                for (int k = 0; k < 3; k++) {
+                    const int page = k == 0 ? 255 : 0;  // red
+                    const int want = (px[k] * a + page * (255 - a) + 127) / 255;
+                    worst = std::max(worst, std::abs(int((got >> (16 - 8 * k)) & 0xFF) - want));
+                }
+            }
+        EXPECT_LE(worst, 2);
     }
 }
 
