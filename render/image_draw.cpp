@@ -69,7 +69,8 @@ void record_failure(RenderContext *ctx, int rc, bool format)
 }
 
 // JPEG 2000 data carry their own size and colour. The data are decoded at
-// the smallest resolution level still at least the image's device size;
+// the smallest resolution level still at least twice the image's device
+// size (the wavelet's own reduction is blurrier than an area average);
 // the size, the depth and, when the dictionary names no colour space or one
 // of another component count, the colour come from the codestream. 0, or
 // -7 when the data cannot be decoded.
@@ -78,7 +79,7 @@ int prepare_jpx(RenderContext *ctx, ByteReader *data, ImageParams *p, SampleForm
     const float *m = ctx->gs->ctm;
     double ex = std::hypot(double(m[0]), double(m[1])), ey = std::hypot(double(m[2]), double(m[3]));
     int levels = 0;
-    while (levels < 30 && (p->width >> (levels + 1)) >= ex && (p->height >> (levels + 1)) >= ey)
+    while (levels < 30 && (p->width >> (levels + 1)) >= 2 * ex && (p->height >> (levels + 1)) >= 2 * ey)
         levels++;
     pdf_jpx_set_reduce(data, levels);
     JpxInfo info;

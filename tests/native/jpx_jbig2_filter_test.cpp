@@ -477,12 +477,12 @@ TEST(JpxJbig2Images, DrawnLikeMutoolAndPdftoppm)
         // Size, depth and colour from the codestream alone.
         {"gray JP2 without ColorSpace or BitsPerComponent, drawn at its size",
          image_page(81, 67, "/Width 61 /Height 47 /Filter /JPXDecode", gray, 10, 10, 61, 47)},
-        // Decoded two resolution levels down, then averaged.
-        {"RGB codestream drawn at a third of its size",
-         image_page(153, 120, "/Width 400 /Height 300 /ColorSpace /DeviceRGB /BitsPerComponent 8 /Filter /JPXDecode",
-                    rgb, 10, 10, 133, 100)},
+        // Decoded one resolution level down, then averaged.
+        {"RGB codestream drawn at a sixth of its size",
+         image_page(87, 70, "/Width 400 /Height 300 /ColorSpace /DeviceRGB /BitsPerComponent 8 /Filter /JPXDecode",
+                    rgb, 10, 10, 66.7, 50)},
         // The dictionary's gray is overruled by the three components of the data.
-        {"RGB codestream whose dictionary says gray",
+        {"RGB codestream whose dictionary says gray, drawn at half its size",
          image_page(220, 170, "/Width 400 /Height 300 /ColorSpace /DeviceGray /Filter /JPXDecode", rgb, 10, 10,
                     200, 150)},
     };
@@ -560,7 +560,7 @@ TEST(JpxJbig2Images, OpacityChannelWithSMaskInData)
     }
 }
 
-// Drawn at 72 dpi, the image is decoded three resolution levels down: the
+// Drawn at 72 dpi, the image is decoded two resolution levels down: the
 // render stays far below the memory of the full image (300 MB as RGB).
 TEST(JpxJbig2Images, TenThousandSquareJpxAt72DpiBelow200MB)
 {
