@@ -90,17 +90,50 @@ void axis_taps(double a, double b, int ready, bool smooth, std::vector<Tap> *out
         out->push_back({i1, f});
 }
 
-// The weighted sum of a plane of `stride`-byte pixels (channel k) under the
-// taps of both axes, rounded back to a byte.
-inline int weigh(const uint8_t *plane, size_t row_len, int stride, int k, const Tap *cx, int nx,
-                 const Tap *cy, int ny)
+// The taps of every device column of an image span, with what they were
+// worked out for.
+struct ColumnTaps {
+    bool valid = false;
+    int w = 0, x0 = 0, len = 0;
+    double scale = 0, offset = 0;
+    bool smooth = false;
+    std::vector<Tap> taps;
+    std::vector<int> at;      // taps of column i: at[i] .. at[i + 1] - 1
+    std::vector<uint8_t> in;  // the column's centre is inside the image
+};
+
+// The weighted sums of the three channels of RGB pixels under the taps of
+// both axes, rounded back to bytes and stored blue, green, red.
+inline void weigh_rgb(const uint8_t *rgb, size_t row_len, const Tap *cx, int nx, const Tap *cy, int ny,
+                      uint8_t *out)
+{
+    uint32_t r = 0, g = 0, b = 0;
+    for (int j = 0; j < ny; j++) {
+        const uint8_t *row = rgb + size_t(cy[j].index) * row_len;
+        uint32_t lr = 0, lg = 0, lb = 0;
+        for (int i = 0; i < nx; i++) {
+            const uint8_t *p = row + 3 * size_t(cx[i].index);
+            uint32_t wt = uint32_t(cx[i].weight);
+            lr += p[0] * wt, lg += p[1] * wt, lb += p[2] * wt;
+        }
+        uint32_t wy = uint32_t(cy[j].weight);
+        r += lr * wy, g += lg * wy, b += lb * wy;
+    }
+    out[0] = uint8_t((b + 32768) >> 16);
+    out[1] = uint8_t((g + 32768) >> 16);
+    out[2] = uint8_t((r + 32768) >> 16);
+}
+
+// The weighted sum of a byte plane under the taps of both axes, rounded
+// back to a byte.
+inline int weigh(const uint8_t *plane, size_t row_len, const Tap *cx, int nx, const Tap *cy, int ny)
 {
     uint32_t sum = 0;
     for (int j = 0; j < ny; j++) {
         const uint8_t *row = plane + size_t(cy[j].index) * row_len;
         uint32_t line = 0;
         for (int i = 0; i < nx; i++)
-            line += uint32_t(row[size_t(cx[i].index) * size_t(stride) + size_t(k)]) * uint32_t(cx[i].weight);
+            line += uint32_t(row[cx[i].index]) * uint32_t(cx[i].weight);
         sum += line * uint32_t(cy[j].weight);
     }
     return int((sum + 32768) >> 16);
@@ -210,22 +243,37 @@ void image_paint(RenderContext *ctx, const DecodedImage *img, int y0, int y1, in
     // skewed images sample each pixel centre.
     enum { GENERAL, AXIS, SWAPPED };
     int mode = ib == 0 && ic == 0 ? AXIS : ia == 0 && id == 0 ? SWAPPED : GENERAL;
-    std::vector<Tap> col_taps, taps;
-    std::vector<int> col_at(size_t(len) + 1, 0);
-    std::vector<uint8_t> col_in(size_t(len), 1);
-    for (int i = 0; mode != GENERAL && i < len; i++) {
-        double px = x0 + i + 0.5;
-        double t = mode == AXIS ? ia * px + ie : ib * px + iff;
-        col_in[size_t(i)] = t >= 0 && t < 1;
-        // The source positions of the pixel's left and right edges.
-        double ta = t - 0.5 * (mode == AXIS ? ia : ib), tb = t + 0.5 * (mode == AXIS ? ia : ib);
-        if (mode == AXIS)
-            axis_taps(w * ta, w * tb, w, smooth, &taps);
-        else
-            axis_taps(h * (1 - ta), h * (1 - tb), rows_ready, smooth, &taps);
-        col_taps.insert(col_taps.end(), taps.begin(), taps.end());
-        col_at[size_t(i) + 1] = int(col_taps.size());
+    // Progressive painting paints an upright image a few rows at a time:
+    // its column taps are kept for the next call.
+    static thread_local ColumnTaps kept;
+    ColumnTaps fresh;
+    ColumnTaps &cols = mode == AXIS ? kept : fresh;
+    bool reuse = mode == AXIS && cols.valid && cols.w == w && cols.x0 == x0 && cols.len == len &&
+                 cols.scale == ia && cols.offset == ie && cols.smooth == smooth;
+    if (mode != GENERAL && !reuse) {
+        std::vector<Tap> taps;
+        cols.taps.clear();
+        cols.at.assign(size_t(len) + 1, 0);
+        cols.in.assign(size_t(len), 1);
+        for (int i = 0; i < len; i++) {
+            double px = x0 + i + 0.5;
+            double t = mode == AXIS ? ia * px + ie : ib * px + iff;
+            cols.in[size_t(i)] = t >= 0 && t < 1;
+            // The source positions of the pixel's left and right edges.
+            double ta = t - 0.5 * (mode == AXIS ? ia : ib), tb = t + 0.5 * (mode == AXIS ? ia : ib);
+            if (mode == AXIS)
+                axis_taps(w * ta, w * tb, w, smooth, &taps);
+            else
+                axis_taps(h * (1 - ta), h * (1 - tb), rows_ready, smooth, &taps);
+            cols.taps.insert(cols.taps.end(), taps.begin(), taps.end());
+            cols.at[size_t(i) + 1] = int(cols.taps.size());
+        }
+        cols.valid = mode == AXIS;
+        cols.w = w, cols.x0 = x0, cols.len = len, cols.scale = ia, cols.offset = ie, cols.smooth = smooth;
     }
+    const std::vector<Tap> &col_taps = cols.taps;
+    const std::vector<int> &col_at = cols.at;
+    const std::vector<uint8_t> &col_in = cols.in;
     std::vector<Tap> row_taps, gx, gy;
     size_t row_len = size_t(w) * (img->is_mask ? 1 : 3);
     for (int y = ya; y < yb; y++) {
@@ -272,7 +320,7 @@ void image_paint(RenderContext *ctx, const DecodedImage *img, int y0, int y1, in
                 cx = gx.data(), nx = int(gx.size());
                 cy = gy.data(), ny = int(gy.size());
             }
-            int cov = plane ? weigh(plane, size_t(w), 1, 0, cx, nx, cy, ny) : 255;
+            int cov = plane ? weigh(plane, size_t(w), cx, nx, cy, ny) : 255;
             coverage[size_t(i)] = uint8_t(cov);
             any = any || cov;
             if (img->is_mask)
@@ -282,8 +330,7 @@ void image_paint(RenderContext *ctx, const DecodedImage *img, int y0, int y1, in
                 const uint8_t *p = img->rgb + size_t(cy->index) * row_len + 3 * size_t(cx->index);
                 c[0] = p[2], c[1] = p[1], c[2] = p[0];
             } else {
-                for (int k = 0; k < 3; k++)  // stored blue, green, red
-                    c[2 - k] = uint8_t(weigh(img->rgb, row_len, 3, k, cx, nx, cy, ny));
+                weigh_rgb(img->rgb, row_len, cx, nx, cy, ny, c);
             }
         }
         if (!any)
