@@ -98,6 +98,43 @@ int prepare_jpx(RenderContext *ctx, ByteReader *data, ImageParams *p, SampleForm
     return 0;
 }
 
+// The Matte colour of a soft mask as RGB bytes: the colour the image's
+// colours were pre-multiplied with. False when there is none, or when its
+// component count is not the image's.
+bool matte_colour(RenderContext *ctx, PdfObject *smask, const SampleFormat &f, uint8_t rgb[3])
+{
+    PdfObject *matte = pdf_dict_get_resolved(ctx->doc, smask->dict, "Matte");
+    int n = f.ncomps;
+    if (!pdf_is_type(matte, PDF_ARRAY) || f.has_palette || f.general || pdf_array_len(matte) != n ||
+        (n != 1 && n != 3 && n != 4))
+        return false;
+    double c[4];
+    for (int i = 0; i < n; i++) {
+        double v = pdf_to_number(pdf_resolve(ctx->doc, pdf_array_get(matte, i)), 0);
+        c[i] = !(v > 0) ? 0 : v > 1 ? 1 : v;
+    }
+    for (int k = 0; k < 3; k++) {
+        double v = n == 1 ? c[0] : n == 3 ? c[k] : (1 - c[k]) * (1 - c[3]);
+        rgb[k] = uint8_t(v * 255 + 0.5);
+    }
+    return true;
+}
+
+// Colours pre-multiplied with the matte colour m are divided back by their
+// alpha: c = m + (c - m) / alpha.
+void divide_matte(DecodedImage *image, const uint8_t m[3])
+{
+    size_t pixels = size_t(image->width) * size_t(image->height);
+    for (size_t i = 0; i < pixels; i++) {
+        int a = image->alpha[i];
+        uint8_t *c = image->rgb + 3 * i;
+        for (int k = 0; k < 3; k++) {
+            int v = a == 0 ? m[k] : m[k] + (int(c[k]) - m[k]) * 255 / a;
+            c[k] = uint8_t(v < 0 ? 0 : v > 255 ? 255 : v);
+        }
+    }
+}
+
 // A plane reduced by box averages of sx x sy pixels (heap), or null.
 uint8_t *reduce_plane(const uint8_t *plane, int w, int h, int sx, int sy)
 {
@@ -183,7 +220,10 @@ int draw_image_data(RenderContext *ctx, PdfObject *dict, ByteReader *raw, const 
 
     DecodedImage image{};
     const float *m = ctx->gs->ctm;
-    bool progressive = opt.progressive && !p.is_mask && std::fabs(m[1]) < 0.01f &&
+    uint8_t matte[3];
+    bool has_matte = opt.smask && !p.is_mask && matte_colour(ctx, opt.smask, format, matte);
+    // Pre-multiplied colours are divided back before painting: no progressive painting.
+    bool progressive = opt.progressive && !p.is_mask && !has_matte && std::fabs(m[1]) < 0.01f &&
                        std::fabs(m[2]) < 0.01f && m[3] < 0;
     uint8_t *alpha = nullptr;
     if (opt.smask || opt.stencil) {
@@ -217,6 +257,8 @@ int draw_image_data(RenderContext *ctx, PdfObject *dict, ByteReader *raw, const 
         image_paint_placeholder(ctx);
         return rc;
     }
+    if (has_matte && image.alpha && image.rgb)
+        divide_matte(&image, matte);
     if (!ctx->aborted) {
         if (progressive)
             image_paint(ctx, &image, progress.painted_to, INT32_MAX,

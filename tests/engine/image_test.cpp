@@ -198,6 +198,12 @@ TEST(Image, SamplesDecodeAndMasksFollowTheRules)
         // An SMask's gray is the alpha: transparent left, opaque right.
         {"soft mask", std::string(kHalves) + " /ColorSpace /DeviceRGB /BitsPerComponent 8 /SMask 6 0 R",
          "ff0000ff0000", {{25, 50, WHITE}, {75, 50, RED}}, ""},
+        // Colours pre-multiplied with the SMask's Matte (blue) are divided
+        // back: red at half alpha; a Matte of the wrong length is ignored.
+        {"soft mask with Matte", std::string(kHalves) + " /ColorSpace /DeviceRGB /BitsPerComponent 8 /SMask 9 0 R",
+         "80007f80007f", {{25, 50, 0xff8080}}, ""},
+        {"soft mask with a short Matte", std::string(kHalves) + " /ColorSpace /DeviceRGB /BitsPerComponent 8 /SMask 10 0 R",
+         "80007f80007f", {{25, 50, 0xc080c0}}, ""},
         // A Mask image mask hides the image where its samples are 1.
         {"stencil Mask", std::string(kHalves) + " /ColorSpace /DeviceRGB /BitsPerComponent 8 /Mask 7 0 R",
          "ff0000ff0000", {{25, 50, RED}, {75, 50, WHITE}}, ""},
@@ -253,7 +259,13 @@ TEST(Image, SamplesDecodeAndMasksFollowTheRules)
                          {7, "/Type /XObject /Subtype /Image /Width 2 /Height 1 /ImageMask true", "\x40"},
                          {8, "/Type /XObject /Subtype /Image /Width 2 /Height 1 /ImageMask true "
                              "/Decode [1 0]",
-                          "\x40"}}),
+                          "\x40"},
+                         {9, "/Type /XObject /Subtype /Image /Width 2 /Height 1 /BitsPerComponent 8 "
+                             "/ColorSpace /DeviceGray /Matte [0 0 1]",
+                          "\x80\x80"},
+                         {10, "/Type /XObject /Subtype /Image /Width 2 /Height 1 /BitsPerComponent 8 "
+                              "/ColorSpace /DeviceGray /Matte [0 0]",
+                          "\x80\x80"}}),
                &p);
         ASSERT_NE(p.bm, nullptr);
         EXPECT_EQ(p.status, 0);
