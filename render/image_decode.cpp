@@ -333,7 +333,8 @@ int decode_rows(RenderContext *ctx, ByteReader *data, Decoder *d, int sx, int sy
     bool reduce = sx > 1 || sy > 1;
     uint32_t *sums = nullptr, *key_sums = nullptr;
     if (reduce) {
-        sums = static_cast<uint32_t *>(std::calloc(size_t(ow) * size_t(lc + (key_out ? 1 : 0)), sizeof(uint32_t)));
+        size_t channels = size_t(lc + (key_out ? 1 : 0));
+        sums = static_cast<uint32_t *>(std::calloc(size_t(ow) * channels, sizeof(uint32_t)));
         if (!sums)
             return -3;
         key_sums = key_out ? sums + size_t(ow) * size_t(lc) : nullptr;

@@ -200,9 +200,11 @@ TEST(Image, SamplesDecodeAndMasksFollowTheRules)
          "ff0000ff0000", {{25, 50, WHITE}, {75, 50, RED}}, ""},
         // Colours pre-multiplied with the SMask's Matte (blue) are divided
         // back: red at half alpha; a Matte of the wrong length is ignored.
-        {"soft mask with Matte", std::string(kHalves) + " /ColorSpace /DeviceRGB /BitsPerComponent 8 /SMask 9 0 R",
+        {"soft mask with Matte",
+         std::string(kHalves) + " /ColorSpace /DeviceRGB /BitsPerComponent 8 /SMask 9 0 R",
          "80007f80007f", {{25, 50, 0xff8080}}, ""},
-        {"soft mask with a short Matte", std::string(kHalves) + " /ColorSpace /DeviceRGB /BitsPerComponent 8 /SMask 10 0 R",
+        {"soft mask with a short Matte",
+         std::string(kHalves) + " /ColorSpace /DeviceRGB /BitsPerComponent 8 /SMask 10 0 R",
          "80007f80007f", {{25, 50, 0xc080c0}}, ""},
         // A Mask image mask hides the image where its samples are 1.
         {"stencil Mask", std::string(kHalves) + " /ColorSpace /DeviceRGB /BitsPerComponent 8 /Mask 7 0 R",
@@ -218,7 +220,8 @@ TEST(Image, SamplesDecodeAndMasksFollowTheRules)
                               "/Mask [250 255 0 0 0 16]",
          "ff0010ff0020", {{25, 50, WHITE}, {75, 50, 0xff0020}}, ""},
         {"colour key on 4-bit samples, before Decode", std::string(kHalves) +
-             " /BitsPerComponent 4 /Decode [1 0] /Mask [3 3]", "3c", {{25, 50, WHITE}, {75, 50, 0x333333}}, ""},
+             " /BitsPerComponent 4 /Decode [1 0] /Mask [3 3]",
+         "3c", {{25, 50, WHITE}, {75, 50, 0x333333}}, ""},
         {"colour key on palette indexes", std::string(kHalves) +
              " /BitsPerComponent 8 /ColorSpace [/Indexed /DeviceRGB 1 <ff000000ff00>] /Mask [1 1]",
          "0001", {{25, 50, RED}, {75, 50, WHITE}}, ""},
