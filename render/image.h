@@ -3,6 +3,7 @@
 // mapping, and the draw decisions of image XObjects and inline images.
 #pragma once
 #include <cstdint>
+#include <vector>
 
 struct ByteReader;
 struct ColorSpace;
@@ -79,9 +80,26 @@ void image_free(DecodedImage *image);
 
 // The device box of the unit square under the matrix m.
 void image_device_box(const float m[6], double *minx, double *miny, double *maxx, double *maxy);
+// How the device columns of an upright image sample it, kept by a caller
+// that paints the same image a few rows at a time (progressive painting).
+struct ImageColumns {
+    struct Tap {
+        int index, weight;  // source column; weights of one column add up to 256
+    };
+    bool valid = false;
+    int w = 0, x0 = 0, len = 0;  // what the taps were worked out for
+    double scale = 0, offset = 0;
+    bool smooth = false;
+    std::vector<Tap> taps;
+    std::vector<int> at;      // taps of column i: at[i] .. at[i + 1] - 1
+    std::vector<uint8_t> in;  // the column's centre is inside the image
+};
+
 // Paints page rows y0 .. y1 - 1 of the image over the CTM's unit square;
-// only the first `rows_ready` rows of the image are sampled.
-void image_paint(RenderContext *ctx, const DecodedImage *image, int y0, int y1, int rows_ready);
+// only the first `rows_ready` rows of the image are sampled. `columns`, when
+// given, keeps the column sampling of upright images between calls.
+void image_paint(RenderContext *ctx, const DecodedImage *image, int y0, int y1, int rows_ready,
+                 ImageColumns *columns = nullptr);
 // The gray box drawn in place of an image that is not decoded.
 void image_paint_placeholder(RenderContext *ctx);
 

@@ -37,6 +37,7 @@ struct Progress {
     DecodedImage *image;
     int painted_to;  // page row below the last painted one
     int lag;         // image rows kept back
+    ImageColumns columns;
 };
 
 int row_boundary(const RenderContext *ctx, int rows, int height)
@@ -53,7 +54,7 @@ void progress_rows(void *user, int rows)
         return;
     int to = row_boundary(p->ctx, rows - p->lag, p->image->height);
     if (to > p->painted_to) {
-        image_paint(p->ctx, p->image, p->painted_to, to, rows);
+        image_paint(p->ctx, p->image, p->painted_to, to, rows, &p->columns);
         p->painted_to = to;
     }
 }
@@ -234,7 +235,7 @@ int draw_image_data(RenderContext *ctx, PdfObject *dict, ByteReader *raw, const 
         if (const uint8_t *plane = pdf_jpx_alpha(data))
             alpha = reduce_plane(plane, p.width, p.height, sx, sy);
     }
-    Progress progress{ctx, &image, INT32_MIN, 1};
+    Progress progress{ctx, &image, INT32_MIN, 1, {}};
     ImageRowHook hook{progress_rows, &progress, 0};
     if (progressive) {
         // Rows below the raster are not decoded: the last output row needed
@@ -262,7 +263,7 @@ int draw_image_data(RenderContext *ctx, PdfObject *dict, ByteReader *raw, const 
     if (!ctx->aborted) {
         if (progressive)
             image_paint(ctx, &image, progress.painted_to, INT32_MAX,
-                        hook.row_limit > 0 ? hook.row_limit : 1);
+                        hook.row_limit > 0 ? hook.row_limit : 1, &progress.columns);
         else
             image_paint(ctx, &image, INT32_MIN, INT32_MAX, image.height);
     }

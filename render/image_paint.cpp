@@ -36,9 +36,7 @@ constexpr double kNearestBelow = 0.25;
 // One source pixel of a device pixel's sample and its weight; the weights of
 // one axis add up to 256, so that a pixel's weights along both axes add up
 // to 65536.
-struct Tap {
-    int index, weight;
-};
+using Tap = ImageColumns::Tap;
 
 // The taps of one device pixel along an axis of which the first `ready`
 // source pixels can be read. `a` and `b` are the source positions (in pixels) of
@@ -89,18 +87,6 @@ void axis_taps(double a, double b, int ready, bool smooth, std::vector<Tap> *out
     if (f > 0)
         out->push_back({i1, f});
 }
-
-// The taps of every device column of an image span, with what they were
-// worked out for.
-struct ColumnTaps {
-    bool valid = false;
-    int w = 0, x0 = 0, len = 0;
-    double scale = 0, offset = 0;
-    bool smooth = false;
-    std::vector<Tap> taps;
-    std::vector<int> at;      // taps of column i: at[i] .. at[i + 1] - 1
-    std::vector<uint8_t> in;  // the column's centre is inside the image
-};
 
 // The weighted sums of the three channels of RGB pixels under the taps of
 // both axes, rounded back to bytes and stored blue, green, red.
@@ -186,7 +172,8 @@ void image_device_box(const float m[6], double *minx, double *miny, double *maxx
     }
 }
 
-void image_paint(RenderContext *ctx, const DecodedImage *img, int y0, int y1, int rows_ready)
+void image_paint(RenderContext *ctx, const DecodedImage *img, int y0, int y1, int rows_ready,
+                 ImageColumns *columns)
 {
     if (ctx->text_only || !ctx->surface || !img || rows_ready <= 0)
         return;
@@ -245,9 +232,8 @@ void image_paint(RenderContext *ctx, const DecodedImage *img, int y0, int y1, in
     int mode = ib == 0 && ic == 0 ? AXIS : ia == 0 && id == 0 ? SWAPPED : GENERAL;
     // Progressive painting paints an upright image a few rows at a time:
     // its column taps are kept for the next call.
-    static thread_local ColumnTaps kept;
-    ColumnTaps fresh;
-    ColumnTaps &cols = mode == AXIS ? kept : fresh;
+    ImageColumns fresh;
+    ImageColumns &cols = mode == AXIS && columns ? *columns : fresh;
     bool reuse = mode == AXIS && cols.valid && cols.w == w && cols.x0 == x0 && cols.len == len &&
                  cols.scale == ia && cols.offset == ie && cols.smooth == smooth;
     if (mode != GENERAL && !reuse) {
