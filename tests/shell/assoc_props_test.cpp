@@ -319,8 +319,8 @@ TEST(Properties, DialogsShowTheOpenDocument)
     EXPECT_EQ(seen["Dokumentsicherheit"], security);
     EXPECT_EQ(font_lines, std::vector<std::string>({"Helvetica\tType1\tWinAnsiEncoding\tErsetzt"}));
 
-    // A text document: no fonts, no security.
-    ASSERT_EQ(frame_open_path(f.state(), scratch_file("notes.txt", "Hallo\r\n").c_str(), nullptr), 0);
+    // A TIFF image: no fonts, no security.
+    ASSERT_EQ(frame_open_path(f.state(), (dir + "/tiff/pillow-multipage.tiff").c_str(), nullptr), 0);
     font_lines.clear();
     std::map<int, std::string> sec;
     {
