@@ -104,21 +104,20 @@ void delete_user_key(const char *extension)
 // modal dialog loop is running; the script returns false when it is done.
 struct DialogDriver {
     static std::function<bool(HWND)> script;
+    static BOOL CALLBACK pick(HWND w, LPARAM lp)
+    {
+        char cls[16];
+        GetClassNameA(w, cls, sizeof cls);
+        if (strcmp(cls, "#32770") == 0 && IsWindowVisible(w) && IsWindowEnabled(w)) {
+            *reinterpret_cast<HWND *>(lp) = w;
+            return FALSE;
+        }
+        return TRUE;
+    }
     static HWND find()
     {
         HWND found = nullptr;
-        EnumThreadWindows(
-            GetCurrentThreadId(),
-            [](HWND w, LPARAM lp) -> BOOL {
-                char cls[16];
-                GetClassNameA(w, cls, sizeof cls);
-                if (strcmp(cls, "#32770") == 0 && IsWindowVisible(w) && IsWindowEnabled(w)) {
-                    *reinterpret_cast<HWND *>(lp) = w;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&found));
+        EnumThreadWindows(GetCurrentThreadId(), pick, reinterpret_cast<LPARAM>(&found));
         return found;
     }
     static void CALLBACK tick(HWND, UINT, UINT_PTR id, DWORD)
