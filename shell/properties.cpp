@@ -141,11 +141,18 @@ void fill_security(HWND dlg, Document *doc)
     }
 }
 
-INT_PTR CALLBACK fonts_proc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
+// The fonts and security dialogs: filled once, closed by their one button.
+struct SubDialog {
+    void (*fill)(HWND dlg, Document *doc);
+    Document *doc;
+};
+
+INT_PTR CALLBACK subdialog_proc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
 {
     if (msg == WM_INITDIALOG) {
+        const auto *sub = reinterpret_cast<const SubDialog *>(lp);
         window_center_on_owner(dlg, GetWindow(dlg, GW_OWNER));
-        fill_fonts(dlg, reinterpret_cast<Document *>(lp));
+        sub->fill(dlg, sub->doc);
         return TRUE;
     }
     if (msg == WM_COMMAND && (LOWORD(wp) == IDOK || LOWORD(wp) == IDCANCEL)) {
@@ -155,31 +162,15 @@ INT_PTR CALLBACK fonts_proc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
     return FALSE;
 }
 
-INT_PTR CALLBACK security_proc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
+void show_subdialog(HWND owner, int id, void (*fill)(HWND, Document *), Document *doc)
 {
-    if (msg == WM_INITDIALOG) {
-        window_center_on_owner(dlg, GetWindow(dlg, GW_OWNER));
-        fill_security(dlg, reinterpret_cast<Document *>(lp));
-        return TRUE;
-    }
-    if (msg == WM_COMMAND && (LOWORD(wp) == IDOK || LOWORD(wp) == IDCANCEL)) {
-        EndDialog(dlg, LOWORD(wp));
-        return TRUE;
-    }
-    return FALSE;
+    SubDialog sub{fill, doc};
+    DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), owner, subdialog_proc,
+                    reinterpret_cast<LPARAM>(&sub));
 }
 
-void show_fonts(HWND owner, Document *doc)
-{
-    DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_FONTS), owner, fonts_proc,
-                    reinterpret_cast<LPARAM>(doc));
-}
-
-void show_security(HWND owner, Document *doc)
-{
-    DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_SECURITY), owner, security_proc,
-                    reinterpret_cast<LPARAM>(doc));
-}
+void show_fonts(HWND owner, Document *doc) { show_subdialog(owner, IDD_FONTS, fill_fonts, doc); }
+void show_security(HWND owner, Document *doc) { show_subdialog(owner, IDD_SECURITY, fill_security, doc); }
 
 INT_PTR CALLBACK properties_proc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
 {
