@@ -13,6 +13,7 @@
 #include "pdf/doc_info.h"
 #include "pdf/document.h"
 #include "pdf/nav.h"
+#include "pdf/pages.h"
 #include "shell/logic/props_logic.h"
 #include "test_support.h"
 
@@ -88,8 +89,8 @@ std::string json_value(const std::string &json, const std::string &key)
 }  // namespace
 
 // The information entries (PDFDocEncoding, UTF-16 with characters code page
-// 1252 lacks, encrypted strings, an Info that is no dictionary) and the dates
-// read as pdfinfo reads them.
+// 1252 lacks, encrypted strings, an Info that is no dictionary), the dates,
+// the version and the page count read as pdfinfo reads them.
 TEST(DocInfoOracle, InformationMatchesPdfinfo)
 {
     SKIP_WITHOUT_CORPUS();
@@ -129,6 +130,8 @@ TEST(DocInfoOracle, InformationMatchesPdfinfo)
         }
         if (expected.count("PDF version"))
             EXPECT_EQ(std::string(pdf.doc->version), expected["PDF version"]);
+        if (expected.count("Pages"))
+            EXPECT_EQ(std::to_string(pdf_page_count(pdf.doc)), expected["Pages"]);
     }
 }
 
