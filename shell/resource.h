@@ -167,3 +167,8 @@
 #define CMD_ABOUT 40301
 #define CMD_RECENT_FIRST 40400
 #define CMD_RECENT_LAST 40405
+
+// ---- Panels and full screen --------------------------------------------------
+#define IDD_ARTICLES 605
+#define IDC_ARTICLES_LIST 670
+#define IDS_FS_LEAVE 833
