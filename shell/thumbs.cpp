@@ -149,7 +149,9 @@ void scroll_to(HWND w, ThumbState &s, int y)
     }
 }
 
-bool input_waiting() { return HIWORD(GetQueueStatus(QS_INPUT)) != 0; }
+// Keys, clicks and posted commands (a key may also arrive posted) waiting in
+// the queue.
+bool input_waiting() { return HIWORD(GetQueueStatus(QS_INPUT | QS_POSTMESSAGE)) != 0; }
 
 // One timer tick: up to four thumbnails of visible rows, stopping early when
 // the user is waiting for an answer; the timer stops once nothing visible is
