@@ -159,6 +159,18 @@ TEST(Panels, ThumbnailsEqualTheCommandLineAndAClickShowsThePage)
     // A page key in the view moves the highlight too.
     f.command(CMD_NEXT_PAGE);
     EXPECT_EQ(thumbs_stats(fs.thumbs).current, 7);
+    // Keys in the grid move the highlight (one column wide beside the page:
+    // Down is the next page); Enter shows the highlighted page.
+    SendMessageA(fs.thumbs, WM_KEYDOWN, VK_DOWN, 0);
+    SendMessageA(fs.thumbs, WM_KEYDOWN, VK_DOWN, 0);
+    SendMessageA(fs.thumbs, WM_KEYDOWN, VK_UP, 0);
+    EXPECT_EQ(thumbs_stats(fs.thumbs).current, 8);
+    EXPECT_EQ(view_page(fs.view), 8) << "the view waits for Enter";
+    SendMessageA(fs.thumbs, WM_KEYDOWN, VK_RETURN, 0);
+    pump();
+    EXPECT_EQ(view_page(fs.view), 9);
+    SendMessageA(fs.thumbs, WM_KEYDOWN, VK_END, 0);
+    EXPECT_EQ(thumbs_stats(fs.thumbs).current, 116) << "the last of 117 pages";
     clear_settings();
 }
 
@@ -370,6 +382,38 @@ TEST(Panels, ArticlesDialogListsTheThreadsAndShowsTheChosenOne)
     clear_settings();
 }
 
+namespace {
+
+// The cursor's display count (shown while it is 0 or more).
+int cursor_count()
+{
+    const int c = ShowCursor(FALSE);
+    ShowCursor(TRUE);
+    return c + 1;
+}
+
+std::vector<std::pair<UINT, std::string>> g_menu_items;
+
+// Reads the open popup menu's items, then picks its last one.
+void CALLBACK choose_last_menu_item(HWND, UINT, UINT_PTR id, DWORD)
+{
+    HWND popup = FindWindowA("#32768", nullptr);
+    HMENU menu = popup ? reinterpret_cast<HMENU>(SendMessageA(popup, MN_GETHMENU, 0, 0)) : nullptr;
+    if (!menu)
+        return;
+    KillTimer(nullptr, id);
+    const int n = GetMenuItemCount(menu);
+    for (int i = 0; i < n; i++) {
+        char text[64] = "";
+        GetMenuStringA(menu, UINT(i), text, sizeof text, MF_BYPOSITION);
+        g_menu_items.push_back({GetMenuItemID(menu, i), text});
+    }
+    PostMessageA(popup, WM_KEYDOWN, VK_UP, 0);
+    PostMessageA(popup, WM_KEYDOWN, VK_RETURN, 0);
+}
+
+}  // namespace
+
 TEST(FullScreen, CoversTheScreenAdvancesLoopsAndRestoresTheFrame)
 {
     clear_settings();
@@ -432,20 +476,40 @@ TEST(FullScreen, CoversTheScreenAdvancesLoopsAndRestoresTheFrame)
     pump();
     EXPECT_EQ(view_page(fs.view), page) << "no advance after leaving";
 
-    // Without FsEscExit, Esc stays; the command leaves. A maximised frame
-    // comes back maximised at the same rectangle.
+    // Without FsEscExit, Esc stays; the context menu leaves. A maximised
+    // frame comes back maximised at the same rectangle. With cursor mode 2
+    // the cursor goes at once, comes back on a movement, and is shown again
+    // after leaving.
     settings_write("FsEscExit", 0);
     settings_write("FsAdvance", 0);
+    settings_write("FsCursor", 2);
     ShowWindow(f.hwnd, SW_MAXIMIZE);
     pump();
     GetWindowRect(f.hwnd, &before);
+    const int shown = cursor_count();
+    SetCursorPos(300, 300);
     f.command(CMD_FULLSCREEN);
+    pump_until([] { return false; }, 150);
+    EXPECT_EQ(cursor_count(), shown - 1) << "hidden on entry";
+    SetCursorPos(320, 310);
+    SendMessageA(fs.view, WM_MOUSEMOVE, 0, MAKELPARAM(320, 310));
+    EXPECT_EQ(cursor_count(), shown) << "back on a movement";
     SendMessageA(fs.view, WM_KEYDOWN, VK_ESCAPE, 0);
     pump();
     EXPECT_TRUE(fs.fullScreen);
-    f.command(CMD_FULLSCREEN);
+    g_menu_items.clear();
+    SetTimer(nullptr, 0, 50, choose_last_menu_item);
+    SendMessageA(f.hwnd, WM_APP + 5, 10, 10);  // a right click in the view
+    pump();
+    const std::vector<std::pair<UINT, std::string>> items = {
+        {CMD_PREV_PAGE, "Vorherige Seite"}, {CMD_NEXT_PAGE, "N\xE4" "chste Seite"}, {0, ""},
+        {CMD_ZOOM_IN, "Vergr\xF6\xDF" "ern"}, {CMD_ZOOM_OUT, "Verkleinern"}, {CMD_FIT_PAGE, "Ganze Seite"}, {0, ""},
+        {CMD_FULLSCREEN, "Vollbild beenden"}};
+    EXPECT_EQ(g_menu_items, items);
+    EXPECT_FALSE(fs.fullScreen) << "the menu's last item leaves";
     GetWindowRect(f.hwnd, &r);
     EXPECT_TRUE(EqualRect(&r, &before)) << r.left << "," << r.top << " " << r.right << "," << r.bottom;
     EXPECT_TRUE(IsZoomed(f.hwnd));
+    EXPECT_EQ(cursor_count(), shown);
     clear_settings();
 }
