@@ -17,6 +17,16 @@ namespace {
 
 constexpr UINT_PTR ADVANCE_TIMER = 1;  // on the frame
 
+// The view's sunken edge would draw a frame around the screen; it goes with
+// full screen and comes back after.
+void set_view_edge(HWND view, bool on)
+{
+    LONG_PTR ex = GetWindowLongPtrA(view, GWL_EXSTYLE);
+    ex = on ? ex | WS_EX_CLIENTEDGE : ex & ~LONG_PTR(WS_EX_CLIENTEDGE);
+    SetWindowLongPtrA(view, GWL_EXSTYLE, ex);
+    SetWindowPos(view, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+}
+
 void enter(FrameState &fs)
 {
     fs.fullScreen = true;
@@ -34,6 +44,7 @@ void enter(FrameState &fs)
     SetWindowPos(fs.frame, HWND_TOP, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
                  SWP_FRAMECHANGED | SWP_SHOWWINDOW);
 
+    set_view_edge(fs.view, false);
     view_set_full_screen_options(fs.view, settings_get("FsBgColor"), settings_get("FsCursor"));
     view_set_full_screen(fs.view, true);
     if (settings_get("FsAdvance"))
@@ -47,6 +58,7 @@ void leave(FrameState &fs)
     fs.fullScreen = false;
     KillTimer(fs.frame, ADVANCE_TIMER);
     view_set_full_screen(fs.view, false);
+    set_view_edge(fs.view, true);
     SetMenu(fs.frame, fs.savedMenu);
     SetWindowLongPtrA(fs.frame, GWL_STYLE, fs.savedStyle);
     if (fs.toolbarVisible && fs.toolbar)

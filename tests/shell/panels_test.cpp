@@ -445,8 +445,9 @@ TEST(FullScreen, CoversTheScreenAdvancesLoopsAndRestoresTheFrame)
     EXPECT_FALSE(IsWindowVisible(fs.thumbs));
     EXPECT_FALSE(IsWindowVisible(fs.toolbar));
     RECT vr;
-    GetWindowRect(fs.view, &vr);
-    EXPECT_EQ(vr.right - vr.left, GetSystemMetrics(SM_CXSCREEN)) << "the view takes the whole screen";
+    GetClientRect(fs.view, &vr);
+    EXPECT_EQ(vr.right, GetSystemMetrics(SM_CXSCREEN)) << "the view's page area is the whole screen";
+    EXPECT_EQ(vr.bottom, GetSystemMetrics(SM_CYSCREEN));
     EXPECT_EQ(capture(fs.view).at(3, 3), 0x808080u) << "gray background";
 
     // Automatic advance after about a second each, then round to page 1.
@@ -469,6 +470,7 @@ TEST(FullScreen, CoversTheScreenAdvancesLoopsAndRestoresTheFrame)
     EXPECT_TRUE(EqualRect(&r, &before)) << r.left << "," << r.top << " " << r.right << "," << r.bottom;
     EXPECT_EQ(GetMenu(f.hwnd), menu);
     EXPECT_EQ(GetWindowLongA(f.hwnd, GWL_STYLE), style);
+    EXPECT_TRUE(GetWindowLongA(fs.view, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) << "the view's edge is back";
     EXPECT_TRUE(IsWindowVisible(fs.thumbs)) << "the panel mode still says thumbnails";
     EXPECT_TRUE(IsWindowVisible(fs.toolbar));
     const int page = view_page(fs.view);
