@@ -158,7 +158,9 @@ bool input_waiting() { return HIWORD(GetQueueStatus(QS_INPUT | QS_POSTMESSAGE)) 
 // missing.
 void on_timer(HWND w, ThumbState &s)
 {
-    if (!s.document || s.pageCount <= 0) {
+    // A hidden grid (another panel mode, full screen) renders nothing; it
+    // starts again when it is shown.
+    if (!s.document || s.pageCount <= 0 || !IsWindowVisible(w)) {
         stop_timer(w, s);
         return;
     }
@@ -411,6 +413,10 @@ LRESULT CALLBACK thumbs_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
             start_timer(w, *s);
         }
         return 0;
+    case WM_SHOWWINDOW:
+        if (s && wp)
+            start_timer(w, *s);
+        break;
     case WM_PAINT: return on_paint(w, s);
     case WM_PRINTCLIENT: {
         RECT rc;
