@@ -40,6 +40,7 @@ struct ThumbState {
     std::vector<bool> failed;  // pages whose render failed since the last reset
     bool timerRunning;
     int renders, failures;
+    int rotation;  // the Document's view rotation the cached thumbnails were rendered at
 };
 
 ThumbState *state_of(HWND w)
@@ -477,6 +478,7 @@ void thumbs_reset(HWND thumbs, Document *doc, int page_count)
     if (!doc || doc != s->document || page_count != s->pageCount) {
         free_cache(*s);
         s->document = doc;
+        s->rotation = doc ? doc->rotation : 0;
         s->pageCount = doc ? page_count : 0;
         s->scrollY = 0;
         s->current = s->pageCount > 0 ? 0 : -1;
@@ -492,8 +494,19 @@ void thumbs_reset(HWND thumbs, Document *doc, int page_count)
 
 void thumbs_set_page(HWND thumbs, int page)
 {
-    if (ThumbState *s = state_of(thumbs))
-        set_current(thumbs, *s, page > 0 && page <= s->pageCount ? page - 1 : -1);
+    ThumbState *s = state_of(thumbs);
+    if (!s)
+        return;
+    // Thumbnails follow the view's rotation: after a turn the cached ones
+    // show the pages the old way round and are rendered again.
+    if (s->document && s->document->rotation != s->rotation) {
+        free_cache(*s);
+        s->failed.assign(size_t(s->pageCount), false);
+        s->rotation = s->document->rotation;
+        InvalidateRect(thumbs, nullptr, FALSE);
+        start_timer(thumbs, *s);
+    }
+    set_current(thumbs, *s, page > 0 && page <= s->pageCount ? page - 1 : -1);
 }
 
 ThumbStats thumbs_stats(HWND thumbs)

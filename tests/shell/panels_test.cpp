@@ -201,6 +201,15 @@ TEST(Panels, AnUnrenderablePageIsSkippedAndTheTimerStops)
     st = thumbs_stats(fs.thumbs);
     EXPECT_EQ(st.renders, 6);
     EXPECT_EQ(st.failures, 2);
+    // Turning the pages renders the thumbnails again, the new way round:
+    // page 3 is now 104 x 69, so 100 rows down is below its blue.
+    f.command(CMD_ROTATE_CW);
+    EXPECT_TRUE(pump_until([&] { return thumbs_idle(fs.thumbs); }, 3000));
+    EXPECT_GE(thumbs_stats(fs.thumbs).renders, 6 + 4);
+    const POINT q3 = cell_origin(fs.thumbs, 2, 104);
+    const Capture turned = capture(fs.thumbs);
+    EXPECT_EQ(turned.at(q3.x + 52, q3.y + 30), 0x0000FFu);
+    EXPECT_NE(turned.at(q3.x + 52, q3.y + 100), 0x0000FFu);
     clear_settings();
 }
 
