@@ -31,7 +31,8 @@ int thumb_clamp_scroll(const ThumbGrid &g, int scroll_y);
 template <typename Wanted>
 int thumb_next_missing(const ThumbGrid &g, int page_count, int scroll_y, int client_h, Wanted wanted)
 {
-    const int first_row = scroll_y - THUMB_ROW_H - THUMB_TOP < 0 ? 0 : (scroll_y - THUMB_ROW_H - THUMB_TOP) / THUMB_ROW_H;
+    const int above = scroll_y - THUMB_ROW_H - THUMB_TOP;  // may start a row early: the test below decides
+    const int first_row = above < 0 ? 0 : above / THUMB_ROW_H;
     for (int i = first_row * g.columns; i < page_count; i++) {
         const int y = thumb_row_y(g, i);
         if (y > scroll_y + client_h)
