@@ -575,6 +575,12 @@ void frame_set_panel_mode(FrameState &fs, int mode)
     if (fs.toolbar)
         SendMessageA(fs.toolbar, TB_CHECKBUTTON, CMD_PANEL_PAGE + mode, TRUE);
     frame_layout(fs);
+    // The keyboard stays with a window that can be seen.
+    HWND focus = GetFocus();
+    if (fs.thumbsFullWindow && focus == fs.view)
+        SetFocus(fs.thumbs);
+    else if ((focus == fs.thumbs || focus == fs.bookmarks) && !IsWindowVisible(focus))
+        SetFocus(fs.view);
 }
 
 void frame_help(FrameState &fs, UINT command)

@@ -131,9 +131,11 @@ TEST(Panels, ThumbnailsEqualTheCommandLineAndAClickShowsThePage)
     FrameState &fs = f.state();
     SetWindowPos(f.hwnd, nullptr, 0, 0, 1000, 1000, SWP_NOZORDER);
     ASSERT_EQ(frame_open_path(fs, pdf.c_str(), nullptr), 0);
+    SetFocus(fs.view);
     f.command(CMD_PANEL_THUMBS);
     ASSERT_TRUE(IsWindowVisible(fs.thumbs));
     EXPECT_FALSE(IsWindowVisible(fs.view)) << "the grid fills the frame";
+    EXPECT_EQ(GetFocus(), fs.thumbs) << "the keyboard goes with it";
     ASSERT_TRUE(pump_until([&] { return thumbs_idle(fs.thumbs); }, 20000));
     const Capture got = capture(fs.thumbs);
     for (int k = 1; k <= 20; k++) {
