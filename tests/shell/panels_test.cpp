@@ -390,6 +390,12 @@ TEST(Panels, ArticlesDialogListsTheThreadsAndShowsTheChosenOne)
     Frame f;
     FrameState &fs = f.state();
     ASSERT_EQ(frame_open_path(fs, pdf.c_str(), nullptr), 0);
+    // Full screen and the articles are offered for it.
+    HMENU menu = GetMenu(f.hwnd);
+    for (int i = 0; i < GetMenuItemCount(menu); i++)
+        SendMessageA(f.hwnd, WM_INITMENUPOPUP, WPARAM(GetSubMenu(menu, i)), i);
+    EXPECT_TRUE(menu_enabled(menu, CMD_ARTICLES));
+    EXPECT_TRUE(menu_enabled(menu, CMD_FULLSCREEN));
     g_seen = {};
     SetTimer(nullptr, 0, 50, answer_articles);
     f.command(CMD_ARTICLES);
