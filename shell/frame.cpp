@@ -208,8 +208,12 @@ LRESULT on_notify(FrameState &fs, NMHDR *hdr)
 {
     if (toolbar_tooltip(fs, hdr))
         return 0;
-    if (hdr->idFrom == IDC_BOOKMARKS && hdr->code == TVN_SELCHANGEDA)
-        frame_refresh_status(fs);  // the view follows the destination once outlines exist
+    if (hdr->idFrom == IDC_BOOKMARKS && (hdr->code == TVN_SELCHANGEDA || hdr->code == TVN_SELCHANGEDW)) {
+        const int page = bookmarks_selected_page(hdr);
+        if (page >= 0)
+            view_goto_page(fs.view, page + 1);
+        frame_refresh_status(fs);
+    }
     return 0;
 }
 
@@ -243,7 +247,7 @@ LRESULT CALLBACK frame_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         delete fs;
         return 0;
     case WM_SIZE: frame_layout(*fs); return 0;
-    case WM_SETFOCUS: SetFocus(fs->view); return 0;
+    case WM_SETFOCUS: SetFocus(fs->thumbsFullWindow && !fs->fullScreen ? fs->thumbs : fs->view); return 0;
     case WM_ERASEBKGND: return on_erase_background(*fs, reinterpret_cast<HDC>(wp));
     case WM_SETCURSOR: return on_set_cursor(hwnd, *fs, wp, lp);
     case WM_LBUTTONDOWN: return on_left_button_down(*fs, short(LOWORD(lp)), short(HIWORD(lp)));
@@ -563,7 +567,7 @@ void frame_set_panel_mode(FrameState &fs, int mode)
     fs.thumbsVisible = f.thumbsVisible;
     fs.bookmarksVisible = f.bookmarksVisible;
     if (fs.thumbsVisible && !thumbs_were_visible) {
-        thumbs_reset(fs.thumbs, view_page_count(fs.view));
+        thumbs_reset(fs.thumbs, view_document(fs.view), view_page_count(fs.view));
         thumbs_set_page(fs.thumbs, view_page(fs.view));
     }
     if (HMENU menu = GetMenu(fs.frame))
@@ -571,6 +575,12 @@ void frame_set_panel_mode(FrameState &fs, int mode)
     if (fs.toolbar)
         SendMessageA(fs.toolbar, TB_CHECKBUTTON, CMD_PANEL_PAGE + mode, TRUE);
     frame_layout(fs);
+    // The keyboard stays with a window that can be seen.
+    HWND focus = GetFocus();
+    if (fs.thumbsFullWindow && focus == fs.view)
+        SetFocus(fs.thumbs);
+    else if ((focus == fs.thumbs || focus == fs.bookmarks) && !IsWindowVisible(focus))
+        SetFocus(fs.view);
 }
 
 void frame_help(FrameState &fs, UINT command)

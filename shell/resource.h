@@ -237,3 +237,8 @@
 #define IDS_ASSOC_EPS 881
 #define IDS_ASSOC_DENIED 882
 #define IDS_ASSOC_CAPTION 883
+
+// ---- Panels and full screen --------------------------------------------------
+#define IDD_ARTICLES 605
+#define IDC_ARTICLES_LIST 670
+#define IDS_FS_LEAVE 833
