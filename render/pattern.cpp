@@ -179,8 +179,11 @@ PatternCache *draw_cell(RenderContext *ctx, PdfObject *pattern, const float m[6]
     int band_top = ctx->band_top;
     const PaintSource *source = ctx->paint_source;
     const PageBitmap *knockout = composite_set_knockout(nullptr);
+    int band_origin = ctx->rasterizer ? ctx->rasterizer->band_origin : 0;
     ctx->surface = cell;
     ctx->band_top = 0;
+    if (ctx->rasterizer)
+        ctx->rasterizer->band_origin = 0;
     ctx->paint_source = nullptr;
     float cm[6];
     std::memcpy(cm, m, sizeof cm);
@@ -189,6 +192,8 @@ PatternCache *draw_cell(RenderContext *ctx, PdfObject *pattern, const float m[6]
     run_cell(ctx, pattern, cm, bbox, nullptr);
     ctx->surface = surface;
     ctx->band_top = band_top;
+    if (ctx->rasterizer)
+        ctx->rasterizer->band_origin = band_origin;
     ctx->paint_source = source;
     composite_set_knockout(knockout);
     return cache;

@@ -423,4 +423,45 @@ TEST(Patterns, UncolouredTakesTheFillColourAndHostileOnesStayBounded)
     }
 }
 
+// Shadings, meshes and both kinds of pattern inside a transparency group,
+// rendered whole and as bands: every band row equals the page's row (the
+// band offset reaches the shading maths, the mesh buffer and the cell).
+TEST(Patterns, BandsEqualThePage)
+{
+    std::string tri;
+    const int v[3][5] = {{10, 10, 255, 0, 0}, {90, 30, 0, 255, 0}, {30, 90, 0, 0, 255}};
+    for (const auto &p : v)
+        tri += hex_bytes({0, p[0], p[1], p[2], p[3], p[4]});
+    std::string pdf = one_page_pdf(
+        "/Ax sh /M sh /Pattern cs /T scn 5 5 40 90 re f /S scn 55 5 40 90 re f /G gs /F Do", "[0 0 100 100]",
+        "/Resources << /Shading << /Ax 5 0 R /M 6 0 R >> /Pattern << /T 7 0 R /S 8 0 R >> "
+        "/XObject << /F 9 0 R >> /ExtGState << /G << /ca 0.5 >> >> >>",
+        {"<< /ShadingType 2 /ColorSpace /DeviceRGB /Coords [0 0 100 30] /Extend [false false] "
+         "/Function << /FunctionType 2 /Domain [0 1] /C0 [1 1 0] /C1 [0 1 1] /N 1 >> >>",
+         stream_obj("/ShadingType 4 /ColorSpace /DeviceRGB /BitsPerCoordinate 8 /BitsPerComponent 8 "
+                    "/BitsPerFlag 8 /Decode [0 255 0 255 0 1 0 1 0 1]", tri),
+         stream_obj("/PatternType 1 /PaintType 1 /TilingType 1 /BBox [0 0 7 7] /XStep 7 /YStep 7 "
+                    "/Matrix [1 0.3 -0.3 1 0 0] /Resources << >>", "0 0 1 rg 1 1 3 3 re f"),
+         "<< /PatternType 2 /Matrix [1 0 0 1 50 0] /Shading << /ShadingType 3 /ColorSpace /DeviceGray "
+         "/Coords [25 50 5 25 50 40] /Extend [true false] /Function << /FunctionType 2 /Domain [0 1] "
+         "/C0 [0] /C1 [1] >> >> >>",
+         stream_obj("/Type /XObject /Subtype /Form /BBox [0 0 100 100] /Group << /S /Transparency >> "
+                    "/Resources << /Pattern << /T 7 0 R >> /Shading << /Ax 5 0 R >> >>",
+                    "/Pattern cs /T scn 20 40 60 20 re f 0 0 100 10 re W n /Ax sh")});
+    Rendered page;
+    render_doc(pdf, &page, 1.5f);
+    ASSERT_TRUE(page.bm);
+    EXPECT_EQ(page.diags.find("pattern"), std::string::npos) << page.diags;
+    for (int first : {0, 37, 101}) {
+        Rendered band;
+        render_doc(pdf, &band, 1.5f, first, 23);
+        ASSERT_TRUE(band.bm);
+        int diff = 0;
+        for (int y = 0; y < band.bm->height; y++)
+            for (int x = 0; x < band.bm->width; x++)
+                diff += band.px(x, y) != page.px(x, first + y);
+        EXPECT_EQ(diff, 0) << "band from row " << first;
+    }
+}
+
 }  // namespace
