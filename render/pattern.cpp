@@ -34,6 +34,8 @@ struct TileSource {
     const PatternCache *cell;
     double inv[6];           // page device space to pattern space
     double xstep, ystep;
+    double rx, ry;           // 1 / step
+    bool single_x, single_y;  // the box is no wider (taller) than a positive step
     double bbox[4];
     double ux, uy, vx, vy;   // device offset of one step along x and along y
     int top;                 // band_top
@@ -199,6 +201,29 @@ PatternCache *draw_cell(RenderContext *ctx, PdfObject *pattern, const float m[6]
     return cache;
 }
 
+// The steps k of the copies whose box [lo, hi] holds p along one axis, at
+// most PATTERN_MAX_OVERLAP of them; false when there are none to read.
+inline bool copies(double p, double lo, double hi, double step, double rstep, bool single, double *k0,
+                   double *k1)
+{
+    if (single) {
+        double k = std::floor((p - lo) * rstep);
+        if (!(std::fabs(k) < 1e12))
+            return false;
+        double q = p - k * step;
+        *k0 = *k1 = k;
+        return q <= hi;
+    }
+    double a = (p - hi) * rstep, b = (p - lo) * rstep;
+    if (a > b)
+        std::swap(a, b);
+    if (!(std::fabs(a) < 1e12 && std::fabs(b) < 1e12))
+        return false;
+    *k1 = std::floor(b);
+    *k0 = std::max(std::ceil(a), *k1 - (PATTERN_MAX_OVERLAP - 1));
+    return *k0 <= *k1;
+}
+
 void tile_row(void *user, int y, int x, int length, uint8_t *bgr, uint8_t *coverage)
 {
     const TileSource *t = static_cast<const TileSource *>(user);
@@ -210,19 +235,14 @@ void tile_row(void *user, int y, int x, int length, uint8_t *bgr, uint8_t *cover
         double px = t->inv[0] * dx + t->inv[2] * dy + t->inv[4];
         double py = t->inv[1] * dx + t->inv[3] * dy + t->inv[5];
         // The copies of the cell whose box holds the point: steps k with
-        // bbox x0 <= px - k * xstep <= bbox x1, likewise l along y.
-        double ka = (px - t->bbox[2]) / t->xstep, kb = (px - t->bbox[0]) / t->xstep;
-        double la = (py - t->bbox[3]) / t->ystep, lb = (py - t->bbox[1]) / t->ystep;
-        if (ka > kb)
-            std::swap(ka, kb);
-        if (la > lb)
-            std::swap(la, lb);
-        if (!(std::fabs(ka) < 1e12 && std::fabs(kb) < 1e12 && std::fabs(la) < 1e12 && std::fabs(lb) < 1e12)) {
+        // bbox x0 <= px - k * xstep <= bbox x1, likewise l along y. A cell
+        // no bigger than its step has one candidate per axis.
+        double k0, k1, l0, l1;
+        if (!copies(px, t->bbox[0], t->bbox[2], t->xstep, t->rx, t->single_x, &k0, &k1) ||
+            !copies(py, t->bbox[1], t->bbox[3], t->ystep, t->ry, t->single_y, &l0, &l1)) {
             coverage[i] = 0;
             continue;
         }
-        double k1 = std::floor(kb), k0 = std::max(std::ceil(ka), k1 - (PATTERN_MAX_OVERLAP - 1));
-        double l1 = std::floor(lb), l0 = std::max(std::ceil(la), l1 - (PATTERN_MAX_OVERLAP - 1));
         int a = 0, col[3] = {0, 0, 0};
         for (double l = l0; l <= l1; l++)
             for (double k = k0; k <= k1; k++) {
@@ -305,6 +325,9 @@ bool begin_tiling(RenderContext *ctx, bool stroke, PdfObject *pattern, PatternPa
     }
     t->cell = cache;
     t->xstep = xstep, t->ystep = ystep;
+    t->rx = 1 / xstep, t->ry = 1 / ystep;
+    t->single_x = xstep > 0 && bbox[2] - bbox[0] <= xstep;
+    t->single_y = ystep > 0 && bbox[3] - bbox[1] <= ystep;
     for (int i = 0; i < 4; i++)
         t->bbox[i] = bbox[i];
     t->ux = m[0] * xstep, t->uy = m[1] * xstep;

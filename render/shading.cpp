@@ -221,6 +221,16 @@ bool shade_source_init(ShadeSource *src, RenderContext *ctx, const Shading *sh, 
         return false;
     if (sh->type >= 4)
         return mesh_draw(src, m);
+    if (sh->type == 2) {
+        const float *c = sh->coords;
+        double dx = double(c[2]) - c[0], dy = double(c[3]) - c[1];
+        double l2 = std::max(dx * dx + dy * dy, 1e-9);
+        const double *v = src->inv;
+        // s = ((px - x0) dx + (py - y0) dy) / l2 with (px, py) = inv (device).
+        src->axial[0] = (v[0] * dx + v[1] * dy) / l2;
+        src->axial[1] = (v[2] * dx + v[3] * dy) / l2;
+        src->axial[2] = ((v[4] - c[0]) * dx + (v[5] - c[1]) * dy) / l2;
+    }
     if (sh->type == 1) {
         // Function-based shadings are defined over Domain in the space their
         // Matrix maps into shading space.
@@ -270,6 +280,30 @@ void shade_row(const ShadeSource *src, int y, int x, int length, uint8_t *bgr, u
     }
     const double *v = src->inv;
     double dy = double(y) + src->ctx->band_top + 0.5;
+    if (sh->type == 2 && !sh->has_bbox) {
+        // Axial: s is an affine function of the device position.
+        const double *a = src->axial;
+        double s0 = a[0] * (x + 0.5) + a[1] * dy + a[2];
+        for (int i = 0; i < length; i++) {
+            double s = s0 + a[0] * i;
+            const uint8_t *c = nullptr;
+            if (s >= 0 && s <= 1)
+                c = sh->table[int(s * 255 + 0.5)];
+            else if (s < 0 && sh->extend0)
+                c = sh->table[0];
+            else if (s > 1 && sh->extend1)
+                c = sh->table[255];
+            else
+                c = bg;
+            if (!c) {
+                coverage[i] = 0;
+                continue;
+            }
+            uint8_t *out = bgr + 3 * i;
+            out[0] = c[2], out[1] = c[1], out[2] = c[0];
+        }
+        return;
+    }
     for (int i = 0; i < length; i++) {
         double dx = double(x + i) + 0.5;
         double px = v[0] * dx + v[2] * dy + v[4];

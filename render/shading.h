@@ -38,6 +38,7 @@ struct ShadeSource {
     RenderContext *ctx;
     double inv[6];                  // device space to shading space
     int use_background;             // shading patterns fill uncovered pixels with Background
+    double axial[3];                // axial: s = a0 x + a1 y + a2 at device pixel centre (x, y)
     // Meshes: colours and coverage over the box (surface pixels).
     int bx0, by0, bx1, by1;
     uint8_t *mesh_rgb;              // (bx1 - bx0) x (by1 - by0) x 3, red first; malloc'd
