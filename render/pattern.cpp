@@ -423,8 +423,11 @@ bool pattern_begin(RenderContext *ctx, bool stroke, const int box[4], PatternPai
         ok = begin_tiling(ctx, stroke, pattern, pp);
     else if (type == 2)
         ok = begin_shading(ctx, pattern, box, pp);
-    if (!ok)
+    if (!ok) {
+        if (stroke)  // fills try drawing the cell directly before giving up
+            add_diagnostic(ctx, "pattern");
         return false;
+    }
     pp->previous = ctx->paint_source;
     ctx->paint_source = &pp->source;
     return true;

@@ -337,7 +337,7 @@ void shade_row(const ShadeSource *src, int y, int x, int length, uint8_t *bgr, u
                 else if (s > 1)
                     ok = sh->extend1, s = 1;
             }
-            if (ok)
+            if (ok && s >= 0 && s <= 1)
                 c = sh->table[int(s * 255 + 0.5)];
         }
         if (!c)

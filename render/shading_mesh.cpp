@@ -141,12 +141,15 @@ void draw_triangle(Mesh *mesh, const Vertex &a, const Vertex &b, const Vertex &c
         return;
     double ymin = std::min({a.y, b.y, c.y}), ymax = std::max({a.y, b.y, c.y});
     double xmin = std::min({a.x, b.x, c.x}), xmax = std::max({a.x, b.x, c.x});
-    int y0 = int(std::max(double(src->by0), std::ceil(ymin - 0.5)));
-    int y1 = int(std::min(double(src->by1 - 1), std::floor(ymax - 0.5)));
-    int xlo = int(std::max(double(src->bx0), std::ceil(xmin - 0.5)));
-    int xhi = int(std::min(double(src->bx1 - 1), std::floor(xmax - 0.5)));
-    if (y0 > y1 || xlo > xhi)
+    // Pixel centres of the box the triangle covers, compared before they
+    // become ints.
+    double fy0 = std::max(double(src->by0), std::ceil(ymin - 0.5));
+    double fy1 = std::min(double(src->by1 - 1), std::floor(ymax - 0.5));
+    double fx0 = std::max(double(src->bx0), std::ceil(xmin - 0.5));
+    double fx1 = std::min(double(src->bx1 - 1), std::floor(xmax - 0.5));
+    if (!(fy0 <= fy1) || !(fx0 <= fx1))
         return;
+    int y0 = int(fy0), y1 = int(fy1), xlo = int(fx0), xhi = int(fx1);
     int nc = mesh->sh->nfns ? 1 : 3;
     int w = src->bx1 - src->bx0;
     // Barycentric weights of b and c as linear functions of the pixel centre.
@@ -169,6 +172,11 @@ void draw_triangle(Mesh *mesh, const Vertex &a, const Vertex &b, const Vertex &c
                 lo = std::min(lo, x), hi = std::max(hi, x);
             }
         }
+        if (!(lo <= hi))
+            continue;
+        // Limited to the box before conversion, so that no edge far outside
+        // overflows an int.
+        lo = std::max(lo, double(xlo) - 1), hi = std::min(hi, double(xhi) + 1);
         int x0 = std::max(xlo, int(std::ceil(lo - 0.5))), x1 = std::min(xhi, int(std::floor(hi - 0.5)));
         if (x0 > x1)
             continue;
