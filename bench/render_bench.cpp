@@ -98,24 +98,9 @@ double median_ms(const std::function<bool()> &fn, bool *ok)
 std::vector<std::pair<std::string, int>> transparency_pages()
 {
     std::vector<std::pair<std::string, int>> out;
-    std::ifstream tsv(corpus() + "/pdf_ref.tsv");
-    std::string line;
-    int column = -1;
-    while (std::getline(tsv, line)) {
-        std::vector<std::string> cells;
-        std::istringstream fields(line);
-        for (std::string cell; std::getline(fields, cell, '\t');)
-            cells.push_back(cell);
-        if (column < 0) {
-            auto at = std::find(cells.begin(), cells.end(), "transparency");
-            if (at == cells.end())
-                return out;
-            column = int(at - cells.begin());
-            continue;
-        }
-        if (int(cells.size()) > column && cells[size_t(column)] != "-" && !cells[0].empty())
-            out.push_back({corpus() + "/" + cells[0], 1});
-    }
+    for (const auto &[name, value] : testsupport::corpus_column(corpus(), "transparency"))
+        if (value != "-")
+            out.push_back({corpus() + "/" + name, 1});
     return out;
 }
 

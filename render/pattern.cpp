@@ -56,17 +56,6 @@ float number(PdfDoc *doc, PdfObject *dict, const char *key, float def)
     return std::isfinite(v) && std::fabs(v) < 1e30 ? float(v) : def;
 }
 
-bool invert(const float m[6], double inv[6])
-{
-    double det = double(m[0]) * m[3] - double(m[1]) * m[2];
-    if (!(std::fabs(det) >= 1e-12) || !std::isfinite(det))
-        return false;
-    inv[0] = m[3] / det, inv[1] = -m[1] / det, inv[2] = -m[2] / det, inv[3] = m[0] / det;
-    inv[4] = (double(m[2]) * m[5] - double(m[3]) * m[4]) / det;
-    inv[5] = (double(m[1]) * m[4] - double(m[0]) * m[5]) / det;
-    return true;
-}
-
 void free_cache(PatternCache *c)
 {
     if (!c)
@@ -309,7 +298,7 @@ bool begin_tiling(RenderContext *ctx, bool stroke, PdfObject *pattern, PatternPa
         return false;
     pattern_matrix(ctx, pattern, m);
     auto *t = static_cast<TileSource *>(std::calloc(1, sizeof(TileSource)));
-    if (!t || !invert(m, t->inv)) {
+    if (!t || !matrix_invert(m, t->inv)) {
         std::free(t);
         return false;
     }
@@ -369,7 +358,7 @@ bool fill_direct(RenderContext *ctx, PdfObject *pattern, const Path *path, int e
     if (!tiling_params(ctx, pattern, bbox, &xstep, &ystep) || !paint_box(ctx, path, box))
         return false;
     pattern_matrix(ctx, pattern, m);
-    if (!invert(m, inv))
+    if (!matrix_invert(m, inv))
         return false;
     // The fill's box in pattern space bounds the steps to draw.
     double pmin[2] = {1e300, 1e300}, pmax[2] = {-1e300, -1e300};

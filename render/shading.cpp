@@ -42,17 +42,6 @@ void build_table(Shading *sh)
     }
 }
 
-bool invert(const float m[6], double inv[6])
-{
-    double det = double(m[0]) * m[3] - double(m[1]) * m[2];
-    if (!(std::fabs(det) >= 1e-12) || !std::isfinite(det))
-        return false;
-    inv[0] = m[3] / det, inv[1] = -m[1] / det, inv[2] = -m[2] / det, inv[3] = m[0] / det;
-    inv[4] = (double(m[2]) * m[5] - double(m[3]) * m[4]) / det;
-    inv[5] = (double(m[1]) * m[4] - double(m[0]) * m[5]) / det;
-    return true;
-}
-
 // Parameter s of an axial shading at shading-space point (px, py); false
 // when the pixel is not painted.
 inline bool axial_s(const Shading *sh, double px, double py, double *s)
@@ -217,7 +206,7 @@ bool shade_source_init(ShadeSource *src, RenderContext *ctx, const Shading *sh, 
     src->ctx = ctx;
     src->use_background = use_background && sh->has_background;
     src->bx0 = box[0], src->by0 = box[1], src->bx1 = box[2], src->by1 = box[3];
-    if (!invert(m, src->inv))
+    if (!matrix_invert(m, src->inv))
         return false;
     if (sh->type >= 4)
         return mesh_draw(src, m);
@@ -235,7 +224,7 @@ bool shade_source_init(ShadeSource *src, RenderContext *ctx, const Shading *sh, 
         // Function-based shadings are defined over Domain in the space their
         // Matrix maps into shading space.
         double mi[6];
-        if (!invert(sh->matrix, mi))
+        if (!matrix_invert(sh->matrix, mi))
             return false;
         double *v = src->inv;
         double r[6] = {v[0] * mi[0] + v[1] * mi[2], v[0] * mi[1] + v[1] * mi[3],

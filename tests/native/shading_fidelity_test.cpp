@@ -6,10 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -32,21 +31,10 @@ struct Result {
 // Characters of page-1 text by file name, from pdf_ref.tsv.
 int text_chars(const std::string &name)
 {
-    std::ifstream tsv(testsupport::corpus_dir() + "/pdf_ref.tsv");
-    std::string line;
-    int col = -1;
-    while (std::getline(tsv, line)) {
-        std::vector<std::string> cells;
-        std::istringstream fields(line);
-        for (std::string cell; std::getline(fields, cell, '\t');)
-            cells.push_back(cell);
-        if (col < 0) {
-            col = int(std::find(cells.begin(), cells.end(), "p1_text_chars") - cells.begin());
-            continue;
-        }
-        if (!cells.empty() && cells[0] == "pdf/" + name && int(cells.size()) > col)
-            return std::atoi(cells[size_t(col)].c_str());
-    }
+    static const auto column = testsupport::corpus_column(testsupport::corpus_dir(), "p1_text_chars");
+    for (const auto &[file, chars] : column)
+        if (file == "pdf/" + name)
+            return std::atoi(chars.c_str());
     return 0;
 }
 

@@ -1,12 +1,13 @@
 // The corpus PDFs whose first page uses shadings or patterns: the
 // shading_types column of pdf_ref.tsv, plus the files whose page 1 (or a
-// form it draws) has Pattern resources. Shared by the shading fidelity
-// test and the shading benchmark.
+// form it draws) has Pattern resources; and the columns of that table.
+// Shared by the shading fidelity test and the render benchmarks.
 #pragma once
 #include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "pdf/document.h"
@@ -32,30 +33,40 @@ inline bool has_patterns(PdfDoc *doc, PdfObject *resources, int depth)
     return false;
 }
 
-// Absolute paths of the files, sorted; `corpus` is the corpus folder.
-inline std::vector<std::string> first_pages_with_shadings(const std::string &corpus)
+// (file, value) of one column of the corpus's pdf_ref.tsv, file names as
+// the table gives them ("pdf/name.pdf"); empty without the table or column.
+inline std::vector<std::pair<std::string, std::string>> corpus_column(const std::string &corpus,
+                                                                      const std::string &name)
 {
-    std::vector<std::string> out;
+    std::vector<std::pair<std::string, std::string>> out;
     std::ifstream tsv(corpus + "/pdf_ref.tsv");
     std::string line;
-    int shading_col = -1;
+    int column = -1;
     while (std::getline(tsv, line)) {
         std::vector<std::string> cells;
         std::istringstream fields(line);
         for (std::string cell; std::getline(fields, cell, '\t');)
             cells.push_back(cell);
-        if (shading_col < 0) {
-            auto at = std::find(cells.begin(), cells.end(), "shading_types");
+        if (column < 0) {
+            auto at = std::find(cells.begin(), cells.end(), name);
             if (at == cells.end())
                 return out;
-            shading_col = int(at - cells.begin());
+            column = int(at - cells.begin());
             continue;
         }
-        if (cells.empty() || cells[0].empty())
-            continue;
-        const std::string file = corpus + "/" + cells[0];
-        bool use = int(cells.size()) > shading_col && cells[size_t(shading_col)] != "-" &&
-                   !cells[size_t(shading_col)].empty();
+        if (int(cells.size()) > column && !cells[0].empty())
+            out.push_back({cells[0], cells[size_t(column)]});
+    }
+    return out;
+}
+
+// Absolute paths of the files, sorted; `corpus` is the corpus folder.
+inline std::vector<std::string> first_pages_with_shadings(const std::string &corpus)
+{
+    std::vector<std::string> out;
+    for (const auto &[name, types] : corpus_column(corpus, "shading_types")) {
+        const std::string file = corpus + "/" + name;
+        bool use = !types.empty() && types != "-";
         if (!use) {
             PdfDoc *doc = nullptr;
             if (pdf_open(&doc, file.c_str(), nullptr) == 0) {
