@@ -247,23 +247,25 @@ void shade_row(const ShadeSource *src, int y, int x, int length, uint8_t *bgr, u
     const Shading *sh = src->sh;
     const uint8_t *bg = src->use_background ? sh->background : nullptr;
     if (sh->type >= 4) {
-        int w = src->bx1 - src->bx0;
-        for (int i = 0; i < length; i++) {
-            int px = x + i;
-            uint8_t *out = bgr + 3 * i;
-            if (!src->mesh_rgb || y < src->by0 || y >= src->by1 || px < src->bx0 || px >= src->bx1) {
+        // Meshes: the buffer's row; outside the buffer nothing is painted.
+        bool row_in = src->mesh_rgb && y >= src->by0 && y < src->by1;
+        int from = row_in ? std::max(x, src->bx0) : x + length;
+        int to = row_in ? std::min(x + length, src->bx1) : x + length;
+        if (to < from)
+            to = from = x + length;
+        std::memset(coverage, 0, size_t(from - x));
+        std::memset(coverage + (to - x), 0, size_t(x + length - to));
+        size_t row = row_in ? size_t(y - src->by0) * size_t(src->bx1 - src->bx0) : 0;
+        for (int px = from; px < to; px++) {
+            int i = px - x;
+            size_t at = row + size_t(px - src->bx0);
+            const uint8_t *c = src->mesh_cov[at] ? src->mesh_rgb + 3 * at : bg;
+            if (!c) {
                 coverage[i] = 0;
                 continue;
             }
-            size_t at = size_t(y - src->by0) * size_t(w) + size_t(px - src->bx0);
-            int cov = src->mesh_cov[at];
-            const uint8_t *c = src->mesh_rgb + 3 * at;
-            if (cov == 0 && bg) {
-                out[0] = bg[2], out[1] = bg[1], out[2] = bg[0];
-                continue;
-            }
+            uint8_t *out = bgr + 3 * i;
             out[0] = c[2], out[1] = c[1], out[2] = c[0];
-            coverage[i] = uint8_t(mask_multiply(coverage[i], cov));
         }
         return;
     }

@@ -186,10 +186,12 @@ void draw_triangle(Mesh *mesh, const Vertex &a, const Vertex &b, const Vertex &c
             return;
         }
         size_t row = size_t(y - src->by0) * size_t(w);
-        for (int x = x0; x <= x1; x++) {
-            double xc = x + 0.5;
-            double wb = ((xc - a.x) * (c.y - a.y) - (c.x - a.x) * (yc - a.y)) * inv;
-            double wc = ((b.x - a.x) * (yc - a.y) - (xc - a.x) * (b.y - a.y)) * inv;
+        // The weights of b and c are linear along the row.
+        double xc = x0 + 0.5;
+        double wb = ((xc - a.x) * (c.y - a.y) - (c.x - a.x) * (yc - a.y)) * inv;
+        double wc = ((b.x - a.x) * (yc - a.y) - (xc - a.x) * (b.y - a.y)) * inv;
+        const double dwb = (c.y - a.y) * inv, dwc = -(b.y - a.y) * inv;
+        for (int x = x0; x <= x1; x++, wb += dwb, wc += dwc) {
             double wa = 1 - wb - wc;
             float col[3];
             for (int k = 0; k < nc; k++)
