@@ -220,18 +220,10 @@ bool shade_source_init(ShadeSource *src, RenderContext *ctx, const Shading *sh, 
         src->axial[1] = (v[2] * dx + v[3] * dy) / l2;
         src->axial[2] = ((v[4] - c[0]) * dx + (v[5] - c[1]) * dy) / l2;
     }
-    if (sh->type == 1) {
-        // Function-based shadings are defined over Domain in the space their
-        // Matrix maps into shading space.
-        double mi[6];
-        if (!matrix_invert(sh->matrix, mi))
-            return false;
-        double *v = src->inv;
-        double r[6] = {v[0] * mi[0] + v[1] * mi[2], v[0] * mi[1] + v[1] * mi[3],
-                       v[2] * mi[0] + v[3] * mi[2], v[2] * mi[1] + v[3] * mi[3],
-                       v[4] * mi[0] + v[5] * mi[2] + mi[4], v[4] * mi[1] + v[5] * mi[3] + mi[5]};
-        std::memcpy(src->inv, r, sizeof r);
-    }
+    // Function-based shadings are defined over Domain in the space their
+    // Matrix maps into shading space.
+    if (sh->type == 1 && !matrix_invert(sh->matrix, src->domain_inv))
+        return false;
     return true;
 }
 
@@ -302,12 +294,17 @@ void shade_row(const ShadeSource *src, int y, int x, int length, uint8_t *bgr, u
         uint8_t *out = bgr + 3 * i;
         const uint8_t *c = nullptr;
         uint8_t rgb[3];
+        if (sh->has_bbox && !in_bbox(sh, px, py)) {
+            coverage[i] = 0;
+            continue;
+        }
         if (sh->type == 1) {
-            // px, py are in the function's domain space here.
+            const double *m = src->domain_inv;
+            double u = m[0] * px + m[2] * py + m[4], w = m[1] * px + m[3] * py + m[5];
             const float *d = sh->domain;
-            if (px >= std::min(d[0], d[1]) && px <= std::max(d[0], d[1]) &&
-                py >= std::min(d[2], d[3]) && py <= std::max(d[2], d[3])) {
-                float in[2] = {float(px), float(py)};
+            if (u >= std::min(d[0], d[1]) && u <= std::max(d[0], d[1]) && w >= std::min(d[2], d[3]) &&
+                w <= std::max(d[2], d[3])) {
+                float in[2] = {float(u), float(w)};
                 if (sh->nfns) {
                     shading_color_at(sh, in, 2, rgb);
                 } else {
@@ -316,10 +313,6 @@ void shade_row(const ShadeSource *src, int y, int x, int length, uint8_t *bgr, u
                 c = rgb;
             }
         } else {
-            if (sh->has_bbox && !in_bbox(sh, px, py)) {
-                coverage[i] = 0;
-                continue;
-            }
             double s = 0;
             bool ok = sh->type == 2 ? axial_s(sh, px, py, &s) : radial_s(sh, px, py, &s);
             if (ok) {

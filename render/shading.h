@@ -38,6 +38,7 @@ struct ShadeSource {
     RenderContext *ctx;
     double inv[6];                  // device space to shading space
     int use_background;             // shading patterns fill uncovered pixels with Background
+    double domain_inv[6];           // type 1: shading space to the function's domain (Matrix inverted)
     double axial[3];                // axial: s = a0 x + a1 y + a2 at device pixel centre (x, y)
     // Meshes: colours and coverage over the box (surface pixels).
     int bx0, by0, bx1, by1;

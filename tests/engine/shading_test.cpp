@@ -265,6 +265,14 @@ TEST(Shadings, AxialAndRadialGeometryAtKnownPixels)
         {axial_page("[40 50 0 50 50 30]", "[false false]", "3"),
          {{40, 49, RED}, {79, 49, BLUE}, {90, 50, WHITE}, {50, 15, WHITE}},
          "radial with one circle inside the other"},
+        // Function-based: gray = u over Domain [0 1 0 1], placed by Matrix
+        // on the square (25, 25)-(75, 75); outside it nothing.
+        {one_page_pdf("/F sh", "[0 0 100 100]", "/Resources << /Shading << /F 5 0 R >> >>",
+                      {"<< /ShadingType 1 /ColorSpace /DeviceGray /Domain [0 1 0 1] /Matrix [50 0 0 50 25 25] "
+                       "/Function 6 0 R >>",
+                       stream_obj("/FunctionType 4 /Domain [0 1 0 1] /Range [0 1]", "{ pop }")}),
+         {{50, 50, 0x808080}, {27, 60, 0x0a0a0a}, {73, 30, 0xf4f4f4}, {10, 10, WHITE}, {80, 50, WHITE}},
+         "function-based with Matrix and Domain"},
         // Equal circles touching at x = 50: the band they sweep, its
         // far half reached through the later circles.
         {axial_page("[30 50 10 50 50 10]", "[false false]", "3"),
