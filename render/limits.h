@@ -48,3 +48,4 @@ constexpr int PATTERN_MAX_CELLS = 4096;         // tiling cells drawn in one ren
 constexpr int64_t PATTERN_MIN_CELL_PIXELS = 1 << 20;  // a cell up to this size (or the surface's) is kept as a raster
 constexpr int PATTERN_MAX_OVERLAP = 4;          // overlapping copies of a cell read per axis for one pixel
 constexpr int PATTERN_MAX_DIRECT_CELLS = 64;    // steps of a cell too big to keep that one fill draws directly
+constexpr int SHADING_FUNCTION_GRID = 64;       // steps per axis at which a function-based shading's function is sampled

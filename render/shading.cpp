@@ -222,8 +222,27 @@ bool shade_source_init(ShadeSource *src, RenderContext *ctx, const Shading *sh, 
     }
     // Function-based shadings are defined over Domain in the space their
     // Matrix maps into shading space.
-    if (sh->type == 1 && !matrix_invert(sh->matrix, src->domain_inv))
-        return false;
+    if (sh->type == 1) {
+        if (!matrix_invert(sh->matrix, src->domain_inv))
+            return false;
+        // The function is sampled on a grid over its Domain and read back
+        // bilinearly: a calculator function per pixel would cost far more
+        // than the colours gain.
+        const int n = SHADING_FUNCTION_GRID;
+        src->grid = static_cast<float *>(std::malloc(sizeof(float) * 3 * size_t(n + 1) * size_t(n + 1)));
+        if (!src->grid)
+            return false;
+        const float *d = sh->domain;
+        for (int j = 0; j <= n; j++)
+            for (int i = 0; i <= n; i++) {
+                float in[2] = {d[0] + (d[1] - d[0]) * float(i) / float(n), d[2] + (d[3] - d[2]) * float(j) / float(n)};
+                uint8_t rgb[3] = {128, 128, 128};
+                if (sh->nfns)
+                    shading_color_at(sh, in, 2, rgb);
+                float *g = src->grid + 3 * (size_t(j) * size_t(n + 1) + size_t(i));
+                g[0] = rgb[0], g[1] = rgb[1], g[2] = rgb[2];
+            }
+    }
     return true;
 }
 
@@ -231,7 +250,9 @@ void shade_source_release(ShadeSource *src)
 {
     std::free(src->mesh_rgb);
     std::free(src->mesh_cov);
+    std::free(src->grid);
     src->mesh_rgb = src->mesh_cov = nullptr;
+    src->grid = nullptr;
 }
 
 void shade_row(const ShadeSource *src, int y, int x, int length, uint8_t *bgr, uint8_t *coverage)
@@ -304,11 +325,16 @@ void shade_row(const ShadeSource *src, int y, int x, int length, uint8_t *bgr, u
             const float *d = sh->domain;
             if (u >= std::min(d[0], d[1]) && u <= std::max(d[0], d[1]) && w >= std::min(d[2], d[3]) &&
                 w <= std::max(d[2], d[3])) {
-                float in[2] = {float(u), float(w)};
-                if (sh->nfns) {
-                    shading_color_at(sh, in, 2, rgb);
-                } else {
-                    rgb[0] = rgb[1] = rgb[2] = 128;
+                const int n = SHADING_FUNCTION_GRID;
+                double fu = d[1] != d[0] ? (u - d[0]) / (d[1] - d[0]) * n : 0;
+                double fw = d[3] != d[2] ? (w - d[2]) / (d[3] - d[2]) * n : 0;
+                int iu = std::min(n - 1, std::max(0, int(fu))), iw = std::min(n - 1, std::max(0, int(fw)));
+                double tu = std::min(1.0, std::max(0.0, fu - iu)), tw = std::min(1.0, std::max(0.0, fw - iw));
+                const float *g0 = src->grid + 3 * (size_t(iw) * size_t(n + 1) + size_t(iu));
+                const float *g1 = g0 + 3 * size_t(n + 1);
+                for (int k = 0; k < 3; k++) {
+                    double top = g0[k] + (g0[k + 3] - g0[k]) * tu, bottom = g1[k] + (g1[k + 3] - g1[k]) * tu;
+                    rgb[k] = uint8_t(top + (bottom - top) * tw + 0.5);
                 }
                 c = rgb;
             }

@@ -39,6 +39,7 @@ struct ShadeSource {
     double inv[6];                  // device space to shading space
     int use_background;             // shading patterns fill uncovered pixels with Background
     double domain_inv[6];           // type 1: shading space to the function's domain (Matrix inverted)
+    float *grid;                    // type 1: RGB 0..255 at (SHADING_FUNCTION_GRID + 1)^2 domain points; malloc'd
     double axial[3];                // axial: s = a0 x + a1 y + a2 at device pixel centre (x, y)
     // Meshes: colours and coverage over the box (surface pixels).
     int bx0, by0, bx1, by1;
