@@ -348,19 +348,23 @@ bool begin_shading(RenderContext *ctx, PdfObject *pattern, const int box[4], Pat
     return true;
 }
 
-// Fills with a tiling cell too big to hold: the content runs once for
-// every step whose cell meets the fill, clipped to the path.
-bool fill_direct(RenderContext *ctx, PdfObject *pattern, const Path *path, int even_odd)
+// The steps k0..k1, l0..l1 whose copies of the cell may meet the surface
+// pixels `box`; the pattern's box, placement and step lengths come with them.
+struct TileRange {
+    float bbox[4], m[6];
+    double ax, ay;
+    double k0, k1, l0, l1;
+};
+
+bool tile_range(RenderContext *ctx, PdfObject *pattern, const int box[4], TileRange *r)
 {
-    float m[6], bbox[4];
     double xstep, ystep, inv[6];
-    int box[4];
-    if (!tiling_params(ctx, pattern, bbox, &xstep, &ystep) || !paint_box(ctx, path, box))
+    if (!tiling_params(ctx, pattern, r->bbox, &xstep, &ystep))
         return false;
-    pattern_matrix(ctx, pattern, m);
-    if (!matrix_invert(m, inv))
+    pattern_matrix(ctx, pattern, r->m);
+    if (!matrix_invert(r->m, inv))
         return false;
-    // The fill's box in pattern space bounds the steps to draw.
+    // The box in pattern space bounds the steps.
     double pmin[2] = {1e300, 1e300}, pmax[2] = {-1e300, -1e300};
     for (int i = 0; i < 4; i++) {
         double dx = box[i & 1 ? 2 : 0], dy = double(box[i & 2 ? 3 : 1]) + ctx->band_top;
@@ -368,23 +372,57 @@ bool fill_direct(RenderContext *ctx, PdfObject *pattern, const Path *path, int e
         pmin[0] = std::min(pmin[0], px), pmax[0] = std::max(pmax[0], px);
         pmin[1] = std::min(pmin[1], py), pmax[1] = std::max(pmax[1], py);
     }
-    double ax = std::fabs(xstep), ay = std::fabs(ystep);
-    double k0 = std::floor((pmin[0] - bbox[2]) / ax), k1 = std::ceil((pmax[0] - bbox[0]) / ax);
-    double l0 = std::floor((pmin[1] - bbox[3]) / ay), l1 = std::ceil((pmax[1] - bbox[1]) / ay);
-    if (!((k1 - k0 + 1) * (l1 - l0 + 1) <= PATTERN_MAX_DIRECT_CELLS))
+    r->ax = std::fabs(xstep), r->ay = std::fabs(ystep);
+    // Copy k spans [bbox x0 + k ax, bbox x1 + k ax]; a sliver of 1e-4 of a
+    // step does not count as meeting the box.
+    const double e = 1e-4;
+    r->k0 = std::floor((pmin[0] - r->bbox[2]) / r->ax + e) + 1;
+    r->k1 = std::ceil((pmax[0] - r->bbox[0]) / r->ax - e) - 1;
+    r->l0 = std::floor((pmin[1] - r->bbox[3]) / r->ay + e) + 1;
+    r->l1 = std::ceil((pmax[1] - r->bbox[1]) / r->ay - e) - 1;
+    return std::isfinite(r->k0 + r->k1 + r->l0 + r->l1);
+}
+
+double tile_count(const TileRange &r)
+{
+    return std::max(0.0, r.k1 - r.k0 + 1) * std::max(0.0, r.l1 - r.l0 + 1);
+}
+
+// Fills by running the pattern's content once for every step whose copy
+// meets the fill, clipped to the path: for a cell too big to hold, and for
+// a coloured cell that one copy covers the whole fill with.
+bool fill_direct(RenderContext *ctx, PdfObject *pattern, const Path *path, int even_odd, const int box[4])
+{
+    TileRange r;
+    if (!tile_range(ctx, pattern, box, &r) || !(tile_count(r) <= PATTERN_MAX_DIRECT_CELLS))
         return false;
     GraphicsState *saved = ctx->gs;
     if (!gstate_save(ctx))
         return false;
     clip_path(ctx, path, even_odd);
-    for (double l = l0; l <= l1; l++)
-        for (double k = k0; k <= k1; k++) {
-            float step[6] = {1, 0, 0, 1, float(k * ax), float(l * ay)}, cm[6];
-            matrix_concat(cm, step, m);
-            run_cell(ctx, pattern, cm, bbox, ctx->gs);
+    for (double l = r.l0; l <= r.l1; l++)
+        for (double k = r.k0; k <= r.k1; k++) {
+            float step[6] = {1, 0, 0, 1, float(k * r.ax), float(l * r.ay)}, cm[6];
+            matrix_concat(cm, step, r.m);
+            run_cell(ctx, pattern, cm, r.bbox, ctx->gs);
         }
     gstate_restore(ctx, saved);
     return true;
+}
+
+// Drawn directly, a coloured cell looks the same as through its raster
+// when it paints opaque, Normal and unmasked; one copy covering the fill
+// then costs less than a raster of the whole cell.
+bool direct_is_cheaper(RenderContext *ctx, PdfObject *pattern, const int box[4])
+{
+    const GraphicsState *gs = ctx->gs;
+    if (gs->fill_alpha < 1 || gs->blend_mode != 0 || gs->soft_mask ||
+        pdf_to_int(pdf_dict_get_resolved(ctx->doc, pattern, "PatternType"), 0) != 1 ||
+        pdf_to_int(pdf_dict_get_resolved(ctx->doc, pattern, "PaintType"), 1) != 1 ||
+        !pdf_is_type(pattern, PDF_STREAM))
+        return false;
+    TileRange r;
+    return tile_range(ctx, pattern, box, &r) && tile_count(r) == 1;
 }
 
 }  // namespace
@@ -439,15 +477,21 @@ bool pattern_fill(RenderContext *ctx, const Path *path, int even_odd)
     int box[4];
     if (!paint_box(ctx, path, box))
         return true;  // nothing of the fill can show
+    if (direct_is_cheaper(ctx, pattern, box) && pattern_drawable(ctx, pattern) &&
+        fill_direct(ctx, pattern, path, even_odd, box))
+        return true;
     PatternPaint pp;
     if (pattern_begin(ctx, false, box, &pp)) {
         fill_path(ctx, path, even_odd, ctx->gs->fill_rgb, ctx->gs->fill_alpha);
         pattern_end(ctx, &pp);
         return true;
     }
+    // A cell too big to hold as a raster; an uncoloured one would show its
+    // own colours, so it is left to the plain colour.
     if (pattern_drawable(ctx, pattern) &&
         pdf_to_int(pdf_dict_get_resolved(ctx->doc, pattern, "PatternType"), 0) == 1 &&
-        pdf_is_type(pattern, PDF_STREAM) && fill_direct(ctx, pattern, path, even_odd))
+        pdf_to_int(pdf_dict_get_resolved(ctx->doc, pattern, "PaintType"), 1) == 1 &&
+        pdf_is_type(pattern, PDF_STREAM) && fill_direct(ctx, pattern, path, even_odd, box))
         return true;
     add_diagnostic(ctx, "pattern");
     return false;

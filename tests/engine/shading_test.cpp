@@ -441,8 +441,9 @@ TEST(Patterns, BandsEqualThePage)
     for (const auto &p : v)
         tri += hex_bytes({0, p[0], p[1], p[2], p[3], p[4]});
     std::string pdf = one_page_pdf(
-        "/Ax sh /M sh /Pattern cs /T scn 5 5 40 90 re f /S scn 55 5 40 90 re f /G gs /F Do", "[0 0 100 100]",
-        "/Resources << /Shading << /Ax 5 0 R /M 6 0 R >> /Pattern << /T 7 0 R /S 8 0 R >> "
+        "/Ax sh /M sh /Pattern cs /T scn 5 5 40 90 re f /S scn 55 5 40 90 re f /B scn 60 62 30 30 re f "
+        "/G gs /F Do", "[0 0 100 100]",
+        "/Resources << /Shading << /Ax 5 0 R /M 6 0 R >> /Pattern << /T 7 0 R /S 8 0 R /B 10 0 R >> "
         "/XObject << /F 9 0 R >> /ExtGState << /G << /ca 0.5 >> >> >>",
         {"<< /ShadingType 2 /ColorSpace /DeviceRGB /Coords [0 0 100 30] /Extend [false false] "
          "/Function << /FunctionType 2 /Domain [0 1] /C0 [1 1 0] /C1 [0 1 1] /N 1 >> >>",
@@ -455,7 +456,10 @@ TEST(Patterns, BandsEqualThePage)
          "/C0 [0] /C1 [1] >> >> >>",
          stream_obj("/Type /XObject /Subtype /Form /BBox [0 0 100 100] /Group << /S /Transparency >> "
                     "/Resources << /Pattern << /T 7 0 R >> /Shading << /Ax 5 0 R >> >>",
-                    "/Pattern cs /T scn 20 40 60 20 re f 0 0 100 10 re W n /Ax sh")});
+                    "/Pattern cs /T scn 20 40 60 20 re f 0 0 100 10 re W n /Ax sh"),
+         // One copy of this cell covers its whole fill.
+         stream_obj("/PatternType 1 /PaintType 1 /TilingType 1 /BBox [0 0 200 200] /XStep 200 /YStep 200 "
+                    "/Resources << >>", "1 0 1 rg 0 0 200 200 re f 0 0.5 0 rg 50 50 m 100 95 l 70 60 l f")});
     Rendered page;
     render_doc(pdf, &page, 1.5f);
     ASSERT_TRUE(page.bm);
