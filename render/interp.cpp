@@ -155,8 +155,7 @@ void paint(RenderContext *ctx, int flags)
             fill_path(ctx, &ctx->path, even_odd, gs->fill_rgb, gs->fill_alpha);
         if (flags & PAINT_STROKE) {
             PatternPaint pp;
-            int box[4] = {gs->clip_x0, gs->clip_y0, gs->clip_x1, gs->clip_y1};
-            bool pattern = pattern_begin(ctx, true, box, &pp);
+            bool pattern = pattern_stroke_begin(ctx, &pp);
             // The outline and the stroker's temporaries come from the paint
             // arena, which is renewed after paints like the path's arrays.
             Arena *render_arena = ctx->arena;

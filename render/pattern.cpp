@@ -460,6 +460,36 @@ bool pattern_begin(RenderContext *ctx, bool stroke, const int box[4], PatternPai
     return true;
 }
 
+bool pattern_stroke_begin(RenderContext *ctx, PatternPaint *pp)
+{
+    std::memset(pp, 0, sizeof *pp);
+    if (!current_pattern(ctx, true))
+        return false;
+    // The pixels the stroke can reach: the path's box widened by the pen
+    // (and miter points) in device space.
+    const GraphicsState *gs = ctx->gs;
+    float x0, y0, x1, y1;
+    if (!path_bounds(&ctx->path, &x0, &y0, &x1, &y1))
+        return false;
+    const float *m = gs->ctm;
+    double scale = std::max(std::fabs(m[0]) + std::fabs(m[2]), std::fabs(m[1]) + std::fabs(m[3]));
+    double reach = std::fabs(gs->line_width) * scale * std::max(1.0f, gs->miter_limit) / 2 + 2;
+    const PageBitmap *s = ctx->surface;
+    auto limit = [](double v, int lo, int hi) {
+        return !(v > lo) ? lo : v >= hi ? hi : int(v);
+    };
+    double top = ctx->band_top;
+    int box[4] = {std::max(gs->clip_x0, 0), std::max(gs->clip_y0, 0), std::min(gs->clip_x1, s->width),
+                  std::min(gs->clip_y1, s->height)};
+    if (std::isfinite(reach)) {
+        box[0] = limit(x0 - reach, box[0], box[2]);
+        box[1] = limit(y0 - top - reach, box[1], box[3]);
+        box[2] = limit(x1 + reach + 1, box[0], box[2]);
+        box[3] = limit(y1 - top + reach + 1, box[1], box[3]);
+    }
+    return box[0] < box[2] && box[1] < box[3] && pattern_begin(ctx, true, box, pp);
+}
+
 void pattern_end(RenderContext *ctx, PatternPaint *pp)
 {
     ctx->paint_source = pp->previous;

@@ -25,6 +25,8 @@ bool pattern_fill(RenderContext *ctx, const Path *path, int even_odd);
 // paint source, installs it for paints over the surface pixels `box` and
 // returns true; pattern_end must follow.
 bool pattern_begin(RenderContext *ctx, bool stroke, const int box[4], PatternPaint *pp);
+// pattern_begin for a stroke of the current path with the stroke pattern.
+bool pattern_stroke_begin(RenderContext *ctx, PatternPaint *pp);
 void pattern_end(RenderContext *ctx, PatternPaint *pp);
 // Frees the cached tiling cell (the end of a render).
 void pattern_release(RenderContext *ctx);

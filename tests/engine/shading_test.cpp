@@ -431,8 +431,8 @@ TEST(Patterns, UncolouredTakesTheFillColourAndHostileOnesStayBounded)
     }
 }
 
-// Shadings, meshes and both kinds of pattern inside a transparency group,
-// rendered whole and as bands: every band row equals the page's row (the
+// Shadings, meshes, both kinds of pattern and a mesh-pattern stroke, also
+// inside a transparency group, rendered whole and as bands: every band row equals the page's row (the
 // band offset reaches the shading maths, the mesh buffer and the cell).
 TEST(Patterns, BandsEqualThePage)
 {
@@ -442,8 +442,9 @@ TEST(Patterns, BandsEqualThePage)
         tri += hex_bytes({0, p[0], p[1], p[2], p[3], p[4]});
     std::string pdf = one_page_pdf(
         "/Ax sh /M sh /Pattern cs /T scn 5 5 40 90 re f /S scn 55 5 40 90 re f /B scn 60 62 30 30 re f "
-        "/G gs /F Do", "[0 0 100 100]",
-        "/Resources << /Shading << /Ax 5 0 R /M 6 0 R >> /Pattern << /T 7 0 R /S 8 0 R /B 10 0 R >> "
+        "/Pattern CS /M2 SCN 6 w 10 90 m 90 50 l S /G gs /F Do", "[0 0 100 100]",
+        "/Resources << /Shading << /Ax 5 0 R /M 6 0 R >> /Pattern << /T 7 0 R /S 8 0 R /B 10 0 R "
+        "/M2 << /PatternType 2 /Shading 6 0 R >> >> "
         "/XObject << /F 9 0 R >> /ExtGState << /G << /ca 0.5 >> >> >>",
         {"<< /ShadingType 2 /ColorSpace /DeviceRGB /Coords [0 0 100 30] /Extend [false false] "
          "/Function << /FunctionType 2 /Domain [0 1] /C0 [1 1 0] /C1 [0 1 1] /N 1 >> >>",
