@@ -309,45 +309,13 @@ void shade_row(const ShadeSource *src, int y, int x, int length, uint8_t *bgr, u
         return;
     }
     if (sh->type == 3 && !sh->has_bbox) {
-        // Radial: the point moves linearly along the row; the quadratic's
-        // leading coefficient is the same for every pixel.
-        const float *k = sh->coords;
-        const double cx = double(k[3]) - k[0], cy = double(k[4]) - k[1], dr = double(k[5]) - k[2];
-        const double r0 = k[2], a = cx * cx + cy * cy - dr * dr;
-        const bool linear = std::fabs(a) < 1e-9;
-        const double half_inv_a = linear ? 0 : 0.5 / a;
+        // Radial: the point moves linearly along the row.
         double dx0 = double(x) + 0.5;
-        double pdx = v[0] * dx0 + v[2] * dy + v[4] - k[0], pdy = v[1] * dx0 + v[3] * dy + v[5] - k[1];
-        for (int i = 0; i < length; i++, pdx += v[0], pdy += v[1]) {
-            double b = 2 * (pdx * cx + pdy * cy + r0 * dr);
-            double cc = pdx * pdx + pdy * pdy - r0 * r0;
-            double s1, s2;
-            if (linear) {
-                s1 = s2 = std::fabs(b) > 1e-9 ? cc / b : -1e300;
-            } else {
-                double d = b * b - 4 * a * cc;
-                double root = d >= 0 ? std::sqrt(d) : -1;
-                s1 = (b + root) * half_inv_a, s2 = (b - root) * half_inv_a;
-                if (s1 < s2)
-                    std::swap(s1, s2);
-                if (d < 0)
-                    s1 = s2 = -1e300;
-            }
-            // The larger parameter whose circle has a radius of at least 0
-            // and lies in [0, 1] or an extended end.
-            double t = -1;
-            bool found = false;
-            for (double cand : {s1, s2}) {
-                if (cand == -1e300 || !(r0 + cand * dr >= 0))
-                    continue;
-                if ((cand >= 0 || sh->extend0) && (cand <= 1 || sh->extend1)) {
-                    t = cand;
-                    found = true;
-                    break;
-                }
-            }
+        double px = v[0] * dx0 + v[2] * dy + v[4], py = v[1] * dx0 + v[3] * dy + v[5];
+        for (int i = 0; i < length; i++, px += v[0], py += v[1]) {
+            double t = 0;
             const uint8_t *c = bg;
-            if (found)
+            if (radial_s(sh, px, py, &t))
                 c = sh->table[t <= 0 ? 0 : t >= 1 ? 255 : int(t * 255 + 0.5)];
             if (!c) {
                 coverage[i] = 0;
