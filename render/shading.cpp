@@ -95,6 +95,18 @@ inline bool radial_s(const Shading *sh, double px, double py, double *s)
     return false;
 }
 
+// Pixel i of a row gets RGB colour c (stored blue, green, red), or no
+// coverage when c is null.
+inline void put_pixel(const uint8_t *c, uint8_t *bgr, uint8_t *coverage, int i)
+{
+    if (!c) {
+        coverage[i] = 0;
+        return;
+    }
+    uint8_t *out = bgr + 3 * i;
+    out[0] = c[2], out[1] = c[1], out[2] = c[0];
+}
+
 inline bool in_bbox(const Shading *sh, double px, double py)
 {
     const float *b = sh->bbox;
@@ -273,12 +285,7 @@ void shade_row(const ShadeSource *src, int y, int x, int length, uint8_t *bgr, u
             int i = px - x;
             size_t at = row + size_t(px - src->bx0);
             const uint8_t *c = src->mesh_cov[at] ? src->mesh_rgb + 3 * at : bg;
-            if (!c) {
-                coverage[i] = 0;
-                continue;
-            }
-            uint8_t *out = bgr + 3 * i;
-            out[0] = c[2], out[1] = c[1], out[2] = c[0];
+            put_pixel(c, bgr, coverage, i);
         }
         return;
     }
@@ -299,12 +306,7 @@ void shade_row(const ShadeSource *src, int y, int x, int length, uint8_t *bgr, u
                 c = sh->table[255];
             else
                 c = bg;
-            if (!c) {
-                coverage[i] = 0;
-                continue;
-            }
-            uint8_t *out = bgr + 3 * i;
-            out[0] = c[2], out[1] = c[1], out[2] = c[0];
+            put_pixel(c, bgr, coverage, i);
         }
         return;
     }
@@ -317,12 +319,7 @@ void shade_row(const ShadeSource *src, int y, int x, int length, uint8_t *bgr, u
             const uint8_t *c = bg;
             if (radial_s(sh, px, py, &t))
                 c = sh->table[t <= 0 ? 0 : t >= 1 ? 255 : int(t * 255 + 0.5)];
-            if (!c) {
-                coverage[i] = 0;
-                continue;
-            }
-            uint8_t *out = bgr + 3 * i;
-            out[0] = c[2], out[1] = c[1], out[2] = c[0];
+            put_pixel(c, bgr, coverage, i);
         }
         return;
     }
@@ -330,7 +327,6 @@ void shade_row(const ShadeSource *src, int y, int x, int length, uint8_t *bgr, u
         double dx = double(x + i) + 0.5;
         double px = v[0] * dx + v[2] * dy + v[4];
         double py = v[1] * dx + v[3] * dy + v[5];
-        uint8_t *out = bgr + 3 * i;
         const uint8_t *c = nullptr;
         uint8_t rgb[3];
         if (sh->has_bbox && !in_bbox(sh, px, py)) {
@@ -370,11 +366,7 @@ void shade_row(const ShadeSource *src, int y, int x, int length, uint8_t *bgr, u
         }
         if (!c)
             c = bg;
-        if (!c) {
-            coverage[i] = 0;
-            continue;
-        }
-        out[0] = c[2], out[1] = c[1], out[2] = c[0];
+        put_pixel(c, bgr, coverage, i);
     }
 }
 
