@@ -107,7 +107,7 @@ struct RenderContext {
     int pattern_depth;        // tiling pattern cells being drawn inside one another
     PdfObject *pattern_active[4];  // their patterns, outermost first (PATTERN_MAX_DEPTH)
     int pattern_cells;        // tiling cells drawn in this render
-    struct PatternCache *pattern_cache;  // the last tiling cell drawn (render/pattern.cpp)
+    struct PatternCache *pattern_cache;  // tiling cells drawn in this render (render/pattern.cpp)
     const struct PaintSource *paint_source;  // per-pixel colours of the paint under way, or null
     float base_ctm[6];        // CTM at the start of the current content stream: pattern space
 };

@@ -49,3 +49,5 @@ constexpr int64_t PATTERN_MIN_CELL_PIXELS = 1 << 20;  // a cell up to this size 
 constexpr int PATTERN_MAX_OVERLAP = 4;          // overlapping copies of a cell read per axis for one pixel
 constexpr int PATTERN_MAX_DIRECT_CELLS = 64;    // steps of a cell too big to keep that one fill draws directly
 constexpr int SHADING_FUNCTION_GRID = 64;       // steps per axis at which a function-based shading's function is sampled
+constexpr int PATTERN_CACHE_CELLS = 16;         // tiling cells kept per render for later paints
+constexpr size_t PATTERN_CACHE_BYTES = 64u << 20;  // their size; the least recently used go first

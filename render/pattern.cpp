@@ -21,17 +21,27 @@
 #include "render/interp.h"
 #include "render/limits.h"
 
-// The last tiling cell drawn, kept for the next paint with the same
-// pattern at the same placement.
-struct PatternCache {
+// A tiling cell drawn at device resolution.
+struct PatternCell {
     PdfObject *pattern;
-    float m[6];
+    float m[6];        // its placement: pattern space to page device space
     PageBitmap *cell;  // with an alpha plane (malloc'd)
     int bx, by;        // page device position of cell pixel (0, 0)
+    uint64_t used;     // clock of its last use
+};
+
+// The cells of a render, kept for later paints with the same pattern at the
+// same placement (pages often alternate between a few hatchings); the
+// least recently used goes first when the count or size would be passed.
+struct PatternCache {
+    PatternCell *cells[PATTERN_CACHE_CELLS];
+    int count;
+    uint64_t clock;
+    size_t bytes;
 };
 
 struct TileSource {
-    const PatternCache *cell;
+    const PatternCell *cell;
     double inv[6];           // page device space to pattern space
     double xstep, ystep;
     double rx, ry;           // 1 / step
@@ -56,7 +66,9 @@ float number(PdfDoc *doc, PdfObject *dict, const char *key, float def)
     return std::isfinite(v) && std::fabs(v) < 1e30 ? float(v) : def;
 }
 
-void free_cache(PatternCache *c)
+size_t cell_bytes(const PatternCell *c) { return size_t(c->cell->width) * size_t(c->cell->height) * 4; }
+
+void free_cell(PatternCell *c)
 {
     if (!c)
         return;
@@ -66,6 +78,44 @@ void free_cache(PatternCache *c)
         bitmap_free(c->cell);
     }
     std::free(c);
+}
+
+PatternCell *find_cell(PatternCache *cache, PdfObject *pattern, const float m[6])
+{
+    for (int i = 0; cache && i < cache->count; i++) {
+        PatternCell *c = cache->cells[i];
+        if (c->pattern == pattern && std::memcmp(c->m, m, sizeof c->m) == 0) {
+            c->used = ++cache->clock;
+            return c;
+        }
+    }
+    return nullptr;
+}
+
+// Keeps `cell`, evicting the least recently used cells while the count or
+// the bytes would pass their limits. False (cell not kept) without memory.
+bool keep_cell(RenderContext *ctx, PatternCell *cell)
+{
+    PatternCache *cache = ctx->pattern_cache;
+    if (!cache) {
+        cache = ctx->pattern_cache = static_cast<PatternCache *>(std::calloc(1, sizeof(PatternCache)));
+        if (!cache)
+            return false;
+    }
+    while (cache->count > 0 &&
+           (cache->count >= PATTERN_CACHE_CELLS || cache->bytes + cell_bytes(cell) > PATTERN_CACHE_BYTES)) {
+        int oldest = 0;
+        for (int i = 1; i < cache->count; i++)
+            if (cache->cells[i]->used < cache->cells[oldest]->used)
+                oldest = i;
+        cache->bytes -= cell_bytes(cache->cells[oldest]);
+        free_cell(cache->cells[oldest]);
+        cache->cells[oldest] = cache->cells[--cache->count];
+    }
+    cell->used = ++cache->clock;
+    cache->cells[cache->count++] = cell;
+    cache->bytes += cell_bytes(cell);
+    return true;
 }
 
 // Pattern space to page device space: the pattern's Matrix on the CTM the
@@ -135,7 +185,7 @@ void run_cell(RenderContext *ctx, PdfObject *pattern, const float m[6], const fl
 }
 
 // Draws the cell of `pattern` placed by m into a new surface with alpha.
-PatternCache *draw_cell(RenderContext *ctx, PdfObject *pattern, const float m[6], const float bbox[4])
+PatternCell *draw_cell(RenderContext *ctx, PdfObject *pattern, const float m[6], const float bbox[4])
 {
     double xs[4] = {bbox[0], bbox[2], bbox[0], bbox[2]}, ys[4] = {bbox[1], bbox[1], bbox[3], bbox[3]};
     double x0 = 1e300, y0 = 1e300, x1 = -1e300, y1 = -1e300;
@@ -151,20 +201,20 @@ PatternCache *draw_cell(RenderContext *ctx, PdfObject *pattern, const float m[6]
     int64_t page = int64_t(ctx->surface->width) * ctx->surface->height;
     if (w > IMAGE_MAX_SIDE || h > IMAGE_MAX_SIDE || int64_t(w) * h > std::max(page, PATTERN_MIN_CELL_PIXELS))
         return nullptr;
-    auto *cache = static_cast<PatternCache *>(std::calloc(1, sizeof(PatternCache)));
-    PageBitmap *cell = cache ? bitmap_create(w, h) : nullptr;
+    auto *pc = static_cast<PatternCell *>(std::calloc(1, sizeof(PatternCell)));
+    PageBitmap *cell = pc ? bitmap_create(w, h) : nullptr;
     uint8_t *alpha = cell ? static_cast<uint8_t *>(std::calloc(size_t(w) * size_t(h), 1)) : nullptr;
     if (!alpha) {
         bitmap_free(cell);
-        std::free(cache);
+        std::free(pc);
         return nullptr;
     }
     bitmap_fill(cell, 255, 255, 255);
     cell->alpha = alpha;
-    cache->cell = cell;
-    cache->bx = bx, cache->by = by;
-    std::memcpy(cache->m, m, sizeof cache->m);
-    cache->pattern = pattern;
+    pc->cell = cell;
+    pc->bx = bx, pc->by = by;
+    std::memcpy(pc->m, m, sizeof pc->m);
+    pc->pattern = pattern;
 
     PageBitmap *surface = ctx->surface;
     int band_top = ctx->band_top;
@@ -187,7 +237,7 @@ PatternCache *draw_cell(RenderContext *ctx, PdfObject *pattern, const float m[6]
         ctx->rasterizer->band_origin = band_origin;
     ctx->paint_source = source;
     composite_set_knockout(knockout);
-    return cache;
+    return pc;
 }
 
 // The steps k of the copies whose box [lo, hi] holds p along one axis, at
@@ -216,7 +266,7 @@ inline bool copies(double p, double lo, double hi, double step, double rstep, bo
 void tile_row(void *user, int y, int x, int length, uint8_t *bgr, uint8_t *coverage)
 {
     const TileSource *t = static_cast<const TileSource *>(user);
-    const PatternCache *c = t->cell;
+    const PatternCell *c = t->cell;
     const PageBitmap *cell = c->cell;
     double dy = double(y) + t->top + 0.5;
     for (int i = 0; i < length; i++) {
@@ -243,6 +293,11 @@ void tile_row(void *user, int y, int x, int length, uint8_t *bgr, uint8_t *cover
                 if (!sa)
                     continue;
                 const uint8_t *p = cell->pixels + size_t(cy) * size_t(cell->stride) + 3 * size_t(cx);
+                if (a == 0 || sa == 255) {  // nothing below, or an opaque copy: no blending
+                    col[0] = p[0], col[1] = p[1], col[2] = p[2];
+                    a = sa;
+                    continue;
+                }
                 // Source over what earlier copies left, without premultiplying.
                 int ar = a * (255 - sa) / 255, total = sa + ar;
                 for (int ch = 0; ch < 3; ch++)
@@ -302,17 +357,19 @@ bool begin_tiling(RenderContext *ctx, bool stroke, PdfObject *pattern, PatternPa
         std::free(t);
         return false;
     }
-    PatternCache *cache = ctx->pattern_cache;
-    if (!cache || cache->pattern != pattern || std::memcmp(cache->m, m, sizeof m) != 0) {
-        PatternCache *fresh = draw_cell(ctx, pattern, m, bbox);
-        if (!fresh) {
+    PatternCell *cell = find_cell(ctx->pattern_cache, pattern, m);
+    if (!cell) {
+        cell = draw_cell(ctx, pattern, m, bbox);
+        if (cell && !keep_cell(ctx, cell)) {
+            free_cell(cell);
+            cell = nullptr;
+        }
+        if (!cell) {
             std::free(t);
             return false;
         }
-        free_cache(ctx->pattern_cache);
-        ctx->pattern_cache = cache = fresh;
     }
-    t->cell = cache;
+    t->cell = cell;
     t->xstep = xstep, t->ystep = ystep;
     t->rx = 1 / xstep, t->ry = 1 / ystep;
     t->single_x = xstep > 0 && bbox[2] - bbox[0] <= xstep;
@@ -529,6 +586,9 @@ bool pattern_fill(RenderContext *ctx, const Path *path, int even_odd)
 
 void pattern_release(RenderContext *ctx)
 {
-    free_cache(ctx->pattern_cache);
+    PatternCache *cache = ctx->pattern_cache;
+    for (int i = 0; cache && i < cache->count; i++)
+        free_cell(cache->cells[i]);
+    std::free(cache);
     ctx->pattern_cache = nullptr;
 }

@@ -28,5 +28,5 @@ bool pattern_begin(RenderContext *ctx, bool stroke, const int box[4], PatternPai
 // pattern_begin for a stroke of the current path with the stroke pattern.
 bool pattern_stroke_begin(RenderContext *ctx, PatternPaint *pp);
 void pattern_end(RenderContext *ctx, PatternPaint *pp);
-// Frees the cached tiling cell (the end of a render).
+// Frees the cached tiling cells (the end of a render).
 void pattern_release(RenderContext *ctx);

@@ -431,6 +431,29 @@ TEST(Patterns, UncolouredTakesTheFillColourAndHostileOnesStayBounded)
     }
 }
 
+// Two hatchings alternating over 6000 fills, as CAD pages do: each cell is
+// drawn once and kept, so the last fills are still patterned.
+TEST(Patterns, AlternatingPatternsKeepTheirCells)
+{
+    std::string content;
+    for (int i = 0; i < 3000; i++)
+        content += "/Pattern cs /A scn 0 0 8 100 re f /B scn 50 0 8 100 re f\n";
+    auto hatch = [](const char *colour) {
+        return stream_obj("/PatternType 1 /PaintType 1 /TilingType 1 /BBox [0 0 4 4] /XStep 4 /YStep 4 "
+                          "/Resources << >>", std::string(colour) + " rg 0 0 2 4 re f");
+    };
+    std::string pdf = one_page_pdf(content, "[0 0 100 100]", "/Resources << /Pattern << /A 5 0 R /B 6 0 R >> >>",
+                                   {hatch("1 0 0"), hatch("0 0 1")});
+    Rendered r;
+    render_doc(pdf, &r);
+    ASSERT_TRUE(r.bm);
+    EXPECT_EQ(r.diags.find("pattern"), std::string::npos) << r.diags;
+    EXPECT_EQ(r.px(1, 50), RED);
+    EXPECT_EQ(r.px(3, 50), WHITE);
+    EXPECT_EQ(r.px(53, 50), BLUE);
+    EXPECT_EQ(r.px(55, 50), WHITE);
+}
+
 // Shadings, meshes, both kinds of pattern and a mesh-pattern stroke, also
 // inside a transparency group, rendered whole and as bands: every band row equals the page's row (the
 // band offset reaches the shading maths, the mesh buffer and the cell).
