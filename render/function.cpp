@@ -354,9 +354,13 @@ PdfFunction *function_parse(RenderContext *ctx, PdfObject *object)
     PdfObject *obj = pdf_resolve(ctx->doc, object);
     if (!obj)
         return nullptr;
-    // Only the render arena outlives a paint; a parse made while a painter
-    // has lent the context its paint arena is not remembered.
-    bool cacheable = obj->type == PDF_STREAM && (!ctx->paint_arena || ctx->arena != ctx->paint_arena);
+    // Streams and objects reached through a reference belong to the
+    // document and keep their address for the whole render; direct objects
+    // may come from a content stream's operands. Only the render arena
+    // outlives a paint: a parse made while a painter has lent the context
+    // its paint arena is not remembered.
+    bool owned = obj->type == PDF_STREAM || pdf_is_type(object, PDF_REF);
+    bool cacheable = owned && (!ctx->paint_arena || ctx->arena != ctx->paint_arena);
     FunctionCache *cache = ctx->fn_cache;
     if (cacheable && cache)
         for (int i = 0; i < cache->count; i++)

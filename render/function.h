@@ -40,8 +40,9 @@ struct PdfFunction {
 
 // Parses a function dictionary or stream; null for anything else, an
 // unknown type, a sampled function whose data cannot hold its samples, or
-// nesting beyond FN_MAX_DEPTH. Stream functions are remembered per render,
-// so a page that selects the same colour space many times reads them once.
+// nesting beyond FN_MAX_DEPTH. Stream functions and functions reached
+// through a reference are remembered per render, so a page that selects the
+// same colour space many times reads them once.
 PdfFunction *function_parse(RenderContext *ctx, PdfObject *object);
 // Evaluates fn with `count` inputs; writes min(n, max_out) outputs and
 // returns that count (0 for a null function).
