@@ -3,8 +3,6 @@
 // complete; none of them does anything so far.
 #include "shell/features.h"
 
-void print_dialog(HWND) {}
-bool print_silent(HWND) { return false; }
 bool fullscreen_active(HWND) { return false; }
 void fullscreen_toggle(HWND) {}
 void fullscreen_advance(HWND) {}
@@ -30,7 +28,7 @@ int encoding_dialog(HWND, int) { return -2; }
 bool feature_available(int command)
 {
     switch (command) {
-    case 40004: case 40005: case 40006: case 40007: case 40008: case 40010:  // print, dialogs, export
+    case 40005: case 40006: case 40007: case 40008: case 40010:  // dialogs, export
     case 40110: case 40111: case 40121: case 40205: case 40206: case 40207:  // view dialogs, full screen
     case 40250: case 40251: case 40252: case 40253: case 40254: case 40255:  // search, clipboard
         return false;
