@@ -32,7 +32,8 @@ struct PrintStats {
     int sheets;           // sheets begun, over all copies
     int pagesPlaced;
     int bands;            // bands handed to the device
-    int deviceW, deviceH, deviceDpi;
+    int deviceW, deviceH, deviceDpi;  // printable area in pixels, vertical resolution
+    int offsetX, offsetY;             // printable area's corner on the paper, in pixels
     RECT firstPage;       // device rectangle of the first page placed
 };
 PrintStats print_last_stats();

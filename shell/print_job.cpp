@@ -238,6 +238,8 @@ void print_sheets(HDC dc, Document *doc, const PrintRange &range)
     g_stats.deviceW = width;
     g_stats.deviceH = height;
     g_stats.deviceDpi = dpi;
+    g_stats.offsetX = GetDeviceCaps(dc, PHYSICALOFFSETX);
+    g_stats.offsetY = GetDeviceCaps(dc, PHYSICALOFFSETY);
     const bool landscape = width > height;
     const int per = sheet_pages_per_sheet(g_settings.pagesPerSheetIndex);
     const int sheets = sheet_count(range.count, per);
