@@ -42,6 +42,8 @@ PrintStats print_last_stats();
 // default printer when none is held). `current` is the zero-based page the
 // job was asked from. Returns true when the document was started.
 bool print_run_job(HWND frame, Document *doc, int current);
+// Preview renders tried since the program started, for diagnostics and tests.
+int print_preview_renders();
 // The modal print dialog over the frame's Document at zero-based page
 // `current`; prints on "Drucken". True when a job ran.
 bool print_dialog_run(HWND frame, Document *doc, int current);

@@ -29,6 +29,8 @@ constexpr UINT PREVIEW_TICK_MS = 40;
 constexpr int PREVIEW_CACHE = 16;
 constexpr int QUALITY_DPI[4] = {600, 300, 150, 75};
 
+int g_preview_renders;
+
 struct PreviewEntry {
     int page;
     PageBitmap *bitmap;
@@ -188,6 +190,7 @@ void preview_tick(HWND dlg, PrintDialogState &st)
         float w = 0, h = 0;
         int rotation = 0;
         PageBitmap *bitmap = nullptr;
+        g_preview_renders++;
         if (doc_page_size(st.doc, page, &w, &h, &rotation) == 0 && std::max(w, h) > 0) {
             const float scale = std::min(std::max(160.0f / std::max(w, h), 0.02f), 1.0f);
             set_greek_threshold(7.0f);
@@ -507,6 +510,8 @@ INT_PTR CALLBACK print_dialog_proc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
 }
 
 }  // namespace
+
+int print_preview_renders() { return g_preview_renders; }
 
 bool print_dialog_run(HWND frame, Document *doc, int current)
 {

@@ -351,7 +351,7 @@ bool print_run_job(HWND frame, Document *doc, int current)
     g_abort_dialog = nullptr;
     SetForegroundWindow(frame);
 
-    if (!started && start_error != ERROR_CANCELLED)
+    if (!started && !g_cancelled && start_error != ERROR_CANCELLED)
         tell(frame, IDS_PRINT_START_FAILED, nullptr);
     else if (started && !written)
         tell(frame, IDS_PRINT_WRITE_FAILED, target[0] ? target : output ? output : "");

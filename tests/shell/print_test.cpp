@@ -20,6 +20,7 @@
 #include "shell/resource.h"
 #include "shell/view.h"
 #include "shell_test_support.h"
+#include "pdf_builder.h"
 #include "test_support.h"
 
 using namespace shelltest;
@@ -392,8 +393,10 @@ TEST(Print, AbortAndFailuresLeaveTheProgramWorking)
     const std::string out = windows_path(queue_dir() + "/abort.prn");
     SetEnvironmentVariableA("PAGRIX_PRINT_FILE", out.c_str());
 
+    // Cancel as soon as the first band is out.
     const UINT_PTR timer = SetTimer(nullptr, 0, 1, [](HWND, UINT, UINT_PTR, DWORD) {
-        if (HWND abort = dialog_with(IDC_PRINT_ABORT_TEXT))
+        HWND abort = dialog_with(IDC_PRINT_ABORT_TEXT);
+        if (abort && print_last_stats().bands >= 1)
             PostMessageA(abort, WM_COMMAND, IDCANCEL, 0);
     });
     EXPECT_TRUE(print_run_job(f.hwnd, doc, 0));
@@ -417,19 +420,17 @@ TEST(Print, AbortAndFailuresLeaveTheProgramWorking)
     EXPECT_GT(st.bands, 1);
     EXPECT_TRUE(boxes().empty());
 
-    struct Row {
-        const char *output;
-        const char *message;  // the start of the box's text
-    } rows[] = {
-        {"Z:\\dev\\full", "Die Druckausgabe konnte nicht"},                           // every write fails
-        {"Z:\\nirgends-da\\x.prn", "Der Druckauftrag konnte nicht gestartet werden."},  // no such folder
-    };
-    for (const Row &r : rows) {
+    // A full disk, and a folder that does not exist (a driver may find that
+    // out at the start or at the first write).
+    for (const char *output : {"Z:\\dev\\full", "Z:\\nirgends-da\\x.prn"}) {
         boxes().clear();
-        SetEnvironmentVariableA("PAGRIX_PRINT_FILE", r.output);
+        SetEnvironmentVariableA("PAGRIX_PRINT_FILE", output);
         print_run_job(f.hwnd, doc, 0);
-        ASSERT_EQ(boxes().size(), 1u) << r.output;
-        EXPECT_EQ(boxes()[0].text.rfind(r.message, 0), 0u) << boxes()[0].text;
+        ASSERT_EQ(boxes().size(), 1u) << output;
+        const std::string &text = boxes()[0].text;
+        EXPECT_TRUE(text.rfind("Der Druckauftrag konnte nicht gestartet werden.", 0) == 0 ||
+                    text == std::string("Die Druckausgabe konnte nicht vollst\xE4ndig geschrieben werden:\n") + output)
+            << text;
         EXPECT_TRUE(IsWindowEnabled(f.hwnd));
     }
     SetEnvironmentVariableA("PAGRIX_PRINT_FILE", nullptr);
@@ -471,4 +472,24 @@ TEST(Print, PageAt600DpiStaysBelow150MB)
     std::printf("peak working set %.1f MB, peak private %.1f MB\n", pmc.PeakWorkingSetSize / 1048576.0,
                 pmc.PeakPagefileUsage / 1048576.0);
     EXPECT_LT(pmc.PeakWorkingSetSize, SIZE_T(150) << 20);
+}
+
+// A page whose preview cannot be rendered (too wide for any raster) is
+// tried once and left empty, not tried again on every tick of the preview.
+TEST(Print, PreviewTriesAFailedPageOnce)
+{
+    clear_settings();
+    Frame f;
+    const std::string path = scratch_file("too wide.pdf", testsupport::simple_pdf(1, "[0 0 2000000 100]"));
+    ASSERT_EQ(frame_open_path(f.state(), path.c_str(), nullptr), 0);
+    print_settings() = initial_settings();
+    const int before = print_preview_renders();
+    // Half a second of preview ticks, then "Abbrechen".
+    const UINT_PTR timer = SetTimer(nullptr, 0, 500, [](HWND, UINT, UINT_PTR, DWORD) {
+        if (HWND dlg = dialog_with(IDC_PRINT_PREVIEW))
+            PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
+    });
+    EXPECT_FALSE(print_dialog_run(f.hwnd, view_document(f.state().view), 0));
+    KillTimer(nullptr, timer);
+    EXPECT_EQ(print_preview_renders() - before, 1);
 }
