@@ -335,7 +335,8 @@ bool print_run_job(HWND frame, Document *doc, int current)
     DeleteDC(dc);
 
     bool written = started && !g_stats.failed;
-    if (written && !g_stats.cancelled && output && !file_has_bytes(output))
+    // A job without sheets (an empty range) may leave an empty file behind.
+    if (written && !g_stats.cancelled && g_stats.sheets > 0 && output && !file_has_bytes(output))
         written = false;
     char target[MAX_PATH * 2] = "";
     if (g_settings.outputPathW[0]) {
