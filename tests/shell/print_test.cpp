@@ -496,3 +496,44 @@ TEST(Print, PreviewTriesAFailedPageOnce)
     KillTimer(nullptr, timer);
     EXPECT_EQ(print_preview_renders() - before, 1);
 }
+
+// With PAGRIX_DITHER=1 the view draws through the halftone palette: every
+// pixel of a flat colour that the palette lacks is a palette colour, and an
+// 8 x 8 tile of them averages to the page's colour.
+TEST(Print, DitheredViewUsesTheHalftonePalette)
+{
+    clear_settings();
+    const std::string content = "0.7 0.3 0.45 rg 0 0 200 200 re f";
+    const std::string pdf = testsupport::objects_pdf({
+        {1, "<< /Type /Catalog /Pages 2 0 R >>"},
+        {2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>"},
+        {3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 4 0 R >>"},
+        {4, "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream"},
+    });
+    const std::string path = scratch_file("flat colour.pdf", pdf);
+    SetEnvironmentVariableA("PAGRIX_DITHER", "1");
+    Frame f;
+    ASSERT_EQ(frame_open_path(f.state(), path.c_str(), nullptr), 0);
+    const Capture cap = capture(f.state().view);
+    SetEnvironmentVariableA("PAGRIX_DITHER", nullptr);
+    ASSERT_GT(cap.w, 64);
+    ASSERT_GT(cap.h, 64);
+    double sum[3] = {};
+    int off_palette = 0;
+    const int x0 = cap.w / 2 & ~7, y0 = cap.h / 2 & ~7;
+    for (int y = y0; y < y0 + 16; y++)
+        for (int x = x0; x < x0 + 16; x++) {
+            const uint32_t c = cap.at(x, y);
+            bool found = false;
+            for (int i = 0; i < 256 && !found; i++)
+                found = halftone_entry(i) == c;
+            off_palette += !found;
+            sum[0] += (c >> 16) & 255;
+            sum[1] += (c >> 8) & 255;
+            sum[2] += c & 255;
+        }
+    EXPECT_EQ(off_palette, 0);
+    EXPECT_NEAR(sum[0] / 256, 178.5, 8);
+    EXPECT_NEAR(sum[1] / 256, 76.5, 8);
+    EXPECT_NEAR(sum[2] / 256, 114.75, 8);
+}
