@@ -17,6 +17,18 @@ HPALETTE g_palette;
 
 }  // namespace
 
+BITMAPINFO dib24_info(const PageBitmap *bitmap)
+{
+    BITMAPINFO bmi = {};
+    bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
+    bmi.bmiHeader.biWidth = bitmap->width;
+    bmi.bmiHeader.biHeight = -bitmap->height;
+    bmi.bmiHeader.biPlanes = 1;
+    bmi.bmiHeader.biBitCount = 24;
+    bmi.bmiHeader.biCompression = BI_RGB;
+    return bmi;
+}
+
 HPALETTE halftone_palette()
 {
     if (g_palette)

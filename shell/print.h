@@ -48,6 +48,9 @@ int print_preview_renders();
 // `current`; prints on "Drucken". True when a job ran.
 bool print_dialog_run(HWND frame, Document *doc, int current);
 
+// The header of a bitmap as a 24-bit top-down device-independent image.
+BITMAPINFO dib24_info(const PageBitmap *bitmap);
+
 // ---- Halftone palette for palette displays ----
 
 HPALETTE halftone_palette();  // created on first use, kept until the end

@@ -240,13 +240,7 @@ void draw_bitmap(HDC dc, const PageBitmap *b, const RECT &r)
         halftone_draw(dc, b, r.left, r.top, r.right - r.left, r.bottom - r.top, 0, 0, b->width, b->height);
         return;
     }
-    BITMAPINFO bmi = {};
-    bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
-    bmi.bmiHeader.biWidth = b->width;
-    bmi.bmiHeader.biHeight = -b->height;
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 24;
-    bmi.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO bmi = dib24_info(b);
     SetStretchBltMode(dc, HALFTONE);
     SetBrushOrgEx(dc, 0, 0, nullptr);
     StretchDIBits(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, 0, 0, b->width, b->height, b->pixels, &bmi,

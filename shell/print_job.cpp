@@ -204,13 +204,7 @@ void print_page(HDC dc, Document *doc, int page, const SheetRect &box, int per_s
                 for (int x = 0; x < band->width; x++, p += 3)
                     p[0] = p[1] = p[2] = uint8_t(print_gray(p[2], p[1], p[0]));
             }
-        BITMAPINFO bmi = {};
-        bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
-        bmi.bmiHeader.biWidth = band->width;
-        bmi.bmiHeader.biHeight = -band->height;
-        bmi.bmiHeader.biPlanes = 1;
-        bmi.bmiHeader.biBitCount = 24;
-        bmi.bmiHeader.biCompression = BI_RGB;
+        BITMAPINFO bmi = dib24_info(band);
         const int done = StretchDIBits(dc, place.x, place.y + y, band->width, band->height, 0, 0, band->width,
                                        band->height, band->pixels, &bmi, DIB_RGB_COLORS, SRCCOPY);
         if (done == 0 || done == int(GDI_ERROR))

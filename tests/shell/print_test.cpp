@@ -69,14 +69,7 @@ long run(std::string command, DWORD timeout_ms)
     PROCESS_INFORMATION pi = {};
     if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
         return -1;
-    DWORD code = DWORD(-1);
-    if (WaitForSingleObject(pi.hProcess, timeout_ms) == WAIT_OBJECT_0)
-        GetExitCodeProcess(pi.hProcess, &code);
-    else
-        TerminateProcess(pi.hProcess, 99);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return long(code);
+    return process_finish(pi, timeout_ms);
 }
 
 // Runs a Unix command line through /bin/sh and waits for it: Wine starts

@@ -26,18 +26,8 @@ bool start(const std::string &args, PROCESS_INFORMATION &pi)
     return CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
 }
 
-// Waits for the process; its exit code, or -1 after the timeout.
-long finish(PROCESS_INFORMATION &pi, DWORD timeout_ms)
-{
-    DWORD code = DWORD(-1);
-    if (WaitForSingleObject(pi.hProcess, timeout_ms) == WAIT_OBJECT_0)
-        GetExitCodeProcess(pi.hProcess, &code);
-    else
-        TerminateProcess(pi.hProcess, 99);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return long(code);
-}
+// Waits for the process; its exit code, or 99 after the timeout.
+long finish(PROCESS_INFORMATION &pi, DWORD timeout_ms) { return shelltest::process_finish(pi, timeout_ms); }
 
 struct Search {
     DWORD pid;

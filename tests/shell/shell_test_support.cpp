@@ -153,6 +153,18 @@ std::string scratch_file(const std::string &name, const std::string &bytes)
 
 std::string a4_pdf(int pages) { return testsupport::simple_pdf(pages, "[0 0 595 842]"); }
 
+long process_finish(PROCESS_INFORMATION &pi, DWORD timeout_ms)
+{
+    DWORD code = DWORD(-1);
+    if (WaitForSingleObject(pi.hProcess, timeout_ms) == WAIT_OBJECT_0)
+        GetExitCodeProcess(pi.hProcess, &code);
+    else
+        TerminateProcess(pi.hProcess, 99);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return long(code);
+}
+
 BITMAPINFO dib32_info(int width, int height)
 {
     BITMAPINFO bi = {};
