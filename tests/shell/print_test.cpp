@@ -239,6 +239,31 @@ struct Driver {
     std::string label;  // the preview's sheet label when the dialog was accepted
 } g_driver;
 
+BOOL CALLBACK find_name_edit(HWND child, LPARAM lp)
+{
+    char cls[16] = "";
+    GetClassNameA(child, cls, sizeof cls);
+    if (GetDlgCtrlID(child) == 0x47C && std::string(cls) == "Edit") {
+        *reinterpret_cast<HWND *>(lp) = child;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Cancels the abort dialog as soon as the first band is out.
+VOID CALLBACK cancel_after_first_band(HWND, UINT, UINT_PTR, DWORD)
+{
+    HWND abort = dialog_with(IDC_PRINT_ABORT_TEXT);
+    if (abort && print_last_stats().bands >= 1)
+        PostMessageA(abort, WM_COMMAND, IDCANCEL, 0);
+}
+
+VOID CALLBACK cancel_print_dialog(HWND, UINT, UINT_PTR, DWORD)
+{
+    if (HWND dlg = dialog_with(IDC_PRINT_PREVIEW))
+        PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
+}
+
 VOID CALLBACK drive_dialog(HWND, UINT, UINT_PTR timer, DWORD)
 {
     if (g_driver.step == 0) {
@@ -267,18 +292,7 @@ VOID CALLBACK drive_dialog(HWND, UINT, UINT_PTR timer, DWORD)
         HWND edit = GetDlgItem(save, 0x480);
         if (!edit || !IsWindowVisible(edit)) {
             edit = nullptr;
-            EnumChildWindows(
-                save,
-                [](HWND c, LPARAM lp) -> BOOL {
-                    char cls[16] = "";
-                    GetClassNameA(c, cls, sizeof cls);
-                    if (GetDlgCtrlID(c) == 0x47C && std::string(cls) == "Edit") {
-                        *reinterpret_cast<HWND *>(lp) = c;
-                        return FALSE;
-                    }
-                    return TRUE;
-                },
-                reinterpret_cast<LPARAM>(&edit));
+            EnumChildWindows(save, find_name_edit, reinterpret_cast<LPARAM>(&edit));
         }
         if (!edit)
             return;
@@ -389,12 +403,7 @@ TEST(Print, AbortAndFailuresLeaveTheProgramWorking)
     const std::string out = windows_path(queue_dir() + "/abort.prn");
     SetEnvironmentVariableA("PAGRIX_PRINT_FILE", out.c_str());
 
-    // Cancel as soon as the first band is out.
-    const UINT_PTR timer = SetTimer(nullptr, 0, 1, [](HWND, UINT, UINT_PTR, DWORD) {
-        HWND abort = dialog_with(IDC_PRINT_ABORT_TEXT);
-        if (abort && print_last_stats().bands >= 1)
-            PostMessageA(abort, WM_COMMAND, IDCANCEL, 0);
-    });
+    const UINT_PTR timer = SetTimer(nullptr, 0, 1, cancel_after_first_band);
     EXPECT_TRUE(print_run_job(f.hwnd, doc, 0));
     KillTimer(nullptr, timer);
     PrintStats st = print_last_stats();
@@ -481,10 +490,7 @@ TEST(Print, PreviewTriesAFailedPageOnce)
     print_settings() = initial_settings();
     const int before = print_preview_renders();
     // Half a second of preview ticks, then "Abbrechen".
-    const UINT_PTR timer = SetTimer(nullptr, 0, 500, [](HWND, UINT, UINT_PTR, DWORD) {
-        if (HWND dlg = dialog_with(IDC_PRINT_PREVIEW))
-            PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
-    });
+    const UINT_PTR timer = SetTimer(nullptr, 0, 500, cancel_print_dialog);
     EXPECT_FALSE(print_dialog_run(f.hwnd, view_document(f.state().view), 0));
     KillTimer(nullptr, timer);
     EXPECT_EQ(print_preview_renders() - before, 1);
