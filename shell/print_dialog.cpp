@@ -380,7 +380,7 @@ void on_init(HWND dlg, PrintDialogState &st)
     SetDlgItemInt(dlg, IDC_PRINT_TO, UINT(st.pageCount), FALSE);
     static const UINT per[] = {IDS_PER_SHEET_1, IDS_PER_SHEET_2, IDS_PER_SHEET_4, IDS_PER_SHEET_6, IDS_PER_SHEET_9};
     static const UINT orient[] = {IDS_ORIENT_AUTO, IDS_ORIENT_PORTRAIT, IDS_ORIENT_LANDSCAPE};
-    static const UINT margins[] = {IDS_MARGIN_NORMAL, IDS_MARGIN_NARROW, IDS_MARGIN_WIDE, IDS_NONE};
+    static const UINT margins[] = {IDS_MARGIN_NORMAL, IDS_MARGIN_NARROW, IDS_MARGIN_WIDE, IDS_MARGIN_NONE};
     fill_combo(dlg, IDC_PRINT_PER_SHEET, per, 5, s.pagesPerSheetIndex);
     fill_combo(dlg, IDC_PRINT_ORIENTATION, orient, 3, s.orientationIndex);
     fill_combo(dlg, IDC_PRINT_MARGINS, margins, 4, s.marginIndex);

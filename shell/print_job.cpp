@@ -312,7 +312,7 @@ bool print_run_job(HWND frame, Document *doc, int current)
     const char *output = output_file(env, sizeof env);
     DOCINFOA info = {};
     info.cbSize = sizeof info;
-    info.lpszDocName = frame_string(IDS_PDF_DOCUMENT, name, sizeof name);
+    info.lpszDocName = frame_string(IDS_PRINT_DOC_NAME, name, sizeof name);
     info.lpszOutput = output;
     SetLastError(0);
     const bool started = StartDocA(dc, &info) > 0;

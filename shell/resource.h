@@ -168,6 +168,75 @@
 #define CMD_RECENT_FIRST 40400
 #define CMD_RECENT_LAST 40405
 
+// ---- File associations and document properties ----
+// Document-type icons (the registry's DefaultIcon points at them).
+#define IDI_DOC_PDF 2
+#define IDI_DOC_TEXT 3
+#define IDI_DOC_RTF 4
+#define IDI_DOC_TIFF 5
+#define IDI_DOC_DCX 6
+#define IDI_DOC_EPS 7
+#define IDI_DOC_ASC 8
+#define IDI_DOC_NFO 9
+#define IDI_DOC_LOG 10
+// Associations dialog and its check boxes (one per document type).
+#define IDD_ASSOCIATIONS 317
+#define IDC_ASSOC_PDF 318
+#define IDC_ASSOC_TIFF 319
+#define IDC_ASSOC_DCX 360
+#define IDC_ASSOC_TXT 361
+#define IDC_ASSOC_RTF 362
+#define IDC_ASSOC_ASC 363
+#define IDC_ASSOC_EPS 364
+#define IDC_ASSOC_NFO 365
+#define IDC_ASSOC_LOG 366
+// Document properties, fonts and security dialogs.
+#define IDD_PROPERTIES 600
+#define IDD_FONTS 601
+#define IDD_SECURITY 602
+#define IDC_PROPS_TITLE 610
+#define IDC_PROPS_AUTHOR 611
+#define IDC_PROPS_SUBJECT 612
+#define IDC_PROPS_KEYWORDS 613
+#define IDC_PROPS_CREATOR 614
+#define IDC_PROPS_PRODUCER 615
+#define IDC_PROPS_CREATED 616
+#define IDC_PROPS_MODIFIED 617
+#define IDC_PROPS_FORMAT 618
+#define IDC_PROPS_VERSION 619
+#define IDC_PROPS_PAGES 620
+#define IDC_PROPS_PAGE_SIZE 621
+#define IDC_PROPS_FILE_SIZE 622
+#define IDC_PROPS_SECURITY 623
+#define IDC_PROPS_FONTS 624
+#define IDC_PROPS_SECURITY_BUTTON 625
+#define IDC_FONTS_LIST 630
+#define IDC_SEC_METHOD 640
+#define IDC_SEC_ENCRYPTION 641
+#define IDC_SEC_PRINT 642
+#define IDC_SEC_COPY 643
+#define IDC_SEC_MODIFY 644
+#define IDC_SEC_ANNOTATE 645
+#define IDS_PROPS_BYTES 834
+#define IDS_PROPS_NO_SECURITY 836
+#define IDS_FONT_EMBEDDED 837
+#define IDS_FONT_SUBSTITUTED 838
+#define IDS_FONTS_NONE 839
+#define IDS_SEC_PASSWORD 840
+#define IDS_SEC_NONE 841
+#define IDS_SEC_ALLOWED 842
+#define IDS_SEC_DENIED 843
+#define IDS_ASSOC_PDF 873
+#define IDS_ASSOC_TIFF 874
+#define IDS_ASSOC_DCX 875
+#define IDS_ASSOC_TXT 876
+#define IDS_ASSOC_ASC 877
+#define IDS_ASSOC_NFO 878
+#define IDS_ASSOC_LOG 879
+#define IDS_ASSOC_RTF 880
+#define IDS_ASSOC_EPS 881
+#define IDS_ASSOC_DENIED 882
+#define IDS_ASSOC_CAPTION 883
 // ---- Printing: the print dialog, the abort dialog and their strings ----
 #define IDD_PRINT 320
 #define IDC_PRINT_PRINTER 321
@@ -193,7 +262,7 @@
 #define IDC_PRINT_ABORT_TEXT 341
 #define IDC_PRINT_PER_SHEET 342
 #define IDC_PRINT_TO_FILE 343
-#define IDS_NONE 836
+#define IDS_MARGIN_NONE IDS_PROPS_NO_SECURITY  // "Keine", shared with the properties dialog
 #define IDS_PRINT_SHEET_PROGRESS 857
 #define IDS_PRINT_SHEET_OF 858
 #define IDS_PRINT_PAGE_OF 859
@@ -210,6 +279,6 @@
 #define IDS_PER_SHEET_9 870
 #define IDS_PRN_FILTER 871
 #define IDS_ALL_FILES_FILTER 872
-#define IDS_PDF_DOCUMENT 873
+#define IDS_PRINT_DOC_NAME IDS_ASSOC_PDF  // "PDF-Dokument", the document name of a job
 #define IDS_PRINT_START_FAILED 3300
 #define IDS_PRINT_WRITE_FAILED 3301
