@@ -237,6 +237,7 @@
 #define IDS_ASSOC_EPS 881
 #define IDS_ASSOC_DENIED 882
 #define IDS_ASSOC_CAPTION 883
+
 // ---- Printing: the print dialog, the abort dialog and their strings ----
 #define IDD_PRINT 320
 #define IDC_PRINT_PRINTER 321
