@@ -17,15 +17,22 @@ HPALETTE g_palette;
 
 }  // namespace
 
+BITMAPINFOHEADER dib_header(int width, int height, int bits)
+{
+    BITMAPINFOHEADER h = {};
+    h.biSize = sizeof h;
+    h.biWidth = width;
+    h.biHeight = -height;
+    h.biPlanes = 1;
+    h.biBitCount = WORD(bits);
+    h.biCompression = BI_RGB;
+    return h;
+}
+
 BITMAPINFO dib24_info(const PageBitmap *bitmap)
 {
     BITMAPINFO bmi = {};
-    bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
-    bmi.bmiHeader.biWidth = bitmap->width;
-    bmi.bmiHeader.biHeight = -bitmap->height;
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 24;
-    bmi.bmiHeader.biCompression = BI_RGB;
+    bmi.bmiHeader = dib_header(bitmap->width, bitmap->height, 24);
     return bmi;
 }
 
@@ -86,12 +93,7 @@ void halftone_draw(HDC dc, const PageBitmap *bitmap, int dx, int dy, int dw, int
         BITMAPINFOHEADER header;
         WORD colours[256];
     } info = {};
-    info.header.biSize = sizeof info.header;
-    info.header.biWidth = sw;
-    info.header.biHeight = -sh;
-    info.header.biPlanes = 1;
-    info.header.biBitCount = 8;
-    info.header.biCompression = BI_RGB;
+    info.header = dib_header(sw, sh, 8);
     info.header.biClrUsed = 256;
     for (int i = 0; i < 256; i++)
         info.colours[i] = WORD(i);

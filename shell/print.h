@@ -48,6 +48,8 @@ int print_preview_renders();
 // `current`; prints on "Drucken". True when a job ran.
 bool print_dialog_run(HWND frame, Document *doc, int current);
 
+// A top-down device-independent image header of w x h pixels of `bits`.
+BITMAPINFOHEADER dib_header(int width, int height, int bits);
 // The header of a bitmap as a 24-bit top-down device-independent image.
 BITMAPINFO dib24_info(const PageBitmap *bitmap);
 
