@@ -3,8 +3,6 @@
 // complete; none of them does anything so far.
 #include "shell/features.h"
 
-void print_dialog(HWND) {}
-bool print_silent(HWND) { return false; }
 void export_page(HWND) {}
 void copy_page_image(HWND) {}
 void copy_selected_text(HWND) {}
@@ -20,7 +18,7 @@ int encoding_dialog(HWND, int) { return -2; }
 bool feature_available(int command)
 {
     switch (command) {
-    case 40004: case 40010:  // print, export
+    case 40010:  // export
     case 40110: case 40205: case 40206: case 40207:  // view dialogs
     case 40250: case 40251: case 40252: case 40253: case 40254: case 40255:  // search, clipboard
         return false;

@@ -12,6 +12,7 @@
 
 #include "shell/features.h"
 #include "shell/panels.h"
+#include "shell/print.h"
 #include "shell/resource.h"
 #include "shell/settings.h"
 #include "shell/view.h"
@@ -217,11 +218,22 @@ LRESULT on_notify(FrameState &fs, NMHDR *hdr)
     return 0;
 }
 
-LRESULT on_palette(FrameState &fs, bool query)
+// The halftone palette is realised in the frame when it gains the focus or
+// another window changed the system palette; the view repaints when that
+// moved colours.
+LRESULT on_palette(FrameState &fs, bool query, HWND changer)
 {
-    if (query)
-        return TRUE;
-    return 0;
+    if (!query && changer == fs.frame)
+        return 0;
+    HDC dc = GetDC(fs.frame);
+    HPALETTE old = SelectPalette(dc, halftone_palette(), FALSE);
+    const UINT changed = RealizePalette(dc);
+    if (old)
+        SelectPalette(dc, old, FALSE);
+    ReleaseDC(fs.frame, dc);
+    if (changed != 0 && changed != GDI_ERROR)
+        InvalidateRect(fs.view, nullptr, FALSE);
+    return query ? TRUE : 0;
 }
 
 LRESULT CALLBACK frame_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
@@ -262,8 +274,8 @@ LRESULT CALLBACK frame_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         if (wp == 1 && fullscreen_active(hwnd))
             fullscreen_advance(hwnd);
         return 0;
-    case WM_QUERYNEWPALETTE: return on_palette(*fs, true);
-    case WM_PALETTECHANGED: return on_palette(*fs, false);
+    case WM_QUERYNEWPALETTE: return on_palette(*fs, true, nullptr);
+    case WM_PALETTECHANGED: return on_palette(*fs, false, reinterpret_cast<HWND>(wp));
     case WM_FRAME_REFRESH: frame_refresh_status(*fs); return 0;
     case WM_FRAME_THUMB_PAGE: return on_thumb_page(*fs, int(wp));
     case WM_FRAME_FS_ESCAPE:

@@ -186,6 +186,16 @@ Capture read_bmp24(const std::string &path)
         }
     }
     return im;
+long process_finish(PROCESS_INFORMATION &pi, DWORD timeout_ms)
+{
+    DWORD code = DWORD(-1);
+    if (WaitForSingleObject(pi.hProcess, timeout_ms) == WAIT_OBJECT_0)
+        GetExitCodeProcess(pi.hProcess, &code);
+    else
+        TerminateProcess(pi.hProcess, 99);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return long(code);
 }
 
 BITMAPINFO dib32_info(int width, int height)
