@@ -186,6 +186,8 @@ Capture read_bmp24(const std::string &path)
         }
     }
     return im;
+}
+
 long process_finish(PROCESS_INFORMATION &pi, DWORD timeout_ms)
 {
     DWORD code = DWORD(-1);
