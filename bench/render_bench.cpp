@@ -1,7 +1,7 @@
 // Page rendering speed at 150 dpi, our renderer beside `mutool draw` on the
 // same pages in the same run: the corpus pages without text and images, and
 // the first pages that draw images, and the first pages of the corpus files
-// that use transparency. Both sides open the file, render the page and write
+// that use transparency or show text. Both sides open the file, render the page and write
 // an uncompressed image.
 #include <algorithm>
 #include <chrono>
@@ -92,9 +92,9 @@ double median_ms(const std::function<bool()> &fn, bool *ok)
     return t[t.size() / 2];
 }
 
-// Page 1 of every corpus PDF whose transparency column in pdf_ref.tsv is
-// not "-".
-std::vector<std::pair<std::string, int>> transparency_pages()
+// Page 1 of every corpus PDF whose `column` in pdf_ref.tsv passes `take`.
+std::vector<std::pair<std::string, int>> tsv_pages(const char *column_name,
+                                                   bool (*take)(const std::string &cell))
 {
     std::vector<std::pair<std::string, int>> out;
     std::ifstream tsv(corpus() + "/pdf_ref.tsv");
@@ -106,16 +106,22 @@ std::vector<std::pair<std::string, int>> transparency_pages()
         for (std::string cell; std::getline(fields, cell, '\t');)
             cells.push_back(cell);
         if (column < 0) {
-            auto at = std::find(cells.begin(), cells.end(), "transparency");
+            auto at = std::find(cells.begin(), cells.end(), column_name);
             if (at == cells.end())
                 return out;
             column = int(at - cells.begin());
             continue;
         }
-        if (int(cells.size()) > column && cells[size_t(column)] != "-" && !cells[0].empty())
+        if (int(cells.size()) > column && take(cells[size_t(column)]) && !cells[0].empty())
             out.push_back({corpus() + "/" + cells[0], 1});
     }
     return out;
+}
+
+// Page 1 of every corpus PDF that uses transparency.
+std::vector<std::pair<std::string, int>> transparency_pages()
+{
+    return tsv_pages("transparency", [](const std::string &cell) { return cell != "-"; });
 }
 
 // Our render and `mutool draw` of each (file, page) at 150 dpi, each side
@@ -199,9 +205,22 @@ void render_transparency_vs_mutool()
     compare_with_mutool("render-transparency-vs-mutool", transparency_pages());
 }
 
+// Page 1 of every corpus PDF with text there.
+void render_text_vs_mutool()
+{
+    if (corpus().empty()) {
+        std::printf("render-text-vs-mutool: corpus not present\n");
+        return;
+    }
+    compare_with_mutool("render-text-vs-mutool",
+                        tsv_pages("p1_text_chars",
+                                  [](const std::string &cell) { return std::atoi(cell.c_str()) > 0; }));
+}
+
 const bool registered =
     (benchsupport::add_custom("render-vector-vs-mutool", render_vector_vs_mutool),
      benchsupport::add_custom("render-image-vs-mutool", render_image_vs_mutool),
-     benchsupport::add_custom("render-transparency-vs-mutool", render_transparency_vs_mutool), true);
+     benchsupport::add_custom("render-transparency-vs-mutool", render_transparency_vs_mutool),
+     benchsupport::add_custom("render-text-vs-mutool", render_text_vs_mutool), true);
 
 }  // namespace

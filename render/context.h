@@ -102,6 +102,9 @@ struct RenderContext {
     int t3_count;
     GraphicsState *gs_floor;  // Q does not pop below this state (the current stream's base)
     GraphicsState *gs_free;   // states popped by Q, reused by q (linked through `saved`)
+    Arena *text_clip_arena;   // outlines of glyphs shown in a clip mode since BT (null: none)
+    Path text_clip;           // those outlines, device pixels
+    int nested_glyph_runs;    // Type 3 glyphs run inside glyph procedures so far
 };
 
 // Frees what a render context holds beside its render arena: the paint

@@ -1,0 +1,236 @@
+// Glyph rendering through FreeType with a process-wide cache of upright
+// glyphs, and glyph outlines for clipping. All rendering runs on one thread;
+// nothing is locked.
+#include "fonts/glyph.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include FT_OUTLINE_H
+
+namespace {
+
+struct Slot {
+    FT_Face face;
+    uint32_t glyph;
+    int size;
+    int width, rows, left, top;
+    float advance;
+    uint8_t *data;  // width x rows bytes; null = empty slot
+};
+
+Slot g_slots[GLYPH_CACHE_SLOTS];
+GlyphCacheStats g_stats;
+bool g_unhinted = false;
+
+int slot_index(FT_Face face, uint32_t glyph, int size)
+{
+    uint32_t f = uint32_t(reinterpret_cast<uintptr_t>(face));
+    uint32_t h = f * 0x9E3779B1u + glyph * 0x9E37u + uint32_t(size) * 0x075410C5u;
+    return int((h >> 7) & 0x3FF);
+}
+
+void slot_clear(Slot *s)
+{
+    std::free(s->data);
+    std::memset(s, 0, sizeof *s);
+}
+
+// 16.16 fixed point, truncated toward zero and kept inside what a 32-bit
+// FT_Fixed holds (a degenerate matrix can ask for more).
+FT_Fixed to_fixed(double v)
+{
+    double f = v * 65536.0;
+    if (!(f > -2147418112.0))
+        f = -2147418112.0;
+    if (f > 2147418112.0)
+        f = 2147418112.0;
+    return FT_Fixed(f);
+}
+
+bool rounds_to(double v, double target)
+{
+    double r = v < 0 ? -std::floor(-v + 0.5) : std::floor(v + 0.5);
+    return r == target;
+}
+
+}  // namespace
+
+int ft_render_glyph(FT_Face face, uint32_t glyph, float a, float b, float c, float d,
+                    GlyphBitmap *out)
+{
+    return ft_render_glyph_at(face, glyph, a, b, c, d, 0.0f, 0.0f, out);
+}
+
+int ft_render_glyph_at(FT_Face face, uint32_t glyph, float a, float b, float c, float d,
+                       float frac_x, float frac_y, GlyphBitmap *out)
+{
+    std::memset(out, 0, sizeof *out);
+    if (!face || glyph == 0)
+        return -4;
+    const double det = double(a) * d - double(b) * c;
+    const double s = std::sqrt(std::fabs(det));
+    if (!(s >= GLYPH_MIN_SCALE && s <= GLYPH_MAX_SCALE))
+        return -5;
+    if (!std::isfinite(double(a) + b + c + d))
+        return -5;
+    int size = int(s + 0.5);
+    if (size < 1)
+        size = 1;
+    const double xx = a / s * 65536.0, xy = c / s * 65536.0;
+    const double yx = -b / s * 65536.0, yy = -d / s * 65536.0;
+    const bool whole = !(frac_x > 0.0f) && !(frac_y > 0.0f);
+    const bool upright = whole && rounds_to(xx, 65536) && rounds_to(yy, 65536) &&
+                         rounds_to(xy, 0) && rounds_to(yx, 0);
+    Slot *slot = &g_slots[slot_index(face, glyph, size)];
+    if (upright && slot->data && slot->face == face && slot->glyph == glyph && slot->size == size) {
+        out->buffer = slot->data;
+        out->width = slot->width;
+        out->rows = slot->rows;
+        out->pitch = slot->width;
+        out->left = slot->left;
+        out->top = slot->top;
+        out->advance = slot->advance;
+        g_stats.hits++;
+        return 0;
+    }
+    if (FT_Set_Pixel_Sizes(face, 0, FT_UInt(size)) != 0)
+        return -7;
+    FT_Matrix m;
+    m.xx = to_fixed(xx / 65536.0);
+    m.xy = to_fixed(xy / 65536.0);
+    m.yx = to_fixed(yx / 65536.0);
+    m.yy = to_fixed(yy / 65536.0);
+    // The pen fraction in 26.6; FreeType's y grows upwards.
+    FT_Vector delta = {FT_Pos(frac_x * 64.0f + 0.5f), -FT_Pos(frac_y * 64.0f + 0.5f)};
+    FT_Set_Transform(face, &m, whole ? nullptr : &delta);
+    FT_Int32 flags = FT_LOAD_RENDER;
+    if (g_unhinted)
+        flags |= FT_LOAD_NO_HINTING;
+    FT_Error err = FT_Load_Glyph(face, glyph, flags);
+    FT_GlyphSlot g = face->glyph;
+    if (err != 0 || g->format != FT_GLYPH_FORMAT_BITMAP ||
+        g->bitmap.pixel_mode != FT_PIXEL_MODE_GRAY || g->bitmap.pitch < 0)
+        return -7;
+    out->buffer = g->bitmap.buffer;
+    out->width = int(g->bitmap.width);
+    out->rows = int(g->bitmap.rows);
+    out->pitch = g->bitmap.pitch;
+    out->left = g->bitmap_left;
+    out->top = g->bitmap_top;
+    out->advance = float(g->advance.x) / 64.0f;
+    if (!upright || out->width < 1 || out->width > GLYPH_CACHE_MAX_SIDE || out->rows < 1 ||
+        out->rows > GLYPH_CACHE_MAX_SIDE || !out->buffer)
+        return 0;
+    auto *copy = static_cast<uint8_t *>(std::malloc(size_t(out->width) * size_t(out->rows)));
+    if (!copy)
+        return 0;
+    for (int r = 0; r < out->rows; r++)
+        std::memcpy(copy + size_t(r) * size_t(out->width), out->buffer + size_t(r) * size_t(out->pitch),
+                    size_t(out->width));
+    std::free(slot->data);
+    *slot = {face, glyph, size, out->width, out->rows, out->left, out->top, out->advance, copy};
+    g_stats.stores++;
+    return 0;
+}
+
+void glyph_cache_purge(FT_Face face)
+{
+    for (Slot &s : g_slots)
+        if (s.data && s.face == face)
+            slot_clear(&s);
+}
+
+void glyph_cache_clear()
+{
+    for (Slot &s : g_slots)
+        slot_clear(&s);
+}
+
+void glyph_set_unhinted(bool on)
+{
+    if (on != g_unhinted)
+        glyph_cache_clear();
+    g_unhinted = on;
+}
+
+bool glyph_unhinted() { return g_unhinted; }
+
+GlyphCacheStats glyph_cache_stats() { return g_stats; }
+
+int glyph_cache_count(FT_Face face)
+{
+    int n = 0;
+    for (const Slot &s : g_slots)
+        n += s.data && s.face == face;
+    return n;
+}
+
+namespace {
+
+struct OutlineWalk {
+    const GlyphOutlineSink *sink;
+    float scale;   // font units to em
+    float cx, cy;  // current point, em
+};
+
+int walk_move(const FT_Vector *to, void *user)
+{
+    auto *w = static_cast<OutlineWalk *>(user);
+    w->cx = float(to->x) * w->scale;
+    w->cy = float(to->y) * w->scale;
+    w->sink->move_to(w->sink->user, w->cx, w->cy);
+    return 0;
+}
+
+int walk_line(const FT_Vector *to, void *user)
+{
+    auto *w = static_cast<OutlineWalk *>(user);
+    w->cx = float(to->x) * w->scale;
+    w->cy = float(to->y) * w->scale;
+    w->sink->line_to(w->sink->user, w->cx, w->cy);
+    return 0;
+}
+
+int walk_conic(const FT_Vector *control, const FT_Vector *to, void *user)
+{
+    auto *w = static_cast<OutlineWalk *>(user);
+    float qx = float(control->x) * w->scale, qy = float(control->y) * w->scale;
+    float x = float(to->x) * w->scale, y = float(to->y) * w->scale;
+    // A quadratic is the cubic with controls two thirds of the way to its control point.
+    w->sink->cubic_to(w->sink->user, w->cx + 2.0f / 3.0f * (qx - w->cx),
+                      w->cy + 2.0f / 3.0f * (qy - w->cy), x + 2.0f / 3.0f * (qx - x),
+                      y + 2.0f / 3.0f * (qy - y), x, y);
+    w->cx = x;
+    w->cy = y;
+    return 0;
+}
+
+int walk_cubic(const FT_Vector *c1, const FT_Vector *c2, const FT_Vector *to, void *user)
+{
+    auto *w = static_cast<OutlineWalk *>(user);
+    w->cx = float(to->x) * w->scale;
+    w->cy = float(to->y) * w->scale;
+    w->sink->cubic_to(w->sink->user, float(c1->x) * w->scale, float(c1->y) * w->scale,
+                      float(c2->x) * w->scale, float(c2->y) * w->scale, w->cx, w->cy);
+    return 0;
+}
+
+}  // namespace
+
+bool ft_glyph_outline(FT_Face face, uint32_t glyph, const GlyphOutlineSink *sink)
+{
+    if (!face || glyph == 0 || !sink || face->units_per_EM == 0)
+        return false;
+    // The face keeps the transform of the last rendered glyph; outlines are
+    // wanted in the font's own units.
+    if (FT_Load_Glyph(face, glyph,
+                      FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP |
+                          FT_LOAD_IGNORE_TRANSFORM) != 0 ||
+        face->glyph->format != FT_GLYPH_FORMAT_OUTLINE)
+        return false;
+    OutlineWalk walk = {sink, 1.0f / float(face->units_per_EM), 0, 0};
+    FT_Outline_Funcs funcs = {walk_move, walk_line, walk_conic, walk_cubic, 0, 0};
+    return FT_Outline_Decompose(&face->glyph->outline, &funcs, &walk) == 0;
+}
