@@ -15,6 +15,7 @@ struct Slot {
     FT_Face face;
     uint32_t glyph;
     int size;
+    int phase;  // quarter pixels of the pen across
     int width, rows, left, top;
     float advance;
     uint8_t *data;  // width x rows bytes; null = empty slot
@@ -22,12 +23,13 @@ struct Slot {
 
 Slot g_slots[GLYPH_CACHE_SLOTS];
 GlyphCacheStats g_stats;
-bool g_unhinted = false;
+int g_placement = GLYPH_UNHINTED_QUARTER;
 
-int slot_index(FT_Face face, uint32_t glyph, int size)
+int slot_index(FT_Face face, uint32_t glyph, int size, int phase)
 {
     uint32_t f = uint32_t(reinterpret_cast<uintptr_t>(face));
-    uint32_t h = f * 0x9E3779B1u + glyph * 0x9E37u + uint32_t(size) * 0x075410C5u;
+    uint32_t h = f * 0x9E3779B1u + glyph * 0x9E37u + uint32_t(size) * 0x075410C5u +
+                 uint32_t(phase) * 0x27D4EB2Fu;
     return int((h >> 7) & 0x3FF);
 }
 
@@ -81,10 +83,15 @@ int ft_render_glyph_at(FT_Face face, uint32_t glyph, float a, float b, float c, 
     const double xx = a / s * 65536.0, xy = c / s * 65536.0;
     const double yx = -b / s * 65536.0, yy = -d / s * 65536.0;
     const bool whole = !(frac_x > 0.0f) && !(frac_y > 0.0f);
-    const bool upright = whole && rounds_to(xx, 65536) && rounds_to(yy, 65536) &&
+    // Quarter pixels across (and none down) are cached, one entry each.
+    const float quarters = frac_x * 4.0f;
+    const int phase = quarters > 0.0f && quarters < 4.0f ? int(quarters) : 0;
+    const bool cacheable = !(frac_y > 0.0f) && float(phase) == quarters;
+    const bool upright = cacheable && rounds_to(xx, 65536) && rounds_to(yy, 65536) &&
                          rounds_to(xy, 0) && rounds_to(yx, 0);
-    Slot *slot = &g_slots[slot_index(face, glyph, size)];
-    if (upright && slot->data && slot->face == face && slot->glyph == glyph && slot->size == size) {
+    Slot *slot = &g_slots[slot_index(face, glyph, size, phase)];
+    if (upright && slot->data && slot->face == face && slot->glyph == glyph && slot->size == size &&
+        slot->phase == phase) {
         out->buffer = slot->data;
         out->width = slot->width;
         out->rows = slot->rows;
@@ -106,7 +113,7 @@ int ft_render_glyph_at(FT_Face face, uint32_t glyph, float a, float b, float c, 
     FT_Vector delta = {FT_Pos(frac_x * 64.0f + 0.5f), -FT_Pos(frac_y * 64.0f + 0.5f)};
     FT_Set_Transform(face, &m, whole ? nullptr : &delta);
     FT_Int32 flags = FT_LOAD_RENDER;
-    if (g_unhinted)
+    if (g_placement != GLYPH_HINTED_WHOLE)
         flags |= FT_LOAD_NO_HINTING;
     FT_Error err = FT_Load_Glyph(face, glyph, flags);
     FT_GlyphSlot g = face->glyph;
@@ -130,7 +137,7 @@ int ft_render_glyph_at(FT_Face face, uint32_t glyph, float a, float b, float c, 
         std::memcpy(copy + size_t(r) * size_t(out->width), out->buffer + size_t(r) * size_t(out->pitch),
                     size_t(out->width));
     std::free(slot->data);
-    *slot = {face, glyph, size, out->width, out->rows, out->left, out->top, out->advance, copy};
+    *slot = {face, glyph, size, phase, out->width, out->rows, out->left, out->top, out->advance, copy};
     g_stats.stores++;
     return 0;
 }
@@ -148,14 +155,33 @@ void glyph_cache_clear()
         slot_clear(&s);
 }
 
-void glyph_set_unhinted(bool on)
+void glyph_set_placement(int placement)
 {
-    if (on != g_unhinted)
+    if (placement < GLYPH_HINTED_WHOLE || placement > GLYPH_UNHINTED_QUARTER)
+        placement = GLYPH_UNHINTED_QUARTER;
+    if (placement != g_placement)
         glyph_cache_clear();
-    g_unhinted = on;
+    g_placement = placement;
 }
 
-bool glyph_unhinted() { return g_unhinted; }
+int glyph_placement() { return g_placement; }
+
+int glyph_pen_pixel(float v, bool across, float *fraction)
+{
+    *fraction = 0.0f;
+    if (g_placement == GLYPH_UNHINTED_EXACT) {
+        const float whole = std::floor(v);
+        *fraction = v - whole;
+        return int(whole);
+    }
+    if (g_placement == GLYPH_UNHINTED_QUARTER && across) {
+        const float q = std::floor(v * 4.0f + 0.5f);
+        const float whole = std::floor(q / 4.0f);
+        *fraction = (q - whole * 4.0f) / 4.0f;
+        return int(whole);
+    }
+    return int(std::floor(v + 0.5f));
+}
 
 GlyphCacheStats glyph_cache_stats() { return g_stats; }
 

@@ -32,8 +32,9 @@ struct GlyphBitmap {
 int ft_render_glyph(FT_Face face, uint32_t glyph, float a, float b, float c, float d,
                     GlyphBitmap *out);
 // The same with the pen at a fraction of a pixel (0 <= frac < 1 each, device
-// axes) from the whole pixel the bitmap is placed against; such glyphs are
-// not cached unless both fractions are 0.
+// axes) from the whole pixel the bitmap is placed against. Upright glyphs
+// whose fractions are a whole number of quarters across and 0 down are
+// cached, one entry per quarter; others are not.
 int ft_render_glyph_at(FT_Face face, uint32_t glyph, float a, float b, float c, float d,
                        float frac_x, float frac_y, GlyphBitmap *out);
 
@@ -43,11 +44,20 @@ void glyph_cache_purge(FT_Face face);
 // Empties every slot.
 void glyph_cache_clear();
 
-// Glyph rendering mode of the process. The default leaves hinting to
-// FreeType and places glyphs on whole pixels; the unhinted mode loads
-// glyphs without hinting and places them at their exact pen position.
-void glyph_set_unhinted(bool on);
-bool glyph_unhinted();
+// How glyphs are rendered and placed, for the whole process.
+enum GlyphPlacement {
+    GLYPH_HINTED_WHOLE = 0,      // FreeType's default hinting, pens rounded to whole pixels
+    GLYPH_UNHINTED_EXACT = 1,    // no hinting, pens at their exact position (never cached)
+    GLYPH_UNHINTED_QUARTER = 2,  // no hinting, pens at quarter pixels across, whole rows down:
+                                 // the default, measurably closer to other renderers
+};
+// Changing the placement empties the cache.
+void glyph_set_placement(int placement);
+int glyph_placement();
+// Splits a device pen coordinate into the whole pixel the bitmap is placed
+// against and the fraction handed to ft_render_glyph_at, as the placement
+// asks (`across`: the x axis).
+int glyph_pen_pixel(float v, bool across, float *fraction);
 
 // Cache counters since start (for measurements and tests).
 struct GlyphCacheStats {

@@ -337,15 +337,10 @@ void show_glyph(RenderContext *ctx, uint32_t code, bool word_space)
             } else if (face && glyph && std::fabs(e) < kMaxDeviceCoord &&
                        std::fabs(f) < kMaxDeviceCoord) {
                 GlyphBitmap g;
-                if (glyph_unhinted()) {
-                    const float px = std::floor(e), py = std::floor(f);
-                    if (ft_render_glyph_at(face, glyph, a, b, c, d, e - px, f - py, &g) == 0 &&
-                        g.buffer)
-                        paint_glyph(ctx, &g, int(px) + g.left, int(py) - g.top);
-                } else if (ft_render_glyph(face, glyph, a, b, c, d, &g) == 0 && g.buffer) {
-                    paint_glyph(ctx, &g, int(std::floor(e + 0.5f)) + g.left,
-                                int(std::floor(f + 0.5f)) - g.top);
-                }
+                float fx, fy;
+                const int px = glyph_pen_pixel(e, true, &fx), py = glyph_pen_pixel(f, false, &fy);
+                if (ft_render_glyph_at(face, glyph, a, b, c, d, fx, fy, &g) == 0 && g.buffer)
+                    paint_glyph(ctx, &g, px + g.left, py - g.top);
             }
         }
     }

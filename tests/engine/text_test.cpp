@@ -377,7 +377,17 @@ TEST_F(TextTest, GlyphCacheHitsAndEviction)
     EXPECT_EQ(s2.stores, s1.stores);
     EXPECT_EQ(s2.hits, s1.hits);
 
-    EXPECT_EQ(glyph_cache_count(face), 1);
+    // Pens a quarter pixel across are cached apart from whole ones; other
+    // fractions, across or down, are not cached.
+    ASSERT_EQ(ft_render_glyph_at(face, g, 20, 0, 0, -20, 0.25f, 0, &out), 0);
+    ASSERT_EQ(ft_render_glyph_at(face, g, 20, 0, 0, -20, 0.25f, 0, &out), 0);
+    ASSERT_EQ(ft_render_glyph_at(face, g, 20, 0, 0, -20, 0.3f, 0, &out), 0);
+    ASSERT_EQ(ft_render_glyph_at(face, g, 20, 0, 0, -20, 0, 0.5f, &out), 0);
+    GlyphCacheStats s3 = glyph_cache_stats();
+    EXPECT_EQ(s3.stores - s2.stores, 1);
+    EXPECT_EQ(s3.hits - s2.hits, 1);
+
+    EXPECT_EQ(glyph_cache_count(face), 2);
     ft_face_release(face);
     EXPECT_EQ(glyph_cache_count(face), 0);
 }

@@ -1,8 +1,8 @@
 // Text against independent renderers: every corpus page 1 with text,
 // rendered by us and by mutool draw at 72 and 150 dpi, with pdftoppm's
 // distance from mutool as the measure of honest disagreement; beside it,
-// what FreeType's hinting and whole-pixel glyph placement cost against
-// unhinted glyphs at their exact positions.
+// the same pages with FreeType's hinting and whole-pixel placement, and
+// with unhinted glyphs at their exact positions.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -18,6 +18,7 @@
 #include "pdf/document.h"
 #include "render/page.h"
 #include "command_support.h"
+#include "font_support.h"
 #include "oracle_image.h"
 #include "test_support.h"
 
@@ -82,11 +83,16 @@ const std::vector<TextPage> &text_pages()
 
 std::string base_name(const std::string &path) { return path.substr(path.rfind('/') + 1); }
 
+// The glyph placements measured, the default first.
+const int kPlacements[] = {GLYPH_UNHINTED_QUARTER, GLYPH_HINTED_WHOLE, GLYPH_UNHINTED_EXACT};
+const char *const kPlacementNames[] = {"unhinted-quarter", "hinted-whole", "unhinted-exact"};
+constexpr int kNumPlacements = 3;
+
 struct Result {
     std::string name;
-    double ours = -1, poppler = -1;    // PSNR against mutool
-    double exact = -1;                  // unhinted, exact placement, against mutool
-    double ours_pp = -1, exact_pp = -1;  // the two against pdftoppm
+    double ours = -1, poppler = -1;  // PSNR against mutool (ours: the default placement)
+    double vs_mu[kNumPlacements] = {-1, -1, -1};  // each placement against mutool
+    double vs_pp[kNumPlacements] = {-1, -1, -1};  // and against pdftoppm
     bool agrees = false, apart = false;
     std::string diags;
 };
@@ -125,6 +131,7 @@ void measure_at(int dpi, int floor)
     SKIP_WITHOUT_CORPUS();
     if (!testsupport::have_oracle_renderers())
         GTEST_SKIP() << "mutool or pdftoppm missing";
+    ASSERT_TRUE(testsupport::install_base_fonts());
     std::vector<Result> results;
     for (const TextPage &page : text_pages()) {
         testsupport::RgbImage mu, pp;
@@ -134,38 +141,34 @@ void measure_at(int dpi, int floor)
         r.name = base_name(page.file);
         r.apart = page.apart;
         const bool have_pp = testsupport::oracle_render(page.file, 1, dpi, true, &pp);
-        testsupport::RgbImage hinted = ours(page, dpi, &r.diags);
-        glyph_set_unhinted(true);
-        testsupport::RgbImage exact = ours(page, dpi, nullptr);
-        glyph_set_unhinted(false);
-        if (hinted.width > 0) {
-            r.ours = testsupport::psnr(hinted, mu);
-            r.exact = testsupport::psnr(exact, mu);
-        }
-        if (have_pp) {
-            r.poppler = testsupport::psnr(pp, mu);
-            if (hinted.width > 0) {
-                r.ours_pp = testsupport::psnr(hinted, pp);
-                r.exact_pp = testsupport::psnr(exact, pp);
+        const int placement = glyph_placement();
+        for (int i = 0; i < kNumPlacements; i++) {
+            glyph_set_placement(kPlacements[i]);
+            testsupport::RgbImage im = ours(page, dpi, i == 0 ? &r.diags : nullptr);
+            if (im.width > 0) {
+                r.vs_mu[i] = testsupport::psnr(im, mu);
+                r.vs_pp[i] = have_pp ? testsupport::psnr(im, pp) : -1;
             }
         }
+        glyph_set_placement(placement);
+        r.ours = r.vs_mu[0];
+        if (have_pp)
+            r.poppler = testsupport::psnr(pp, mu);
         if (page.apart)
             r.diags += (r.diags.empty() ? "" : " ") + page.reason;
         r.agrees = r.ours >= 40.0 || (r.poppler >= 0 && r.ours >= r.poppler - 1.0);
         results.push_back(r);
     }
     ASSERT_FALSE(results.empty());
-    std::vector<double> values, hinted_mu, exact_mu, hinted_pp, exact_pp;
+    std::vector<double> values, vs_mu[kNumPlacements], vs_pp[kNumPlacements];
     int counted = 0, agree = 0;
     for (const Result &r : results) {
         values.push_back(r.ours);
-        if (r.ours >= 0 && r.exact >= 0) {
-            hinted_mu.push_back(r.ours);
-            exact_mu.push_back(r.exact);
-        }
-        if (r.ours_pp >= 0 && r.exact_pp >= 0) {
-            hinted_pp.push_back(r.ours_pp);
-            exact_pp.push_back(r.exact_pp);
+        for (int i = 0; i < kNumPlacements; i++) {
+            if (r.vs_mu[i] >= 0)
+                vs_mu[i].push_back(r.vs_mu[i]);
+            if (r.vs_pp[i] >= 0)
+                vs_pp[i].push_back(r.vs_pp[i]);
         }
         if (!r.apart) {
             counted++;
@@ -185,25 +188,32 @@ void measure_at(int dpi, int floor)
             s += x;
         return v.empty() ? -1 : s / double(v.size());
     };
-    std::printf("TEXT %d dpi hinting: median PSNR vs mutool hinted %.2f unhinted-exact %.2f "
-                "(mean %.2f / %.2f); vs pdftoppm hinted %.2f unhinted-exact %.2f (mean %.2f / "
-                "%.2f)\n",
-                dpi, median(hinted_mu), median(exact_mu), mean(hinted_mu), mean(exact_mu),
-                median(hinted_pp), median(exact_pp), mean(hinted_pp), mean(exact_pp));
+    for (int i = 0; i < kNumPlacements; i++)
+        std::printf("TEXT %d dpi glyphs %-16s PSNR vs mutool median %.2f mean %.2f; vs pdftoppm "
+                    "median %.2f mean %.2f\n",
+                    dpi, kPlacementNames[i], median(vs_mu[i]), mean(vs_mu[i]), median(vs_pp[i]),
+                    mean(vs_pp[i]));
     std::vector<Result> sorted = results;
     std::sort(sorted.begin(), sorted.end(), [](const Result &a, const Result &b) {
         return a.ours - a.poppler < b.ours - b.poppler;
     });
-    for (int apart = 0; apart < 2; apart++) {
-        std::printf(apart ? "pages set apart:\n" : "worst text pages (ours, pdftoppm; both vs mutool):\n");
+    // Every counted page that differs, the five worst that agree, then the pages set apart.
+    for (int group = 0; group < 3; group++) {
+        std::printf(group == 0   ? "text pages that differ (ours, pdftoppm; both vs mutool):\n"
+                    : group == 1 ? "worst text pages that agree:\n"
+                                 : "pages set apart:\n");
         int shown = 0;
-        for (const Result &r : sorted)
-            if (r.apart == bool(apart) && (apart || shown < 12)) {
-                std::printf("  %-46s ours %6.1f  pdftoppm %6.1f  unhinted %6.1f  %s [%s]\n",
-                            r.name.c_str(), r.ours, r.poppler, r.exact,
-                            r.agrees ? "agrees" : "DIFFERS", r.diags.c_str());
-                shown++;
-            }
+        for (const Result &r : sorted) {
+            const bool in = group == 0   ? !r.apart && !r.agrees
+                            : group == 1 ? !r.apart && r.agrees && shown < 5
+                                         : r.apart;
+            if (!in)
+                continue;
+            std::printf("  %-46s ours %6.1f  pdftoppm %6.1f  hinted %6.1f  %s [%s]\n",
+                        r.name.c_str(), r.ours, r.poppler, r.vs_mu[1], r.agrees ? "agrees" : "DIFFERS",
+                        r.diags.c_str());
+            shown++;
+        }
     }
     ASSERT_GT(counted, 0);
     EXPECT_GE(agree * 100, counted * floor) << agree << " of " << counted << " text pages agree";
