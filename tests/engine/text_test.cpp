@@ -13,6 +13,7 @@
 #include "font_support.h"
 #include "fonts/font_state.h"
 #include "fonts/glyph.h"
+#include "fonts/pdf_font.h"
 #include "page_doc.h"
 #include "pdf/document.h"
 #include "render/page.h"
@@ -307,6 +308,15 @@ TEST_F(TextTest, Type3GlyphsUseTheGlyphMatrix)
     EXPECT_EQ(r.px(97, 58), 0x0000ffu);
     EXPECT_EQ(r.px(58, 50), 0xffffffu);
     EXPECT_EQ(r.diags, "");
+
+    // A glyph procedure with text of its own leaves the caller's text state
+    // alone: the next glyph follows at the caller's pen and size.
+    Rendered nested;
+    render_doc(text_pdf("BT /Self 10 Tf 10 50 Td (a) Tj 0 0 1 rg /T3 20 Tf (a) Tj ET"), &nested);
+    ASSERT_NE(nested.bm, nullptr);
+    EXPECT_EQ(nested.px(22, 48), 0x0000ffu);  // square x 20..40, page y 50..70
+    EXPECT_EQ(nested.px(38, 32), 0x0000ffu);
+    EXPECT_EQ(nested.px(42, 40), 0xffffffu);
 }
 
 // Rotated and skewed text lands where the matrix puts the upright ink box.
@@ -365,8 +375,11 @@ TEST_F(TextTest, GlyphCacheHitsAndEviction)
         EXPECT_EQ(std::memcmp(out.buffer + y * out.pitch, &first[size_t(y) * size_t(w)], size_t(w)), 0);
     EXPECT_GT(top, 10);  // y grows down on the device: the H stands above the pen
 
-    // Rotated 90 degrees counter-clockwise: drawn, never cached.
+    // Rotated 90 degrees counter-clockwise: drawn, never cached. The face
+    // keeps that transform, which must not turn the unscaled advance.
+    const float advance = ft_glyph_advance(face, g);
     ASSERT_EQ(ft_render_glyph(face, g, 0, -20, -20, 0, &out), 0);
+    EXPECT_FLOAT_EQ(ft_glyph_advance(face, g), advance);
     EXPECT_NEAR(out.rows, w, 1);
     ASSERT_EQ(ft_render_glyph(face, g, 0, -20, -20, 0, &out), 0);
     // 100 pixels per em: the H is more than 72 pixels tall, drawn, not cached.
