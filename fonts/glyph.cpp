@@ -77,6 +77,9 @@ int ft_render_glyph_at(FT_Face face, uint32_t glyph, float a, float b, float c, 
         return -5;
     if (!std::isfinite(double(a) + b + c + d))
         return -5;
+    if ((std::fabs(double(a)) + std::fabs(double(c))) * (std::fabs(double(b)) + std::fabs(double(d))) >
+        GLYPH_MAX_EM_AREA)
+        return -5;
     int size = int(s + 0.5);
     if (size < 1)
         size = 1;

@@ -13,6 +13,8 @@ constexpr int GLYPH_CACHE_SLOTS = 1024;  // one entry per slot; a collision repl
 constexpr int GLYPH_CACHE_MAX_SIDE = 72;  // larger bitmaps are drawn but not cached
 constexpr float GLYPH_MIN_SCALE = 0.05f;  // pixels per em below which nothing is rendered
 constexpr float GLYPH_MAX_SCALE = 4000.0f;  // and above which
+constexpr double GLYPH_MAX_EM_AREA = 16777216.0;  // device pixels of the em square's box (a
+                                                  // sheared em may span far more than its area)
 
 struct GlyphBitmap {
     const uint8_t *buffer;  // coverage, 0 none .. 255 full, rows top to bottom
@@ -27,7 +29,9 @@ struct GlyphBitmap {
 // device pixels: x' = a x + c y, y' = b x + d y, device y growing downwards.
 // 0, or -4 (no face, glyph 0), -5 (pixels per em outside 0.05..4000 or not
 // a number), -7 (FreeType failed or gave no 8-bit bitmap). The buffer stays
-// valid until the next glyph is loaded into the face. Upright glyphs up to
+// valid until the next glyph is loaded into the face. An em whose device box
+// (|a| + |c| by |b| + |d|) exceeds GLYPH_MAX_EM_AREA pixels also gives -5:
+// its bitmap could take gigabytes. Upright glyphs up to
 // 72 pixels a side are kept in the cache and then cost no FreeType call.
 int ft_render_glyph(FT_Face face, uint32_t glyph, float a, float b, float c, float d,
                     GlyphBitmap *out);

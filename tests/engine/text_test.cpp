@@ -358,6 +358,9 @@ TEST_F(TextTest, GlyphCacheHitsAndEviction)
     EXPECT_EQ(ft_render_glyph(face, g, 0.04f, 0, 0, -0.04f, &out), -5);
     EXPECT_EQ(ft_render_glyph(face, g, NAN, 0, 0, -20, &out), -5);
     EXPECT_EQ(ft_render_glyph(face, g, 5000, 0, 0, -5000, &out), -5);
+    // 1225 pixels per em sheared across a box of 30000 x 30100 pixels: its
+    // bitmap would take 900 MB.
+    EXPECT_EQ(ft_render_glyph(face, g, 15000, 15000, 15000, 15100, &out), -5);
 
     GlyphCacheStats s0 = glyph_cache_stats();
     ASSERT_EQ(ft_render_glyph(face, g, 20, 0, 0, -20, &out), 0);
