@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "bitmap/bitmap.h"
+#include "formats/eps.h"
 #include "formats/tiff.h"
 #include "pdf/document.h"
 #include "pdf/nav.h"
@@ -54,14 +55,30 @@ constexpr DocReaderOps kDcxReader{
     nullptr,
 };
 
+// An EPS file is one raster page: its preview, or a placeholder.
+constexpr DocReaderOps kEpsReader{
+    [](const char *path, int *n) -> void * {
+        *n = 1;
+        return eps_open(path);
+    },
+    [](void *h) { eps_close(static_cast<EpsDoc *>(h)); },
+    nullptr,
+    nullptr,
+    nullptr,
+    [](void *h, int, int *dx, int *dy) {
+        return eps_render(static_cast<EpsDoc *>(h), nullptr, dx, dy, nullptr);
+    },
+    nullptr,
+};
+
 const DocReaderOps *const kReaders[7] = {
     &kNoReader,    // DOC_UNKNOWN
     &kNoReader,    // DOC_PDF: handled directly
     &kTiffReader,  // DOC_TIFF
     &kDcxReader,   // DOC_DCX
-    &kNoReader,  // DOC_TEXT
-    &kNoReader,  // DOC_RTF
-    &kNoReader,  // DOC_EPS
+    &kNoReader,    // DOC_TEXT
+    &kNoReader,    // DOC_RTF
+    &kEpsReader,   // DOC_EPS
 };
 
 constexpr const char *kKindNames[7] = {

@@ -17,3 +17,7 @@ constexpr int64_t DCX_MAX_FILE = 80 << 20;            // DCX files are read whol
 constexpr int DCX_MAX_PAGES = 1023;                   // page offsets of a DCX file
 constexpr int PCX_MAX_SIDE = 30000;                   // width and height of a PCX page
 constexpr int PCX_MAX_SCANLINE = 2097152;             // bytes per line times planes
+constexpr int64_t EPS_MIN_FILE = 4;                   // shorter files are not opened
+constexpr int64_t EPS_MAX_FILE = 64 << 20;            // EPS files are read whole
+constexpr int EPS_MAX_PREVIEW_SIDE = 10000;           // width and height of an EPSI preview
+constexpr int EPS_MAX_BOX_SIDE = 19999;               // bounding-box sides taken for the placeholder

@@ -20,10 +20,36 @@ namespace {
 inline int imax(int a, int b) { return a > b ? a : b; }
 inline int imin(int a, int b) { return a < b ? a : b; }
 
+// A group that started as a copy of its backdrop holds backdrop and content
+// together: the composite moves from the backdrop toward it by opacity and
+// mask, in premultiplied terms where the surface below has an alpha plane.
+bool composite_from_backdrop(uint8_t *dp, uint8_t *da, const uint8_t *gp, const uint8_t *ga, int x0, int x1,
+                             int opacity, const uint8_t *mr)
+{
+    for (int x = x0; x < x1; x++) {
+        int a = mr ? opacity * mr[x] / 255 : opacity;
+        uint8_t *d = dp + 3 * x;
+        const uint8_t *s = gp + 3 * x;
+        if (!da) {
+            for (int k = 0; k < 3; k++)
+                d[k] = uint8_t(d[k] + (s[k] - d[k]) * a / 255);
+            continue;
+        }
+        int back = da[x], front = ga[x];
+        int t = back + (front - back) * a / 255;
+        for (int k = 0; k < 3; k++) {
+            int pb = d[k] * back, pf = s[k] * front;
+            d[k] = t > 0 ? uint8_t(imin(255, (pb + (pf - pb) * a / 255) / t)) : 0;
+        }
+        da[x] = uint8_t(t);
+    }
+    return true;
+}
+
 }  // namespace
 
 void composite_group(PageBitmap *dst, const PageBitmap *group, int top, int x0, int x1,
-                     int opacity, const uint8_t *mask_rows, int blend_mode)
+                     int opacity, const uint8_t *mask_rows, int blend_mode, bool from_backdrop)
 {
     if (!dst || !group || opacity <= 0)
         return;
@@ -34,24 +60,13 @@ void composite_group(PageBitmap *dst, const PageBitmap *group, int top, int x0, 
     x1 = imin(x1, imin(dst->width, group->width));
     for (int gy = y0; gy < y1; gy++) {
         const int y = gy + top;
-        const uint8_t *ga = group->alpha + size_t(gy) * size_t(group->width);
+        const uint8_t *ga = group->alpha ? group->alpha + size_t(gy) * size_t(group->width) : nullptr;
         const uint8_t *gp = group->pixels + size_t(gy) * size_t(group->stride);
         uint8_t *dp = dst->pixels + size_t(y) * size_t(dst->stride);
         uint8_t *da = dst->alpha ? dst->alpha + size_t(y) * size_t(dst->width) : nullptr;
         const uint8_t *mr = mask_rows ? mask_rows + size_t(y) * size_t(dst->width) : nullptr;
-        bool touched = false;
-        if (!group->alpha) {
-            // An opaque group that started from dst's own pixels.
-            for (int x = x0; x < x1; x++) {
-                int a = mr ? opacity * mr[x] / 255 : opacity;
-                uint8_t *d = dp + 3 * x;
-                const uint8_t *s = gp + 3 * x;
-                for (int k = 0; k < 3; k++)
-                    d[k] = uint8_t(d[k] + (s[k] - d[k]) * a / 255);
-            }
-            touched = true;
-        }
-        for (int x = x0; group->alpha && x < x1; x++) {
+        bool touched = from_backdrop && composite_from_backdrop(dp, da && ga ? da : nullptr, gp, ga, x0, x1, opacity, mr);
+        for (int x = x0; !from_backdrop && x < x1; x++) {
             int a = ga[x];
             if (!a)
                 continue;
@@ -114,33 +129,37 @@ GroupStart group_begin(RenderContext *ctx, PdfObject *group, GroupFrame *frame)
         return GROUP_EMPTY;
     PdfDoc *doc = ctx->doc;
     PdfObject *isolated = pdf_dict_get_resolved(doc, group, "I");
-    // A non-isolated group over an opaque surface starts from a copy of
-    // what lies below and stays opaque: objects inside blend with the real
+    // A non-isolated group starts from a copy of what lies below (colour, and
+    // alpha inside another group): objects inside blend with the real
     // backdrop, and with the Normal mode the composite is the interpolation
-    // from the backdrop toward the result by opacity and mask (the group's
-    // own alpha cancels out). Other groups start transparent.
+    // from the backdrop toward the result by opacity and mask. Other groups
+    // start transparent.
     PdfObject *k = pdf_dict_get_resolved(doc, group, "K");
     const bool knockout = pdf_is_type(k, PDF_BOOL) && k->boolean;
     // A knockout group always starts transparent: each object is drawn
     // over nothing and the group then over its backdrop.
     const bool from_backdrop = !knockout &&
                                !(pdf_is_type(isolated, PDF_BOOL) && isolated->boolean) &&
-                               !outer->alpha && gs->blend_mode == BLEND_NORMAL;
+                               gs->blend_mode == BLEND_NORMAL;
+    const bool needs_alpha = !from_backdrop || outer->alpha;
     PageBitmap *surface = bitmap_create(outer->width, y1 - y0);
     uint8_t *alpha = nullptr;
-    if (surface && !from_backdrop)
+    if (surface && needs_alpha)
         alpha = static_cast<uint8_t *>(
             std::calloc(size_t(surface->width) * size_t(surface->height), 1));
-    if (!surface || (!from_backdrop && !alpha)) {
+    if (!surface || (needs_alpha && !alpha)) {
         bitmap_free(surface);
         add_diagnostic(ctx, "group-memory");
         return GROUP_DIRECT;
     }
-    if (from_backdrop)
-        for (int y = 0; y < surface->height; y++)
-            std::memcpy(surface->pixels + size_t(y) * size_t(surface->stride) + 3 * size_t(x0),
-                        outer->pixels + size_t(y0 + y) * size_t(outer->stride) + 3 * size_t(x0),
-                        3 * size_t(x1 - x0));
+    for (int y = 0; from_backdrop && y < surface->height; y++) {
+        std::memcpy(surface->pixels + size_t(y) * size_t(surface->stride) + 3 * size_t(x0),
+                    outer->pixels + size_t(y0 + y) * size_t(outer->stride) + 3 * size_t(x0),
+                    3 * size_t(x1 - x0));
+        if (alpha)
+            std::memcpy(alpha + size_t(y) * size_t(surface->width) + size_t(x0),
+                        outer->alpha + size_t(y0 + y) * size_t(outer->width) + size_t(x0), size_t(x1 - x0));
+    }
     surface->alpha = alpha;
     surface->dirty_top = surface->height;
     surface->dirty_bottom = 0;
@@ -151,6 +170,7 @@ GroupStart group_begin(RenderContext *ctx, PdfObject *group, GroupFrame *frame)
     frame->x1 = x1;
     frame->opacity = opacity;
     frame->blend_mode = gs->blend_mode;
+    frame->from_backdrop = from_backdrop;
     frame->soft_mask = gs->soft_mask;
     frame->previous_knockout = composite_set_knockout(knockout ? surface : nullptr);
 
@@ -194,8 +214,8 @@ void group_end(RenderContext *ctx, GroupFrame *frame)
     ctx->surface = frame->outer;
     composite_set_knockout(frame->previous_knockout);
     composite_group(frame->outer, frame->surface, frame->top, frame->x0, frame->x1,
-                    frame->opacity, frame->soft_mask, frame->blend_mode);
-    std::free(frame->surface->alpha);  // null for a group that started from its backdrop
+                    frame->opacity, frame->soft_mask, frame->blend_mode, frame->from_backdrop);
+    std::free(frame->surface->alpha);  // null for a backdrop copy on an opaque surface
     frame->surface->alpha = nullptr;
     bitmap_free(frame->surface);
     frame->surface = nullptr;

@@ -13,6 +13,7 @@ struct GroupFrame {
     int x0, x1;               // the columns the group can reach (clip and box)
     int opacity;              // 0..255
     int blend_mode;
+    bool from_backdrop;       // started as a copy of the surface below
     const uint8_t *soft_mask; // the outer surface's soft mask plane, or null
     const PageBitmap *previous_knockout;  // the knockout surface outside the group
     ClipPlane shifted_clip;   // the outer clip plane seen from the group's rows
@@ -37,7 +38,7 @@ void group_end(RenderContext *ctx, GroupFrame *frame);
 // with alpha a, times opacity and the soft-mask byte (mask_rows: the plane
 // of dst, width dst->width), is blended with the mode and composited over
 // dst (source-over; dst with an alpha plane keeps a union alpha). A group
-// without an alpha plane started as a copy of dst's rows and is
-// interpolated into them by opacity and mask (its mode is Normal).
+// that started as a copy of dst's rows (`from_backdrop`; its mode is Normal)
+// is interpolated into them by opacity and mask.
 void composite_group(PageBitmap *dst, const PageBitmap *group, int top, int x0, int x1,
-                     int opacity, const uint8_t *mask_rows, int blend_mode);
+                     int opacity, const uint8_t *mask_rows, int blend_mode, bool from_backdrop);

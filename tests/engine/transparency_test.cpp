@@ -180,6 +180,16 @@ TEST(Transparency, PagesPaintWhatTheRulesSay)
           form(group + "/Resources << /ExtGState << /M 5 0 R >> >>",
                "/M gs 1 1 0 rg 0 0 50 100 re f")},
          {{25, 50, 0x808040}, {75, 50, 0x808080}}},
+        // Inside an isolated group the non-isolated one meets the red box on
+        // the left (Multiply keeps red, half opacity changes nothing there)
+        // and transparency on the right (yellow at half strength over grey).
+        {"non-isolated group inside an isolated group", "0.5 g 0 0 100 100 re f /F Do",
+         {"<< /BM /Multiply >>", alpha_half, "<< >>", "<< >>",
+          form("/Group << /S /Transparency /I true >> /Resources << /ExtGState << /H 6 0 R >> "
+               "/XObject << /G 10 0 R >> >>",
+               "1 0 0 rg 0 0 50 100 re f /H gs /G Do"),
+          form(group + "/Resources << /ExtGState << /M 5 0 R >> >>", "/M gs 1 1 0 rg 0 0 100 100 re f")},
+         {{25, 50, RED}, {75, 50, 0xc0c040}}},
         {"isolated group over grey", "0.5 g 0 0 100 100 re f /F Do",
          {"<< /BM /Multiply >>", "<< >>", "<< >>", "<< >>",
           form("/Group << /S /Transparency /I true >> /Resources << /ExtGState << /M 5 0 R >> >>",

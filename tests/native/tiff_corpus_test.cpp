@@ -1,7 +1,9 @@
 // The corpus TIFF and DCX files against independent readers: page counts from
 // tiffinfo and the DCX tables (image_ref.tsv), and page 1 against
-// ImageMagick's decode (ref_image/). Then every file damaged: cut short and
-// with bytes flipped, each variant opened and decoded without a fault.
+// ImageMagick's decode (ref_image/); the EPS files' previews against the
+// extracted previews (eps_ref.tsv, ref_eps_preview/). Then every file
+// damaged: cut short and with bytes flipped, each variant opened and decoded
+// without a fault.
 #include <gtest/gtest.h>
 #include <png.h>
 
@@ -14,6 +16,7 @@
 
 #include "bitmap/bitmap.h"
 #include "document/document.h"
+#include "formats/eps.h"
 #include "formats/tiff.h"
 #include "test_support.h"
 
@@ -25,10 +28,11 @@ struct RefRow {
     std::string bits, compression, photometric;
 };
 
-std::vector<RefRow> image_refs()
+// The cells of each row of a corpus table, header skipped.
+std::vector<std::vector<std::string>> tsv_rows(const std::string &name)
 {
-    std::vector<RefRow> rows;
-    std::istringstream in(testsupport::read_file(testsupport::corpus_dir() + "/image_ref.tsv"));
+    std::vector<std::vector<std::string>> rows;
+    std::istringstream in(testsupport::read_file(testsupport::corpus_dir() + "/" + name));
     std::string line;
     std::getline(in, line);  // header
     while (std::getline(in, line)) {
@@ -37,10 +41,17 @@ std::vector<RefRow> image_refs()
         std::string cell;
         while (std::getline(ss, cell, '\t'))
             f.push_back(cell);
-        if (f.size() < 8)
-            continue;
-        rows.push_back(RefRow{f[0], std::atoi(f[2].c_str()), f[5], f[6], f[7]});
+        rows.push_back(f);
     }
+    return rows;
+}
+
+std::vector<RefRow> image_refs()
+{
+    std::vector<RefRow> rows;
+    for (const auto &f : tsv_rows("image_ref.tsv"))
+        if (f.size() >= 8)
+            rows.push_back(RefRow{f[0], std::atoi(f[2].c_str()), f[5], f[6], f[7]});
     return rows;
 }
 
@@ -172,6 +183,48 @@ TEST(TiffCorpus, PageCountsAndFirstPagesMatchIndependentDecoders)
         std::printf("no reference image: %s\n", s.c_str());
 }
 
+// Preview kind and size as eps_ref.tsv gives them; the preview's pixels equal
+// the extracted preview image; files without one get the placeholder sized
+// from their bounding box.
+TEST(EpsCorpus, PreviewKindSizeAndPixelsMatchExtractedPreviews)
+{
+    SKIP_WITHOUT_CORPUS();
+    const auto rows = tsv_rows("eps_ref.tsv");
+    ASSERT_FALSE(rows.empty());
+    for (const auto &f : rows) {
+        ASSERT_GE(f.size(), 11u);
+        SCOPED_TRACE(f[0]);
+        const std::string bytes = testsupport::read_file(testsupport::corpus_dir() + "/" + f[0]);
+        EpsDoc *eps = eps_open_memory(reinterpret_cast<const uint8_t *>(bytes.data()), int64_t(bytes.size()));
+        ASSERT_NE(nullptr, eps);
+        int dx, dy;
+        EpsSource source;
+        PageBitmap *page = eps_render(eps, nullptr, &dx, &dy, &source);
+        ASSERT_NE(nullptr, page);
+        const std::string &kind = f[3];
+        const std::string size = kind == "epsi" ? f[4] : f[10];  // "570x695x1" or "72x48x1-bit"
+        EXPECT_EQ(kind == "tiff" ? EPS_TIFF_PREVIEW : kind == "epsi" ? EPS_EPSI_PREVIEW : EPS_PLACEHOLDER, source);
+        if (source != EPS_PLACEHOLDER) {
+            EXPECT_EQ(size.substr(0, size.find('x', size.find('x') + 1)),
+                      std::to_string(page->width) + "x" + std::to_string(page->height));
+            int w = 0, h = 0;
+            std::vector<uint8_t> rgb;
+            ASSERT_TRUE(read_png(testsupport::corpus_dir() + "/ref_eps_preview/" + base_name(f[0]) + ".png", &w, &h,
+                                 &rgb));
+            ASSERT_EQ(w, page->width);
+            ASSERT_EQ(h, page->height);
+            long off = 0;
+            for (int y = 0; y < h; y++)
+                for (int x = 0; x < w; x++)
+                    for (int c = 0; c < 3; c++)
+                        off += page->pixels[y * page->stride + 3 * x + 2 - c] != rgb[(size_t(y) * w + x) * 3 + c];
+            EXPECT_EQ(0, off) << "samples differ";
+        }
+        bitmap_free(page);
+        eps_close(eps);
+    }
+}
+
 // Decodes every page of one damaged variant through the document layer; a
 // failure code is fine, a fault or a hang is not.
 void open_and_decode(const std::string &path)
@@ -196,8 +249,9 @@ TEST(TiffCorpus, TruncatedAndFlippedVariants_NoCrash)
 {
     SKIP_WITHOUT_CORPUS();
     std::vector<std::string> files = testsupport::corpus_files("tiff", "");
-    for (const std::string &f : testsupport::corpus_files("dcx", ""))
-        files.push_back(f);
+    for (const char *dir : {"dcx", "eps"})
+        for (const std::string &f : testsupport::corpus_files(dir, ""))
+            files.push_back(f);
     ASSERT_FALSE(files.empty());
     uint32_t seed = 20261207;
     auto rnd = [&seed] {
