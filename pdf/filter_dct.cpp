@@ -45,7 +45,6 @@ struct DctState {
     DctParams params;
     int started;   // 0 not yet, 1 decompressing, -1 failed
     int finished;
-    int invert;    // CMYK written by Adobe software: stored inverted
     int multi_scan;        // progressive or several scans: buffered-image mode
     int out_components;
     int data_ended;        // the entropy data ran out: the rest is libjpeg's zero padding
@@ -248,12 +247,12 @@ bool dct_start(DctState *s)
             cinfo->jpeg_color_space = s->params.color_transform ? JCS_YCCK : JCS_CMYK;
     }
     const bool cmyk = cinfo->jpeg_color_space == JCS_CMYK || cinfo->jpeg_color_space == JCS_YCCK;
-    // libjpeg cannot turn CMYK into grey or RGB: such images always come out as CMYK.
+    // libjpeg cannot turn CMYK into grey or RGB: such images always come out as CMYK,
+    // as stored: an Adobe marker does not invert them (a Decode array does that).
     if (cmyk)
         cinfo->out_color_space = JCS_CMYK;
     else
         cinfo->out_color_space = s->params.components == 1 ? JCS_GRAYSCALE : JCS_RGB;
-    s->invert = cmyk && cinfo->saw_Adobe_marker;
     // The first scan holds every component unless the image has several scans.
     s->multi_scan = cinfo->progressive_mode || cinfo->comps_in_scan < cinfo->num_components;
     if (s->multi_scan && (coefficient_bytes(cinfo) > FILTER_DCT_MAX_MEMORY || !data_could_hold_blocks(s)))
@@ -290,9 +289,6 @@ bool dct_next_row(DctState *s)
         check_arithmetic_end(s);
     s->row_len = int(cinfo->output_width) * cinfo->output_components;
     s->row_pos = 0;
-    if (s->invert)
-        for (int i = 0; i < s->row_len; i++)
-            s->row[i] = JSAMPLE(255 - s->row[i]);
     return true;
 }
 

@@ -313,6 +313,8 @@ ByteReader *pdf_filter_jpx(ByteReader *source, const JpxParams &params)
     return r;
 }
 
+int pdf_is_jpx_reader(const ByteReader *reader) { return reader && reader->fill == jpx_fill; }
+
 int pdf_jpx_info(ByteReader *reader, JpxInfo *out)
 {
     if (!reader || reader->fill != jpx_fill)

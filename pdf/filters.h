@@ -133,6 +133,8 @@ inline int filter_serve(uint8_t *out, int room, const uint8_t *data, int64_t len
 // this reads the JPEG header), 0 when the header is unreadable or `reader` is no DCT reader.
 int pdf_dct_output_components(ByteReader *reader);
 
+// 1 when `reader` is a JPX filter's reader.
+int pdf_is_jpx_reader(const ByteReader *reader);
 // Decodes a JPX reader's data if not yet done and describes them: 0; -1 `reader` is
 // no JPX reader; -7 the data cannot be decoded (reads then fail).
 int pdf_jpx_info(ByteReader *reader, JpxInfo *out);

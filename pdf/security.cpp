@@ -284,3 +284,11 @@ ByteReader *pdf_decrypt_stream_reader(PdfDoc *doc, ByteReader *reader, int num, 
         return reader;
     return crypt_stream_reader(doc->crypt, reader, num, gen);
 }
+
+uint32_t pdf_encrypt_permissions(PdfDoc *doc)
+{
+    if (!doc)
+        return 0xFFFFFFFFu;
+    PdfObject *encrypt = pdf_dict_get_resolved(doc, doc->trailer, "Encrypt");
+    return permissions_of(pdf_dict_get_resolved(doc, encrypt, "P"));
+}

@@ -29,3 +29,6 @@ int pdf_decrypt_string(PdfDoc *doc, int num, int gen, uint8_t *bytes, int length
 // Encrypt object, cross-reference streams, Metadata stored in clear, streams
 // whose own Crypt filter is Identity); null when memory is short.
 ByteReader *pdf_decrypt_stream_reader(PdfDoc *doc, ByteReader *reader, int num, int gen);
+// The permission flags P of the Encrypt dictionary as their 32 bits; all bits
+// set when the document has no Encrypt dictionary or P is missing or no number.
+uint32_t pdf_encrypt_permissions(PdfDoc *doc);

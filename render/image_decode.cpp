@@ -139,6 +139,7 @@ struct Decoder {
     uint8_t *raw;       // packed row
     uint8_t *samples;   // unpacked 8-bit samples (width x ncomps)
     uint8_t *line;      // converted row (width x channels)
+    uint8_t *key_line;  // colour key: 0 where the pixel is keyed out, else 255; or null
     uint8_t table[256][8];  // 1, 2, 4 bits: the samples of each byte value
 };
 
@@ -190,8 +191,36 @@ inline int palette_index(const Decoder *d, const uint8_t *raw, int i)
     return -1;
 }
 
+// The raw value of sample i of a packed row.
+inline int raw_sample(const uint8_t *raw, int64_t i, int bpc)
+{
+    if (bpc == 8)
+        return raw[i];
+    if (bpc == 16)
+        return raw[2 * i] << 8 | raw[2 * i + 1];
+    int64_t bit = i * bpc;
+    return (raw[bit >> 3] >> (8 - bpc - int(bit & 7))) & ((1 << bpc) - 1);
+}
+
+// Colour-key masking compares the raw samples, before Decode and palette.
+void key_row(Decoder *d)
+{
+    const ImageParams *p = d->p;
+    int n = d->f->ncomps;
+    for (int x = 0; x < p->width; x++) {
+        bool keyed = true;
+        for (int k = 0; k < n && keyed; k++) {
+            int v = raw_sample(d->raw, int64_t(x) * n + k, p->bpc);
+            keyed = v >= p->key[2 * k] && v <= p->key[2 * k + 1];
+        }
+        d->key_line[x] = keyed ? 0 : 255;
+    }
+}
+
 void convert_row(Decoder *d)
 {
+    if (d->key_line)
+        key_row(d);
     const ImageParams *p = d->p;
     const SampleFormat *f = d->f;
     int w = p->width;
@@ -274,13 +303,25 @@ bool read_row(ByteReader *r, uint8_t *raw, int64_t n)
 
 void free_decoder(Decoder *d)
 {
+    std::free(d->key_line);
     std::free(d->raw);
     std::free(d->samples);
     std::free(d->line);
 }
 
+// The colour key's plane follows the image rows: copied, or averaged over
+// the same blocks.
+void key_reduce(const Decoder *d, int sx, int ow, uint32_t *sums)
+{
+    for (int ox = 0, x = 0; ox < ow; ox++) {
+        int end = x + sx < d->p->width ? x + sx : d->p->width;
+        for (; x < end; x++)
+            sums[ox] += d->key_line[x];
+    }
+}
+
 int decode_rows(RenderContext *ctx, ByteReader *data, Decoder *d, int sx, int sy, uint8_t *out,
-                const ImageRowHook *hook)
+                uint8_t *key_out, const ImageRowHook *hook)
 {
     const ImageParams *p = d->p;
     int w = p->width, h = p->height, c = d->channels;
@@ -290,11 +331,13 @@ int decode_rows(RenderContext *ctx, ByteReader *data, Decoder *d, int sx, int sy
     int lc = spread ? 1 : c;
     int ow = (w + sx - 1) / sx, oh = (h + sy - 1) / sy;
     bool reduce = sx > 1 || sy > 1;
-    uint32_t *sums = nullptr;
+    uint32_t *sums = nullptr, *key_sums = nullptr;
     if (reduce) {
-        sums = static_cast<uint32_t *>(std::calloc(size_t(ow) * size_t(lc), sizeof(uint32_t)));
+        size_t channels = size_t(lc + (key_out ? 1 : 0));
+        sums = static_cast<uint32_t *>(std::calloc(size_t(ow) * channels, sizeof(uint32_t)));
         if (!sums)
             return -3;
+        key_sums = key_out ? sums + size_t(ow) * size_t(lc) : nullptr;
     }
     int limit = hook && hook->row_limit < oh ? hook->row_limit : oh;
     int out_row = 0, block_rows = 0;
@@ -312,7 +355,10 @@ int decode_rows(RenderContext *ctx, ByteReader *data, Decoder *d, int sx, int sy
             zero_line_ready = true;
         }
         uint8_t *dst = out + size_t(out_row) * size_t(ow) * size_t(c);
+        uint8_t *key_dst = key_out ? key_out + size_t(out_row) * size_t(ow) : nullptr;
         if (!reduce) {
+            if (key_dst)
+                std::memcpy(key_dst, d->key_line, size_t(w));
             if (spread)
                 for (int x = 0; x < w; x++)
                     dst[3 * x] = dst[3 * x + 1] = dst[3 * x + 2] = d->line[x];
@@ -342,6 +388,8 @@ int decode_rows(RenderContext *ctx, ByteReader *data, Decoder *d, int sx, int sy
                 sums[ox] += v;
             }
         }
+        if (key_sums)
+            key_reduce(d, sx, ow, key_sums);
         if (++block_rows < sy && y + 1 < h)
             continue;
         for (int ox = 0; ox < ow; ox++) {
@@ -358,6 +406,10 @@ int decode_rows(RenderContext *ctx, ByteReader *data, Decoder *d, int sx, int sy
             }
             if (spread)
                 o[1] = o[2] = o[0];
+            if (key_sums) {
+                key_dst[ox] = uint8_t((key_sums[ox] + count / 2) / count);
+                key_sums[ox] = 0;
+            }
         }
         block_rows = 0;
         out_row++;
@@ -369,7 +421,7 @@ int decode_rows(RenderContext *ctx, ByteReader *data, Decoder *d, int sx, int sy
 }
 
 int decode_into(RenderContext *ctx, ByteReader *data, const ImageParams *p, const SampleFormat *f,
-                int sx, int sy, int channels, int gray_only, uint8_t **out_buf,
+                int sx, int sy, int channels, int gray_only, uint8_t **out_buf, uint8_t **key_buf,
                 const ImageRowHook *hook)
 {
     *out_buf = nullptr;
@@ -389,15 +441,27 @@ int decode_into(RenderContext *ctx, ByteReader *data, const ImageParams *p, cons
     d.samples = static_cast<uint8_t *>(std::malloc(size_t(p->width) * size_t(n) + 1));
     d.line = static_cast<uint8_t *>(std::malloc(size_t(p->width) * 3 + 1));
     auto *buf = static_cast<uint8_t *>(std::calloc(size_t(pixels) * size_t(channels), 1));
+    uint8_t *key = nullptr;
+    bool key_ok = true;
+    if (key_buf) {
+        d.key_line = static_cast<uint8_t *>(std::malloc(size_t(p->width)));
+        key = static_cast<uint8_t *>(std::calloc(size_t(pixels), 1));
+        key_ok = d.key_line && key;
+    }
     int rc = -3;
-    // The buffer is the caller's before the first row: progressive painting reads it.
+    // The buffers are the caller's before the first row: progressive painting reads them.
     *out_buf = buf;
-    if (d.raw && d.samples && d.line && buf)
-        rc = decode_rows(ctx, data, &d, sx, sy, buf, hook);
+    if (key_buf)
+        *key_buf = key;
+    if (d.raw && d.samples && d.line && buf && key_ok)
+        rc = decode_rows(ctx, data, &d, sx, sy, buf, key, hook);
     free_decoder(&d);
     if (rc != 0) {
         std::free(buf);
         *out_buf = nullptr;
+        std::free(key);
+        if (key_buf)
+            *key_buf = nullptr;
     }
     return rc;
 }
@@ -422,6 +486,12 @@ int image_read_params(RenderContext *ctx, PdfObject *dict, ImageParams *out)
         double d0 = pdf_to_number(pdf_resolve(ctx->doc, pdf_array_get(decode, 0)), 0);
         double d1 = pdf_to_number(pdf_resolve(ctx->doc, pdf_array_get(decode, 1)), 1);
         out->invert = d1 < d0;
+    }
+    PdfObject *key = pdf_dict_get_resolved(ctx->doc, dict, "Mask");
+    if (pdf_is_type(key, PDF_ARRAY) && pdf_array_len(key) <= 64) {
+        out->key_count = pdf_array_len(key);
+        for (int i = 0; i < out->key_count; i++)
+            out->key[i] = pdf_to_int(pdf_resolve(ctx->doc, pdf_array_get(key, i)), 0);
     }
     if (!(w >= 1 && w <= IMAGE_MAX_SIDE && h >= 1 && h <= IMAGE_MAX_SIDE))
         return -5;  // width and height stay 0
@@ -473,8 +543,9 @@ int image_decode(RenderContext *ctx, ByteReader *data, const ImageParams *params
     out->height = (params->height + sy - 1) / sy;
     out->is_mask = params->is_mask;
     out->rgb = out->plane = nullptr;
+    bool keyed = !params->is_mask && !out->alpha && format->ncomps * 2 == params->key_count;
     return decode_into(ctx, data, params, format, sx, sy, params->is_mask ? 1 : 3, 0,
-                       params->is_mask ? &out->plane : &out->rgb, hook);
+                       params->is_mask ? &out->plane : &out->rgb, keyed ? &out->alpha : nullptr, hook);
 }
 
 uint8_t *image_decode_smask(RenderContext *ctx, PdfObject *smask, int width, int height,
@@ -507,7 +578,7 @@ uint8_t *image_decode_smask(RenderContext *ctx, PdfObject *smask, int width, int
         return nullptr;
     }
     uint8_t *plane = nullptr;
-    int rc = decode_into(ctx, r, &p, &gray, sx, sy, 1, stencil ? 0 : 1, &plane, nullptr);
+    int rc = decode_into(ctx, r, &p, &gray, sx, sy, 1, stencil ? 0 : 1, &plane, nullptr, nullptr);
     reader_close_chain(r);
     if (rc != 0 || ctx->aborted) {
         std::free(plane);

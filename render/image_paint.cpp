@@ -1,7 +1,9 @@
 // Painting decoded images: every covered device pixel is mapped back into
-// the image through the inverse CTM and sampled (bilinear when the image is
-// not enlarged in at least one direction, nearest otherwise); each device
-// row goes to the raster as one span with per-pixel colours.
+// the image through the inverse CTM and sampled: along an axis on which the
+// image is drawn smaller, upright or quarter-turned, the pixel averages the
+// source area it covers; otherwise its centre is sampled bilinearly, or by
+// nearest neighbour when the image is enlarged more than four times. Each
+// device row goes to the raster as one span with per-pixel colours.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -27,39 +29,133 @@ int to_int(double v)
     return int(v);
 }
 
-// Where one device pixel samples the image: the integer source position of
-// the top-left neighbour, the next one (clamped), and the 8-bit fraction.
-struct Tap {
-    int i0, i1, frac;
-};
+// Source pixels per device pixel below which, in both directions, an image is
+// sampled by nearest neighbour.
+constexpr double kNearestBelow = 0.25;
 
-// Nearest or bilinear tap for a source position `pos` (in pixels) along an
-// axis of `size` pixels of which `ready` can be read.
-inline Tap tap(double pos, int size, int ready, bool smooth)
+// One source pixel of a device pixel's sample and its weight; the weights of
+// one axis add up to 256, so that a pixel's weights along both axes add up
+// to 65536.
+using Tap = ImageColumns::Tap;
+
+// The taps of one device pixel along an axis of which the first `ready`
+// source pixels can be read. `a` and `b` are the source positions (in pixels) of
+// the device pixel's two edges. A device pixel that spans more than one
+// source pixel averages the area it covers, as a scan drawn smaller should
+// look; otherwise the pixel centre is sampled bilinearly (`smooth`) or by
+// nearest neighbour.
+void axis_taps(double a, double b, int ready, bool smooth, std::vector<Tap> *out)
 {
+    out->clear();
     int last = ready - 1;
-    Tap t;
+    if (a > b)
+        std::swap(a, b);
+    if (smooth && b - a > 1.0 + 1e-6) {
+        double lo = a > 0 ? a : 0, hi = b < ready ? b : ready;
+        if (hi - lo > 1e-9) {
+            int first = int(lo), end = int(std::ceil(hi));
+            double scale = 256.0 / (hi - lo), covered = 0;
+            int given = 0;
+            for (int i = first; i < end && i < ready; i++) {
+                covered += std::fmin(i + 1.0, hi) - std::fmax(double(i), lo);
+                int upto = int(covered * scale + 0.5);
+                if (i + 1 >= end || i + 1 >= ready)
+                    upto = 256;  // the rounding leftovers go to the last pixel
+                if (upto > given)
+                    out->push_back({i, upto - given});
+                given = upto;
+            }
+            if (!out->empty())
+                return;
+        }
+        // A footprint beyond the rows read so far: the last row that is.
+    }
+    double pos = (a + b) * 0.5;
     if (!smooth) {
         int i = pos > 0 ? int(pos) : 0;
-        t.i0 = t.i1 = i < last ? i : last;
-        t.frac = 0;
-        return t;
+        out->push_back({i < last ? i : last, 256});
+        return;
     }
     pos -= 0.5;
     if (pos < 0)
         pos = 0;
     int i = int(pos);
     int f = int((pos - i) * 256);
-    t.frac = f > 255 ? 255 : f;
-    t.i0 = i < last ? i : last;
-    t.i1 = i + 1 < last ? i + 1 : last;
-    return t;
+    f = f > 255 ? 255 : f;
+    int i0 = i < last ? i : last, i1 = i + 1 < last ? i + 1 : last;
+    out->push_back({i0, 256 - f});
+    if (f > 0)
+        out->push_back({i1, f});
 }
 
-inline int lerp2(int s00, int s10, int s01, int s11, int fx, int fy)
+// The weighted sums of the three channels of RGB pixels under the taps of
+// both axes, rounded back to bytes and stored blue, green, red.
+inline void weigh_rgb(const uint8_t *rgb, size_t row_len, const Tap *cx, int nx, const Tap *cy, int ny,
+                      uint8_t *out)
 {
-    return ((s00 * (256 - fx) + s10 * fx) * (256 - fy) + (s01 * (256 - fx) + s11 * fx) * fy +
-            32768) >> 16;
+    uint32_t r = 0, g = 0, b = 0;
+    for (int j = 0; j < ny; j++) {
+        const uint8_t *row = rgb + size_t(cy[j].index) * row_len;
+        uint32_t lr = 0, lg = 0, lb = 0;
+        for (int i = 0; i < nx; i++) {
+            const uint8_t *p = row + 3 * size_t(cx[i].index);
+            uint32_t wt = uint32_t(cx[i].weight);
+            lr += p[0] * wt, lg += p[1] * wt, lb += p[2] * wt;
+        }
+        uint32_t wy = uint32_t(cy[j].weight);
+        r += lr * wy, g += lg * wy, b += lb * wy;
+    }
+    out[0] = uint8_t((b + 32768) >> 16);
+    out[1] = uint8_t((g + 32768) >> 16);
+    out[2] = uint8_t((r + 32768) >> 16);
+}
+
+// The weighted sum of a byte plane under the taps of both axes, rounded
+// back to a byte.
+inline int weigh(const uint8_t *plane, size_t row_len, const Tap *cx, int nx, const Tap *cy, int ny)
+{
+    uint32_t sum = 0;
+    for (int j = 0; j < ny; j++) {
+        const uint8_t *row = plane + size_t(cy[j].index) * row_len;
+        uint32_t line = 0;
+        for (int i = 0; i < nx; i++)
+            line += uint32_t(row[cx[i].index]) * uint32_t(cx[i].weight);
+        sum += line * uint32_t(cy[j].weight);
+    }
+    return int((sum + 32768) >> 16);
+}
+
+// Moves the edges of one axis of an upright or quarter-turned image out to
+// whole pixels: from `at` over `extent`, which keeps its sign.
+void fit_edges(float *at, float *extent)
+{
+    double a = *at, b = double(*at) + *extent;
+    if (!(std::fabs(a) < 1e9 && std::fabs(b) < 1e9))
+        return;
+    bool flipped = b < a;
+    if (flipped)
+        std::swap(a, b);
+    // Edges within a thousandth of a pixel boundary stay on it.
+    double lo = std::floor(a + 1e-3), hi = std::ceil(b - 1e-3);
+    if (hi <= lo)
+        hi = lo + 1;
+    *at = float(flipped ? hi : lo);
+    *extent = float(flipped ? lo - hi : hi - lo);
+}
+
+// An image drawn upright or quarter-turned covers whole pixels: its edges
+// move out to pixel boundaries, as other renderers draw images, so that no
+// device pixel along its border is left half painted; other matrices stay.
+void grid_fit(const float *ctm, float *m)
+{
+    std::memcpy(m, ctm, 6 * sizeof(float));
+    if (m[1] == 0 && m[2] == 0) {
+        fit_edges(&m[4], &m[0]);
+        fit_edges(&m[5], &m[3]);
+    } else if (m[0] == 0 && m[3] == 0) {
+        fit_edges(&m[4], &m[2]);
+        fit_edges(&m[5], &m[1]);
+    }
 }
 
 }  // namespace
@@ -76,11 +172,13 @@ void image_device_box(const float m[6], double *minx, double *miny, double *maxx
     }
 }
 
-void image_paint(RenderContext *ctx, const DecodedImage *img, int y0, int y1, int rows_ready)
+void image_paint(RenderContext *ctx, const DecodedImage *img, int y0, int y1, int rows_ready,
+                 ImageColumns *columns)
 {
     if (ctx->text_only || !ctx->surface || !img || rows_ready <= 0)
         return;
-    const float *m = ctx->gs->ctm;
+    float m[6];
+    grid_fit(ctx->gs->ctm, m);
     double det = double(m[0]) * m[3] - double(m[1]) * m[2];
     if (!(std::fabs(det) >= 1e-12))
         return;
@@ -109,7 +207,12 @@ void image_paint(RenderContext *ctx, const DecodedImage *img, int y0, int y1, in
         return;
     int alpha = color_byte(gs->fill_alpha);
     int w = img->width, h = img->height;
-    bool smooth = composite_antialias() && (std::fabs(ia) * w >= 0.99 || std::fabs(id) * h >= 0.99);
+    // Nearest sampling only for images enlarged more than four times in both
+    // directions (pixel art, a one-pixel image filling a box); less enlarged
+    // images are interpolated, as scans and photos drawn a little larger
+    // than their resolution should look.
+    bool smooth = composite_antialias() &&
+                  (std::fabs(ia) * w >= kNearestBelow || std::fabs(id) * h >= kNearestBelow);
     int len = x1 - x0;
     std::vector<uint8_t> coverage(static_cast<size_t>(len));
     std::vector<uint8_t> colors(img->is_mask ? 0 : static_cast<size_t>(len) * 3);
@@ -123,44 +226,73 @@ void image_paint(RenderContext *ctx, const DecodedImage *img, int y0, int y1, in
     const uint8_t *plane = img->is_mask ? img->plane : img->alpha;
     // Upright and mirrored images: u depends on x only and v on y only;
     // quarter-turned ones the other way round. The taps that depend on x
-    // are worked out once, those that depend on y once per row.
+    // are worked out once, those that depend on y once per row. Rotated and
+    // skewed images sample each pixel centre.
     enum { GENERAL, AXIS, SWAPPED };
     int mode = ib == 0 && ic == 0 ? AXIS : ia == 0 && id == 0 ? SWAPPED : GENERAL;
-    std::vector<Tap> cols(mode != GENERAL ? size_t(len) : 0);
-    std::vector<uint8_t> col_in(mode != GENERAL ? size_t(len) : 0);
-    for (int i = 0; mode != GENERAL && i < len; i++) {
-        double px = x0 + i + 0.5;
-        double t = mode == AXIS ? ia * px + ie : ib * px + iff;
-        col_in[size_t(i)] = t >= 0 && t < 1;
-        cols[size_t(i)] = mode == AXIS ? tap(w * t, w, w, smooth) : tap(h * (1 - t), h, rows_ready, smooth);
+    // Progressive painting paints an upright image a few rows at a time:
+    // its column taps are kept for the next call.
+    ImageColumns fresh;
+    ImageColumns &cols = mode == AXIS && columns ? *columns : fresh;
+    bool reuse = mode == AXIS && cols.valid && cols.w == w && cols.x0 == x0 && cols.len == len &&
+                 cols.scale == ia && cols.offset == ie && cols.smooth == smooth;
+    if (mode != GENERAL && !reuse) {
+        std::vector<Tap> taps;
+        cols.taps.clear();
+        cols.at.assign(size_t(len) + 1, 0);
+        cols.in.assign(size_t(len), 1);
+        for (int i = 0; i < len; i++) {
+            double px = x0 + i + 0.5;
+            double t = mode == AXIS ? ia * px + ie : ib * px + iff;
+            cols.in[size_t(i)] = t >= 0 && t < 1;
+            // The source positions of the pixel's left and right edges.
+            double ta = t - 0.5 * (mode == AXIS ? ia : ib), tb = t + 0.5 * (mode == AXIS ? ia : ib);
+            if (mode == AXIS)
+                axis_taps(w * ta, w * tb, w, smooth, &taps);
+            else
+                axis_taps(h * (1 - ta), h * (1 - tb), rows_ready, smooth, &taps);
+            cols.taps.insert(cols.taps.end(), taps.begin(), taps.end());
+            cols.at[size_t(i) + 1] = int(cols.taps.size());
+        }
+        cols.valid = mode == AXIS;
+        cols.w = w, cols.x0 = x0, cols.len = len, cols.scale = ia, cols.offset = ie, cols.smooth = smooth;
     }
+    const std::vector<Tap> &col_taps = cols.taps;
+    const std::vector<int> &col_at = cols.at;
+    const std::vector<uint8_t> &col_in = cols.in;
+    std::vector<Tap> row_taps, gx, gy;
+    size_t row_len = size_t(w) * (img->is_mask ? 1 : 3);
     for (int y = ya; y < yb; y++) {
         if ((y - ya) % IMAGE_PAINT_POLL_ROWS == IMAGE_PAINT_POLL_ROWS - 1 && render_poll(ctx))
             return;
         double py = y + 0.5;
-        Tap row_tap{};
         bool row_in = true;
         if (mode == AXIS) {
             double v = id * py + iff;
             row_in = v >= 0 && v < 1;
-            row_tap = tap(h * (1 - v), h, rows_ready, smooth);
+            axis_taps(h * (1 - (v - 0.5 * id)), h * (1 - (v + 0.5 * id)), rows_ready, smooth, &row_taps);
         } else if (mode == SWAPPED) {
             double u = ic * py + ie;
             row_in = u >= 0 && u < 1;
-            row_tap = tap(w * u, w, w, smooth);
+            axis_taps(w * (u - 0.5 * ic), w * (u + 0.5 * ic), w, smooth, &row_taps);
         }
         if (!row_in)
             continue;
         bool any = false;
         for (int i = 0; i < len; i++) {
-            Tap tx, ty;
+            const Tap *cx, *cy;
+            int nx, ny;
             if (mode != GENERAL) {
                 if (!col_in[size_t(i)]) {
                     coverage[size_t(i)] = 0;
                     continue;
                 }
-                tx = mode == AXIS ? cols[size_t(i)] : row_tap;
-                ty = mode == AXIS ? row_tap : cols[size_t(i)];
+                const Tap *ct = col_taps.data() + col_at[size_t(i)];
+                int nc = col_at[size_t(i) + 1] - col_at[size_t(i)];
+                cx = mode == AXIS ? ct : row_taps.data();
+                nx = mode == AXIS ? nc : int(row_taps.size());
+                cy = mode == AXIS ? row_taps.data() : ct;
+                ny = mode == AXIS ? int(row_taps.size()) : nc;
             } else {
                 double px = x0 + i + 0.5;
                 double u = ia * px + ic * py + ie;
@@ -169,27 +301,23 @@ void image_paint(RenderContext *ctx, const DecodedImage *img, int y0, int y1, in
                     coverage[size_t(i)] = 0;
                     continue;
                 }
-                tx = tap(w * u, w, w, smooth);
-                ty = tap(h * (1 - v), h, rows_ready, smooth);
+                axis_taps(w * u, w * u, w, smooth, &gx);
+                axis_taps(h * (1 - v), h * (1 - v), rows_ready, smooth, &gy);
+                cx = gx.data(), nx = int(gx.size());
+                cy = gy.data(), ny = int(gy.size());
             }
-            size_t r0 = size_t(ty.i0) * size_t(w), r1 = size_t(ty.i1) * size_t(w);
-            int cov = 255;
-            if (plane)
-                cov = smooth ? lerp2(plane[r0 + tx.i0], plane[r0 + tx.i1], plane[r1 + tx.i0],
-                                     plane[r1 + tx.i1], tx.frac, ty.frac)
-                             : plane[r0 + tx.i0];
+            int cov = plane ? weigh(plane, size_t(w), cx, nx, cy, ny) : 255;
             coverage[size_t(i)] = uint8_t(cov);
             any = any || cov;
             if (img->is_mask)
                 continue;
-            const uint8_t *p00 = img->rgb + 3 * (r0 + tx.i0), *p10 = img->rgb + 3 * (r0 + tx.i1);
-            const uint8_t *p01 = img->rgb + 3 * (r1 + tx.i0), *p11 = img->rgb + 3 * (r1 + tx.i1);
             uint8_t *c = &colors[3 * size_t(i)];
-            if (smooth)
-                for (int k = 0; k < 3; k++)  // stored blue, green, red
-                    c[2 - k] = uint8_t(lerp2(p00[k], p10[k], p01[k], p11[k], tx.frac, ty.frac));
-            else
-                c[0] = p00[2], c[1] = p00[1], c[2] = p00[0];
+            if (nx == 1 && ny == 1) {
+                const uint8_t *p = img->rgb + size_t(cy->index) * row_len + 3 * size_t(cx->index);
+                c[0] = p[2], c[1] = p[1], c[2] = p[0];
+            } else {
+                weigh_rgb(img->rgb, row_len, cx, nx, cy, ny, c);
+            }
         }
         if (!any)
             continue;

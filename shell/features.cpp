@@ -13,11 +13,6 @@ void export_page(HWND) {}
 void copy_page_image(HWND) {}
 void copy_selected_text(HWND) {}
 void select_all_text(HWND) {}
-void associations_dialog(HWND) {}
-void associations_restore() {}
-void properties_dialog(HWND) {}
-void fonts_dialog(HWND) {}
-void security_dialog(HWND) {}
 void zoom_dialog(HWND) {}
 void goto_dialog(HWND) {}
 void articles_dialog(HWND) {}
@@ -30,7 +25,7 @@ int encoding_dialog(HWND, int) { return -2; }
 bool feature_available(int command)
 {
     switch (command) {
-    case 40004: case 40005: case 40006: case 40007: case 40008: case 40010:  // print, dialogs, export
+    case 40004: case 40010:  // print, export
     case 40110: case 40111: case 40121: case 40205: case 40206: case 40207:  // view dialogs, full screen
     case 40250: case 40251: case 40252: case 40253: case 40254: case 40255:  // search, clipboard
         return false;

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "shell/assoc.h"
 #include "shell/features.h"
 #include "shell/frame.h"
 #include "shell/panels.h"
@@ -23,7 +24,7 @@ void run_associations_alone()
     char program[MAX_PATH + 16];
     GetWindowsDirectoryA(program, MAX_PATH);
     std::strcat(program, "\\pagrix.exe");
-    (void)program;
+    associations_set_program(program);
     associations_dialog(nullptr);
 }
 

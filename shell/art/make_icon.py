@@ -1,13 +1,14 @@
 #!/usr/bin/env python3
 """Draws the program icon (a page with a folded corner and lines of text) at
-16x16 and 32x32 and writes it as a Windows .ico file.
+16x16 and 32x32 and writes it as a Windows .ico file. The document-type icons
+are the same page with its lines in the type's colour.
 
-usage: make_icon.py OUT.ico
+usage: make_icon.py OUT.ico [RRGGBB]
 """
 import struct, sys
 
 
-def draw(size):
+def draw(size, ink=(32, 80, 176)):
     """Returns rows (top-down) of (r, g, b, a) pixels."""
     s = size / 32.0
     px = [[(0, 0, 0, 0)] * size for _ in range(size)]
@@ -27,7 +28,7 @@ def draw(size):
     step = max(2, int(4 * s))
     for y in range(top + fold + step, bottom - step, step):
         for x in range(left + max(2, int(3 * s)), right - max(2, int(3 * s))):
-            px[y][x] = (32, 80, 176, 255)
+            px[y][x] = ink + (255,)
     return px
 
 
@@ -46,7 +47,10 @@ def dib(size, px):
 
 
 def main():
-    images = [dib(n, draw(n)) for n in (16, 32)]
+    ink = (32, 80, 176)
+    if len(sys.argv) > 2:
+        ink = tuple(int(sys.argv[2][i:i + 2], 16) for i in (0, 2, 4))
+    images = [dib(n, draw(n, ink)) for n in (16, 32)]
     out = struct.pack("<HHH", 0, 1, len(images))
     offset = 6 + 16 * len(images)
     for n, data in zip((16, 32), images):

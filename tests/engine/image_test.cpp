@@ -198,12 +198,36 @@ TEST(Image, SamplesDecodeAndMasksFollowTheRules)
         // An SMask's gray is the alpha: transparent left, opaque right.
         {"soft mask", std::string(kHalves) + " /ColorSpace /DeviceRGB /BitsPerComponent 8 /SMask 6 0 R",
          "ff0000ff0000", {{25, 50, WHITE}, {75, 50, RED}}, ""},
+        // Colours pre-multiplied with the SMask's Matte (blue) are divided
+        // back: red at half alpha; a Matte of the wrong length is ignored.
+        {"soft mask with Matte",
+         std::string(kHalves) + " /ColorSpace /DeviceRGB /BitsPerComponent 8 /SMask 9 0 R",
+         "80007f80007f", {{25, 50, 0xff8080}}, ""},
+        {"soft mask with a short Matte",
+         std::string(kHalves) + " /ColorSpace /DeviceRGB /BitsPerComponent 8 /SMask 10 0 R",
+         "80007f80007f", {{25, 50, 0xc080c0}}, ""},
         // A Mask image mask hides the image where its samples are 1.
         {"stencil Mask", std::string(kHalves) + " /ColorSpace /DeviceRGB /BitsPerComponent 8 /Mask 7 0 R",
          "ff0000ff0000", {{25, 50, RED}, {75, 50, WHITE}}, ""},
         {"stencil Mask with Decode [1 0]",
          std::string(kHalves) + " /ColorSpace /DeviceRGB /BitsPerComponent 8 /Mask 8 0 R",
          "ff0000ff0000", {{25, 50, WHITE}, {75, 50, RED}}, ""},
+        // Colour keys compare raw samples (before Decode and palette); a
+        // pixel is keyed out only when every component is inside its range.
+        {"colour key on gray", std::string(kHalves) + " /BitsPerComponent 8 /Mask [0 16]", "0880",
+         {{25, 50, WHITE}, {75, 50, 0x808080}}, ""},
+        {"colour key on RGB", std::string(kHalves) + " /ColorSpace /DeviceRGB /BitsPerComponent 8 "
+                              "/Mask [250 255 0 0 0 16]",
+         "ff0010ff0020", {{25, 50, WHITE}, {75, 50, 0xff0020}}, ""},
+        {"colour key on 4-bit samples, before Decode", std::string(kHalves) +
+             " /BitsPerComponent 4 /Decode [1 0] /Mask [3 3]",
+         "3c", {{25, 50, WHITE}, {75, 50, 0x333333}}, ""},
+        {"colour key on palette indexes", std::string(kHalves) +
+             " /BitsPerComponent 8 /ColorSpace [/Indexed /DeviceRGB 1 <ff000000ff00>] /Mask [1 1]",
+         "0001", {{25, 50, RED}, {75, 50, WHITE}}, ""},
+        {"colour key of the wrong length is ignored", std::string(kHalves) +
+             " /ColorSpace /DeviceRGB /BitsPerComponent 8 /Mask [250 255]",
+         "ff0010ff0020", {{25, 50, 0xff0010}, {75, 50, 0xff0020}}, ""},
         // Short data: the missing rows are zeros, without an error.
         {"truncated", "/Width 1 /Height 2 /ColorSpace /DeviceRGB /BitsPerComponent 8", "ff0000",
          {{50, 25, RED}, {50, 75, BLACK}}, ""},
@@ -238,7 +262,13 @@ TEST(Image, SamplesDecodeAndMasksFollowTheRules)
                          {7, "/Type /XObject /Subtype /Image /Width 2 /Height 1 /ImageMask true", "\x40"},
                          {8, "/Type /XObject /Subtype /Image /Width 2 /Height 1 /ImageMask true "
                              "/Decode [1 0]",
-                          "\x40"}}),
+                          "\x40"},
+                         {9, "/Type /XObject /Subtype /Image /Width 2 /Height 1 /BitsPerComponent 8 "
+                             "/ColorSpace /DeviceGray /Matte [0 0 1]",
+                          "\x80\x80"},
+                         {10, "/Type /XObject /Subtype /Image /Width 2 /Height 1 /BitsPerComponent 8 "
+                              "/ColorSpace /DeviceGray /Matte [0 0]",
+                          "\x80\x80"}}),
                &p);
         ASSERT_NE(p.bm, nullptr);
         EXPECT_EQ(p.status, 0);
@@ -268,6 +298,49 @@ std::string halves_data(int width, int height)
     for (int y = 0; y < height; y++)
         all += row;
     return testsupport::deflate_bytes(all);
+}
+
+// How an image lands on the pixel grid: drawn smaller it averages the area
+// each pixel covers (masks get partial coverage), enlarged up to four times
+// it is interpolated, and upright it covers whole pixels.
+TEST(Image, ResamplingAveragesInterpolatesAndFitsThePixelGrid)
+{
+    std::string stripes, mask_stripes;
+    for (int x = 0; x < 150; x++)
+        stripes += x % 2 ? '\xff' : '\0';
+    for (int x = 0; x < 19; x++)
+        mask_stripes += '\x55';  // 0101...: every other sample paints
+    struct Row {
+        const char *what;
+        std::string dict, data;  // data as they are
+        const char *content;
+        std::vector<Probe> probes;
+    } rows[] = {
+        // 150 one-pixel stripes over 100 pixels: pixel 0 covers a black
+        // stripe and half a white one (a third white), pixel 2 a white one
+        // and half a black one; bilinear sampling would give a quarter and
+        // three quarters.
+        {"stripes drawn smaller", "/Width 150 /Height 1 /BitsPerComponent 8", stripes,
+         "100 0 0 100 0 0 cm /Im Do", {{0, 50, 0x555555}, {1, 50, 0x555555}, {2, 50, 0xaaaaaa}}},
+        {"mask stripes drawn smaller", "/Width 150 /Height 1 /ImageMask true", mask_stripes,
+         "1 0 0 rg 100 0 0 100 0 0 cm /Im Do", {{0, 50, 0xff5656}, {2, 50, 0xffabab}}},
+        // Black and white over 4 pixels: the inner two are interpolated.
+        {"twice enlarged", "/Width 2 /Height 1 /BitsPerComponent 8", std::string("\0\xff", 2),
+         "4 0 0 4 0 96 cm /Im Do", {{0, 2, BLACK}, {1, 2, 0x404040}, {2, 2, 0xbfbfbf}, {3, 2, WHITE}}},
+        // From x 10.5 to 30.5: the edges move out to pixels 10 and 30.
+        {"half-pixel offset", "/Width 2 /Height 1 /ColorSpace /DeviceRGB /BitsPerComponent 8",
+         std::string("\0\0\0\xff\0\0", 6), "20 0 0 10 10.5 50 cm /Im Do",
+         {{9, 45, WHITE}, {10, 45, BLACK}, {30, 45, RED}, {31, 45, WHITE}}},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        Page p;
+        render(image_pdf(row.dict, row.data, row.content), &p);
+        ASSERT_NE(p.bm, nullptr);
+        for (const Probe &pr : row.probes)
+            EXPECT_EQ(p.px(pr.x, pr.y), pr.rgb) << "at " << pr.x << "," << pr.y << ": " << std::hex
+                                                << p.px(pr.x, pr.y);
+    }
 }
 
 TEST(Image, ReductionStepsFollowTheDeviceExtent)

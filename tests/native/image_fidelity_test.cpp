@@ -42,11 +42,8 @@ const std::vector<testsupport::ImagePage> &image_pages()
     return pages;
 }
 
-// `floor` is the share of image pages (percent) that must agree. Pages
-// still short of the rule: oracles that fit images to the pixel grid and
-// average the area of downscaled images where this renderer samples
-// bilinearly (or nearest when enlarging), a CMYK JPEG whose Adobe inversion
-// the DCT filter gets wrong, and small masks drawn without area coverage.
+// `floor` is the share of image pages (percent) that must agree (all of
+// them did when the floor was set).
 void measure_at(int dpi, int floor)
 {
     SKIP_WITHOUT_CORPUS();
@@ -115,8 +112,8 @@ void measure_at(int dpi, int floor)
     EXPECT_GE(agree * 100, counted * floor) << agree << " of " << counted << " image pages agree";
 }
 
-TEST(ImageFidelity, FirstPagesWithImagesAt72Dpi) { measure_at(72, 65); }
-TEST(ImageFidelity, FirstPagesWithImagesAt150Dpi) { measure_at(150, 50); }
+TEST(ImageFidelity, FirstPagesWithImagesAt72Dpi) { measure_at(72, 95); }
+TEST(ImageFidelity, FirstPagesWithImagesAt150Dpi) { measure_at(150, 95); }
 
 // Peak resident memory of a command in KiB; 0 when it failed.
 long peak_kb(const std::string &command)

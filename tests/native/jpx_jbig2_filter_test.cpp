@@ -3,9 +3,13 @@
 // resolutions); the ITU-T T.88 Annex H test stream from Debian's jbig2dec
 // source package, split into embedded page streams and globals, decoded by us
 // and by the jbig2dec program. Damaged copies of both must fail or decode to
-// exactly the promised size, never more.
+// exactly the promised size, never more. The same files embedded in PDFs are
+// drawn like mutool and pdftoppm draw them, a damaged one as the gray
+// placeholder, and a 10,000 x 10,000 JPEG 2000 page at 72 dpi in bounded
+// memory.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -13,7 +17,10 @@
 #include <string>
 #include <vector>
 
+#include "bitmap/bitmap.h"
 #include "command_support.h"
+#include "oracle_image.h"
+#include "page_doc.h"
 #include "pdf/document.h"
 #include "pdf/filters.h"
 #include "pdf/object.h"
@@ -419,6 +426,219 @@ TEST(Jbig2Filter, DamagedStreamsFailOrKeepTheirSize)
         }
     });
     std::printf("damaged JBIG2 copies still decoded: %d of 200\n", decoded);
+}
+
+// A JPEG 2000 file written by opj_compress from the test picture; "" when
+// the encoder failed.
+std::string opj_file(const std::string &name, int width, int height, int depth, const std::string &ext,
+                     const std::string &options)
+{
+    const std::string base = testsupport::scratch_path(name);
+    const std::string in = base + (depth == 4 ? ".pam" : depth == 1 ? ".pgm" : ".ppm");
+    if (!testsupport::write_file(in, picture(width, height, depth)))
+        return "";
+    int rc = 0;
+    run_command("opj_compress -i " + in + " -o " + base + "." + ext + " " + options + " 2>&1", &rc);
+    return rc == 0 ? testsupport::read_file(base + "." + ext) : "";
+}
+
+// A page of `w` x `h` points, red, with the image (object 5, from `dict`
+// and `data`) drawn over the square from (`x`, `y`) with sides `iw`, `ih`;
+// image masks paint in blue.
+std::string image_page(double w, double h, const std::string &dict, const std::string &data, double x,
+                       double y, double iw, double ih, const std::string &globals = "")
+{
+    char content[200];
+    std::snprintf(content, sizeof content, "1 0 0 rg 0 0 %g %g re f 0 0 1 rg q %g 0 0 %g %g %g cm /Im Do Q",
+                  w, h, iw, ih, x, y);
+    char media[80];
+    std::snprintf(media, sizeof media, "[0 0 %g %g]", w, h);
+    std::vector<std::string> extra = {
+        testsupport::stream_obj("/Type /XObject /Subtype /Image " + dict, data)};
+    if (!globals.empty())
+        extra.push_back(testsupport::stream_obj("", globals));
+    return testsupport::one_page_pdf(content, media, "/Resources << /XObject << /Im 5 0 R >> >>", extra);
+}
+
+TEST(JpxJbig2Images, DrawnLikeMutoolAndPdftoppm)
+{
+    if (!have("opj_compress") || !testsupport::have_oracle_renderers())
+        GTEST_SKIP() << "opj_compress, mutool or pdftoppm missing";
+    std::string globals;
+    std::vector<std::string> pages;
+    const bool jbig2 = annex_h_streams(&globals, &pages);
+    const std::string gray = opj_file("img_gray", 61, 47, 1, "jp2", "-n 4");
+    const std::string rgb = opj_file("img_rgb", 400, 300, 3, "j2k", "-I -r 20 -n 5");
+    ASSERT_FALSE(gray.empty() || rgb.empty());
+    struct Row {
+        const char *what;
+        std::string pdf;
+    } rows[] = {
+        // Size, depth and colour from the codestream alone.
+        {"gray JP2 without ColorSpace or BitsPerComponent, drawn at its size",
+         image_page(81, 67, "/Width 61 /Height 47 /Filter /JPXDecode", gray, 10, 10, 61, 47)},
+        // Decoded one resolution level down, then averaged.
+        {"RGB codestream drawn at a sixth of its size",
+         image_page(87, 70, "/Width 400 /Height 300 /ColorSpace /DeviceRGB /BitsPerComponent 8 /Filter /JPXDecode",
+                    rgb, 10, 10, 66.7, 50)},
+        // The dictionary's gray is overruled by the three components of the data.
+        {"RGB codestream whose dictionary says gray, drawn at half its size",
+         image_page(220, 170, "/Width 400 /Height 300 /ColorSpace /DeviceGray /Filter /JPXDecode", rgb, 10, 10,
+                    200, 150)},
+    };
+    std::vector<Row> all(std::begin(rows), std::end(rows));
+    if (jbig2) {
+        const std::string dict = "/Filter /JBIG2Decode /DecodeParms << /JBIG2Globals 6 0 R >> ";
+        const Bilevel page = decode_jbig2(pages[0], globals);
+        ASSERT_EQ(page.status, 0);
+        const std::string size = "/Width " + std::to_string(page.width) + " /Height " + std::to_string(page.height);
+        all.push_back({"JBIG2 page with globals as an image mask",
+                       image_page(100, 80, dict + size + " /ImageMask true", pages[0], 10, 10, page.width * 0.8,
+                                  page.height * 0.8, globals)});
+        all.push_back({"JBIG2 page with globals as 1-bit gray",
+                       image_page(100, 80, dict + size + " /ColorSpace /DeviceGray /BitsPerComponent 1", pages[0],
+                                  10, 10, page.width * 0.8, page.height * 0.8, globals)});
+    } else {
+        std::printf("JBIG2 rows skipped: jbig2dec source not fetched (scripts/setup)\n");
+    }
+    int n = 0;
+    for (const Row &row : all) {
+        SCOPED_TRACE(row.what);
+        const std::string path = testsupport::scratch_path("jpx_jbig2_page" + std::to_string(n++) + ".pdf");
+        ASSERT_TRUE(testsupport::write_file(path, row.pdf));
+        testsupport::Rendered ours;
+        testsupport::render_doc(row.pdf, &ours);
+        ASSERT_NE(ours.bm, nullptr);
+        EXPECT_EQ(ours.diags, "");
+        testsupport::RgbImage mu, pp;
+        ASSERT_TRUE(testsupport::oracle_render(path, 1, 72, false, &mu));
+        ASSERT_TRUE(testsupport::oracle_render(path, 1, 72, true, &pp));
+        const double psnr = testsupport::psnr(testsupport::rgb_from_bitmap(ours.bm), mu);
+        const double honest = testsupport::psnr(pp, mu);
+        std::printf("  %-66s ours %5.1f dB, pdftoppm %5.1f dB (vs mutool)\n", row.what, psnr, honest);
+        EXPECT_TRUE(psnr >= 40.0 || psnr >= honest - 1.0) << psnr << " dB against " << honest;
+    }
+}
+
+// The opacity channel of a JPEG 2000 image against opj_decompress's RGBA
+// composed over the page by hand (mutool takes the fourth channel for
+// black, pdftoppm does not draw such files): used with SMaskInData,
+// ignored without it. The image is drawn at its own size.
+TEST(JpxJbig2Images, OpacityChannelWithSMaskInData)
+{
+    if (!have("opj_compress") || !have("opj_decompress"))
+        GTEST_SKIP() << "libopenjp2-tools not installed";
+    const std::string rgba = opj_file("img_alpha", 60, 40, 4, "jp2", "-n 4");
+    ASSERT_FALSE(rgba.empty());
+    const std::string ref_path = testsupport::scratch_path("img_alpha_ref.pnm");
+    int rc = 0;
+    run_command("opj_decompress -i " + testsupport::scratch_path("img_alpha.jp2") + " -o " + ref_path + " 2>&1", &rc);
+    ASSERT_EQ(rc, 0);
+    const Pnm ref = parse_pnm(testsupport::read_file(ref_path));
+    ASSERT_EQ(ref.depth, 4);
+    for (int in_data = 0; in_data < 2; in_data++) {
+        SCOPED_TRACE(in_data ? "SMaskInData 1" : "no SMaskInData");
+        testsupport::Rendered ours;
+        testsupport::render_doc(image_page(60, 40, std::string("/Width 60 /Height 40 /Filter /JPXDecode") +
+                                                       (in_data ? " /SMaskInData 1" : ""),
+                                           rgba, 0, 0, 60, 40),
+                                &ours);
+        ASSERT_NE(ours.bm, nullptr);
+        int worst = 0;
+        for (int y = 0; y < 40; y++)
+            for (int x = 0; x < 60; x++) {
+                const uint8_t *px = reinterpret_cast<const uint8_t *>(ref.samples.data()) + (y * 60 + x) * 4;
+                const int a = in_data ? px[3] : 255;
+                const unsigned got = ours.px(x, y);
+                for (int k = 0; k < 3; k++) {
+                    const int page = k == 0 ? 255 : 0;  // red
+                    const int want = (px[k] * a + page * (255 - a) + 127) / 255;
+                    worst = std::max(worst, std::abs(int((got >> (16 - 8 * k)) & 0xFF) - want));
+                }
+            }
+        EXPECT_LE(worst, 2);
+    }
+}
+
+// Drawn at 72 dpi, the image is decoded two resolution levels down: the
+// render stays far below the memory of the full image (300 MB as RGB).
+TEST(JpxJbig2Images, TenThousandSquareJpxAt72DpiBelow200MB)
+{
+    const std::string tool = testsupport::pagrix_render_path();
+    if (!have("opj_compress") || tool.empty())
+        GTEST_SKIP() << "opj_compress or pagrix-render missing";
+    const int side = 10000;
+    const std::string pgm = testsupport::scratch_path("jpx_huge.pgm"), jpx = testsupport::scratch_path("jpx_huge.j2k");
+    {
+        std::string image = "P5\n" + std::to_string(side) + " " + std::to_string(side) + "\n255\n";
+        image.reserve(image.size() + size_t(side) * side);
+        for (int y = 0; y < side; y++)
+            for (int x = 0; x < side; x++)
+                image += char(((x / 500 + y / 500) % 2 ? 200 : 40) + (x * 7 + y * 3) % 16);
+        ASSERT_TRUE(testsupport::write_file(pgm, image));
+    }
+    int rc = 0;
+    run_command("opj_compress -i " + pgm + " -o " + jpx + " -t 1000,1000 -I -r 100 -n 5 2>&1", &rc);
+    std::remove(pgm.c_str());
+    ASSERT_EQ(rc, 0);
+    const std::string pdf = image_page(720, 720, "/Width 10000 /Height 10000 /Filter /JPXDecode",
+                                       testsupport::read_file(jpx), 0, 0, 720, 720);
+    const std::string path = testsupport::scratch_path("jpx_huge.pdf");
+    ASSERT_TRUE(testsupport::write_file(path, pdf));
+    const std::string out = testsupport::scratch_path("jpx_huge.bmp");
+    const auto run = testsupport::run_limited(tool + " render " + path + " -o " + out + " --dpi 72 2>&1", 0, 120);
+    std::printf("10000 x 10000 JPX at 72 dpi: peak %ld KiB\n", run.peak_rss_kb);
+    ASSERT_EQ(run.exit_status, 0);
+    EXPECT_LT(run.peak_rss_kb, 200 * 1024);
+    // The checkerboard came through: a dark and a light square.
+    testsupport::Rendered ours;
+    testsupport::render_doc(pdf, &ours);
+    ASSERT_NE(ours.bm, nullptr);
+    EXPECT_LT(ours.px(18, 18) & 0xFF, 80u);
+    EXPECT_GT(ours.px(18 + 36, 18) & 0xFF, 180u);
+}
+
+// Damaged JPX and JBIG2 data inside a page: whatever the filter cannot decode
+// is drawn as the gray placeholder, and nothing crashes (also run under the
+// sanitizers).
+TEST(JpxJbig2Images, DamagedDataDrawsThePlaceholder)
+{
+    if (!have("opj_compress"))
+        GTEST_SKIP() << "libopenjp2-tools not installed";
+    const std::string jpx = opj_file("jpx_page_damage", 48, 40, 3, "jp2", "-n 3 -t 24,24 -I -r 10");
+    ASSERT_FALSE(jpx.empty());
+    int placeholders = 0;
+    damaged_copies(jpx, 31, [&](const std::string &bad, int i) {
+        testsupport::Rendered r;
+        testsupport::render_doc(image_page(48, 40, "/Width 48 /Height 40 /Filter /JPXDecode", bad, 0, 0, 48, 40), &r);
+        ASSERT_NE(r.bm, nullptr) << "variant " << i;
+        if (decode_jpx(bad, 0).status != 0) {
+            placeholders++;
+            EXPECT_EQ(r.px(24, 20), 0xA0A0A0u) << "variant " << i;
+        }
+    });
+    std::printf("damaged JPX pages drawn as the placeholder: %d of 200\n", placeholders);
+    std::string globals;
+    std::vector<std::string> pages;
+    if (!annex_h_streams(&globals, &pages))
+        GTEST_SKIP() << "jbig2dec source not fetched (scripts/setup)";
+    const Bilevel good = decode_jbig2(pages[0], globals);
+    const std::string dict = "/Filter /JBIG2Decode /DecodeParms << /JBIG2Globals 6 0 R >> /Width " +
+                             std::to_string(good.width) + " /Height " + std::to_string(good.height);
+    placeholders = 0;
+    damaged_copies(pages[0], 32, [&](const std::string &bad, int i) {
+        const std::string bad_globals = i % 4 == 1 ? bad : globals;
+        testsupport::Rendered r;
+        testsupport::render_doc(image_page(good.width, good.height, dict + " /ImageMask true", bad, 0, 0,
+                                           good.width, good.height, bad_globals),
+                                &r);
+        ASSERT_NE(r.bm, nullptr) << "variant " << i;
+        if (decode_jbig2(bad, bad_globals).status != 0) {
+            placeholders++;
+            EXPECT_EQ(r.px(good.width / 2, good.height / 2), 0xA0A0A0u) << "variant " << i;
+        }
+    });
+    std::printf("damaged JBIG2 pages drawn as the placeholder: %d of 200\n", placeholders);
 }
 
 }  // namespace

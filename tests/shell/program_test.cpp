@@ -115,17 +115,64 @@ TEST(Program, SwitchesEndWithoutFrame)
     const std::string rows[] = {
         "/p \"" + pdf + "\"",  // silent printing: the frame is never shown
         "-P\t\"" + pdf + "\"",
-        "/fil",                // the associations dialog stand-alone
+        "/fil",                // the associations dialog stand-alone, cancelled
     };
     for (const std::string &args : rows) {
         PROCESS_INFORMATION pi = {};
         ASSERT_TRUE(start(args, pi)) << args;
+        if (args == "/fil") {
+            HWND dialog = wait_for_dialog(pi.dwProcessId);
+            ASSERT_TRUE(dialog);
+            EXPECT_EQ(shelltest::window_text(dialog), "Dateizuordnungen festlegen");
+            EXPECT_EQ(IsDlgButtonChecked(dialog, 364), UINT(BST_CHECKED)) << "stand-alone: every type checked";
+            PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+        }
         long code = finish(pi, 15000);
         EXPECT_EQ(code, 0) << args;
         HWND frame = FindWindowA("Pagrix95Frame", nullptr);
         EXPECT_FALSE(frame && IsWindowVisible(frame)) << args;
     }
     shelltest::clear_settings();
+}
+
+namespace {
+
+// A value of the per-user classes, or "<none>".
+std::string user_class_value(const char *sub)
+{
+    char buf[512] = "";
+    LONG size = sizeof buf;
+    if (RegQueryValueA(HKEY_CURRENT_USER, (std::string("Software\\Classes\\") + sub).c_str(), buf, &size) !=
+        ERROR_SUCCESS)
+        return "<none>";
+    return buf;
+}
+
+}  // namespace
+
+// OK in the stand-alone dialog points every type at the copy in the Windows
+// directory; the uninstall switch takes it all out again.
+TEST(Program, AssociationAndUninstallSwitches)
+{
+    if (!program())
+        GTEST_SKIP() << "PAGRIX_EXE not set";
+    const std::string pdf_before = user_class_value(".pdf");
+    PROCESS_INFORMATION pi = {};
+    ASSERT_TRUE(start("-Fil", pi));
+    HWND dialog = wait_for_dialog(pi.dwProcessId);
+    ASSERT_TRUE(dialog);
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(finish(pi, 15000), 0);
+    char windows[MAX_PATH];
+    GetWindowsDirectoryA(windows, MAX_PATH);
+    EXPECT_EQ(user_class_value("Vellumix.PDF\\shell\\open\\command"),
+              "\"" + std::string(windows) + "\\pagrix.exe\" \"%1\"");
+    EXPECT_EQ(user_class_value(".epsf"), "Vellumix.EPS");
+
+    ASSERT_TRUE(start("/una", pi));
+    EXPECT_EQ(finish(pi, 15000), 0);
+    EXPECT_EQ(user_class_value("Vellumix.PDF"), "<none>");
+    EXPECT_EQ(user_class_value(".pdf"), pdf_before);
 }
 
 TEST(Program, OpenDialogAtStartupWhenNothingWasOpened)
