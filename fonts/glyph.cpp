@@ -51,6 +51,33 @@ FT_Fixed to_fixed(double v)
     return FT_Fixed(f);
 }
 
+// A bi-level bitmap as 0 / 255 coverage: `bm`, a copy of the slot's record,
+// is pointed at a buffer that lives until the next expansion.
+uint8_t *g_mono_buffer;
+size_t g_mono_size;
+
+bool expand_mono(FT_Bitmap *bm)
+{
+    const size_t n = size_t(bm->width) * size_t(bm->rows);
+    if (n > g_mono_size) {
+        auto *grown = static_cast<uint8_t *>(std::realloc(g_mono_buffer, n));
+        if (!grown)
+            return false;
+        g_mono_buffer = grown;
+        g_mono_size = n;
+    }
+    for (unsigned r = 0; r < bm->rows; r++) {
+        const uint8_t *src = bm->buffer + size_t(r) * size_t(bm->pitch);
+        uint8_t *dst = g_mono_buffer + size_t(r) * bm->width;
+        for (unsigned x = 0; x < bm->width; x++)
+            dst[x] = (src[x >> 3] & (0x80 >> (x & 7))) ? 255 : 0;
+    }
+    bm->buffer = g_mono_buffer;
+    bm->pitch = int(bm->width);
+    bm->pixel_mode = FT_PIXEL_MODE_GRAY;
+    return true;
+}
+
 bool rounds_to(double v, double target)
 {
     double r = v < 0 ? -std::floor(-v + 0.5) : std::floor(v + 0.5);
@@ -118,15 +145,26 @@ int ft_render_glyph_at(FT_Face face, uint32_t glyph, float a, float b, float c, 
     FT_Int32 flags = FT_LOAD_RENDER;
     if (g_placement != GLYPH_HINTED_WHOLE)
         flags |= FT_LOAD_NO_HINTING;
-    FT_Error err = FT_Load_Glyph(face, glyph, flags);
+    // Outlines first: TrueType fonts such as Calibri carry bi-level bitmaps
+    // for some sizes, which would come back instead of 8-bit coverage.
+    FT_Error err = FT_Load_Glyph(face, glyph, flags | FT_LOAD_NO_BITMAP);
+    if (err != 0)
+        err = FT_Load_Glyph(face, glyph, flags);  // a face with bitmaps alone
     FT_GlyphSlot g = face->glyph;
-    if (err != 0 || g->format != FT_GLYPH_FORMAT_BITMAP ||
-        g->bitmap.pixel_mode != FT_PIXEL_MODE_GRAY || g->bitmap.pitch < 0)
+    if (err != 0 || g->format != FT_GLYPH_FORMAT_BITMAP || g->bitmap.pitch < 0)
         return -7;
-    out->buffer = g->bitmap.buffer;
-    out->width = int(g->bitmap.width);
-    out->rows = int(g->bitmap.rows);
-    out->pitch = g->bitmap.pitch;
+    // A copy of the slot's bitmap record: FreeType frees the buffer it names.
+    FT_Bitmap bitmap = g->bitmap;
+    if (bitmap.pixel_mode == FT_PIXEL_MODE_MONO) {
+        if (!expand_mono(&bitmap))
+            return -7;
+    } else if (bitmap.pixel_mode != FT_PIXEL_MODE_GRAY) {
+        return -7;
+    }
+    out->buffer = bitmap.buffer;
+    out->width = int(bitmap.width);
+    out->rows = int(bitmap.rows);
+    out->pitch = bitmap.pitch;
     out->left = g->bitmap_left;
     out->top = g->bitmap_top;
     out->advance = float(g->advance.x) / 64.0f;

@@ -210,42 +210,6 @@ void note_clip_text(RenderContext *ctx)
 
 // ---- Type 3 ----
 
-// The text state that a glyph procedure may change and its caller still needs.
-struct SavedText {
-    float tlm[6], tm[6];
-    PdfFont *font;
-    float size, tc, tw, th, tl, ts;
-    int mode;
-};
-
-void save_text(const RenderContext *ctx, SavedText *s)
-{
-    std::memcpy(s->tlm, ctx->text_line_matrix, sizeof s->tlm);
-    std::memcpy(s->tm, ctx->text_matrix, sizeof s->tm);
-    s->font = ctx->font;
-    s->size = ctx->font_size;
-    s->tc = ctx->char_spacing;
-    s->tw = ctx->word_spacing;
-    s->th = ctx->horiz_scale;
-    s->tl = ctx->leading;
-    s->ts = ctx->rise;
-    s->mode = ctx->render_mode;
-}
-
-void restore_text(RenderContext *ctx, const SavedText *s)
-{
-    std::memcpy(ctx->text_line_matrix, s->tlm, sizeof s->tlm);
-    std::memcpy(ctx->text_matrix, s->tm, sizeof s->tm);
-    ctx->font = s->font;
-    ctx->font_size = s->size;
-    ctx->char_spacing = s->tc;
-    ctx->word_spacing = s->tw;
-    ctx->horiz_scale = s->th;
-    ctx->leading = s->tl;
-    ctx->rise = s->ts;
-    ctx->render_mode = s->mode;
-}
-
 void run_type3_glyph(RenderContext *ctx, PdfFont *font, uint32_t code, const float trm[6])
 {
     PdfObject *proc = pdf_font_charproc(ctx->doc, font, code);
@@ -260,8 +224,6 @@ void run_type3_glyph(RenderContext *ctx, PdfFont *font, uint32_t code, const flo
     ctx->nested_glyph_runs++;
     float m[6];
     matrix_concat(m, font->font_matrix, trm);
-    SavedText saved;
-    save_text(ctx, &saved);
     Arena *clip_arena = ctx->text_clip_arena;
     Path clip = ctx->text_clip;
     ctx->text_clip_arena = nullptr;
@@ -269,7 +231,6 @@ void run_type3_glyph(RenderContext *ctx, PdfFont *font, uint32_t code, const flo
     text_clip_release(ctx);
     ctx->text_clip_arena = clip_arena;
     ctx->text_clip = clip;
-    restore_text(ctx, &saved);
 }
 
 // ---- One character ----
@@ -349,6 +310,34 @@ void show_glyph(RenderContext *ctx, uint32_t code, bool word_space)
 }
 
 }  // namespace
+
+void text_state_save(const RenderContext *ctx, SavedTextState *s)
+{
+    std::memcpy(s->tlm, ctx->text_line_matrix, sizeof s->tlm);
+    std::memcpy(s->tm, ctx->text_matrix, sizeof s->tm);
+    s->font = ctx->font;
+    s->size = ctx->font_size;
+    s->tc = ctx->char_spacing;
+    s->tw = ctx->word_spacing;
+    s->th = ctx->horiz_scale;
+    s->tl = ctx->leading;
+    s->ts = ctx->rise;
+    s->mode = ctx->render_mode;
+}
+
+void text_state_restore(RenderContext *ctx, const SavedTextState *s)
+{
+    std::memcpy(ctx->text_line_matrix, s->tlm, sizeof s->tlm);
+    std::memcpy(ctx->text_matrix, s->tm, sizeof s->tm);
+    ctx->font = s->font;
+    ctx->font_size = s->size;
+    ctx->char_spacing = s->tc;
+    ctx->word_spacing = s->tw;
+    ctx->horiz_scale = s->th;
+    ctx->leading = s->tl;
+    ctx->rise = s->ts;
+    ctx->render_mode = s->mode;
+}
 
 void text_adjust(RenderContext *ctx, float n)
 {

@@ -30,6 +30,18 @@ struct TextSink {
     void *user;
 };
 
+// The text state a nested stream (form, appearance, soft mask, glyph
+// procedure) may change and its caller still needs: PDF keeps it in the
+// graphics state, which a nested stream's end restores.
+struct SavedTextState {
+    float tlm[6], tm[6];
+    PdfFont *font;
+    float size, tc, tw, th, tl, ts;
+    int mode;
+};
+void text_state_save(const RenderContext *ctx, SavedTextState *s);
+void text_state_restore(RenderContext *ctx, const SavedTextState *s);
+
 // A number of a TJ array: moves the pen back by n / 1000 em (scaled by Tz).
 void text_adjust(RenderContext *ctx, float n);
 // A string of Tj, TJ, ' or ": 2-byte codes for Type0 fonts, else 1-byte.

@@ -31,7 +31,7 @@ namespace {
 // Type0 font with 1000-wide CIDs; object 7: its descendant; object 8: a
 // Type 3 font of glyph-space units 0.01 em whose glyph /a fills its em
 // square; object 9: that glyph's procedure; object 10: a Type 3 font whose
-// glyph shows itself.
+// glyph shows itself; object 12: a form that sets text parameters.
 std::vector<std::string> font_objects()
 {
     std::string widths = "[";
@@ -52,11 +52,15 @@ std::vector<std::string> font_objects()
         "/CharProcs << /a 11 0 R >> /Encoding << /Differences [97 /a] >> /FirstChar 97 "
         "/LastChar 97 /Widths [100] /Resources << /Font << /S 10 0 R >> >> >>",
         stream_obj("", "BT /S 1 Tf (aaaaaaaaaaaaaaaaaaaa) Tj ET 0 0 10 10 re f"),
+        stream_obj("/Type /XObject /Subtype /Form /BBox [0 0 100 100] "
+                   "/Resources << /Font << /CID 6 0 R >> >>",
+                   "0 TL 0 Tc 50 Tz /CID 5 Tf"),
     };
 }
 
 const char *kResources =
-    "/Resources << /Font << /F1 5 0 R /CID 6 0 R /T3 8 0 R /Self 10 0 R >> >>";
+    "/Resources << /Font << /F1 5 0 R /CID 6 0 R /T3 8 0 R /Self 10 0 R >> "
+    "/XObject << /Fx 12 0 R >> >>";
 
 std::string text_pdf(const std::string &content, const std::string &media = "[0 0 100 100]")
 {
@@ -122,6 +126,9 @@ TEST_F(TextTest, PenPositionsFollowTheTextMatrixAndSpacing)
          -1},
         // A Type 3 advance is its width through FontMatrix.
         {"Type3 advance", "BT /T3 20 Tf 10 20 Td (aa) Tj ET", {10, 30}, 80},
+        // Text parameters a form sets end with the form.
+        {"form leaves the text state", "BT /F1 10 Tf 12 TL 2 Tc ET /Fx Do BT 10 40 Td (ab) Tj T* (a) Tj ET",
+         {10, 17, 10}, -1},
         // Text of a font the resources lack advances by the default half em.
         {"missing font", "BT /Nope 10 Tf 10 20 Td (ab) Tj ET", {10, 15}, 80},
     };
