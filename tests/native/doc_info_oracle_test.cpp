@@ -128,10 +128,12 @@ TEST(DocInfoOracle, InformationMatchesPdfinfo)
                 iso[10] = ' ';
             EXPECT_EQ(std::string(shown), iso) << key << " " << raw;
         }
-        if (expected.count("PDF version"))
+        if (expected.count("PDF version")) {
             EXPECT_EQ(std::string(pdf.doc->version), expected["PDF version"]);
-        if (expected.count("Pages"))
+        }
+        if (expected.count("Pages")) {
             EXPECT_EQ(std::to_string(pdf_page_count(pdf.doc)), expected["Pages"]);
+        }
     }
 }
 
