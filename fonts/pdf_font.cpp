@@ -7,6 +7,7 @@
 
 #include "fonts/encodings.h"
 #include "fonts/font_load.h"
+#include "fonts/tounicode.h"
 #include "pdf/arena.h"
 #include "pdf/document.h"
 #include "pdf/object.h"
@@ -261,6 +262,7 @@ PdfFont *pdf_font_load(PdfDoc *doc, PdfObject *dict)
     font->next = doc->fonts;
     doc->fonts = font;
     doc->fonts_free = pdf_fonts_free;
+    font->to_unicode = tounicode_parse(doc, pdf_dict_get_resolved(doc, dict, "ToUnicode"));
     PdfObject *subtype = pdf_dict_get_resolved(doc, dict, "Subtype");
     if (pdf_is_name(subtype, "Type0"))
         font_load_type0(doc, font);
@@ -315,6 +317,8 @@ uint32_t pdf_font_unicode(const PdfFont *font, uint32_t code)
 {
     if (!font)
         return 0;
+    if (uint32_t u = tounicode_lookup(font->to_unicode, code))
+        return u;
     if (!font->is_cid && code < 256)
         return font->unicode[code];
     return 0;
@@ -324,6 +328,8 @@ int pdf_font_unicode_seq(const PdfFont *font, uint32_t code, uint32_t *values, i
 {
     if (!font || !values || capacity < 1)
         return 0;
+    if (int n = tounicode_lookup_seq(font->to_unicode, code, values, capacity); n > 0 && values[0])
+        return n;
     uint32_t u = pdf_font_unicode(font, code);
     if (u == 0)
         return 0;
