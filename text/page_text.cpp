@@ -138,11 +138,15 @@ enum Gap { GAP_NONE, GAP_SPACE, GAP_LINE };
 // What goes between the previous selected item and this one: a line break
 // when the centre drops by more than 0.7 of the item's height, else a space
 // when the item is not one itself and the gap exceeds a quarter of it.
+// Content need not run down the page: a centre that rises by more than 0.7
+// of the taller of the two heights starts a new line too (a superscript,
+// smaller and raised less than that, stays on its line), so that lines drawn
+// bottom first do not run into one another.
 Gap gap_before(const TextItem &prev, const TextItem &it)
 {
-    const float h = it.y1 - it.y0;
+    const float h = it.y1 - it.y0, prev_h = prev.y1 - prev.y0;
     const float cy = (it.y0 + it.y1) * 0.5f, prev_cy = (prev.y0 + prev.y1) * 0.5f;
-    if (cy > prev_cy + h * 0.7f)
+    if (cy > prev_cy + h * 0.7f || cy < prev_cy - (h > prev_h ? h : prev_h) * 0.7f)
         return GAP_LINE;
     if (it.unicode != 0x20 && it.x0 - prev.x1 > h * 0.25f)
         return GAP_SPACE;

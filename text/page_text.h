@@ -57,7 +57,7 @@ int text_search(const PageText *text, const char *query, int max_hits, SearchHit
 
 // The text of the items whose centres lie in the rectangle (bounds
 // included; the vertical bounds are ordered, the horizontal ones taken as
-// given): CR LF where a line drops, one space where a gap wider than a
+// given): CR LF where a line drops or rises, one space where a gap wider than a
 // quarter of the item's height opens, "?" for anything but printable ASCII
 // and tab; at most SELECTION_TEXT_SIZE - 1 bytes and a zero into `out`
 // (SELECTION_TEXT_SIZE bytes). Each line's rectangle goes to `lines` (at

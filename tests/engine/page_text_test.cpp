@@ -330,10 +330,13 @@ TEST(SelectionText, LineAndSpaceRules)
          "ab cd", 1},
         {"no space after a shown space", cat(line(U"ab ", 0, 0), line(U"cd", 23, 0)), 0, 0, 100,
          100, "ab cd", 1},
-        // Column two starts higher than column one ends: no break, one space.
+        // Column two starts higher than column one ends: a new line.
         {"two columns", cat(cat(line(U"ab", 0, 0), line(U"cd", 0, 14)),
                             cat(line(U"ef", 50, 0), line(U"gh", 50, 14))),
-         0, 0, 100, 100, "ab\r\ncd ef\r\ngh", 3},
+         0, 0, 100, 100, "ab\r\ncd\r\nef\r\ngh", 4},
+        // Lines drawn bottom first, the second starting left of the first's end.
+        {"line above", cat(line(U"cd", 0, 14), line(U"ab", 0, 0)), 0, 0, 100, 100,
+         "cd\r\nab", 2},
         // A superscript 4 pixels up and smaller stays on its line.
         {"superscript", cat(cat(line(U"x", 0, 10), line(U"2", 5, 7, 6)), line(U"y", 10, 10)),
          0, 0, 100, 100, "x2y", 1},
