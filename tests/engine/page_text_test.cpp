@@ -127,7 +127,7 @@ TEST(ToUnicode, HostileMapsStayBoundedUnderTime)
 // ---- PDF pages ----
 
 // F1: Helvetica, every code 500 wide, with a ToUnicode map: code 1 is the
-// ligature "ffi", 0x41..0x43 map to lower case. F2: a Type 3 font whose
+// ligature "ffi", code 2 the character U+FB01, 0x41..0x43 map to lower case. F2: a Type 3 font whose
 // codes 32 and 65 name glyphs without a Unicode value.
 std::vector<std::string> text_fonts()
 {
@@ -144,7 +144,7 @@ std::vector<std::string> text_fonts()
         "<< /Type /Font /Subtype /Type3 /FontMatrix [0.001 0 0 0.001 0 0] /FontBBox [0 0 1 1] "
         "/CharProcs << >> /Encoding << /Differences [32 /g900 65 /g901] >> /FirstChar 32 "
         "/LastChar 65 /Widths [" + t3_widths + "] >>",
-        stream_obj("", "2 beginbfchar <01> <006600660069> <20> <0020> endbfchar "
+        stream_obj("", "3 beginbfchar <01> <006600660069> <02> <FB01> <20> <0020> endbfchar "
                        "1 beginbfrange <41> <43> <0061> endbfrange"),
     };
 }
@@ -185,6 +185,8 @@ TEST_F(PdfPageText, ItemsFollowTheShownCodes)
         const char *want;
     } rows[] = {
         {"range and ligature", "BT /F1 10 Tf 10 20 Td (A\\001C) Tj ET", "affic"},
+        // A ligature character counts as its letters.
+        {"fi ligature character", "BT /F1 10 Tf 10 20 Td (\\002) Tj ET", "fi"},
         // A word space without a Unicode value still counts; a code without one is dropped.
         {"word space of an unnamed glyph", "BT /F2 10 Tf 10 20 Td (A A) Tj ET", " "},
         // TJ offsets move the pen but invent no space.
