@@ -235,6 +235,12 @@ void load_type3(PdfDoc *doc, PdfFont *font)
     if (pdf_is_type(encoding, PDF_DICT))
         font_apply_differences(doc, pdf_dict_get_resolved(doc, encoding, "Differences"),
                                font->glyph_names);
+    // The glyph names are all a Type 3 font says about its characters; the
+    // codes themselves mean nothing, so only names give Unicode values.
+    for (int code = 0; code < 256; code++) {
+        uint32_t uni = glyph_name_to_unicode(font->glyph_names[code]);
+        font->unicode[code] = uni > 0xFFFF ? 0 : uint16_t(uni);
+    }
     read_widths(doc, font, pdf_dict_get_resolved(doc, font->dict, "FontDescriptor"));
 }
 

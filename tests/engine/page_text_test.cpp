@@ -128,7 +128,7 @@ TEST(ToUnicode, HostileMapsStayBoundedUnderTime)
 
 // F1: Helvetica, every code 500 wide, with a ToUnicode map: code 1 is the
 // ligature "ffi", code 2 the character U+FB01, 0x41..0x43 map to lower case. F2: a Type 3 font whose
-// codes 32 and 65 name glyphs without a Unicode value.
+// codes 32 and 65 name glyphs without a Unicode value, code 66 the glyph x.
 std::vector<std::string> text_fonts()
 {
     std::string widths = "[";
@@ -136,14 +136,14 @@ std::vector<std::string> text_fonts()
         widths += " 500";
     widths += "]";
     std::string t3_widths;
-    for (int i = 32; i <= 65; i++)
+    for (int i = 32; i <= 66; i++)
         t3_widths += " 500";
     return {
         "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /FirstChar 0 /LastChar 255 /Widths " +
             widths + " /ToUnicode 7 0 R >>",
         "<< /Type /Font /Subtype /Type3 /FontMatrix [0.001 0 0 0.001 0 0] /FontBBox [0 0 1 1] "
-        "/CharProcs << >> /Encoding << /Differences [32 /g900 65 /g901] >> /FirstChar 32 "
-        "/LastChar 65 /Widths [" + t3_widths + "] >>",
+        "/CharProcs << >> /Encoding << /Differences [32 /g900 65 /g901 /x] >> /FirstChar 32 "
+        "/LastChar 66 /Widths [" + t3_widths + "] >>",
         stream_obj("", "3 beginbfchar <01> <006600660069> <02> <FB01> <20> <0020> endbfchar "
                        "1 beginbfrange <41> <43> <0061> endbfrange"),
     };
@@ -189,6 +189,7 @@ TEST_F(PdfPageText, ItemsFollowTheShownCodes)
         {"fi ligature character", "BT /F1 10 Tf 10 20 Td (\\002) Tj ET", "fi"},
         // A word space without a Unicode value still counts; a code without one is dropped.
         {"word space of an unnamed glyph", "BT /F2 10 Tf 10 20 Td (A A) Tj ET", " "},
+        {"Type 3 glyph names", "BT /F2 10 Tf 10 20 Td (AB) Tj ET", "x"},
         // TJ offsets move the pen but invent no space.
         {"TJ gap", "BT /F1 10 Tf 10 20 Td [(AB) -2000 (C)] TJ ET", "abc"},
         // Invisible text (OCR layers) is text all the same.
