@@ -316,7 +316,12 @@ float pdf_font_width(const PdfFont *font, uint32_t code)
         return font_type0_width(font, code);
     if (code < 256 && font->widths[code] >= 0)
         return font->widths[code];
+    // Measuring loads the glyph: each code is measured once per record.
+    if (code < 256 && font->face_widths[code] > 0)
+        return font->face_widths[code];
     float w = ft_glyph_advance(font->face, pdf_font_glyph(font, code));
+    if (code < 256 && w > 0)
+        const_cast<PdfFont *>(font)->face_widths[code] = w;
     return w >= 0 ? w : 500;
 }
 
