@@ -184,10 +184,11 @@ void build_encoding(PdfDoc *doc, PdfFont *font, PdfObject *descriptor)
         if (g == 0 && name && name[0] && uni == 0)
             g = builtin_glyph(face, code);
         font->gid[code] = g;
-        // Without an encoding the glyph's own name in the face, where it has
-        // names, says what the code shows (a TeX math font puts its period at
-        // the code of ':').
-        if (uni == 0 && !have_table && g != 0 && FT_HAS_GLYPH_NAMES(face)) {
+        // Without an encoding the glyph's own name in an embedded program,
+        // where it has names, says what the code shows (a TeX math font puts
+        // its period at the code of ':'). A substitute's names say nothing
+        // about the document's codes.
+        if (uni == 0 && !have_table && font->embedded && g != 0 && FT_HAS_GLYPH_NAMES(face)) {
             char glyph_name[64];
             if (FT_Get_Glyph_Name(face, g, glyph_name, sizeof glyph_name) == 0)
                 uni = glyph_name_to_unicode(glyph_name);
