@@ -1,8 +1,8 @@
 // Page rendering speed at 150 dpi, our renderer beside `mutool draw` on the
-// same pages in the same run: the corpus pages without text and images, and
-// the first pages that draw images, and the first pages of the corpus files
-// that use transparency or show text. Both sides open the file, render the page and write
-// an uncompressed image.
+// same pages in the same run: the corpus pages without text and images, the
+// first pages that draw images, and the first pages of the corpus files that
+// use transparency, shadings and patterns, or show text. Both sides open the
+// file, render the page and write an uncompressed image.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -17,6 +17,7 @@
 #include "bench_support.h"
 #include "command_support.h"
 #include "image_pages.h"
+#include "shading_pages.h"
 #include "bitmap/bitmap.h"
 #include "pdf/document.h"
 #include "render/page.h"
@@ -97,24 +98,9 @@ std::vector<std::pair<std::string, int>> tsv_pages(const char *column_name,
                                                    bool (*take)(const std::string &cell))
 {
     std::vector<std::pair<std::string, int>> out;
-    std::ifstream tsv(corpus() + "/pdf_ref.tsv");
-    std::string line;
-    int column = -1;
-    while (std::getline(tsv, line)) {
-        std::vector<std::string> cells;
-        std::istringstream fields(line);
-        for (std::string cell; std::getline(fields, cell, '\t');)
-            cells.push_back(cell);
-        if (column < 0) {
-            auto at = std::find(cells.begin(), cells.end(), column_name);
-            if (at == cells.end())
-                return out;
-            column = int(at - cells.begin());
-            continue;
-        }
-        if (int(cells.size()) > column && take(cells[size_t(column)]) && !cells[0].empty())
-            out.push_back({corpus() + "/" + cells[0], 1});
-    }
+    for (const auto &[name, value] : testsupport::corpus_column(corpus(), column_name))
+        if (take(value))
+            out.push_back({corpus() + "/" + name, 1});
     return out;
 }
 
@@ -205,6 +191,19 @@ void render_transparency_vs_mutool()
     compare_with_mutool("render-transparency-vs-mutool", transparency_pages());
 }
 
+// Page 1 of every corpus PDF that uses shadings or patterns.
+void render_shading_vs_mutool()
+{
+    if (corpus().empty()) {
+        std::printf("render-shading-vs-mutool: corpus not present\n");
+        return;
+    }
+    std::vector<std::pair<std::string, int>> pages;
+    for (const std::string &f : testsupport::first_pages_with_shadings(corpus()))
+        pages.push_back({f, 1});
+    compare_with_mutool("render-shading-vs-mutool", pages);
+}
+
 // Page 1 of every corpus PDF with text there.
 void render_text_vs_mutool()
 {
@@ -221,6 +220,7 @@ const bool registered =
     (benchsupport::add_custom("render-vector-vs-mutool", render_vector_vs_mutool),
      benchsupport::add_custom("render-image-vs-mutool", render_image_vs_mutool),
      benchsupport::add_custom("render-transparency-vs-mutool", render_transparency_vs_mutool),
+     benchsupport::add_custom("render-shading-vs-mutool", render_shading_vs_mutool),
      benchsupport::add_custom("render-text-vs-mutool", render_text_vs_mutool), true);
 
 }  // namespace

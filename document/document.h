@@ -71,6 +71,10 @@ int doc_page_pixel_size(Document *doc, int page, float scale, int *w_px, int *h_
 // the whole page) into a new bitmap owned by the caller.
 int doc_render_page(Document *doc, int page, float scale, int y0, int rows, PageBitmap **out);
 int doc_rotate(Document *doc, int quarter_turns);
+// A page's thumbnail as the thumbnail panel shows it: 104 pixels wide (never
+// enlarged), greeking text under 8 pixels, images simplified by the
+// renderer's thumbnail mode. 0, or the render's status with *out null.
+int doc_render_thumbnail(Document *doc, int page, PageBitmap **out);
 // The raster of a TIFF/DCX/EPS page; owned by the document.
 PageBitmap *doc_raster_page(Document *doc, int page);
 

@@ -11,6 +11,7 @@
 #include "pdf/reader.h"
 #include "pdf/stream.h"
 #include "render/context.h"
+#include "render/function.h"
 #include "render/limits.h"
 
 namespace {
@@ -18,9 +19,9 @@ namespace {
 ColorSpace g_gray = {CS_GRAY, 1, 0, nullptr, nullptr, nullptr, nullptr, {}, {}};
 ColorSpace g_rgb = {CS_RGB, 3, 0, nullptr, nullptr, nullptr, nullptr, {}, {}};
 ColorSpace g_cmyk = {CS_CMYK, 4, 0, nullptr, nullptr, nullptr, nullptr, {}, {}};
-// Pattern spaces take one operand (the pattern name is not a number) but
-// convert like RGB.
-ColorSpace g_pattern = {CS_RGB, 1, 0, nullptr, nullptr, nullptr, nullptr, {}, {}};
+// Pattern spaces without an underlying space take one operand (the pattern
+// name is not a number) and convert like RGB.
+ColorSpace g_pattern = {CS_PATTERN, 1, 0, nullptr, nullptr, nullptr, nullptr, {}, {}};
 
 float clamp01(float v) { return v > 0 ? (v < 1 ? v : 1) : 0; }
 
@@ -109,7 +110,7 @@ ColorSpace *parse_separation(RenderContext *ctx, PdfObject *arr, bool devicen, i
     if (!cs)
         return &g_rgb;
     cs->alternate = alternate;
-    cs->tint_fn = nullptr;  // tint transforms are evaluated once functions are read
+    cs->tint_fn = function_parse(ctx, pdf_array_get(arr, 3));
     return cs;
 }
 
@@ -155,8 +156,16 @@ ColorSpace *parse_array(RenderContext *ctx, PdfObject *arr, int depth)
         return parse_separation(ctx, arr, false, depth);
     if (pdf_is_name(family, "DeviceN"))
         return parse_separation(ctx, arr, true, depth);
-    if (pdf_is_name(family, "Pattern"))
-        return &g_pattern;
+    if (pdf_is_name(family, "Pattern")) {
+        if (!pdf_array_get(arr, 1))
+            return &g_pattern;
+        ColorSpace *base = colorspace_parse(ctx, pdf_array_get(arr, 1), depth + 1);
+        ColorSpace *cs = new_space(ctx, CS_PATTERN, base->ncomps);
+        if (!cs)
+            return &g_pattern;
+        cs->base = base;
+        return cs;
+    }
     if (pdf_is_type(family, PDF_NAME) && pdf_array_len(arr) == 1)
         return parse_name(ctx, arr, family->name, depth);  // [/DeviceRGB] and the like
     return &g_rgb;
@@ -223,10 +232,24 @@ void convert(const ColorSpace *cs, const float *c, float rgb[3], int depth)
     case CS_INDEXED:
         indexed_to_rgb(cs, c, rgb, depth);
         return;
-    case CS_SEPARATION:
-        // Without an evaluated tint transform the tint reads as ink on white.
-        rgb[0] = rgb[1] = rgb[2] = 1 - clamp01(c[0]);
+    case CS_PATTERN:
+        if (cs->base) {
+            convert(cs->base, c, rgb, depth + 1);
+            return;
+        }
+        for (int i = 0; i < 3; i++)
+            rgb[i] = clamp01(c[i]);
         return;
+    case CS_SEPARATION: {
+        // Without a usable tint transform the tint reads as ink on white.
+        float alt[CS_MAX_COMPONENTS] = {};
+        if (!cs->tint_fn || !function_eval(cs->tint_fn, c, cs->ncomps, alt, CS_MAX_COMPONENTS)) {
+            rgb[0] = rgb[1] = rgb[2] = 1 - clamp01(c[0]);
+            return;
+        }
+        convert(cs->alternate ? cs->alternate : &g_rgb, alt, rgb, depth + 1);
+        return;
+    }
     default:
         for (int i = 0; i < 3; i++)
             rgb[i] = clamp01(c[i]);

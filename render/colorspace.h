@@ -14,6 +14,7 @@ enum ColorSpaceKind {
     CS_LAB = 4,
     CS_INDEXED = 5,
     CS_SEPARATION = 6,  // Separation and DeviceN
+    CS_PATTERN = 7,     // the colour is a pattern; base: the space of an uncoloured pattern's colour
 };
 
 // A colour-space record from the render arena (zero-filled), or one of the
@@ -23,7 +24,7 @@ struct ColorSpace {
     int ncomps;           // components of a colour value, 1..CS_MAX_COMPONENTS
     int hival;            // Indexed: highest index, 0..255
     uint8_t *lookup;      // Indexed: base ncomps x (hival + 1) bytes, zero-filled, or null
-    ColorSpace *base;     // Indexed: base space (null reads as RGB)
+    ColorSpace *base;     // Indexed: base space (null reads as RGB); Pattern: underlying space or null
     PdfFunction *tint_fn; // Separation/DeviceN: tint transform, or null
     ColorSpace *alternate;  // Separation/DeviceN: alternate space, or null
     float white_point[3]; // Lab: Xw, Yw, Zw

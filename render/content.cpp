@@ -105,6 +105,10 @@ int run_reader(RenderContext *ctx, ByteReader *reader)
         return -3;
     GraphicsState *outer_floor = ctx->gs_floor;
     ctx->gs_floor = ctx->gs;
+    // Patterns of this stream are placed relative to its starting CTM.
+    float outer_base[6];
+    std::memcpy(outer_base, ctx->base_ctm, sizeof outer_base);
+    std::memcpy(ctx->base_ctm, ctx->gs->ctm, sizeof outer_base);
     PdfParser parser;
     pdf_parser_init(&parser, ctx->doc, reader, st.scratch);
     while (!ctx->aborted) {
@@ -145,6 +149,7 @@ int run_reader(RenderContext *ctx, ByteReader *reader)
     // States the stream saved and did not restore end with it.
     gstate_restore(ctx, ctx->gs_floor);
     ctx->gs_floor = outer_floor;
+    std::memcpy(ctx->base_ctm, outer_base, sizeof outer_base);
     arena_destroy(st.scratch);
     return 0;
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "render/clip.h"
+#include "render/pattern.h"
 
 void render_context_release(RenderContext *ctx)
 {
@@ -13,6 +14,7 @@ void render_context_release(RenderContext *ctx)
     ctx->text_clip_arena = nullptr;
     path_init(&ctx->path, ctx->arena);
     clip_release_all(ctx);
+    pattern_release(ctx);
 }
 
 void gs_init(GraphicsState *gs, const PageBitmap *surface)

@@ -38,6 +38,7 @@ struct GraphicsState {
     float stroke_rgb[3];
     int fill_ncomps, stroke_ncomps;
     ColorSpace *fill_cs, *stroke_cs;  // null: device spaces
+    PdfObject *fill_pattern, *stroke_pattern;  // the pattern of a Pattern colour space, or null
     float line_width;               // user space
     int line_cap;                   // 0 butt, 1 round, 2 square
     int line_join;                  // 0 miter, 1 round, 2 bevel
@@ -102,6 +103,13 @@ struct RenderContext {
     int t3_count;
     GraphicsState *gs_floor;  // Q does not pop below this state (the current stream's base)
     GraphicsState *gs_free;   // states popped by Q, reused by q (linked through `saved`)
+    struct FunctionCache *fn_cache;  // parsed stream functions of this render (render/function.cpp)
+    int pattern_depth;        // tiling pattern cells being drawn inside one another
+    PdfObject *pattern_active[4];  // their patterns, outermost first (PATTERN_MAX_DEPTH)
+    int pattern_cells;        // tiling cells drawn in this render
+    struct PatternCache *pattern_cache;  // tiling cells drawn in this render (render/pattern.cpp)
+    const struct PaintSource *paint_source;  // per-pixel colours of the paint under way, or null
+    float base_ctm[6];        // CTM at the start of the current content stream: pattern space
     Arena *text_clip_arena;   // outlines of glyphs shown in a clip mode since BT (null: none)
     Path text_clip;           // those outlines, device pixels
     int nested_glyph_runs;    // Type 3 glyphs run inside glyph procedures so far

@@ -3,9 +3,11 @@
 #include "render/fill.h"
 
 #include <cstddef>
+#include <cstring>
 
 #include "render/clip.h"
 #include "render/composite.h"
+#include "render/limits.h"
 
 namespace {
 
@@ -13,6 +15,7 @@ struct FillTarget {
     PageBitmap *surface;
     const GraphicsState *gs;
     int r, g, b, alpha;
+    const PaintSource *source;
 };
 
 void fill_span(void *user, int y, int x, int length, const uint8_t *coverage)
@@ -36,9 +39,17 @@ void fill_span(void *user, int y, int x, int length, const uint8_t *coverage)
     // The fill's bounds lie within the clip plane's box.
     const ClipPlane *plane = gs->clip_mask;
     size_t at = size_t(y) * size_t(t->surface->width) + size_t(x);
+    uint8_t cov[RASTER_SPAN_MAX], colors[3 * RASTER_SPAN_MAX];
+    const uint8_t *per_pixel = nullptr;
+    if (t->source && length <= RASTER_SPAN_MAX) {
+        std::memcpy(cov, coverage, size_t(length));
+        t->source->row(t->source->user, y, x, length, colors, cov);
+        coverage = cov;
+        per_pixel = colors;
+    }
     composite_span(t->surface, y, x, length, coverage, plane ? plane->at(x, y) : nullptr,
                    gs->soft_mask ? gs->soft_mask + at : nullptr, t->alpha, gs->blend_mode, t->r, t->g,
-                   t->b);
+                   t->b, per_pixel);
 }
 
 }  // namespace
@@ -64,7 +75,8 @@ void fill_path(RenderContext *ctx, const Path *path, int even_odd, const float r
     int box[4];
     if (!paint_box(ctx, path, box))
         return;
-    FillTarget t = {s, gs, color_byte(rgb[0]), color_byte(rgb[1]), color_byte(rgb[2]), color_byte(alpha)};
+    FillTarget t = {s, gs, color_byte(rgb[0]), color_byte(rgb[1]), color_byte(rgb[2]), color_byte(alpha),
+                    ctx->paint_source};
     int lost = raster_fill(ctx->rasterizer, path, box[0], box[1], box[2], box[3],
                            even_odd ? RASTER_EVEN_ODD : RASTER_NONZERO, fill_span, &t);
     note_raster_loss(ctx, lost);

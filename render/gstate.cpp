@@ -2,6 +2,7 @@
 // the page driver and the annotation code share.
 #include "render/gstate.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "pdf/arena.h"
@@ -69,6 +70,17 @@ void matrix_concat(float out[6], const float m[6], const float n[6])
     r[4] = m[4] * n[0] + m[5] * n[2] + n[4];
     r[5] = m[4] * n[1] + m[5] * n[3] + n[5];
     std::memcpy(out, r, sizeof r);
+}
+
+bool matrix_invert(const float m[6], double inv[6])
+{
+    double det = double(m[0]) * m[3] - double(m[1]) * m[2];
+    if (!(std::fabs(det) >= 1e-12) || !std::isfinite(det))
+        return false;
+    inv[0] = m[3] / det, inv[1] = -m[1] / det, inv[2] = -m[2] / det, inv[3] = m[0] / det;
+    inv[4] = (double(m[2]) * m[5] - double(m[3]) * m[4]) / det;
+    inv[5] = (double(m[1]) * m[4] - double(m[0]) * m[5]) / det;
+    return true;
 }
 
 void matrix_identity(float m[6])

@@ -23,6 +23,8 @@ void gstate_restore(RenderContext *ctx, GraphicsState *to);
 // out = m x n: m applied first, then n. out may alias either operand.
 void matrix_concat(float out[6], const float m[6], const float n[6]);
 void matrix_identity(float m[6]);
+// The inverse of m in double precision; false when m is singular or not finite.
+bool matrix_invert(const float m[6], double inv[6]);
 inline void matrix_apply(const float m[6], float x, float y, float *ox, float *oy)
 {
     *ox = m[0] * x + m[2] * y + m[4];

@@ -17,6 +17,8 @@
 #include "render/fill.h"
 #include "render/image.h"
 #include "render/limits.h"
+#include "render/pattern.h"
+#include "render/shading.h"
 #include "render/softmask.h"
 #include "render/stroke.h"
 #include "render/text.h"
@@ -150,10 +152,12 @@ void paint(RenderContext *ctx, int flags)
         path_close(&ctx->path);
     if (!ctx->text_only) {
         GraphicsState *gs = ctx->gs;
-        if (flags & PAINT_FILL)
-            fill_path(ctx, &ctx->path, (flags & PAINT_EVEN_ODD) ? 1 : 0, gs->fill_rgb,
-                      gs->fill_alpha);
+        int even_odd = (flags & PAINT_EVEN_ODD) ? 1 : 0;
+        if ((flags & PAINT_FILL) && !pattern_fill(ctx, &ctx->path, even_odd))
+            fill_path(ctx, &ctx->path, even_odd, gs->fill_rgb, gs->fill_alpha);
         if (flags & PAINT_STROKE) {
+            PatternPaint pp;
+            bool pattern = pattern_stroke_begin(ctx, &pp);
             // The outline and the stroker's temporaries come from the paint
             // arena, which is renewed after paints like the path's arrays.
             Arena *render_arena = ctx->arena;
@@ -161,6 +165,8 @@ void paint(RenderContext *ctx, int flags)
                 ctx->arena = ctx->paint_arena;
             stroke_path(ctx);
             ctx->arena = render_arena;
+            if (pattern)
+                pattern_end(ctx, &pp);
         }
     }
     finish_path(ctx);
@@ -296,6 +302,7 @@ void set_colour_space(OperandStack *st, RenderContext *ctx, bool stroke)
     (stroke ? gs->stroke_ncomps : gs->fill_ncomps) = colorspace_ncomps(cs);
     float *rgb = stroke ? gs->stroke_rgb : gs->fill_rgb;
     rgb[0] = rgb[1] = rgb[2] = 0.0f;
+    (stroke ? gs->stroke_pattern : gs->fill_pattern) = nullptr;
 }
 
 void op_cs(OperandStack *st, RenderContext *ctx) { set_colour_space(st, ctx, false); }
@@ -317,15 +324,19 @@ void sc_common(OperandStack *st, RenderContext *ctx, bool stroke, bool pattern_n
 {
     int n = std::min(8, stroke ? ctx->gs->stroke_ncomps : ctx->gs->fill_ncomps);
     if (pattern_names) {
-        bool named = false;
+        PdfObject *name = nullptr;
         while (st->count > 0 && !obj_is_number(st->items[st->count - 1])) {
-            named = named || pdf_is_type(st->items[st->count - 1], PDF_NAME);
+            if (!name && pdf_is_type(st->items[st->count - 1], PDF_NAME))
+                name = st->items[st->count - 1];
             st->count--;
         }
-        // Patterns are filled by the shading code; here the area keeps the
-        // previous colour.
-        if (named && !ctx->text_only)
-            add_diagnostic(ctx, "pattern");
+        // A pattern that cannot be found leaves the previous colour.
+        if (name) {
+            PdfObject *pattern = pattern_lookup(ctx, name);
+            (stroke ? ctx->gs->stroke_pattern : ctx->gs->fill_pattern) = pattern;
+            if (!pattern && !ctx->text_only)
+                add_diagnostic(ctx, "pattern");
+        }
         if (st->count < n)
             return;
     }
@@ -520,7 +531,12 @@ void op_gs(OperandStack *st, RenderContext *ctx)
 
 void op_sh(OperandStack *st, RenderContext *ctx)
 {
-    if (!ctx->text_only && pdf_is_type(operand(st, 0), PDF_NAME))
+    PdfObject *name = operand(st, 0);
+    if (ctx->text_only || !pdf_is_type(name, PDF_NAME))
+        return;
+    PdfObject *shadings = pdf_dict_get_resolved(ctx->doc, ctx->resources, "Shading");
+    PdfObject *shading = pdf_dict_get_resolved(ctx->doc, shadings, name->name);
+    if (paint_shading(ctx, shading) != 0)
         add_diagnostic(ctx, "sh");
 }
 

@@ -12,6 +12,7 @@
 #include "pdf/object.h"
 #include "render/clip.h"
 #include "render/gstate.h"
+#include "render/function.h"
 #include "render/interp.h"
 
 namespace {
@@ -49,28 +50,24 @@ void backdrop_rgb(PdfDoc *doc, PdfObject *bc, int rgb[3])
 }
 
 // The transfer function TR as a 256-entry table: Identity and missing
-// leave it the identity; an exponential function (type 2) of one input is
-// sampled; any other function is not applied and is recorded.
+// leave it the identity; a function of one input is sampled; one that
+// cannot be parsed is not applied and is recorded.
 void transfer_table(RenderContext *ctx, PdfObject *tr, uint8_t table[256])
 {
     for (int i = 0; i < 256; i++)
         table[i] = uint8_t(i);
-    PdfDoc *doc = ctx->doc;
     if (!tr || pdf_is_name(tr, "Identity"))
         return;
     if (!pdf_is_type(tr, PDF_DICT) && !pdf_is_type(tr, PDF_STREAM))
         return;
-    if (pdf_to_int(pdf_dict_get_resolved(doc, tr, "FunctionType"), -1) != 2) {
+    PdfFunction *fn = function_parse(ctx, tr);
+    if (!fn) {
         add_diagnostic(ctx, "smask-transfer");
         return;
     }
-    PdfObject *c0 = pdf_dict_get_resolved(doc, tr, "C0");
-    PdfObject *c1 = pdf_dict_get_resolved(doc, tr, "C1");
-    double y0 = pdf_is_type(c0, PDF_ARRAY) ? number_at(doc, c0, 0, 0) : 0;
-    double y1 = pdf_is_type(c1, PDF_ARRAY) ? number_at(doc, c1, 0, 1) : 1;
-    double e = pdf_to_number(pdf_dict_get_resolved(doc, tr, "N"), 1);
     for (int i = 0; i < 256; i++) {
-        double y = y0 + std::pow(i / 255.0, e) * (y1 - y0);
+        float x = float(i) / 255.0f, y = 0;
+        function_eval(fn, &x, 1, &y, 1);
         table[i] = uint8_t(unit_byte(std::isfinite(y) ? y : 0));
     }
 }

@@ -3,19 +3,12 @@
 // complete; none of them does anything so far.
 #include "shell/features.h"
 
-void print_dialog(HWND) {}
-bool print_silent(HWND) { return false; }
-bool fullscreen_active(HWND) { return false; }
-void fullscreen_toggle(HWND) {}
-void fullscreen_advance(HWND) {}
-void fullscreen_context_menu(HWND, int, int) {}
 void export_page(HWND) {}
 void copy_page_image(HWND) {}
 void copy_selected_text(HWND) {}
 void select_all_text(HWND) {}
 void zoom_dialog(HWND) {}
 void goto_dialog(HWND) {}
-void articles_dialog(HWND) {}
 void find_dialog_show(HWND) {}
 HWND find_dialog_window() { return nullptr; }
 void find_next(HWND, int) {}
@@ -25,8 +18,8 @@ int encoding_dialog(HWND, int) { return -2; }
 bool feature_available(int command)
 {
     switch (command) {
-    case 40004: case 40010:  // print, export
-    case 40110: case 40111: case 40121: case 40205: case 40206: case 40207:  // view dialogs, full screen
+    case 40010:  // export
+    case 40110: case 40205: case 40206: case 40207:  // view dialogs
     case 40250: case 40251: case 40252: case 40253: case 40254: case 40255:  // search, clipboard
         return false;
     default:

@@ -12,6 +12,7 @@
 
 #include "shell/features.h"
 #include "shell/panels.h"
+#include "shell/print.h"
 #include "shell/resource.h"
 #include "shell/settings.h"
 #include "shell/view.h"
@@ -208,16 +209,31 @@ LRESULT on_notify(FrameState &fs, NMHDR *hdr)
 {
     if (toolbar_tooltip(fs, hdr))
         return 0;
-    if (hdr->idFrom == IDC_BOOKMARKS && hdr->code == TVN_SELCHANGEDA)
-        frame_refresh_status(fs);  // the view follows the destination once outlines exist
+    if (hdr->idFrom == IDC_BOOKMARKS && (hdr->code == TVN_SELCHANGEDA || hdr->code == TVN_SELCHANGEDW)) {
+        const int page = bookmarks_selected_page(hdr);
+        if (page >= 0)
+            view_goto_page(fs.view, page + 1);
+        frame_refresh_status(fs);
+    }
     return 0;
 }
 
-LRESULT on_palette(FrameState &fs, bool query)
+// The halftone palette is realised in the frame when it gains the focus or
+// another window changed the system palette; the view repaints when that
+// moved colours.
+LRESULT on_palette(FrameState &fs, bool query, HWND changer)
 {
-    if (query)
-        return TRUE;
-    return 0;
+    if (!query && changer == fs.frame)
+        return 0;
+    HDC dc = GetDC(fs.frame);
+    HPALETTE old = SelectPalette(dc, halftone_palette(), FALSE);
+    const UINT changed = RealizePalette(dc);
+    if (old)
+        SelectPalette(dc, old, FALSE);
+    ReleaseDC(fs.frame, dc);
+    if (changed != 0 && changed != GDI_ERROR)
+        InvalidateRect(fs.view, nullptr, FALSE);
+    return query ? TRUE : 0;
 }
 
 LRESULT CALLBACK frame_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
@@ -243,7 +259,7 @@ LRESULT CALLBACK frame_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         delete fs;
         return 0;
     case WM_SIZE: frame_layout(*fs); return 0;
-    case WM_SETFOCUS: SetFocus(fs->view); return 0;
+    case WM_SETFOCUS: SetFocus(fs->thumbsFullWindow && !fs->fullScreen ? fs->thumbs : fs->view); return 0;
     case WM_ERASEBKGND: return on_erase_background(*fs, reinterpret_cast<HDC>(wp));
     case WM_SETCURSOR: return on_set_cursor(hwnd, *fs, wp, lp);
     case WM_LBUTTONDOWN: return on_left_button_down(*fs, short(LOWORD(lp)), short(HIWORD(lp)));
@@ -258,8 +274,8 @@ LRESULT CALLBACK frame_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         if (wp == 1 && fullscreen_active(hwnd))
             fullscreen_advance(hwnd);
         return 0;
-    case WM_QUERYNEWPALETTE: return on_palette(*fs, true);
-    case WM_PALETTECHANGED: return on_palette(*fs, false);
+    case WM_QUERYNEWPALETTE: return on_palette(*fs, true, nullptr);
+    case WM_PALETTECHANGED: return on_palette(*fs, false, reinterpret_cast<HWND>(wp));
     case WM_FRAME_REFRESH: frame_refresh_status(*fs); return 0;
     case WM_FRAME_THUMB_PAGE: return on_thumb_page(*fs, int(wp));
     case WM_FRAME_FS_ESCAPE:
@@ -563,7 +579,7 @@ void frame_set_panel_mode(FrameState &fs, int mode)
     fs.thumbsVisible = f.thumbsVisible;
     fs.bookmarksVisible = f.bookmarksVisible;
     if (fs.thumbsVisible && !thumbs_were_visible) {
-        thumbs_reset(fs.thumbs, view_page_count(fs.view));
+        thumbs_reset(fs.thumbs, view_document(fs.view), view_page_count(fs.view));
         thumbs_set_page(fs.thumbs, view_page(fs.view));
     }
     if (HMENU menu = GetMenu(fs.frame))
@@ -571,6 +587,12 @@ void frame_set_panel_mode(FrameState &fs, int mode)
     if (fs.toolbar)
         SendMessageA(fs.toolbar, TB_CHECKBUTTON, CMD_PANEL_PAGE + mode, TRUE);
     frame_layout(fs);
+    // The keyboard stays with a window that can be seen.
+    HWND focus = GetFocus();
+    if (fs.thumbsFullWindow && focus == fs.view)
+        SetFocus(fs.thumbs);
+    else if ((focus == fs.thumbs || focus == fs.bookmarks) && !IsWindowVisible(focus))
+        SetFocus(fs.view);
 }
 
 void frame_help(FrameState &fs, UINT command)

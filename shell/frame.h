@@ -45,6 +45,11 @@ struct FrameState {
     bool splitterDrag;
     int dragLastX;
     bool menuHelpShown;  // the status bar shows a menu item's help text
+    bool fullScreen;     // the normal frame's style, menu and rectangle are kept to return to
+    LONG_PTR savedStyle;
+    HMENU savedMenu;
+    RECT savedRect;
+    WINDOWPLACEMENT savedPlacement;
     char documentName[260];
     char openPathA[260];
     wchar_t openPathW[260];

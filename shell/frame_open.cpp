@@ -89,7 +89,7 @@ int frame_open_path(FrameState &fs, const char *path, const wchar_t *wide)
         recent_save(fs);
         recent_build_menu(fs);
         if (fs.thumbs)
-            thumbs_reset(fs.thumbs, view_page_count(fs.view));
+            thumbs_reset(fs.thumbs, view_document(fs.view), view_page_count(fs.view));
         bookmarks_rebuild(fs.bookmarks, fs.view);
         frame_check_menu(fs, CMD_GRAYSCALE, view_grayscale(fs.view));
         frame_show_type_notice(fs);
@@ -110,7 +110,7 @@ void frame_close_document(FrameState &fs)
 {
     view_close(fs.view);
     fs.documentName[0] = 0;
-    thumbs_reset(fs.thumbs, 0);
+    thumbs_reset(fs.thumbs, nullptr, 0);
     bookmarks_rebuild(fs.bookmarks, fs.view);
     frame_refresh_title(fs);
     frame_refresh_status(fs);

@@ -1,63 +1,74 @@
-// The thumbnail and bookmark panels as plain windows: the thumbnails class
-// paints an empty grid area and the bookmarks tree stays empty until the
-// outline reader and the thumbnail renderer are part of the program.
+// The bookmarks tree: the Document's outline as a tree-view control, items
+// collapsed, each holding its target page; choosing one shows that page.
 #include "shell/panels.h"
 
-#include <commctrl.h>
+#include <memory>
+#include <new>
+#include <vector>
 
+#include "document/document.h"
+#include "pdf/nav.h"
+#include "shell/logic/panels_logic.h"
 #include "shell/resource.h"
+#include "shell/view.h"
 
 namespace {
 
-LRESULT CALLBACK thumbs_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
-{
-    switch (msg) {
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(hwnd, &ps);
-        RECT rc;
-        GetClientRect(hwnd, &rc);
-        FillRect(dc, &rc, GetSysColorBrush(COLOR_APPWORKSPACE));
-        EndPaint(hwnd, &ps);
-        return 0;
-    }
-    case WM_ERASEBKGND:
-        return 1;
-    }
-    return DefWindowProcA(hwnd, msg, wp, lp);
-}
+constexpr int OUTLINE_MAX = 2048;
 
 }  // namespace
-
-BOOL thumbs_register_class(HINSTANCE instance)
-{
-    WNDCLASSA wc = {};
-    if (GetClassInfoA(instance, THUMBS_CLASS, &wc))
-        return TRUE;
-    wc.style = CS_DBLCLKS;
-    wc.lpfnWndProc = thumbs_proc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // arrow
-    wc.lpszClassName = THUMBS_CLASS;
-    return RegisterClassA(&wc) != 0;
-}
-
-HWND thumbs_create(HWND parent, HINSTANCE instance)
-{
-    return CreateWindowExA(WS_EX_CLIENTEDGE, THUMBS_CLASS, "", WS_CHILD | WS_VSCROLL, 0, 0, 0, 0,
-                           parent, reinterpret_cast<HMENU>(INT_PTR(IDC_THUMBS)), instance, nullptr);
-}
-
-void thumbs_reset(HWND thumbs, int) { InvalidateRect(thumbs, nullptr, FALSE); }
-void thumbs_set_page(HWND thumbs, int) { InvalidateRect(thumbs, nullptr, FALSE); }
 
 HWND bookmarks_create(HWND parent, HINSTANCE instance)
 {
     return CreateWindowExA(WS_EX_CLIENTEDGE, WC_TREEVIEWA, "",
-                           WS_CHILD | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT |
+                           WS_CHILD | WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT |
                                TVS_SHOWSELALWAYS,
                            0, 0, 0, 0, parent, reinterpret_cast<HMENU>(INT_PTR(IDC_BOOKMARKS)),
                            instance, nullptr);
 }
 
-void bookmarks_rebuild(HWND tree, HWND) { SendMessageA(tree, TVM_DELETEITEM, 0, LPARAM(TVI_ROOT)); }
+void bookmarks_rebuild(HWND tree, HWND view)
+{
+    SendMessageA(tree, WM_SETREDRAW, FALSE, 0);
+    SendMessageA(tree, TVM_DELETEITEM, 0, LPARAM(TVI_ROOT));
+    Document *doc = view_document(view);
+    const int n = doc ? doc_outline(doc, nullptr, 0) : 0;
+    const int wanted = n < OUTLINE_MAX ? n : OUTLINE_MAX;
+    // Without the memory for the list the tree stays empty.
+    std::unique_ptr<OutlineItem[]> items(wanted > 0 ? new (std::nothrow) OutlineItem[size_t(wanted)] : nullptr);
+    const int count = items ? doc_outline(doc, items.get(), wanted) : 0;
+    std::vector<int> depths(size_t(count > 0 ? count : 0)), parents(depths.size());
+    for (int i = 0; i < count; i++)
+        depths[size_t(i)] = items[i].level;
+    bookmark_parents(depths.data(), count, parents.data());
+    std::vector<HTREEITEM> handles(depths.size());
+    for (int i = 0; i < count; i++) {
+        const int parent = parents[size_t(i)];
+        TVINSERTSTRUCTA ins = {};
+        ins.hParent = parent < 0 ? TVI_ROOT : handles[size_t(parent)];
+        ins.hInsertAfter = TVI_LAST;
+        ins.item.mask = TVIF_TEXT | TVIF_PARAM;
+        ins.item.pszText = items[i].title;
+        ins.item.lParam = LPARAM(items[i].page);
+        handles[size_t(i)] = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_INSERTITEMA, 0, LPARAM(&ins)));
+        if (!handles[size_t(i)])
+            handles[size_t(i)] = parent < 0 ? TVI_ROOT : handles[size_t(parent)];
+    }
+    SendMessageA(tree, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(tree, nullptr, TRUE);
+}
+
+int bookmarks_selected_page(const NMHDR *hdr)
+{
+    if (!hdr || hdr->idFrom != IDC_BOOKMARKS || (hdr->code != TVN_SELCHANGEDA && hdr->code != TVN_SELCHANGEDW))
+        return -1;
+    const auto *nm = reinterpret_cast<const NMTREEVIEWA *>(hdr);
+    if (!nm->itemNew.hItem)
+        return -1;
+    TVITEMA item = {};
+    item.mask = TVIF_PARAM;
+    item.hItem = nm->itemNew.hItem;
+    if (!SendMessageA(hdr->hwndFrom, TVM_GETITEMA, 0, LPARAM(&item)))
+        return -1;
+    return item.lParam >= 0 ? int(item.lParam) : -1;
+}

@@ -237,3 +237,53 @@
 #define IDS_ASSOC_EPS 881
 #define IDS_ASSOC_DENIED 882
 #define IDS_ASSOC_CAPTION 883
+
+// ---- Panels and full screen --------------------------------------------------
+#define IDD_ARTICLES 605
+#define IDC_ARTICLES_LIST 670
+#define IDS_FS_LEAVE 833
+// ---- Printing: the print dialog, the abort dialog and their strings ----
+#define IDD_PRINT 320
+#define IDC_PRINT_PRINTER 321
+#define IDC_PRINT_SETUP 322
+#define IDC_PRINT_PREVIEW 323
+#define IDC_PRINT_PREV_SHEET 324
+#define IDC_PRINT_NEXT_SHEET 325
+#define IDC_PRINT_SHEET_LABEL 326
+#define IDC_PRINT_ALL 327
+#define IDC_PRINT_CURRENT 328
+#define IDC_PRINT_RANGE 329
+#define IDC_PRINT_FROM 330
+#define IDC_PRINT_TO 331
+#define IDC_PRINT_ORIENTATION 332
+#define IDC_PRINT_QUALITY 333
+#define IDC_PRINT_MARGINS 334
+#define IDC_PRINT_FIT 335
+#define IDC_PRINT_CENTER 336
+#define IDC_PRINT_GRAY 337
+#define IDC_PRINT_COPIES 338
+#define IDC_PRINT_COPIES_SPIN 339
+#define IDD_PRINT_ABORT 340
+#define IDC_PRINT_ABORT_TEXT 341
+#define IDC_PRINT_PER_SHEET 342
+#define IDC_PRINT_TO_FILE 343
+#define IDS_MARGIN_NONE IDS_PROPS_NO_SECURITY  // "Keine", shared with the properties dialog
+#define IDS_PRINT_SHEET_PROGRESS 857
+#define IDS_PRINT_SHEET_OF 858
+#define IDS_PRINT_PAGE_OF 859
+#define IDS_ORIENT_AUTO 860
+#define IDS_ORIENT_PORTRAIT 861
+#define IDS_ORIENT_LANDSCAPE 862
+#define IDS_MARGIN_NORMAL 863
+#define IDS_MARGIN_NARROW 864
+#define IDS_MARGIN_WIDE 865
+#define IDS_PER_SHEET_1 866
+#define IDS_PER_SHEET_2 867
+#define IDS_PER_SHEET_4 868
+#define IDS_PER_SHEET_6 869
+#define IDS_PER_SHEET_9 870
+#define IDS_PRN_FILTER 871
+#define IDS_ALL_FILES_FILTER 872
+#define IDS_PRINT_DOC_NAME IDS_ASSOC_PDF  // "PDF-Dokument", the document name of a job
+#define IDS_PRINT_START_FAILED 3300
+#define IDS_PRINT_WRITE_FAILED 3301

@@ -101,6 +101,9 @@ LRESULT on_destroy(HWND view, ViewState *s)
 {
     view_release_buffer();
     if (s) {
+        KillTimer(view, VIEW_CURSOR_TIMER);
+        if (s->cursorHidden)
+            ShowCursor(TRUE);  // the display count belongs to the thread, not the window
         view_free_band(*s);
         doc_close(s->document);
         delete s;
@@ -138,6 +141,26 @@ LRESULT on_print_client(HWND view, ViewState *s, HDC dc)
     return 0;
 }
 
+// A pointer movement in full screen shows a hidden cursor and starts the
+// delay after which it hides again. Windows also reports "movements" when a
+// window appears under a resting pointer; those are not the user's and are
+// ignored, or a cursor hidden on entry would come straight back.
+void on_full_screen_mouse(HWND view, ViewState &s)
+{
+    POINT p;
+    GetCursorPos(&p);
+    if (p.x == s.lastMouse.x && p.y == s.lastMouse.y)
+        return;
+    s.lastMouse = p;
+    if (s.defaults.fsCursor != 1 && s.defaults.fsCursor != 2)
+        return;
+    if (s.cursorHidden) {
+        ShowCursor(TRUE);
+        s.cursorHidden = false;
+    }
+    SetTimer(view, VIEW_CURSOR_TIMER, VIEW_CURSOR_HIDE_MS, nullptr);
+}
+
 LRESULT CALLBACK view_proc(HWND view, UINT msg, WPARAM wp, LPARAM lp)
 {
     ViewState *s = view_state(view);
@@ -160,6 +183,30 @@ LRESULT CALLBACK view_proc(HWND view, UINT msg, WPARAM wp, LPARAM lp)
         return 0;
     case WM_LBUTTONDOWN:
         SetFocus(view);
+        if (s && s->fullScreen) {
+            PostMessageA(GetParent(view), WM_APP + 6, 0, 0);
+            return 0;  // no tool acts in full screen
+        }
+        break;
+    case WM_RBUTTONUP:
+        if (s && s->fullScreen) {
+            PostMessageA(GetParent(view), WM_APP + 5, WPARAM(short(LOWORD(lp))), LPARAM(short(HIWORD(lp))));
+            return 0;
+        }
+        break;
+    case WM_MOUSEMOVE:
+        if (s && s->fullScreen)
+            on_full_screen_mouse(view, *s);
+        break;
+    case WM_TIMER:
+        if (s && wp == VIEW_CURSOR_TIMER) {
+            KillTimer(view, VIEW_CURSOR_TIMER);
+            if (s->fullScreen && !s->cursorHidden) {
+                ShowCursor(FALSE);
+                s->cursorHidden = true;
+            }
+            return 0;
+        }
         break;
     }
     if (msg == g_wheel_message && g_wheel_message != 0) {
@@ -219,14 +266,19 @@ BOOL view_register_class(HINSTANCE instance)
 {
     if (!g_wheel_message)
         g_wheel_message = RegisterWindowMessageA("MSWHEEL_ROLLMSG");
+    return shell_register_child_class(instance, VIEW_CLASS, view_proc);
+}
+
+BOOL shell_register_child_class(HINSTANCE instance, const char *name, WNDPROC proc)
+{
     WNDCLASSA wc = {};
-    if (GetClassInfoA(instance, VIEW_CLASS, &wc))
+    if (GetClassInfoA(instance, name, &wc))
         return TRUE;
     wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = view_proc;
+    wc.lpfnWndProc = proc;
     wc.hInstance = instance;
     wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // arrow
-    wc.lpszClassName = VIEW_CLASS;
+    wc.lpszClassName = name;
     return RegisterClassA(&wc) != 0;
 }
 
@@ -484,7 +536,27 @@ void view_set_full_screen(HWND view, bool on)
     if (!s || s->fullScreen == on)
         return;
     s->fullScreen = on;
+    KillTimer(view, VIEW_CURSOR_TIMER);
+    if (on) {
+        GetCursorPos(&s->lastMouse);
+        if (s->defaults.fsCursor == 1)
+            SetTimer(view, VIEW_CURSOR_TIMER, VIEW_CURSOR_HIDE_MS, nullptr);
+        else if (s->defaults.fsCursor == 2)
+            SetTimer(view, VIEW_CURSOR_TIMER, 1, nullptr);
+    } else if (s->cursorHidden) {
+        ShowCursor(TRUE);
+        s->cursorHidden = false;
+    }
     InvalidateRect(view, nullptr, FALSE);
+}
+
+void view_set_full_screen_options(HWND view, int background, int cursor_mode)
+{
+    if (ViewState *s = view_state(view)) {
+        s->defaults.fsBgColor = background;
+        s->defaults.fsCursor = cursor_mode;
+        InvalidateRect(view, nullptr, FALSE);
+    }
 }
 
 void view_set_text_encoding(HWND view, int index)

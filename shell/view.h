@@ -15,6 +15,9 @@ enum ToolMode { TOOL_HAND = 0, TOOL_SELECT_TEXT = 1, TOOL_SNAPSHOT = 2 };
 enum ZoomMode { ZOOM_PERCENT = 0, ZOOM_FIT_PAGE = 1, ZOOM_FIT_WIDTH = 2 };
 
 BOOL view_register_class(HINSTANCE instance);
+// Registers a child window class of the frame (redrawn on resize, arrow
+// cursor) once; TRUE when it is registered.
+BOOL shell_register_child_class(HINSTANCE instance, const char *name, WNDPROC proc);
 HWND view_create(HWND parent, HINSTANCE instance);
 
 // Opens a Document, asking for a password while the file refuses the one
@@ -46,7 +49,12 @@ void view_set_tool(HWND view, int tool);
 bool view_grayscale(HWND view);
 void view_toggle_grayscale(HWND view);
 bool view_full_screen(HWND view);
+// Full screen: the background all around the page(s) and, on entry, the
+// cursor (mode 0 always shown, 1 hidden 3 s after the last movement, 2
+// hidden at once and 3 s after each movement). Clicks and Esc go to the
+// frame (WM_APP+4..6) while it is on.
 void view_set_full_screen(HWND view, bool on);
+void view_set_full_screen_options(HWND view, int background, int cursor_mode);
 // Plain-text Documents: encoding index 0..10, or -1 for automatic detection;
 // the page count may change, the current page is kept within it.
 void view_set_text_encoding(HWND view, int index);

@@ -17,6 +17,8 @@ constexpr int VIEW_MAX_LINKS = 64;
 constexpr int VIEW_HISTORY = 64;
 constexpr int VIEW_PASSWORD_MAX = 127;        // characters of a typed password
 constexpr DWORD VIEW_REPAINT_MS = 100;  // progressive repaints during a render, at most this often
+constexpr UINT_PTR VIEW_CURSOR_TIMER = 2;  // full screen: hides the cursor
+constexpr UINT VIEW_CURSOR_HIDE_MS = 3000;
 
 // A link area of the visible page, in content pixels.
 struct ViewLink {
@@ -80,6 +82,7 @@ struct ViewState {
     ViewDefaults defaults;
     bool bandIncomplete;     // a render stopped early: the band is redone on the next move
     bool settingScrollBars;  // scroll bars are being changed (their WM_SIZE is ignored)
+    POINT lastMouse;         // full screen: where the pointer last was, to ignore moves that are not
     ViewStats stats;
 };
 

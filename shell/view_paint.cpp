@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "bitmap/bitmap.h"
+#include "shell/print.h"
 #include "shell/resource.h"
 #include "shell/view_internal.h"
 
@@ -63,6 +64,10 @@ void paint_band(HDC dc, const ViewState &s, int top, int bottom)
     const int first = std::max(0, top - y), last = std::min(band->height, bottom - y);
     if (last <= first)
         return;
+    if (halftone_needed(dc)) {
+        halftone_draw(dc, band, -s.scrollX, y + first, band->width, last - first, 0, first, band->width, last - first);
+        return;
+    }
     BITMAPINFO bmi = {};
     bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
     bmi.bmiHeader.biWidth = band->width;

@@ -22,7 +22,7 @@ constexpr const char *kUsage =
     "  pagrix-render info FILE [--password PW]\n"
     "  pagrix-render render FILE -o OUT [--page K | --pages A-B | --all] [--dpi D | --scale S]\n"
     "                [--rotate Q] [--band Y0:ROWS] [--format png|bmp|jpeg] [--quality Q]\n"
-    "                [--password PW] [--no-aa] [--diag]\n"
+    "                [--password PW] [--no-aa] [--diag] [--thumbnail]\n"
     "  pagrix-render text FILE [--page K] [--password PW]\n"
     "  pagrix-render search FILE QUERY [--case] [--password PW]\n"
     "  pagrix-render nav FILE [--page K] [--password PW]\n"

@@ -33,6 +33,7 @@ struct RenderOptions {
     int quality = 90;
     bool no_aa = false;
     bool diag = false;
+    bool thumbnail = false;  // as the thumbnail panel renders: 104 pixels wide
 };
 
 bool parse_int(const char *s, int *out)
@@ -116,12 +117,16 @@ int parse_options(int argc, char **argv, RenderOptions *o)
             o->no_aa = true;
         } else if (a == "--diag") {
             o->diag = true;
+        } else if (a == "--thumbnail") {
+            o->thumbnail = true;
         } else {
             return render_usage_error(("unknown option: " + a).c_str());
         }
     }
     if (!o->out)
         return render_usage_error("missing -o OUT");
+    if (o->thumbnail && o->band_rows > 0)
+        return render_usage_error("--thumbnail renders whole pages, not bands");
     if (o->format.empty()) {
         std::string out = o->out;
         auto dot = out.rfind('.');
@@ -190,6 +195,29 @@ int render_band(Document *doc, int page, float scale, int y, int rows, PageBitma
         return rc;
     }
     return doc_render_page(doc, page - 1, scale, y, rows, out);
+}
+
+// A page's thumbnail, written whole (it is at most 104 pixels wide); 0, or
+// 1 with the message printed.
+int render_thumbnail(const RenderOptions &o, Document *doc, int page)
+{
+    PageBitmap *thumb = nullptr;
+    const int rc = doc_render_thumbnail(doc, page - 1, &thumb);
+    if (rc != 0) {
+        std::fprintf(stderr, "pagrix-render: page %d: rendering failed (%d)\n", page, rc);
+        return 1;
+    }
+    const std::string name = output_name(o.out, page);
+    ImageWriter *writer = image_writer_open(name.c_str(), image_format(o), thumb->width, thumb->height, o.quality);
+    bool failed = !writer || image_writer_write(writer, thumb) != 0;
+    if (writer && image_writer_close(writer) != 0)
+        failed = true;
+    bitmap_free(thumb);
+    if (failed) {
+        std::fprintf(stderr, "pagrix-render: cannot write %s\n", name.c_str());
+        return 1;
+    }
+    return 0;
 }
 
 // Renders one page (or the --band rows of it) band by band, streaming each
@@ -280,7 +308,7 @@ int cmd_render(int argc, char **argv)
     bool bar = last > first && isatty(2) && !o.diag;
     int failures = 0;
     for (int p = first; p <= last; p++) {
-        failures += render_one(o, doc, p);
+        failures += o.thumbnail ? render_thumbnail(o, doc, p) : render_one(o, doc, p);
         if (bar)
             progress(p - first + 1, last - first + 1);
     }

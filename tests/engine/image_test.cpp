@@ -100,9 +100,12 @@ TEST(ColorSpace, OperatorsConvertThroughTheParsedSpace)
         // A 2-byte lookup for 256 entries: the rest of the table is zeros.
         {"short lookup, first entry", "/S cs 0 sc", indexed.c_str(), 0xff0000},
         {"short lookup, zero-filled entry", "/S cs 200 sc", indexed.c_str(), BLACK},
-        // Without a tint transform a separation tint is ink on white.
+        // The tint transform maps tint 0.25 to cyan 0.25 of the alternate CMYK.
         {"separation", "/Sp cs 0.25 sc",
-         "/ColorSpace << /Sp [/Separation /Spot /DeviceCMYK 9 0 R] >>", 0xbfbfbf},
+         "/ColorSpace << /Sp [/Separation /Spot /DeviceCMYK 9 0 R] >>", 0xbfffff},
+        // Without a usable tint transform a separation tint is ink on white.
+        {"separation without transform", "/Sp cs 0.25 sc",
+         "/ColorSpace << /Sp [/Separation /Spot /DeviceCMYK 5 0 R] >>", 0xbfbfbf},
         // 40 colorants: the alternate CMYK space stands in (4 operands).
         {"DeviceN of 40 names", "/N cs 0 0 0 1 sc",
          "/ColorSpace << /N [/DeviceN [/a /b /c /d /e /f /g /h /i /j /k /l /m /n /o /p /q /r /s /t "

@@ -25,38 +25,6 @@ namespace {
 
 using Image = Capture;  // the reference BMP reads into the same layout as a capture
 
-uint32_t le32(const std::string &b, size_t at)
-{
-    return uint32_t(uint8_t(b[at])) | uint32_t(uint8_t(b[at + 1])) << 8 | uint32_t(uint8_t(b[at + 2])) << 16 |
-           uint32_t(uint8_t(b[at + 3])) << 24;
-}
-
-// A 24-bit uncompressed BMP (bottom-up or top-down); w = 0 when it is not one.
-Image read_bmp(const std::string &path)
-{
-    Image im;
-    const std::string b = testsupport::read_file(path);
-    if (b.size() < 54 || b.compare(0, 2, "BM") != 0 || (le32(b, 28) & 0xFFFF) != 24 || le32(b, 30) != 0)
-        return im;
-    const size_t off = le32(b, 10);
-    const int w = int(le32(b, 18)), h = int(int32_t(le32(b, 22)));
-    const int rows = h < 0 ? -h : h;
-    const size_t stride = (size_t(w) * 3 + 3) & ~size_t(3);
-    if (w <= 0 || rows <= 0 || off + stride * size_t(rows) > b.size())
-        return im;
-    im.w = w;
-    im.h = rows;
-    im.px.resize(size_t(w) * size_t(rows));
-    for (int y = 0; y < rows; y++) {
-        const size_t row = off + stride * size_t(h < 0 ? y : rows - 1 - y);
-        for (int x = 0; x < w; x++) {
-            const uint8_t *p = reinterpret_cast<const uint8_t *>(b.data()) + row + size_t(x) * 3;
-            im.px[size_t(y) * size_t(w) + size_t(x)] = uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
-        }
-    }
-    return im;
-}
-
 int level_difference(uint32_t a, uint32_t b)
 {
     int most = 0;
@@ -92,7 +60,7 @@ TEST(CliPixels, ViewPaintsTheNativeRenderersPixels)
     ASSERT_EQ(frame_open_path(fs, pdf.c_str(), nullptr), 0) << pdf;
     for (const Row &r : rows) {
         SCOPED_TRACE(testing::Message() << r.percent << " %");
-        const Image want = read_bmp(std::string(dir) + "/vector-" + r.scale + ".bmp");
+        const Image want = read_bmp24(std::string(dir) + "/vector-" + r.scale + ".bmp");
         ASSERT_GT(want.w, 0) << "no reference BMP for scale " << r.scale;
         view_set_zoom_percent(fs.view, r.percent);
         pump();

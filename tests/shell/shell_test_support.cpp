@@ -153,6 +153,53 @@ std::string scratch_file(const std::string &name, const std::string &bytes)
 
 std::string a4_pdf(int pages) { return testsupport::simple_pdf(pages, "[0 0 595 842]"); }
 
+namespace {
+
+uint32_t le32(const std::string &b, size_t at)
+{
+    return uint32_t(uint8_t(b[at])) | uint32_t(uint8_t(b[at + 1])) << 8 | uint32_t(uint8_t(b[at + 2])) << 16 |
+           uint32_t(uint8_t(b[at + 3])) << 24;
+}
+
+}  // namespace
+
+Capture read_bmp24(const std::string &path)
+{
+    Capture im;
+    const std::string b = testsupport::read_file(path);
+    if (b.size() < 54 || b.compare(0, 2, "BM") != 0 || (le32(b, 28) & 0xFFFF) != 24 || le32(b, 30) != 0)
+        return im;
+    const size_t off = le32(b, 10);
+    const int w = int(le32(b, 18)), h = int(int32_t(le32(b, 22)));
+    const int rows = h < 0 ? -h : h;
+    const size_t stride = (size_t(w) * 3 + 3) & ~size_t(3);
+    if (w <= 0 || rows <= 0 || off + stride * size_t(rows) > b.size())
+        return im;
+    im.w = w;
+    im.h = rows;
+    im.px.resize(size_t(w) * size_t(rows));
+    for (int y = 0; y < rows; y++) {
+        const size_t row = off + stride * size_t(h < 0 ? y : rows - 1 - y);
+        for (int x = 0; x < w; x++) {
+            const uint8_t *p = reinterpret_cast<const uint8_t *>(b.data()) + row + size_t(x) * 3;
+            im.px[size_t(y) * size_t(w) + size_t(x)] = uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+        }
+    }
+    return im;
+}
+
+long process_finish(PROCESS_INFORMATION &pi, DWORD timeout_ms)
+{
+    DWORD code = DWORD(-1);
+    if (WaitForSingleObject(pi.hProcess, timeout_ms) == WAIT_OBJECT_0)
+        GetExitCodeProcess(pi.hProcess, &code);
+    else
+        TerminateProcess(pi.hProcess, 99);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return long(code);
+}
+
 BITMAPINFO dib32_info(int width, int height)
 {
     BITMAPINFO bi = {};

@@ -54,6 +54,12 @@ struct Capture {
     uint32_t at(int x, int y) const { return px[size_t(y) * size_t(w) + size_t(x)] & 0xFFFFFF; }
 };
 Capture capture(HWND window);
+// A 24-bit uncompressed BMP (bottom-up or top-down) in the layout of a
+// capture; w = 0 when the file is missing or not such a BMP.
+Capture read_bmp24(const std::string &path);
+// Waits for a started process and closes its handles: its exit code, or 99
+// after the timeout (the process is then ended).
+long process_finish(PROCESS_INFORMATION &pi, DWORD timeout_ms);
 // A 32-bit top-down device-independent bitmap header of this size.
 BITMAPINFO dib32_info(int width, int height);
 
