@@ -18,6 +18,7 @@
 #include "pdf/pages.h"
 #include "pdf/reader.h"
 #include "render/page.h"
+#include "render/page_text.h"
 
 namespace {
 
@@ -391,8 +392,10 @@ int doc_has_text(const Document *doc)
 
 PageText *doc_page_text(Document *doc, int page, float scale)
 {
-    if (!doc || doc->kind == DOC_PDF)  // PDF page text arrives with text extraction
+    if (!doc)
         return nullptr;
+    if (doc->kind == DOC_PDF)
+        return pdf_page_text(doc->pdf, page, scale);
     if ((doc->kind == DOC_TEXT || doc->kind == DOC_RTF) && ops(doc).page_text)
         return ops(doc).page_text(reader_handle(doc), page, scale);
     return nullptr;

@@ -184,6 +184,39 @@ const GlyphNameEntry kGlyphNames[249] = {
 
 constexpr int kGlyphNameCount = int(sizeof kGlyphNames / sizeof kGlyphNames[0]);
 
+// Names the encodings above never use but embedded fonts do, above all
+// TeX's: Greek letters, mathematical symbols, ligatures. Sorted by name.
+const GlyphNameEntry kMoreGlyphNames[] = {
+    {"Alpha", 0x0391}, {"Beta", 0x0392}, {"Chi", 0x03A7}, {"Epsilon", 0x0395},
+    {"Eta", 0x0397}, {"Gamma", 0x0393}, {"Ifraktur", 0x2111}, {"Iota", 0x0399},
+    {"Kappa", 0x039A}, {"Lambda", 0x039B}, {"Mu", 0x039C}, {"Nu", 0x039D},
+    {"Omicron", 0x039F}, {"Phi", 0x03A6}, {"Pi", 0x03A0}, {"Psi", 0x03A8},
+    {"Rfraktur", 0x211C}, {"Rho", 0x03A1}, {"Sigma", 0x03A3}, {"Tau", 0x03A4},
+    {"Theta", 0x0398}, {"Upsilon", 0x03A5}, {"Xi", 0x039E}, {"Zeta", 0x0396},
+    {"aleph", 0x2135}, {"alpha", 0x03B1}, {"angle", 0x2220}, {"angleleft", 0x27E8},
+    {"angleright", 0x27E9}, {"arrowboth", 0x2194}, {"arrowdblboth", 0x21D4}, {"arrowdblleft", 0x21D0},
+    {"arrowdblright", 0x21D2}, {"arrowdown", 0x2193}, {"arrowleft", 0x2190}, {"arrowright", 0x2192},
+    {"arrowup", 0x2191}, {"asteriskmath", 0x2217}, {"beta", 0x03B2}, {"chi", 0x03C7},
+    {"circlemultiply", 0x2297}, {"circleplus", 0x2295}, {"club", 0x2663}, {"delta", 0x03B4},
+    {"diamond", 0x2662}, {"dotlessj", 0x0237}, {"dotmath", 0x22C5}, {"element", 0x2208},
+    {"emptyset", 0x2205}, {"epsilon", 0x03B5}, {"epsilon1", 0x03F5}, {"equivalence", 0x2261},
+    {"eta", 0x03B7}, {"existential", 0x2203}, {"ff", 0xFB00}, {"ffi", 0xFB03},
+    {"ffl", 0xFB04}, {"gamma", 0x03B3}, {"gradient", 0x2207}, {"heart", 0x2661},
+    {"intersection", 0x2229}, {"iota", 0x03B9}, {"kappa", 0x03BA}, {"lambda", 0x03BB},
+    {"logicaland", 0x2227}, {"logicalor", 0x2228}, {"minute", 0x2032}, {"nabla", 0x2207},
+    {"notelement", 0x2209}, {"nu", 0x03BD}, {"omega", 0x03C9}, {"omega1", 0x03D6},
+    {"omicron", 0x03BF}, {"openbullet", 0x25E6}, {"perpendicular", 0x22A5}, {"phi", 0x03C6},
+    {"phi1", 0x03D5}, {"pi1", 0x03D6}, {"prime", 0x2032}, {"propersubset", 0x2282},
+    {"propersuperset", 0x2283}, {"proportional", 0x221D}, {"psi", 0x03C8}, {"reflexsubset", 0x2286},
+    {"reflexsuperset", 0x2287}, {"rho", 0x03C1}, {"rho1", 0x03F1}, {"second", 0x2033},
+    {"sigma", 0x03C3}, {"sigma1", 0x03C2}, {"similar", 0x223C}, {"spade", 0x2660},
+    {"tau", 0x03C4}, {"therefore", 0x2234}, {"theta", 0x03B8}, {"theta1", 0x03D1},
+    {"union", 0x222A}, {"universal", 0x2200}, {"upsilon", 0x03C5}, {"weierstrass", 0x2118},
+    {"xi", 0x03BE}, {"zeta", 0x03B6},
+};
+
+constexpr int kMoreGlyphNameCount = int(sizeof kMoreGlyphNames / sizeof kMoreGlyphNames[0]);
+
 // "uniXXXX" / "uXXXX[XX]": 4 to 6 hex digits that end the name; else -1.
 int64_t unicode_name_value(const char *digits)
 {
@@ -196,6 +229,23 @@ int64_t unicode_name_value(const char *digits)
     if (n < 4 || digits[n] != 0)
         return -1;
     return value;
+}
+
+// Binary search of a table sorted by name (strcmp order); 0 = not there.
+uint32_t find_glyph_name(const GlyphNameEntry *table, int count, const char *name)
+{
+    int lo = 0, hi = count - 1;
+    while (lo <= hi) {
+        int mid = (lo + hi) / 2;
+        int c = std::strcmp(table[mid].name, name);
+        if (c == 0)
+            return table[mid].unicode;
+        if (c < 0)
+            lo = mid + 1;
+        else
+            hi = mid - 1;
+    }
+    return 0;
 }
 
 }  // namespace
@@ -228,18 +278,9 @@ uint32_t glyph_name_to_unicode(const char *name)
         if (v >= 0)
             return uint32_t(v);
     }
-    int lo = 0, hi = kGlyphNameCount - 1;
-    while (lo <= hi) {
-        int mid = (lo + hi) / 2;
-        int c = std::strcmp(kGlyphNames[mid].name, name);
-        if (c == 0)
-            return kGlyphNames[mid].unicode;
-        if (c < 0)
-            lo = mid + 1;
-        else
-            hi = mid - 1;
-    }
-    return 0;
+    if (uint32_t u = find_glyph_name(kGlyphNames, kGlyphNameCount, name))
+        return u;
+    return find_glyph_name(kMoreGlyphNames, kMoreGlyphNameCount, name);
 }
 
 int glyph_name_count() { return kGlyphNameCount; }

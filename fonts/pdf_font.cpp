@@ -7,6 +7,7 @@
 
 #include "fonts/encodings.h"
 #include "fonts/font_load.h"
+#include "fonts/tounicode.h"
 #include "pdf/arena.h"
 #include "pdf/document.h"
 #include "pdf/object.h"
@@ -183,6 +184,15 @@ void build_encoding(PdfDoc *doc, PdfFont *font, PdfObject *descriptor)
         if (g == 0 && name && name[0] && uni == 0)
             g = builtin_glyph(face, code);
         font->gid[code] = g;
+        // Without an encoding the glyph's own name in an embedded program,
+        // where it has names, says what the code shows (a TeX math font puts
+        // its period at the code of ':'). A substitute's names say nothing
+        // about the document's codes.
+        if (uni == 0 && !have_table && font->embedded && g != 0 && FT_HAS_GLYPH_NAMES(face)) {
+            char glyph_name[64];
+            if (FT_Get_Glyph_Name(face, g, glyph_name, sizeof glyph_name) == 0)
+                uni = glyph_name_to_unicode(glyph_name);
+        }
         if (uni == 0 && code >= 0x20 && code <= 0x7E)
             uni = code;
         font->unicode[code] = uni > 0xFFFF ? 0 : uint16_t(uni);
@@ -226,6 +236,12 @@ void load_type3(PdfDoc *doc, PdfFont *font)
     if (pdf_is_type(encoding, PDF_DICT))
         font_apply_differences(doc, pdf_dict_get_resolved(doc, encoding, "Differences"),
                                font->glyph_names);
+    // The glyph names are all a Type 3 font says about its characters; the
+    // codes themselves mean nothing, so only names give Unicode values.
+    for (int code = 0; code < 256; code++) {
+        uint32_t uni = glyph_name_to_unicode(font->glyph_names[code]);
+        font->unicode[code] = uni > 0xFFFF ? 0 : uint16_t(uni);
+    }
     read_widths(doc, font, pdf_dict_get_resolved(doc, font->dict, "FontDescriptor"));
 }
 
@@ -261,6 +277,7 @@ PdfFont *pdf_font_load(PdfDoc *doc, PdfObject *dict)
     font->next = doc->fonts;
     doc->fonts = font;
     doc->fonts_free = pdf_fonts_free;
+    font->to_unicode = tounicode_parse(doc, pdf_dict_get_resolved(doc, dict, "ToUnicode"));
     PdfObject *subtype = pdf_dict_get_resolved(doc, dict, "Subtype");
     if (pdf_is_name(subtype, "Type0"))
         font_load_type0(doc, font);
@@ -300,7 +317,12 @@ float pdf_font_width(const PdfFont *font, uint32_t code)
         return font_type0_width(font, code);
     if (code < 256 && font->widths[code] >= 0)
         return font->widths[code];
+    // Measuring loads the glyph: each code is measured once per record.
+    if (code < 256 && font->face_widths[code] > 0)
+        return font->face_widths[code];
     float w = ft_glyph_advance(font->face, pdf_font_glyph(font, code));
+    if (code < 256 && w > 0)
+        const_cast<PdfFont *>(font)->face_widths[code] = w;
     return w >= 0 ? w : 500;
 }
 
@@ -315,6 +337,8 @@ uint32_t pdf_font_unicode(const PdfFont *font, uint32_t code)
 {
     if (!font)
         return 0;
+    if (uint32_t u = tounicode_lookup(font->to_unicode, code))
+        return u;
     if (!font->is_cid && code < 256)
         return font->unicode[code];
     return 0;
@@ -324,6 +348,8 @@ int pdf_font_unicode_seq(const PdfFont *font, uint32_t code, uint32_t *values, i
 {
     if (!font || !values || capacity < 1)
         return 0;
+    if (int n = tounicode_lookup_seq(font->to_unicode, code, values, capacity); n > 0 && values[0])
+        return n;
     uint32_t u = pdf_font_unicode(font, code);
     if (u == 0)
         return 0;

@@ -27,7 +27,8 @@ struct PdfFont {
     uint32_t gid[256];            // simple fonts: glyph index per code, 0 none
     float widths[256];            // simple fonts and Type3: thousandths (glyph space for Type3); < 0 none given
     uint16_t unicode[256];        // simple fonts: Unicode per code from the encoding, 0 none
-    ToUnicodeMap *to_unicode;     // parsed ToUnicode CMap (null until text extraction parses it)
+    float face_widths[256];       // simple fonts: advances measured in the face, 0 = not yet
+    ToUnicodeMap *to_unicode;     // parsed ToUnicode CMap, null without one
     float default_width;          // Type0: DW
     PdfObject *w_array;           // Type0: W, walked per query
     const uint8_t *cid_to_gid;    // Type0: decoded CIDToGIDMap

@@ -23,7 +23,8 @@ constexpr const char *kUsage =
     "  pagrix-render render FILE -o OUT [--page K | --pages A-B | --all] [--dpi D | --scale S]\n"
     "                [--rotate Q] [--band Y0:ROWS] [--format png|bmp|jpeg] [--quality Q]\n"
     "                [--password PW] [--no-aa] [--diag] [--thumbnail]\n"
-    "  pagrix-render text FILE [--page K]\n"
+    "  pagrix-render text FILE [--page K] [--password PW]\n"
+    "  pagrix-render search FILE QUERY [--case] [--password PW]\n"
     "  pagrix-render nav FILE [--page K] [--password PW]\n"
     "  pagrix-render fonts FILE [--page K] [--password PW]\n"
     "  pagrix-render --version | --help\n";
@@ -86,6 +87,8 @@ int cmd_info(int argc, char **argv)
 int cmd_render(int argc, char **argv);  // render_command.cpp
 int cmd_nav(int argc, char **argv);     // nav_command.cpp
 int cmd_fonts(int argc, char **argv);   // fonts_command.cpp
+int cmd_text(int argc, char **argv);    // text_command.cpp
+int cmd_search(int argc, char **argv);  // text_command.cpp
 int render_usage_error(const char *what) { return usage_error(what); }
 
 // The message for a failed doc_open (info, render and nav); the caller exits with 1.
@@ -112,7 +115,8 @@ int main(int argc, char **argv)
         std::fputs(kUsage, stdout);
         return 0;
     }
-    if (cmd == "info" || cmd == "render" || cmd == "text" || cmd == "nav" || cmd == "fonts") {
+    if (cmd == "info" || cmd == "render" || cmd == "text" || cmd == "nav" || cmd == "fonts" ||
+        cmd == "search") {
         if (argc < 3)
             return usage_error("missing FILE");
         // The base fonts are built into the program; PAGRIX_FONTS names a
@@ -127,8 +131,9 @@ int main(int argc, char **argv)
             return cmd_render(argc, argv);
         if (cmd == "nav")
             return cmd_nav(argc, argv);
-        std::fprintf(stderr, "pagrix-render: %s: not supported yet\n", cmd.c_str());
-        return 1;
+        if (cmd == "text")
+            return cmd_text(argc, argv);
+        return cmd_search(argc, argv);
     }
     return usage_error(("unknown command: " + cmd).c_str());
 }

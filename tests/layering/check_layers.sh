@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Fails when an include points up the folder layers:
-#   shell, tools -> document -> pdf, render, fonts, formats -> bitmap.
-# The engine folders never include document/; bitmap/ includes nothing of ours
-# but itself.
+#   shell, tools -> document -> pdf, render, fonts, formats -> text, bitmap.
+# The engine folders never include document/; text/ (page text shared by every
+# document kind) and bitmap/ include nothing of ours but themselves.
 set -u
 root=${1:-$(cd "$(dirname "$0")/../.." && pwd)}
 bad=0
@@ -21,5 +21,6 @@ check() {  # folder, pattern of forbidden include targets
 for engine in pdf render fonts formats; do
     check "$engine" 'document|shell|tools'
 done
-check bitmap 'document|pdf|render|fonts|formats|shell|tools'
+check bitmap 'document|pdf|render|fonts|formats|shell|tools|text'
+check text 'document|pdf|render|fonts|formats|shell|tools|bitmap'
 exit $bad
