@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "bench_support.h"
@@ -26,9 +28,9 @@ std::vector<Comparison> &comparisons()
     return list;
 }
 
-std::vector<std::function<void()>> &custom_steps()
+std::vector<std::pair<std::string, std::function<void()>>> &custom_steps()
 {
-    static std::vector<std::function<void()>> list;
+    static std::vector<std::pair<std::string, std::function<void()>>> list;
     return list;
 }
 
@@ -52,9 +54,9 @@ void add_comparison(const std::string &name, std::function<void()> ours, std::fu
     comparisons().push_back({name, std::move(ours), std::move(ref), runs});
 }
 
-void add_custom(const std::string &, std::function<void()> fn)
+void add_custom(const std::string &name, std::function<void()> fn)
 {
-    custom_steps().push_back(std::move(fn));
+    custom_steps().push_back({name, std::move(fn)});
 }
 
 int run_command(const std::string &command) { return std::system(command.c_str()); }
@@ -85,7 +87,10 @@ int main(int argc, char **argv)
         double ref = benchsupport::median_ms(c.ref, c.runs);
         benchsupport::report(c.name, ours, ref);
     }
-    for (auto &step : benchsupport::custom_steps())
-        step();
+    // PAGRIX_BENCH_ONLY=<part of a name> runs only the matching custom steps.
+    const char *only = std::getenv("PAGRIX_BENCH_ONLY");
+    for (auto &[name, step] : benchsupport::custom_steps())
+        if (!only || name.find(only) != std::string::npos)
+            step();
     return 0;
 }

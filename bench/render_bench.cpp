@@ -1,8 +1,8 @@
 // Page rendering speed at 150 dpi, our renderer beside `mutool draw` on the
 // same pages in the same run: the corpus pages without text and images, the
 // first pages that draw images, and the first pages of the corpus files that
-// use transparency, or shadings and patterns. Both sides open the file,
-// render the page and write an uncompressed image.
+// use transparency, shadings and patterns, or show text. Both sides open the
+// file, render the page and write an uncompressed image.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -93,15 +93,21 @@ double median_ms(const std::function<bool()> &fn, bool *ok)
     return t[t.size() / 2];
 }
 
-// Page 1 of every corpus PDF whose transparency column in pdf_ref.tsv is
-// not "-".
-std::vector<std::pair<std::string, int>> transparency_pages()
+// Page 1 of every corpus PDF whose `column` in pdf_ref.tsv passes `take`.
+std::vector<std::pair<std::string, int>> tsv_pages(const char *column_name,
+                                                   bool (*take)(const std::string &cell))
 {
     std::vector<std::pair<std::string, int>> out;
-    for (const auto &[name, value] : testsupport::corpus_column(corpus(), "transparency"))
-        if (value != "-")
+    for (const auto &[name, value] : testsupport::corpus_column(corpus(), column_name))
+        if (take(value))
             out.push_back({corpus() + "/" + name, 1});
     return out;
+}
+
+// Page 1 of every corpus PDF that uses transparency.
+std::vector<std::pair<std::string, int>> transparency_pages()
+{
+    return tsv_pages("transparency", [](const std::string &cell) { return cell != "-"; });
 }
 
 // Our render and `mutool draw` of each (file, page) at 150 dpi, each side
@@ -198,10 +204,23 @@ void render_shading_vs_mutool()
     compare_with_mutool("render-shading-vs-mutool", pages);
 }
 
+// Page 1 of every corpus PDF with text there.
+void render_text_vs_mutool()
+{
+    if (corpus().empty()) {
+        std::printf("render-text-vs-mutool: corpus not present\n");
+        return;
+    }
+    compare_with_mutool("render-text-vs-mutool",
+                        tsv_pages("p1_text_chars",
+                                  [](const std::string &cell) { return std::atoi(cell.c_str()) > 0; }));
+}
+
 const bool registered =
     (benchsupport::add_custom("render-vector-vs-mutool", render_vector_vs_mutool),
      benchsupport::add_custom("render-image-vs-mutool", render_image_vs_mutool),
      benchsupport::add_custom("render-transparency-vs-mutool", render_transparency_vs_mutool),
-     benchsupport::add_custom("render-shading-vs-mutool", render_shading_vs_mutool), true);
+     benchsupport::add_custom("render-shading-vs-mutool", render_shading_vs_mutool),
+     benchsupport::add_custom("render-text-vs-mutool", render_text_vs_mutool), true);
 
 }  // namespace

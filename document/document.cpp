@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "bitmap/bitmap.h"
+#include "document/eps_text.h"
 #include "formats/eps.h"
 #include "formats/tiff.h"
 #include "pdf/document.h"
@@ -66,7 +67,7 @@ constexpr DocReaderOps kEpsReader{
     nullptr,
     nullptr,
     [](void *h, int, int *dx, int *dy) {
-        return eps_render(static_cast<EpsDoc *>(h), nullptr, dx, dy, nullptr);
+        return eps_render(static_cast<EpsDoc *>(h), eps_paint_text, dx, dy, nullptr);
     },
     nullptr,
 };

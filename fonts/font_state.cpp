@@ -3,6 +3,8 @@
 // documents are released again (ft_face_release).
 #include "fonts/font_state.h"
 
+#include "fonts/glyph.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -301,7 +303,9 @@ void ft_face_release(FT_Face face)
 {
     if (!face)
         return;
-    // Glyph-cache entries of the face go first once glyphs are cached.
+    // The face's cache entries go first: a face made later at the same
+    // address must not find them.
+    glyph_cache_purge(face);
     FT_Done_Face(face);
     g_fonts.live_faces--;
 }

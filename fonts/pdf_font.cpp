@@ -122,7 +122,9 @@ float ft_glyph_advance(FT_Face face, uint32_t glyph)
 {
     if (!face || face->units_per_EM == 0)
         return -1;
-    if (FT_Load_Glyph(face, glyph, FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING) != 0)
+    // Rendering leaves the face's transform set; FreeType would apply it
+    // to the advance.
+    if (FT_Load_Glyph(face, glyph, FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING | FT_LOAD_IGNORE_TRANSFORM) != 0)
         return -1;
     return float(face->glyph->advance.x) * 1000.0f / float(face->units_per_EM);
 }

@@ -10,6 +10,7 @@
 #include "formats/file_bytes.h"
 #include "formats/limits.h"
 #include "formats/tiff.h"
+#include "pdf/object.h"
 
 struct EpsDoc {
     const uint8_t *data;
@@ -87,17 +88,6 @@ int read_line_ints(const EpsDoc *doc, int64_t pos, int window, int64_t *out, int
     return count;
 }
 
-int hex_value(uint8_t c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 void put_grey(PageBitmap *page, int x, int y, int grey)
 {
     uint8_t *px = page->pixels + int64_t(y) * page->stride + x * 3;
@@ -128,7 +118,7 @@ class HexReader {
                 continue;
             }
             pos_++;
-            int v = hex_value(c);
+            int v = pdf_hex_value(c);
             if (v < 0)
                 continue;
             if (high < 0) {

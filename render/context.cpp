@@ -10,6 +10,8 @@ void render_context_release(RenderContext *ctx)
 {
     arena_destroy(ctx->paint_arena);
     ctx->paint_arena = nullptr;
+    arena_destroy(ctx->text_clip_arena);
+    ctx->text_clip_arena = nullptr;
     path_init(&ctx->path, ctx->arena);
     clip_release_all(ctx);
     pattern_release(ctx);

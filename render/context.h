@@ -110,6 +110,9 @@ struct RenderContext {
     struct PatternCache *pattern_cache;  // tiling cells drawn in this render (render/pattern.cpp)
     const struct PaintSource *paint_source;  // per-pixel colours of the paint under way, or null
     float base_ctm[6];        // CTM at the start of the current content stream: pattern space
+    Arena *text_clip_arena;   // outlines of glyphs shown in a clip mode since BT (null: none)
+    Path text_clip;           // those outlines, device pixels
+    int nested_glyph_runs;    // Type 3 glyphs run inside glyph procedures so far
 };
 
 // Frees what a render context holds beside its render arena: the paint

@@ -10,6 +10,7 @@
 #include "pdf/arena.h"
 #include "pdf/document.h"
 #include "pdf/object.h"
+#include "fonts/pdf_font.h"
 #include "render/blend.h"
 #include "render/clip.h"
 #include "render/colorspace.h"
@@ -20,6 +21,7 @@
 #include "render/shading.h"
 #include "render/softmask.h"
 #include "render/stroke.h"
+#include "render/text.h"
 
 namespace {
 
@@ -351,6 +353,7 @@ void op_SCN(OperandStack *st, RenderContext *ctx) { sc_common(st, ctx, true, tru
 // ---- Text state and positioning ----
 
 void op_BT(OperandStack *, RenderContext *ctx) { text_begin(ctx); }
+void op_ET(OperandStack *, RenderContext *ctx) { text_end(ctx); }
 void op_Tc(OperandStack *st, RenderContext *ctx) { take_numbers(st, 1, &ctx->char_spacing); }
 void op_Tw(OperandStack *st, RenderContext *ctx) { take_numbers(st, 1, &ctx->word_spacing); }
 void op_TL(OperandStack *st, RenderContext *ctx) { take_numbers(st, 1, &ctx->leading); }
@@ -368,12 +371,10 @@ void op_Tr(OperandStack *st, RenderContext *ctx)
     float v;
     take_numbers(st, 1, &v);
     ctx->render_mode = trunc_int(v);
-    if (ctx->render_mode >= 4)
-        add_diagnostic(ctx, "Tr(clip-mode)");
 }
 
-// Fonts are loaded by the font layer; until a face can be had the current
-// font stays null, which text drawing treats as a missing face.
+// A font that cannot be had, or has neither a face nor glyph procedures,
+// draws nothing; its widths (or the default ones) still move the pen.
 void op_Tf(OperandStack *st, RenderContext *ctx)
 {
     PdfObject *size = operand(st, 0);
@@ -382,8 +383,12 @@ void op_Tf(OperandStack *st, RenderContext *ctx)
         ctx->font_size = obj_is_number(size) ? obj_number(size) : 12.0f;
     st->count = std::max(0, st->count - 2);
     ctx->font = nullptr;
-    (void)name;
-    add_diagnostic(ctx, "font-unavailable");
+    if (pdf_is_type(name, PDF_NAME)) {
+        PdfObject *fonts = pdf_dict_get_resolved(ctx->doc, ctx->resources, "Font");
+        ctx->font = pdf_font_load(ctx->doc, pdf_dict_get_resolved(ctx->doc, fonts, name->name));
+    }
+    if (!ctx->font || (!ctx->font->face && !ctx->font->is_type3))
+        add_diagnostic(ctx, "font-unavailable");
 }
 
 void op_Td(OperandStack *st, RenderContext *ctx)
@@ -410,9 +415,19 @@ void op_Tm(OperandStack *st, RenderContext *ctx)
     text_set_matrix(ctx, m);
 }
 
-// Showing strings belongs to glyph drawing; positioning is kept exact here.
-void op_Tj(OperandStack *, RenderContext *) {}
-void op_quote(OperandStack *, RenderContext *ctx) { text_move(ctx, 0, -ctx->leading); }
+void show_string(RenderContext *ctx, const PdfObject *s)
+{
+    if (pdf_is_type(s, PDF_STRING))
+        text_show(ctx, s->bytes, s->length);
+}
+
+void op_Tj(OperandStack *st, RenderContext *ctx) { show_string(ctx, operand(st, 0)); }
+
+void op_quote(OperandStack *st, RenderContext *ctx)
+{
+    text_move(ctx, 0, -ctx->leading);
+    show_string(ctx, operand(st, 0));
+}
 
 void op_dquote(OperandStack *st, RenderContext *ctx)
 {
@@ -421,9 +436,21 @@ void op_dquote(OperandStack *st, RenderContext *ctx)
         ctx->char_spacing = obj_number(operand(st, 1));
     }
     text_move(ctx, 0, -ctx->leading);
+    show_string(ctx, operand(st, 0));
 }
 
-void op_TJ(OperandStack *, RenderContext *) {}
+void op_TJ(OperandStack *st, RenderContext *ctx)
+{
+    PdfObject *arr = operand(st, 0);
+    int n = pdf_is_type(arr, PDF_ARRAY) ? pdf_array_len(arr) : 0;
+    for (int i = 0; i < n; i++) {
+        PdfObject *item = pdf_array_get(arr, i);
+        if (obj_is_number(item))
+            text_adjust(ctx, obj_number(item));
+        else
+            show_string(ctx, item);
+    }
+}
 
 // ---- Resources drawn by other parts of the renderer ----
 
@@ -568,7 +595,7 @@ constexpr OpEntry kOpsUnsorted[] = {
     {op_key("scn"), op_scn, 1},    {op_key("SCN"), op_SCN, 1},
     {op_key("sh"), op_sh, 0},      {op_key("Do"), op_Do, 0},
     {op_key("BI"), op_BI, 0},      {op_key("BT"), op_BT, 0},
-    {op_key("ET"), op_ignore, 0},  {op_key("BMC"), op_ignore, 0},
+    {op_key("ET"), op_ET, 0},  {op_key("BMC"), op_ignore, 0},
     {op_key("BDC"), op_ignore, 0}, {op_key("EMC"), op_ignore, 0},
     {op_key("MP"), op_ignore, 0},  {op_key("DP"), op_ignore, 0},
     {op_key("BX"), op_BX, 0},      {op_key("EX"), op_EX, 0},
@@ -667,6 +694,7 @@ void paint_arena_end(RenderContext *ctx, Arena *outer)
 
 void text_begin(RenderContext *ctx)
 {
+    text_clip_release(ctx);
     matrix_identity(ctx->text_line_matrix);
     matrix_identity(ctx->text_matrix);
 }

@@ -12,6 +12,7 @@
 #include "render/group.h"
 #include "render/image.h"
 #include "render/stroke.h"
+#include "render/text.h"
 
 bool form_read_matrix(PdfDoc *doc, PdfObject *obj, float m[6])
 {
@@ -96,9 +97,12 @@ void clip_to_box(RenderContext *ctx, const float b[4])
 
 // Runs a form (`stream`, read as it is decoded) or a glyph procedure
 // (`data`) one level deeper. Its own path and pending clip start empty and
-// do not leak out.
+// do not leak out, nor do the text parameters it sets (a form's "0 TL"
+// must not change the leading of the page's next T*).
 void run_nested(RenderContext *ctx, PdfObject *stream, const uint8_t *data, int length)
 {
+    SavedTextState saved_text;
+    text_state_save(ctx, &saved_text);
     Path saved_path = ctx->path;
     int saved_pending = ctx->pending_clip;
     Arena *outer_paint = paint_arena_begin(ctx);
@@ -113,6 +117,7 @@ void run_nested(RenderContext *ctx, PdfObject *stream, const uint8_t *data, int 
     paint_arena_end(ctx, outer_paint);
     ctx->path = saved_path;
     ctx->pending_clip = saved_pending;
+    text_state_restore(ctx, &saved_text);
 }
 
 void draw_xobject(OperandStack *st, PdfObject *name)

@@ -14,6 +14,7 @@
 #include "shell/logic/panels_logic.h"
 #include "shell/panels.h"
 #include "shell/resource.h"
+#include "shell/view.h"
 
 namespace {
 
@@ -451,15 +452,7 @@ LRESULT CALLBACK thumbs_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
 
 BOOL thumbs_register_class(HINSTANCE instance)
 {
-    WNDCLASSA wc = {};
-    if (GetClassInfoA(instance, THUMBS_CLASS, &wc))
-        return TRUE;
-    wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = thumbs_proc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // arrow
-    wc.lpszClassName = THUMBS_CLASS;
-    return RegisterClassA(&wc) != 0;
+    return shell_register_child_class(instance, THUMBS_CLASS, thumbs_proc);
 }
 
 HWND thumbs_create(HWND parent, HINSTANCE instance)

@@ -266,14 +266,19 @@ BOOL view_register_class(HINSTANCE instance)
 {
     if (!g_wheel_message)
         g_wheel_message = RegisterWindowMessageA("MSWHEEL_ROLLMSG");
+    return shell_register_child_class(instance, VIEW_CLASS, view_proc);
+}
+
+BOOL shell_register_child_class(HINSTANCE instance, const char *name, WNDPROC proc)
+{
     WNDCLASSA wc = {};
-    if (GetClassInfoA(instance, VIEW_CLASS, &wc))
+    if (GetClassInfoA(instance, name, &wc))
         return TRUE;
     wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = view_proc;
+    wc.lpfnWndProc = proc;
     wc.hInstance = instance;
     wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // arrow
-    wc.lpszClassName = VIEW_CLASS;
+    wc.lpszClassName = name;
     return RegisterClassA(&wc) != 0;
 }
 

@@ -15,6 +15,9 @@ enum ToolMode { TOOL_HAND = 0, TOOL_SELECT_TEXT = 1, TOOL_SNAPSHOT = 2 };
 enum ZoomMode { ZOOM_PERCENT = 0, ZOOM_FIT_PAGE = 1, ZOOM_FIT_WIDTH = 2 };
 
 BOOL view_register_class(HINSTANCE instance);
+// Registers a child window class of the frame (redrawn on resize, arrow
+// cursor) once; TRUE when it is registered.
+BOOL shell_register_child_class(HINSTANCE instance, const char *name, WNDPROC proc);
 HWND view_create(HWND parent, HINSTANCE instance);
 
 // Opens a Document, asking for a password while the file refuses the one

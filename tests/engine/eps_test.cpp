@@ -2,11 +2,15 @@
 // placeholder's size, frame and text positions.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "bitmap/bitmap.h"
+#include "document/document.h"
+#include "font_support.h"
 #include "formats/eps.h"
+#include "test_support.h"
 #include "tiff_builder.h"
 
 namespace {
@@ -121,6 +125,36 @@ TEST(Eps, PlaceholderFrameAndTextPlacement)
     EXPECT_EQ("(PostScript is not rendered)", g_calls[1].text);
     EXPECT_EQ(100 + 12, g_calls[1].baseline);
     EXPECT_EQ(11, g_calls[1].em);
+}
+
+// Through the document layer the placeholder carries its two lines in dark
+// grey with the base sans-serif face: the first line's ink lies on its
+// baseline's side of the middle and spans about the line's width.
+TEST(Eps, PlaceholderTextDrawnWithTheBaseFace)
+{
+    ASSERT_TRUE(testsupport::install_base_fonts());
+    const std::string path = testsupport::scratch_path("placeholder.eps");
+    testsupport::write_file(path, kPs + "%%BoundingBox: 0 0 400 300\n");
+    Document *doc = nullptr;
+    ASSERT_EQ(0, doc_open(&doc, path.c_str(), nullptr));
+    PageBitmap *page = doc_raster_page(doc, 0);
+    ASSERT_NE(nullptr, page);
+    int darkest = 255, left = page->width, right = -1;
+    for (int y = 130; y < 147; y++)  // the first line: 15-pixel em, baseline at 146
+        for (int x = 1; x < page->width - 1; x++) {
+            int v = page->pixels[y * page->stride + 3 * x];
+            darkest = std::min(darkest, v);
+            if (v < 200) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+        }
+    EXPECT_LE(darkest, 100);  // full coverage blends to grey 90
+    EXPECT_GE(darkest, 90);
+    // "EPS - No preview available" is about 190 pixels wide at 15 pixels per em.
+    EXPECT_NEAR((left + right) / 2, 200, 3);
+    EXPECT_NEAR(right - left, 190, 20);
+    doc_close(doc);
 }
 
 }  // namespace

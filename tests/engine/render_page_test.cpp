@@ -91,7 +91,8 @@ TEST(RenderOperators, PaintedPixelsFollowTheOperatorRules)
         {"scn with a pattern name", "1 0 0 rg /Pattern cs /P0 scn 0 0 10 10 re f",
          {{5, 95, BLACK}}, "pattern"},
         {"missing XObject", "/Nope Do 0 0 10 10 re f", {{5, 95, BLACK}}, "xobject-missing"},
-        {"Tr clip mode", "BT 7 Tr ET", {}, "Tr(clip-mode)"},
+        // Mode 7 with no text shown leaves the clip alone.
+        {"Tr clip mode without text", "BT 7 Tr ET 0 0 10 10 re f", {{5, 95, BLACK}}, ""},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.what);

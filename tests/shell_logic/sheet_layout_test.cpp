@@ -27,8 +27,9 @@ TEST(SheetLayout, RangesCopiesAndSheetCounts)
         SCOPED_TRACE(testing::Message() << "kind " << r.kind << " " << r.from << ".." << r.to);
         PrintRange range = print_range(r.kind, r.current, r.from, r.to, r.pages);
         EXPECT_EQ(range.count, r.count);
-        if (r.count > 0)
+        if (r.count > 0) {
             EXPECT_EQ(range.first, r.first);
+        }
     }
     // 9 per sheet with 10 pages: two sheets; 0 pages: none.
     EXPECT_EQ(sheet_count(10, 9), 2);
