@@ -170,6 +170,10 @@ constexpr size_t kBandBytes = 8u << 20;
 
 int band_rows_for(int width)
 {
+    // A page that cannot be measured has width 0: one row, and the caller
+    // reports the page's failure before any band is asked for.
+    if (width <= 0)
+        return 1;
     const size_t stride = (3 * size_t(width) + 3) & ~size_t(3);
     const size_t rows = kBandBytes / stride;
     return rows < 1 ? 1 : rows > size_t(BITMAP_MAX_SIDE) ? BITMAP_MAX_SIDE : int(rows);

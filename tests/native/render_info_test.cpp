@@ -7,6 +7,7 @@
 #include <string>
 
 #include "pdf_builder.h"
+#include "tiff_builder.h"
 #include "command_support.h"
 #include "test_support.h"
 
@@ -80,6 +81,18 @@ TEST(RenderCommand, FailuresExitOneWithOneLine)
     testsupport::write_file(plain, testsupport::simple_pdf(1));
     const std::string locked = std::string(PAGRIX_SOURCE_DIR) + "/tests/data/encrypted.pdf";  // user password "u"
     const std::string out = testsupport::scratch_path("out.png");
+    // A TIFF whose one directory opens but whose JPEG strip is no JPEG: the
+    // page cannot be measured, and render must say so rather than divide by
+    // the page's zero width.
+    testsupport::TiffBuilder tb;
+    const uint64_t strip = tb.data(std::string(64, '\x5a'));
+    tb.tag(256, testsupport::T_SHORT, {16}).tag(257, testsupport::T_SHORT, {16})
+        .tag(258, testsupport::T_SHORT, {8, 8, 8}).tag(259, testsupport::T_SHORT, {7})
+        .tag(262, testsupport::T_SHORT, {6}).tag(273, testsupport::T_LONG, {strip})
+        .tag(277, testsupport::T_SHORT, {3}).tag(278, testsupport::T_SHORT, {16})
+        .tag(279, testsupport::T_LONG, {64});
+    const std::string broken_tiff = testsupport::scratch_path("broken.tif");
+    testsupport::write_file(broken_tiff, tb.finish());
     struct Row {
         std::string args;
         int status;
@@ -97,6 +110,7 @@ TEST(RenderCommand, FailuresExitOneWithOneLine)
         {locked + " -o " + out + " --password u", 0, ""},
         {plain + " -o " + out + " --page 2", 1, "pagrix-render: no such page: 2 (document has 1)\n"},
         {plain + " -o " + out + " --band 5000:10", 1, "pagrix-render: page 1: rendering failed (-5)\n"},
+        {broken_tiff + " -o " + out, 1, "pagrix-render: page 1: rendering failed (-1)\n"},
     };
     for (const Row &row : rows) {
         std::string err;
