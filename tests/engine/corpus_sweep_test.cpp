@@ -6,6 +6,8 @@
 // saw with its reason and fails once at the end.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -14,6 +16,7 @@
 #include "bitmap/bitmap.h"
 #include "document/document.h"
 #include "render/page.h"
+#include "text/page_text.h"
 #include "corpus_pages.h"
 #include "test_support.h"
 
@@ -88,12 +91,21 @@ std::vector<SweepFile> sweep_files()
     return all;
 }
 
-// Page text of one page: the spot where the text extraction joins the sweep
-// (it must return without crashing on every page). Returns a failure reason,
-// or "" when the page's text is fine.
-std::string check_page_text(Document *, int)
+// Page text of one page at the sweep's scale: every item's box must be made
+// of finite numbers. Returns a failure reason, or "" when the text is fine.
+std::string check_page_text(Document *doc, int page)
 {
-    return "";
+    if (!doc_has_text(doc))
+        return "";
+    PageText *text = doc_page_text(doc, page, 0.25f);
+    std::string why;
+    for (int i = 0; text && i < text->count && why.empty(); i++) {
+        const TextItem &t = text->items[i];
+        if (!std::isfinite(t.x0) || !std::isfinite(t.y0) || !std::isfinite(t.x1) || !std::isfinite(t.y1))
+            why = "item " + std::to_string(i) + " has a box that is not finite";
+    }
+    page_text_free(text);
+    return why;
 }
 
 struct SweepTotals {
