@@ -27,19 +27,8 @@ std::string corpus()
 std::vector<std::string> largest_text_files()
 {
     std::vector<std::pair<long, std::string>> rows;
-    std::ifstream in(corpus() + "/pdf_ref.tsv");
-    std::string line;
     std::vector<std::string> head;
-    while (std::getline(in, line)) {
-        std::vector<std::string> f = testsupport::split(line, '\t');
-        if (head.empty()) {
-            head = f;
-            continue;
-        }
-        auto at = [&](const char *name) {
-            size_t i = size_t(std::find(head.begin(), head.end(), name) - head.begin());
-            return i < f.size() ? f[i] : std::string();
-        };
+    for (const testsupport::TableRow &at : testsupport::table_rows(corpus() + "/pdf_ref.tsv", &head)) {
         if (std::atoi(at("p1_text_chars").c_str()) > 0 && at("encrypted") == "n")
             rows.push_back({std::atol(at("bytes").c_str()), corpus() + "/" + at("file")});
     }

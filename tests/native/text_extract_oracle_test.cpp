@@ -32,19 +32,8 @@ std::vector<Page> text_pages()
 {
     std::vector<Page> pages;
     const std::string dir = testsupport::corpus_dir();
-    std::istringstream in(testsupport::read_file(dir + "/pdf_ref.tsv"));
-    std::string line;
     std::vector<std::string> head;
-    while (std::getline(in, line)) {
-        std::vector<std::string> f = testsupport::split(line, '\t');
-        if (head.empty()) {
-            head = f;
-            continue;
-        }
-        auto at = [&](const char *name) {
-            size_t i = size_t(std::find(head.begin(), head.end(), name) - head.begin());
-            return i < f.size() ? f[i] : std::string();
-        };
+    for (const testsupport::TableRow &at : testsupport::table_rows(dir + "/pdf_ref.tsv", &head)) {
         if (std::atoi(at("p1_text_chars").c_str()) <= 0)
             continue;
         bool known = false;

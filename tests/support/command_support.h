@@ -6,8 +6,10 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace testsupport {
@@ -116,6 +118,40 @@ inline std::vector<std::string> split(const std::string &line, char sep)
     for (std::string item; std::getline(ss, item, sep);)
         out.push_back(item);
     return out;
+}
+
+// The rows of a tab-separated reference table with a header line, each as
+// a lookup of its cells by column name ("" for a cell the row lacks).
+class TableRow {
+  public:
+    TableRow(const std::vector<std::string> *head, std::vector<std::string> cells)
+        : head_(head), cells_(std::move(cells)) {}
+    std::string operator()(const char *name) const
+    {
+        for (size_t i = 0; i < head_->size() && i < cells_.size(); i++)
+            if ((*head_)[i] == name)
+                return cells_[i];
+        return "";
+    }
+
+  private:
+    const std::vector<std::string> *head_;
+    std::vector<std::string> cells_;
+};
+
+inline std::vector<TableRow> table_rows(const std::string &path, std::vector<std::string> *head)
+{
+    std::vector<TableRow> rows;
+    std::ifstream in(path);
+    std::string line;
+    head->clear();
+    while (std::getline(in, line)) {
+        if (head->empty())
+            *head = split(line, '\t');
+        else
+            rows.emplace_back(head, split(line, '\t'));
+    }
+    return rows;
 }
 
 // The command-line renderer of this build tree, or "" when it was not built.
