@@ -3,13 +3,14 @@
 // layout that derives scale, content size and scroll position from them.
 #include "shell/view.h"
 
-#include <cstring>
 #include <new>
 
 #include "bitmap/bitmap.h"
 #include "shell/frame.h"
+#include "shell/logic/search_logic.h"
 #include "shell/logic/view_logic.h"
 #include "shell/resource.h"
+#include "shell/search.h"
 #include "shell/settings.h"
 #include "shell/view_internal.h"
 
@@ -225,16 +226,8 @@ ViewState *open_state(HWND view)
 
 void record_history(ViewState &s, int page)
 {
-    if (s.historyReplay)
-        return;
-    // Forward entries are dropped; a full list loses its oldest entry.
-    s.historyCount = s.historyPos + 1;
-    if (s.historyCount >= VIEW_HISTORY) {
-        std::memmove(s.history, s.history + 1, sizeof(int) * (VIEW_HISTORY - 1));
-        s.historyCount = VIEW_HISTORY - 1;
-    }
-    s.history[s.historyCount++] = page;
-    s.historyPos = s.historyCount - 1;
+    if (!s.historyReplay)
+        history_record(s.history, VIEW_HISTORY, &s.historyCount, &s.historyPos, page);
 }
 
 }  // namespace
@@ -305,6 +298,7 @@ int view_open(HWND view, const char *path)
         return -1;
     }
     view_close(view);
+    find_results_clear();  // results of another Document name pages it may not have
     s->document = doc;
     s->page = 0;
     view_default_zoom(s->defaults.defaultZoom, &s->fitMode, &s->scale);
@@ -326,6 +320,7 @@ void view_close(HWND view)
     if (!s || !s->document)
         return;
     reset_document_state(*s);
+    find_results_clear();
     doc_close(s->document);
     s->document = nullptr;
     view_update_scroll_bars(view, *s);

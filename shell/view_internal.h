@@ -45,7 +45,7 @@ struct ViewState {
     int fitMode;   // ViewFitMode
     float scale;   // pixels per point
     int scrollX, scrollY;
-    char searchText[128];
+    char searchText[512];  // UTF-8, at most 127 characters
     int searchHitPage, searchHitIndex;
     RECT hitRects[VIEW_MAX_HITS];  // content pixels at the current scale
     int hitCount;
@@ -84,6 +84,7 @@ struct ViewState {
     bool settingScrollBars;  // scroll bars are being changed (their WM_SIZE is ignored)
     POINT lastMouse;         // full screen: where the pointer last was, to ignore moves that are not
     ViewStats stats;
+    bool hitsFresh;  // hitRects were just found for the coming layout
 };
 
 ViewState *view_state(HWND view);
@@ -116,3 +117,6 @@ void view_on_wheel(HWND view, ViewState &s, int delta, bool ctrl);
 // page does not change.
 bool view_show_page(HWND view, ViewState &s, int page, int scroll_mode);
 void view_scroll_to(HWND view, ViewState &s, int x, int y, bool reband);
+// Layout hook of the search: finds the shown hits again at the new scale,
+// rotation or text layout (view_search.cpp).
+void view_search_relayout(ViewState &s);

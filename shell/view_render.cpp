@@ -306,6 +306,7 @@ void view_relayout(HWND view, ViewState &s, int scroll_mode)
         if (cw2 == cw && ch2 == ch)
             break;
     }
+    view_search_relayout(s);
     InvalidateRect(view, nullptr, FALSE);
     UpdateWindow(view);
     view_notify(view);
