@@ -1,0 +1,274 @@
+// Search, find all, history and the go-to and zoom dialogs in the real frame:
+// the hits the command-line search lists, visited in its order with their
+// highlights where its boxes say; the find-all list with its cap and its
+// life tied to the Document; and, in the real program, every key of these
+// commands typed into the view.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "bitmap/bitmap.h"
+#include "fonts/font_library.h"
+#include "shell/features.h"
+#include "shell/logic/view_logic.h"
+#include "shell/resource.h"
+#include "shell/search.h"
+#include "shell/settings.h"
+#include "shell/view.h"
+#include "pdf_builder.h"
+#include "shell_test_support.h"
+#include "test_support.h"
+
+using namespace shelltest;
+
+namespace {
+
+struct CliHit {
+    int page;  // zero-based
+    RECT box;  // the box widened to whole pixels
+};
+
+// `pagrix-render search` output: "page N: x0 y0 x1 y1" lines.
+std::vector<CliHit> read_cli_hits(const std::string &path)
+{
+    std::vector<CliHit> hits;
+    FILE *f = std::fopen(path.c_str(), "r");
+    if (!f)
+        return hits;
+    char line[256];
+    while (std::fgets(line, sizeof line, f)) {
+        int page;
+        double x0, y0, x1, y1;
+        if (std::sscanf(line, "page %d: %lf %lf %lf %lf", &page, &x0, &y0, &x1, &y1) == 5)
+            hits.push_back({page - 1, {LONG(std::floor(x0)), LONG(std::floor(y0)), LONG(std::ceil(x1)),
+                                       LONG(std::ceil(y1))}});
+    }
+    std::fclose(f);
+    return hits;
+}
+
+uint32_t rgb_at(const PageBitmap *bm, int x, int y)
+{
+    const uint8_t *p = bm->pixels + size_t(y) * size_t(bm->stride) + size_t(x) * 3;
+    return uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+}
+
+uint32_t tinted(uint32_t c, int times)
+{
+    uint8_t px[3] = {uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16)};
+    for (int i = 0; i < times; i++)
+        view_tint_hit(px, 1);
+    return uint32_t(px[2]) << 16 | uint32_t(px[1]) << 8 | px[0];
+}
+
+bool inside(const RECT &r, int x, int y, int margin)
+{
+    return x >= r.left - margin && x < r.right + margin && y >= r.top - margin && y < r.bottom + margin;
+}
+
+// Pixels of the visible rows around `hit` that differ from the reference
+// page tinted once per hit box holding them; the 2-pixel outlines of the
+// boxes are left out. `compared` receives how many were looked at.
+int highlight_mismatches(const Capture &cap, const ViewGeometry &g, const PageBitmap *page,
+                         const std::vector<RECT> &boxes, const RECT &hit, int *compared)
+{
+    int bad = 0;
+    *compared = 0;
+    for (int cy = hit.top - 12; cy < hit.bottom + 12; cy++)
+        for (int cx = hit.left - 40; cx < hit.right + 40; cx++) {
+            const int x = cx - g.scrollX, y = cy - g.scrollY;
+            if (x < 0 || y < 0 || x >= cap.w || y >= cap.h || cx < 0 || cy < 0 || cx >= page->width ||
+                cy >= page->height)
+                continue;
+            int times = 0;
+            bool edge = false;
+            for (const RECT &b : boxes) {
+                edge = edge || (inside(b, cx, cy, 2) && !inside(b, cx, cy, -2));
+                times += inside(b, cx, cy, 0);
+            }
+            if (edge)
+                continue;
+            ++*compared;
+            bad += cap.at(x, y) != tinted(rgb_at(page, cx, cy), times);
+        }
+    return bad;
+}
+
+HWND find_list() { return GetDlgItem(find_dialog_window(), IDC_FIND_LIST); }
+
+int list_count() { return int(SendMessageA(find_list(), LB_GETCOUNT, 0, 0)); }
+
+std::string list_line(int i)
+{
+    char text[512] = "";
+    if (SendMessageA(find_list(), LB_GETTEXTLEN, WPARAM(i), 0) < LRESULT(sizeof text))
+        SendMessageA(find_list(), LB_GETTEXT, WPARAM(i), LPARAM(text));
+    return text;
+}
+
+std::string status_line()
+{
+    char text[128] = "";
+    GetDlgItemTextA(find_dialog_window(), IDC_FIND_STATUS, text, sizeof text);
+    return text;
+}
+
+void find_dialog_button(int id)
+{
+    SendMessageA(find_dialog_window(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+    pump();
+}
+
+void double_click_line(int i)
+{
+    SendMessageA(find_list(), LB_SETCURSEL, WPARAM(i), 0);
+    SendMessageA(find_dialog_window(), WM_COMMAND, MAKEWPARAM(IDC_FIND_LIST, LBN_DBLCLK), LPARAM(find_list()));
+    pump();
+}
+
+// A document of `pages` pages, each showing one line of text.
+std::string text_pdf(const char *name, int pages, const std::string &line_format)
+{
+    testsupport::PdfBuilder b;
+    std::string kids;
+    for (int i = 0; i < pages; i++)
+        kids += std::to_string(10 + 2 * i) + " 0 R ";
+    b.obj(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.obj(2, "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages) +
+                 " /MediaBox [0 0 612 792] >>");
+    b.obj(3, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>");
+    for (int i = 0; i < pages; i++) {
+        char line[256];
+        std::snprintf(line, sizeof line, line_format.c_str(), i + 1);
+        b.obj(10 + 2 * i, "<< /Type /Page /Parent 2 0 R /Resources << /Font << /F1 3 0 R >> >> /Contents " +
+                              std::to_string(11 + 2 * i) + " 0 R >>");
+        b.stream(11 + 2 * i, "", std::string("BT /F1 12 Tf 72 700 Td (") + line + ") Tj ET");
+    }
+    b.startxref(b.xref_section("/Size " + std::to_string(10 + 2 * pages) + " /Root 1 0 R"));
+    return scratch_file(name, b.str());
+}
+
+}  // namespace
+
+// F3 visits the hits `pagrix-render search` lists, in its order, wraps
+// around to the first and Shift+F3 back to the last; each hit's centre is
+// scrolled to the window's centre (as far as the clamp allows) and the
+// view tints exactly the hit boxes of the page.
+TEST(Search, VisitsTheCommandLineHitsInOrderWithTheirHighlights)
+{
+    const char *ref = std::getenv("PAGRIX_CLI_REFERENCE");
+    const std::string dir = testsupport::corpus_dir();
+    if (!ref || dir.empty())
+        GTEST_SKIP() << "needs the corpus and PAGRIX_CLI_REFERENCE";
+    const std::vector<CliHit> hits = read_cli_hits(std::string(ref) + "/search-karte.txt");
+    if (hits.empty())
+        GTEST_SKIP() << "no search reference (the fixture found no corpus)";
+    clear_settings();
+    settings_write("DefaultZoom", 100);
+    Frame f;
+    FrameState &fs = f.state();
+    ASSERT_EQ(frame_open_path(fs, (dir + "/pdf/samples-GeoTopo-komprimiert.pdf").c_str(), nullptr), 0);
+    ASSERT_EQ(view_zoom_percent(fs.view), 100);
+    f.command(CMD_FIND);
+    ASSERT_TRUE(find_dialog_window());
+    SetDlgItemTextA(find_dialog_window(), IDC_FIND_TEXT, "Karte");
+    find_dialog_button(IDOK);
+    EXPECT_EQ(status_line(), "");
+
+    std::map<int, PageBitmap *> pages;  // reference renders at scale 1
+    std::map<int, std::vector<RECT>> boxes;
+    for (const CliHit &h : hits)
+        boxes[h.page].push_back(h.box);
+    // Every hit, then the first again after wrapping around.
+    for (size_t i = 0; i <= hits.size(); i++) {
+        const CliHit &h = hits[i % hits.size()];
+        SCOPED_TRACE(testing::Message() << "hit " << i << " on page " << h.page + 1);
+        ASSERT_EQ(view_page(fs.view), h.page + 1);
+        const ViewGeometry g = view_geometry(fs.view);
+        const int want_x = view_clamp_scroll((h.box.left + h.box.right) / 2 - g.clientW / 2, g.contentW, g.clientW);
+        const int want_y = view_clamp_scroll((h.box.top + h.box.bottom) / 2 - g.clientH / 2, g.contentH, g.clientH);
+        EXPECT_LE(std::abs(g.scrollX - want_x), 1);
+        EXPECT_LE(std::abs(g.scrollY - want_y), 1);
+        PageBitmap *&page = pages[h.page];
+        if (!page)
+            doc_render_page(view_document(fs.view), h.page, 1.0f, 0, 0, &page);
+        ASSERT_TRUE(page);
+        int compared = 0;
+        EXPECT_EQ(highlight_mismatches(capture(fs.view), g, page, boxes[h.page], h.box, &compared), 0);
+        EXPECT_GT(compared, 500);
+        f.command(CMD_FIND_NEXT);
+    }
+    // Back from the second hit to the first, and from there to the last.
+    f.command(CMD_FIND_PREV);
+    f.command(CMD_FIND_PREV);
+    EXPECT_EQ(view_page(fs.view), hits.back().page + 1);
+    for (auto &p : pages)
+        bitmap_free(p.second);
+    // No history entries from searching: Back has nowhere to go.
+    f.command(CMD_BACK);
+    EXPECT_EQ(view_page(fs.view), hits.back().page + 1);
+    // A text that is nowhere says so.
+    SetDlgItemTextA(find_dialog_window(), IDC_FIND_TEXT, "Zzyzx");
+    find_dialog_button(IDOK);
+    EXPECT_EQ(status_line(), "Text nicht gefunden.");
+    clear_settings();
+}
+
+// Find all stops at 512 results in page order with their excerpts; a result
+// is shown without a history entry; the list is emptied when another
+// Document is opened or the Document is closed, and a result position that
+// no longer exists goes nowhere.
+TEST(Search, FindAllListAndItsLifeWithTheDocument)
+{
+    // Six hits a page: 600 in all, 512 listed (85 whole pages and two hits of page 86).
+    const std::string big = text_pdf("find-all-100.pdf", 100, "Seite %d: Anfang Ziel Mitte Ziel Ende Ziel "
+                                                              "Schluss Ziel Rest Ziel Fuss Ziel");
+    const std::string small = text_pdf("find-all-2.pdf", 2, "Blatt %d ohne das Suchwort");
+    ASSERT_TRUE(font_library_load(PAGRIX_BINARY_DIR)) << "Helvetica comes from the font library";
+    clear_settings();
+    Frame f;
+    FrameState &fs = f.state();
+    ASSERT_EQ(frame_open_path(fs, big.c_str(), nullptr), 0);
+    f.command(CMD_FIND);
+    SetDlgItemTextA(find_dialog_window(), IDC_FIND_TEXT, "ziel");
+    find_dialog_button(IDC_FIND_ALL);
+    ASSERT_EQ(list_count(), 512);
+    EXPECT_EQ(status_line(), "512 Treffer gefunden");
+    // 8 characters before the hit up to 44 after its end.
+    EXPECT_EQ(list_line(0), "Seite 1:   Anfang Ziel Mitte Ziel Ende Ziel Schluss Ziel Rest Ziel");
+    EXPECT_EQ(list_line(511), "Seite 86:  l Mitte Ziel Ende Ziel Schluss Ziel Rest Ziel Fuss Ziel");
+    EXPECT_EQ(view_page(fs.view), 1) << "find all moves nothing";
+
+    double_click_line(300);  // page 51, its first hit
+    EXPECT_EQ(view_page(fs.view), 51);
+    f.command(CMD_BACK);
+    EXPECT_EQ(view_page(fs.view), 51) << "a result is not a history entry";
+
+    ASSERT_EQ(frame_open_path(fs, small.c_str(), nullptr), 0);
+    EXPECT_EQ(list_count(), 0);
+    double_click_line(300);
+    EXPECT_EQ(view_page(fs.view), 1);
+    // A result kept elsewhere is held to the Document's pages.
+    view_show_hit(fs.view, 50, 3);
+    EXPECT_EQ(view_page(fs.view), 2);
+    find_dialog_button(IDC_FIND_ALL);
+    EXPECT_EQ(list_count(), 0);
+    EXPECT_EQ(status_line(), "Text nicht gefunden.");
+
+    ASSERT_EQ(frame_open_path(fs, big.c_str(), nullptr), 0);
+    find_dialog_button(IDC_FIND_ALL);
+    EXPECT_EQ(list_count(), 512);
+    f.command(CMD_CLOSE);
+    EXPECT_EQ(list_count(), 0);
+    find_dialog_button(IDCANCEL);
+    EXPECT_FALSE(find_dialog_window());
+    clear_settings();
+}
