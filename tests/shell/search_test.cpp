@@ -11,6 +11,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <initializer_list>
 #include <map>
 #include <string>
 #include <vector>
@@ -135,7 +137,7 @@ void double_click_line(int i)
 }
 
 // A document of `pages` pages, each showing one line of text.
-std::string text_pdf(const char *name, int pages, const std::string &line_format)
+std::string text_pdf(const char *name, int pages, const std::function<std::string(int page)> &line)
 {
     testsupport::PdfBuilder b;
     std::string kids;
@@ -146,14 +148,141 @@ std::string text_pdf(const char *name, int pages, const std::string &line_format
                  " /MediaBox [0 0 612 792] >>");
     b.obj(3, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>");
     for (int i = 0; i < pages; i++) {
-        char line[256];
-        std::snprintf(line, sizeof line, line_format.c_str(), i + 1);
         b.obj(10 + 2 * i, "<< /Type /Page /Parent 2 0 R /Resources << /Font << /F1 3 0 R >> >> /Contents " +
                               std::to_string(11 + 2 * i) + " 0 R >>");
-        b.stream(11 + 2 * i, "", std::string("BT /F1 12 Tf 72 700 Td (") + line + ") Tj ET");
+        b.stream(11 + 2 * i, "", "BT /F1 12 Tf 72 700 Td (" + line(i + 1) + ") Tj ET");
     }
     b.startxref(b.xref_section("/Size " + std::to_string(10 + 2 * pages) + " /Root 1 0 R"));
     return scratch_file(name, b.str());
+}
+
+// ---- The real program, driven through the input queue ----
+
+struct Match {
+    DWORD pid;
+    const char *cls;
+    const char *title;  // null: any
+    HWND found;
+};
+
+BOOL CALLBACK match_window(HWND hwnd, LPARAM lp)
+{
+    auto *m = reinterpret_cast<Match *>(lp);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    char cls[64] = "", title[128] = "";
+    GetClassNameA(hwnd, cls, sizeof cls);
+    GetWindowTextA(hwnd, title, sizeof title);
+    if (pid == m->pid && std::string(cls) == m->cls && IsWindowVisible(hwnd) &&
+        (!m->title || std::string(title) == m->title)) {
+        m->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A visible top-level window of the process, waiting up to 5 seconds.
+HWND wait_window(DWORD pid, const char *cls, const char *title)
+{
+    for (int i = 0; i < 100; i++) {
+        Match m = {pid, cls, title, nullptr};
+        EnumWindows(match_window, reinterpret_cast<LPARAM>(&m));
+        if (m.found)
+            return m.found;
+        Sleep(50);
+    }
+    return nullptr;
+}
+
+HWND child_by_id(HWND parent, int id)
+{
+    struct Find {
+        int id;
+        HWND found;
+    } f = {id, nullptr};
+    EnumChildWindows(
+        parent,
+        [](HWND w, LPARAM lp) -> BOOL {
+            auto *f = reinterpret_cast<Find *>(lp);
+            if (GetDlgCtrlID(w) != f->id)
+                return TRUE;
+            f->found = w;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&f));
+    return f.found;
+}
+
+// A window's text read through WM_GETTEXT, which crosses processes.
+std::string text_of(HWND w)
+{
+    char text[128] = "";
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(w, WM_GETTEXT, sizeof text, LPARAM(text), SMTO_ABORTIFHUNG, 2000, &result);
+    return text;
+}
+
+// Waits up to 5 seconds for a window's text.
+bool text_becomes(HWND w, const std::string &want)
+{
+    for (int i = 0; i < 100; i++) {
+        if (text_of(w) == want)
+            return true;
+        Sleep(50);
+    }
+    return false;
+}
+
+void key(WORD vk, bool up)
+{
+    INPUT in = {};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = vk;
+    in.ki.wScan = WORD(MapVirtualKeyA(vk, 0));
+    in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    SendInput(1, &in, sizeof in);
+}
+
+// A key with modifiers held (VK_CONTROL, VK_SHIFT, VK_MENU).
+void chord(std::initializer_list<WORD> mods, WORD vk)
+{
+    for (WORD m : mods)
+        key(m, false);
+    key(vk, false);
+    key(vk, true);
+    for (WORD m : mods)
+        key(m, true);
+    Sleep(60);
+}
+
+void type(const char *text)
+{
+    for (const char *c = text; *c; c++) {
+        const SHORT k = VkKeyScanA(*c);
+        if (HIBYTE(k) & 1)
+            chord({VK_SHIFT}, LOBYTE(k));
+        else
+            chord({}, LOBYTE(k));
+    }
+}
+
+// A click near the window's bottom left corner, away from the find dialog.
+void click_corner(HWND w)
+{
+    RECT r;
+    GetWindowRect(w, &r);
+    const int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
+    INPUT in[3] = {};
+    for (INPUT &i : in) {
+        i.type = INPUT_MOUSE;
+        i.mi.dx = LONG(((r.left + 30) * 65536LL + sw / 2) / sw);
+        i.mi.dy = LONG(((r.bottom - 30) * 65536LL + sh / 2) / sh);
+    }
+    in[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    in[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
+    in[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
+    SendInput(3, in, sizeof(INPUT));
+    Sleep(150);
 }
 
 }  // namespace
@@ -229,9 +358,10 @@ TEST(Search, VisitsTheCommandLineHitsInOrderWithTheirHighlights)
 TEST(Search, FindAllListAndItsLifeWithTheDocument)
 {
     // Six hits a page: 600 in all, 512 listed (85 whole pages and two hits of page 86).
-    const std::string big = text_pdf("find-all-100.pdf", 100, "Seite %d: Anfang Ziel Mitte Ziel Ende Ziel "
-                                                              "Schluss Ziel Rest Ziel Fuss Ziel");
-    const std::string small = text_pdf("find-all-2.pdf", 2, "Blatt %d ohne das Suchwort");
+    const std::string big = text_pdf("find-all-100.pdf", 100, [](int page) {
+        return "Seite " + std::to_string(page) + ": Anfang Ziel Mitte Ziel Ende Ziel Schluss Ziel Rest Ziel Fuss Ziel";
+    });
+    const std::string small = text_pdf("find-all-2.pdf", 2, [](int) { return std::string("Blatt ohne das Suchwort"); });
     ASSERT_TRUE(font_library_load(PAGRIX_BINARY_DIR)) << "Helvetica comes from the font library";
     clear_settings();
     Frame f;
@@ -270,5 +400,92 @@ TEST(Search, FindAllListAndItsLifeWithTheDocument)
     EXPECT_EQ(list_count(), 0);
     find_dialog_button(IDCANCEL);
     EXPECT_FALSE(find_dialog_window());
+    clear_settings();
+}
+
+// The keys of these commands typed into the real program's view: Ctrl+G
+// with a page, 0 and a page past the end; Alt+Left and Alt+Right; Ctrl+L at
+// both zoom limits; Ctrl+F with the find dialog taking its own keys first
+// (the "-" of the query is text, not the zoom-out key); F3 and Shift+F3
+// with wrap-around.
+TEST(SearchKeys, EveryKeyWorksFromTheView)
+{
+    const char *exe = std::getenv("PAGRIX_EXE");
+    if (!exe || !*exe)
+        GTEST_SKIP() << "PAGRIX_EXE not set";
+    const std::string pdf = text_pdf("keys-10.pdf", 10, [](int page) {
+        return "Seite " + std::to_string(page) + (page == 3 || page == 7 ? " mit Ziel-Wert" : " ohne");
+    });
+    clear_settings();
+    std::string command = std::string("\"") + exe + "\" \"" + pdf + "\"";
+    STARTUPINFOA si = {sizeof si};
+    PROCESS_INFORMATION pi = {};
+    ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    const DWORD pid = pi.dwProcessId;
+    HWND frame = wait_window(pid, "Pagrix95Frame", nullptr);
+    HWND page = frame ? child_by_id(frame, IDC_PAGE_EDIT) : nullptr;
+    HWND zoom = frame ? child_by_id(frame, IDC_ZOOM_COMBO) : nullptr;
+    HWND view = frame ? child_by_id(frame, IDC_VIEW) : nullptr;
+    if (page && zoom && view && text_becomes(page, "1")) {
+        SetForegroundWindow(frame);
+        click_corner(view);
+        struct Step {
+            const char *what;
+            std::initializer_list<WORD> mods;
+            WORD key;
+            const char *dialog;  // caption of the dialog the key opens, or null
+            const char *typed;   // then typed and confirmed with Enter
+            const char *page;    // the page shown afterwards
+            const char *zoom;    // the zoom shown afterwards, or null
+        } steps[] = {
+            {"go to 7", {VK_CONTROL}, 'G', "Gehe zu Seite", "7", "7", nullptr},
+            {"go to 0: nothing", {VK_CONTROL}, 'G', "Gehe zu Seite", "0", "7", nullptr},
+            {"go past the end: the last page", {VK_CONTROL}, 'G', "Gehe zu Seite", "99", "10", nullptr},
+            {"back", {VK_MENU}, VK_LEFT, nullptr, nullptr, "7", nullptr},
+            {"back", {VK_MENU}, VK_LEFT, nullptr, nullptr, "1", nullptr},
+            {"back at the start: nothing", {VK_MENU}, VK_LEFT, nullptr, nullptr, "1", nullptr},
+            {"forward", {VK_MENU}, VK_RIGHT, nullptr, nullptr, "7", nullptr},
+            // 600 % is held by the view's memory limit.
+            {"zoom at the top limit", {VK_CONTROL}, 'L', "Zoom", "600", "7", "240%"},
+            {"find in the dialog", {VK_CONTROL}, 'F', "Suchen", "ziel-wert", "3", "240%"},
+            {"F3", {}, VK_F3, nullptr, nullptr, "7", nullptr},
+            {"F3 wraps around", {}, VK_F3, nullptr, nullptr, "3", nullptr},
+            {"Shift+F3 wraps back", {VK_SHIFT}, VK_F3, nullptr, nullptr, "7", nullptr},
+            {"zoom at the bottom limit", {VK_CONTROL}, 'L', "Zoom", "5", "7", "15%"},
+        };
+        for (const Step &s : steps) {
+            SCOPED_TRACE(s.what);
+            chord(s.mods, s.key);
+            if (s.dialog) {
+                HWND dlg = wait_window(pid, "#32770", s.dialog);
+                ASSERT_TRUE(dlg);
+                if (std::string(s.dialog) == "Gehe zu Seite") {
+                    EXPECT_EQ(text_of(GetDlgItem(dlg, IDC_GOTO_LABEL)), "Seite (1 - 10):");
+                    EXPECT_EQ(text_of(GetDlgItem(dlg, IDC_GOTO_PAGE)), text_of(page)) << "the current page";
+                }
+                type(s.typed);  // replaces the selected number
+                chord({}, VK_RETURN);
+                if (std::string(s.dialog) == "Suchen") {
+                    EXPECT_TRUE(text_becomes(page, s.page));
+                    EXPECT_EQ(text_of(GetDlgItem(dlg, IDC_FIND_TEXT)), "ziel-wert");
+                    click_corner(view);  // F3 is the view's key, not the dialog's
+                } else {
+                    for (int i = 0; i < 100 && IsWindow(dlg); i++)
+                        Sleep(50);
+                    EXPECT_FALSE(IsWindow(dlg));
+                }
+            }
+            Sleep(200);
+            EXPECT_TRUE(text_becomes(page, s.page)) << text_of(page);
+            if (s.zoom) {
+                EXPECT_TRUE(text_becomes(zoom, s.zoom)) << text_of(zoom);
+            }
+        }
+    } else {
+        ADD_FAILURE() << "the program's frame, page field, zoom box or view did not appear";
+    }
+    if (frame)
+        PostMessageA(frame, WM_CLOSE, 0, 0);
+    EXPECT_EQ(process_finish(pi, 15000), 0);
     clear_settings();
 }
