@@ -367,6 +367,11 @@ TEST(Search, FindAllListAndItsLifeWithTheDocument)
     Frame f;
     FrameState &fs = f.state();
     ASSERT_EQ(frame_open_path(fs, big.c_str(), nullptr), 0);
+    HMENU menu = GetMenu(f.hwnd);
+    for (int i = 0; i < GetMenuItemCount(menu); i++)
+        SendMessageA(f.hwnd, WM_INITMENUPOPUP, WPARAM(GetSubMenu(menu, i)), i);
+    for (int id : {CMD_ZOOM_DIALOG, CMD_GOTO_PAGE, CMD_BACK, CMD_FORWARD, CMD_FIND, CMD_FIND_NEXT, CMD_FIND_PREV})
+        EXPECT_TRUE(menu_enabled(menu, UINT(id))) << id;
     f.command(CMD_FIND);
     SetDlgItemTextA(find_dialog_window(), IDC_FIND_TEXT, "ziel");
     find_dialog_button(IDC_FIND_ALL);
