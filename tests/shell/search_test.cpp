@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
-#include <initializer_list>
 #include <map>
 #include <string>
 #include <vector>
@@ -194,23 +193,25 @@ HWND wait_window(DWORD pid, const char *cls, const char *title)
     return nullptr;
 }
 
+struct ChildSearch {
+    int id;
+    HWND found;
+};
+
+BOOL CALLBACK match_child(HWND w, LPARAM lp)
+{
+    auto *c = reinterpret_cast<ChildSearch *>(lp);
+    if (GetDlgCtrlID(w) != c->id)
+        return TRUE;
+    c->found = w;
+    return FALSE;
+}
+
 HWND child_by_id(HWND parent, int id)
 {
-    struct Find {
-        int id;
-        HWND found;
-    } f = {id, nullptr};
-    EnumChildWindows(
-        parent,
-        [](HWND w, LPARAM lp) -> BOOL {
-            auto *f = reinterpret_cast<Find *>(lp);
-            if (GetDlgCtrlID(w) != f->id)
-                return TRUE;
-            f->found = w;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&f));
-    return f.found;
+    ChildSearch c = {id, nullptr};
+    EnumChildWindows(parent, match_child, reinterpret_cast<LPARAM>(&c));
+    return c.found;
 }
 
 // A window's text read through WM_GETTEXT, which crosses processes.
@@ -243,15 +244,15 @@ void key(WORD vk, bool up)
     SendInput(1, &in, sizeof in);
 }
 
-// A key with modifiers held (VK_CONTROL, VK_SHIFT, VK_MENU).
-void chord(std::initializer_list<WORD> mods, WORD vk)
+// A key with a modifier held (VK_CONTROL, VK_SHIFT, VK_MENU; 0 none).
+void chord(WORD mod, WORD vk)
 {
-    for (WORD m : mods)
-        key(m, false);
+    if (mod)
+        key(mod, false);
     key(vk, false);
     key(vk, true);
-    for (WORD m : mods)
-        key(m, true);
+    if (mod)
+        key(mod, true);
     Sleep(60);
 }
 
@@ -259,10 +260,7 @@ void type(const char *text)
 {
     for (const char *c = text; *c; c++) {
         const SHORT k = VkKeyScanA(*c);
-        if (HIBYTE(k) & 1)
-            chord({VK_SHIFT}, LOBYTE(k));
-        else
-            chord({}, LOBYTE(k));
+        chord(HIBYTE(k) & 1 ? VK_SHIFT : 0, LOBYTE(k));
     }
 }
 
@@ -436,31 +434,31 @@ TEST(SearchKeys, EveryKeyWorksFromTheView)
         click_corner(view);
         struct Step {
             const char *what;
-            std::initializer_list<WORD> mods;
+            WORD mod;  // VK_CONTROL, VK_MENU, VK_SHIFT or 0
             WORD key;
             const char *dialog;  // caption of the dialog the key opens, or null
             const char *typed;   // then typed and confirmed with Enter
             const char *page;    // the page shown afterwards
             const char *zoom;    // the zoom shown afterwards, or null
         } steps[] = {
-            {"go to 7", {VK_CONTROL}, 'G', "Gehe zu Seite", "7", "7", nullptr},
-            {"go to 0: nothing", {VK_CONTROL}, 'G', "Gehe zu Seite", "0", "7", nullptr},
-            {"go past the end: the last page", {VK_CONTROL}, 'G', "Gehe zu Seite", "99", "10", nullptr},
-            {"back", {VK_MENU}, VK_LEFT, nullptr, nullptr, "7", nullptr},
-            {"back", {VK_MENU}, VK_LEFT, nullptr, nullptr, "1", nullptr},
-            {"back at the start: nothing", {VK_MENU}, VK_LEFT, nullptr, nullptr, "1", nullptr},
-            {"forward", {VK_MENU}, VK_RIGHT, nullptr, nullptr, "7", nullptr},
+            {"go to 7", VK_CONTROL, 'G', "Gehe zu Seite", "7", "7", nullptr},
+            {"go to 0: nothing", VK_CONTROL, 'G', "Gehe zu Seite", "0", "7", nullptr},
+            {"go past the end: the last page", VK_CONTROL, 'G', "Gehe zu Seite", "99", "10", nullptr},
+            {"back", VK_MENU, VK_LEFT, nullptr, nullptr, "7", nullptr},
+            {"back", VK_MENU, VK_LEFT, nullptr, nullptr, "1", nullptr},
+            {"back at the start: nothing", VK_MENU, VK_LEFT, nullptr, nullptr, "1", nullptr},
+            {"forward", VK_MENU, VK_RIGHT, nullptr, nullptr, "7", nullptr},
             // 600 % is held by the view's memory limit.
-            {"zoom at the top limit", {VK_CONTROL}, 'L', "Zoom", "600", "7", "240%"},
-            {"find in the dialog", {VK_CONTROL}, 'F', "Suchen", "ziel-wert", "3", "240%"},
-            {"F3", {}, VK_F3, nullptr, nullptr, "7", nullptr},
-            {"F3 wraps around", {}, VK_F3, nullptr, nullptr, "3", nullptr},
-            {"Shift+F3 wraps back", {VK_SHIFT}, VK_F3, nullptr, nullptr, "7", nullptr},
-            {"zoom at the bottom limit", {VK_CONTROL}, 'L', "Zoom", "5", "7", "15%"},
+            {"zoom at the top limit", VK_CONTROL, 'L', "Zoom", "600", "7", "240%"},
+            {"find in the dialog", VK_CONTROL, 'F', "Suchen", "ziel-wert", "3", "240%"},
+            {"F3", 0, VK_F3, nullptr, nullptr, "7", nullptr},
+            {"F3 wraps around", 0, VK_F3, nullptr, nullptr, "3", nullptr},
+            {"Shift+F3 wraps back", VK_SHIFT, VK_F3, nullptr, nullptr, "7", nullptr},
+            {"zoom at the bottom limit", VK_CONTROL, 'L', "Zoom", "5", "7", "15%"},
         };
         for (const Step &s : steps) {
             SCOPED_TRACE(s.what);
-            chord(s.mods, s.key);
+            chord(s.mod, s.key);
             if (s.dialog) {
                 HWND dlg = wait_window(pid, "#32770", s.dialog);
                 ASSERT_TRUE(dlg);
@@ -469,7 +467,7 @@ TEST(SearchKeys, EveryKeyWorksFromTheView)
                     EXPECT_EQ(text_of(GetDlgItem(dlg, IDC_GOTO_PAGE)), text_of(page)) << "the current page";
                 }
                 type(s.typed);  // replaces the selected number
-                chord({}, VK_RETURN);
+                chord(0, VK_RETURN);
                 if (std::string(s.dialog) == "Suchen") {
                     EXPECT_TRUE(text_becomes(page, s.page));
                     EXPECT_EQ(text_of(GetDlgItem(dlg, IDC_FIND_TEXT)), "ziel-wert");
