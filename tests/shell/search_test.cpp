@@ -372,6 +372,13 @@ TEST(Search, FindAllListAndItsLifeWithTheDocument)
         EXPECT_TRUE(menu_enabled(menu, UINT(id))) << id;
     f.command(CMD_FIND);
     SetDlgItemTextA(find_dialog_window(), IDC_FIND_TEXT, "ziel");
+    // With case sensitivity "ziel" is nowhere; without it the first page has it.
+    CheckDlgButton(find_dialog_window(), IDC_FIND_CASE, BST_CHECKED);
+    find_dialog_button(IDOK);
+    EXPECT_EQ(status_line(), "Text nicht gefunden.");
+    CheckDlgButton(find_dialog_window(), IDC_FIND_CASE, BST_UNCHECKED);
+    find_dialog_button(IDOK);
+    EXPECT_EQ(status_line(), "");
     find_dialog_button(IDC_FIND_ALL);
     ASSERT_EQ(list_count(), 512);
     EXPECT_EQ(status_line(), "512 Treffer gefunden");
