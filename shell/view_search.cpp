@@ -171,6 +171,12 @@ void view_search_relayout(ViewState &s)
     }
     if (s.hitRectsPage < 0)
         return;
+    if (!s.continuous && s.hitRectsPage != s.page) {
+        // Another page is shown: its hits are found again when a search
+        // comes back to it, not on every page turn.
+        forget_hits(s);
+        return;
+    }
     const int page = s.hitRectsPage;
     load_hits(s, page);
     s.hitsFresh = false;
