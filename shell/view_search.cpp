@@ -88,12 +88,12 @@ void show_hit(HWND view, ViewState &s, HitPlace place, bool retint)
         s.hitsFresh = true;
         view_relayout(view, s, place.index >= 0 ? SCROLL_KEEP : SCROLL_RESET);
         if (s.scale != scale && place.index >= 0) {
-            // A fit mode chose another scale for this page: the layout hook
-            // found the hits again; aim with them.
+            // A fit mode chose another scale for this page: find the hits at
+            // it, aim with them and render again.
+            load_hits(s, place.page);
             p = hit_scroll(view, s);
             s.scrollX = p.x;
             s.scrollY = p.y;
-            s.hitsFresh = true;
             view_relayout(view, s, SCROLL_KEEP);
         }
     }

@@ -24,6 +24,7 @@
 #include "shell/search.h"
 #include "shell/settings.h"
 #include "shell/view.h"
+#include "text/page_text.h"
 #include "pdf_builder.h"
 #include "shell_test_support.h"
 #include "test_support.h"
@@ -135,8 +136,10 @@ void double_click_line(int i)
     pump();
 }
 
-// A document of `pages` pages, each showing one line of text.
-std::string text_pdf(const char *name, int pages, const std::function<std::string(int page)> &line)
+// A document of `pages` pages, each showing one line of text; the last
+// page may have a box of its own.
+std::string text_pdf(const char *name, int pages, const std::function<std::string(int page)> &line,
+                     const std::string &last_box = "")
 {
     testsupport::PdfBuilder b;
     std::string kids;
@@ -147,8 +150,9 @@ std::string text_pdf(const char *name, int pages, const std::function<std::strin
                  " /MediaBox [0 0 612 792] >>");
     b.obj(3, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>");
     for (int i = 0; i < pages; i++) {
+        const std::string box = i == pages - 1 && !last_box.empty() ? " /MediaBox " + last_box : "";
         b.obj(10 + 2 * i, "<< /Type /Page /Parent 2 0 R /Resources << /Font << /F1 3 0 R >> >> /Contents " +
-                              std::to_string(11 + 2 * i) + " 0 R >>");
+                              std::to_string(11 + 2 * i) + " 0 R" + box + " >>");
         b.stream(11 + 2 * i, "", "BT /F1 12 Tf 72 700 Td (" + line(i + 1) + ") Tj ET");
     }
     b.startxref(b.xref_section("/Size " + std::to_string(10 + 2 * pages) + " /Root 1 0 R"));
@@ -359,7 +363,9 @@ TEST(Search, FindAllListAndItsLifeWithTheDocument)
     const std::string big = text_pdf("find-all-100.pdf", 100, [](int page) {
         return "Seite " + std::to_string(page) + ": Anfang Ziel Mitte Ziel Ende Ziel Schluss Ziel Rest Ziel Fuss Ziel";
     });
-    const std::string small = text_pdf("find-all-2.pdf", 2, [](int) { return std::string("Blatt mit Ziel"); });
+    // The second page is smaller: fit page shows it at another scale.
+    const std::string small =
+        text_pdf("find-all-2.pdf", 2, [](int) { return std::string("Blatt mit Ziel"); }, "[0 0 300 760]");
     ASSERT_TRUE(font_library_load(PAGRIX_BINARY_DIR)) << "Helvetica comes from the font library";
     clear_settings();
     Frame f;
@@ -392,6 +398,29 @@ TEST(Search, FindAllListAndItsLifeWithTheDocument)
     // A result kept elsewhere is held to the Document's pages.
     view_show_hit(fs.view, 50, 3);
     EXPECT_EQ(view_page(fs.view), 2);
+
+    // F3 onto the smaller page: its hit is tinted where its box lies at the new scale.
+    SetDlgItemTextA(find_dialog_window(), IDC_FIND_TEXT, "ziel");
+    find_dialog_button(IDOK);
+    const float first_scale = view_scale(fs.view);
+    f.command(CMD_FIND_NEXT);
+    ASSERT_EQ(view_page(fs.view), 2);
+    EXPECT_NE(view_scale(fs.view), first_scale);
+    {
+        PageText *text = doc_page_text(view_document(fs.view), 1, view_scale(fs.view));
+        SearchHit hit = {};
+        ASSERT_EQ(text_search(text, "ziel", 1, &hit, 0), 1);
+        page_text_free(text);
+        const RECT box = {LONG(std::floor(hit.x0)), LONG(std::floor(hit.y0)), LONG(std::ceil(hit.x1)),
+                          LONG(std::ceil(hit.y1))};
+        PageBitmap *page = nullptr;
+        doc_render_page(view_document(fs.view), 1, view_scale(fs.view), 0, 0, &page);
+        ASSERT_TRUE(page);
+        int compared = 0;
+        EXPECT_EQ(highlight_mismatches(capture(fs.view), view_geometry(fs.view), page, {box}, box, &compared), 0);
+        EXPECT_GT(compared, 100);
+        bitmap_free(page);
+    }
 
     // With case sensitivity "ziel" is nowhere; without it both pages have it.
     CheckDlgButton(find_dialog_window(), IDC_FIND_CASE, BST_CHECKED);
