@@ -2,7 +2,9 @@
 // that turns the body, header and footer text into styled characters, the
 // paragraph, break, table and picture control words into items, and reads
 // the font table, colour table, page setup and picture data on the way.
+#include <cstdio>
 #include <cstring>
+#include <string>
 #include <string_view>
 #include <unordered_map>
 
@@ -10,7 +12,9 @@
 
 namespace {
 
-enum Dest { D_BODY, D_SKIP, D_FONTS, D_COLOURS, D_PICT, D_HEADER, D_FOOTER };
+enum Dest { D_BODY, D_SKIP, D_FONTS, D_COLOURS, D_PICT, D_HEADER, D_FOOTER, D_FIELD_INST };
+
+constexpr int kFieldInstKept = 64;  // bytes of a field instruction looked at
 
 // The state a group inherits from its parent and drops at its end.
 struct Level {
@@ -36,7 +40,7 @@ enum Word {
     W_FCHARSET, W_RED, W_GREEN, W_BLUE, W_PICWGOAL, W_PICHGOAL, W_PICW, W_PICH, W_PNGBLIP,
     W_JPEGBLIP, W_OTHERBLIP, W_PLAIN, W_B, W_I, W_UL, W_ULNONE, W_FS, W_CF, W_UC, W_U, W_PARD,
     W_QL, W_QR, W_QC, W_QJ, W_LI, W_RI, W_FI, W_SB, W_SA, W_PAR, W_LINE, W_PAGE, W_TAB, W_TROWD,
-    W_CELLX, W_CELL, W_ROW, W_BIN, W_NONSHPPICT,
+    W_CELLX, W_CELL, W_ROW, W_BIN, W_NONSHPPICT, W_FIELD, W_FLDINST,
 };
 
 const std::unordered_map<std::string_view, Word> &word_table()
@@ -46,7 +50,7 @@ const std::unordered_map<std::string_view, Word> &word_table()
         {"stylesheet", W_SKIP}, {"info", W_SKIP}, {"pntext", W_SKIP}, {"listtable", W_SKIP},
         {"revtbl", W_SKIP}, {"rsidtbl", W_SKIP}, {"generator", W_SKIP}, {"xmlnstbl", W_SKIP},
         {"themedata", W_SKIP}, {"colorschememapping", W_SKIP}, {"datastore", W_SKIP},
-        {"latentstyles", W_SKIP}, {"fldinst", W_SKIP}, {"bkmkstart", W_SKIP}, {"bkmkend", W_SKIP},
+        {"latentstyles", W_SKIP}, {"fldinst", W_FLDINST}, {"field", W_FIELD}, {"bkmkstart", W_SKIP}, {"bkmkend", W_SKIP},
         {"header", W_HEADER}, {"headerl", W_HEADER}, {"headerr", W_HEADER}, {"headerf", W_HEADER},
         {"footer", W_FOOTER}, {"footerl", W_FOOTER}, {"footerr", W_FOOTER}, {"footerf", W_FOOTER},
         {"pict", W_PICT}, {"ansicpg", W_ANSICPG}, {"deff", W_DEFF},
@@ -88,6 +92,11 @@ struct Parser {
     bool component_given;
     Picture pict;
     std::unordered_map<uint64_t, uint16_t> style_index;
+    // The innermost field: its group level, the text length when it began
+    // and its instruction.
+    int field_depth = -1;
+    size_t field_text_at;
+    std::string field_inst;
 
     Level &cur() { return stack[depth]; }
 
@@ -185,6 +194,11 @@ struct Parser {
         if (l.dest == D_PICT) {
             if (!escaped)
                 picture_digit(b);
+            return;
+        }
+        if (l.dest == D_FIELD_INST) {
+            if (field_inst.size() < size_t(kFieldInstKept))
+                field_inst.push_back(char(b));
             return;
         }
         if (skip > 0) {
@@ -289,6 +303,25 @@ struct Parser {
         if (stack[depth].dest == D_PICT && stack[depth - 1].dest != D_PICT)
             finish_picture();
         depth--;
+        if (depth < field_depth)
+            finish_field();
+    }
+
+    size_t text_length() const
+    {
+        return doc->chars.size() + doc->header_chars.size() + doc->footer_chars.size();
+    }
+
+    // A SYMBOL field whose result is empty shows the character it names.
+    void finish_field()
+    {
+        field_depth = -1;
+        unsigned code = 0;
+        char font[2];
+        if (text_length() == field_text_at && std::sscanf(field_inst.c_str(), " SYMBOL %u%1s", &code, font) >= 1 &&
+            code >= 0x20 && code <= 0xFFFF && text_dest())
+            put(code);
+        field_inst.clear();
     }
 
     void control_symbol(uint8_t c);
@@ -312,14 +345,15 @@ void Parser::control_symbol(uint8_t c)
             digits++;
             p++;
         }
-        if (digits == 2 && cur().dest != D_SKIP)
+        if (digits == 2 && cur().dest != D_SKIP && cur().dest != D_FIELD_INST)
             byte(uint8_t(v), true);
         return;
     }
     case '*':
         // A destination marked "skip if unknown": pictures in \shppict are
         // understood, everything else is skipped.
-        if (size_t(end - p) >= 8 && std::memcmp(p, "\\shppict", 8) == 0)
+        if ((size_t(end - p) >= 8 && std::memcmp(p, "\\shppict", 8) == 0) ||
+            (size_t(end - p) >= 8 && std::memcmp(p, "\\fldinst", 8) == 0))
             return;
         cur().dest = D_SKIP;
         return;
@@ -361,7 +395,7 @@ void Parser::control_word(std::string_view word, bool has_param, int param)
         p += n;
         return;
     }
-    if (cur().dest == D_SKIP)
+    if (cur().dest == D_SKIP || cur().dest == D_FIELD_INST)
         return;
     if (skip > 0 && cur().dest != D_PICT) {
         // The control word stands in for the \u character just emitted.
@@ -425,6 +459,14 @@ void Parser::word_in_destination(Word w, bool has_param, int param)
     case W_SKIP:
     case W_NONSHPPICT: l.dest = D_SKIP; return;
     case W_HEADER: l.dest = D_HEADER; return;
+    case W_FIELD:
+        if (text_dest()) {
+            field_depth = depth;
+            field_text_at = text_length();
+            field_inst.clear();
+        }
+        return;
+    case W_FLDINST: l.dest = D_FIELD_INST; return;
     case W_FOOTER: l.dest = D_FOOTER; return;
     case W_PICT: if (text_dest()) start_picture(); return;
     case W_ANSICPG: if (has_param) d->code_page = param; return;

@@ -121,6 +121,8 @@ TEST_F(Rtf, EscapesCodePagesAndDestinations)
         // Skipped: starred groups with everything nested in them, field
         // instructions, a picture's alternative; kept: field results.
         {R"({\rtf1 a{\*\unknown b{c}d}e{\field{\*\fldinst X}{\fldrslt f}}{\nonshppict{\pict 00}}g})", "aefg"},
+        // A SYMBOL field shows its character when its result is empty.
+        {R"({\rtf1 {\field{\*\fldinst SYMBOL 65 \\f "Symbol"}{\fldrslt }}{\field{\*\fldinst SYMBOL 66}{\fldrslt C}}})", "AC"},
         {R"({\rtf1 x\bin4 {}}\y})", "xy"},                    // \bin data are never parsed
         {"{\\rtf1 x\\bin99999999 abc", "x"},                  // \bin beyond the data end
         {"{\\rtf1 a\\'", "a"},                                // \' at the very end
@@ -306,6 +308,18 @@ TEST_F(Rtf, PicturesAndHeadersCostWhatTheyShow)
     PageBitmap *bm = rtf_render_page(doc.d, 0, 1, 0, 792);
     bitmap_free(bm);
     EXPECT_EQ(doc->decoded_pixels, 0);
+
+
+    // Sizes that contradict the data or make no sense still place the
+    // picture inside the content box.
+    const std::vector<uint8_t> tiny = png_rgb(2, 2, 0, 0, 0);
+    Doc wrong("{\\rtf1{\\pict\\pngblip\\picwgoal-5\\pichgoal2147483647\\picw99999999 " + hex(tiny) + "}}");
+    ASSERT_EQ(wrong->placed.size(), 1u);
+    EXPECT_LE(wrong->placed[0].height, 648);
+    EXPECT_GT(wrong->placed[0].width, 0);
+    bm = rtf_render_page(wrong.d, 0, 1, 0, 792);
+    ASSERT_NE(bm, nullptr);
+    bitmap_free(bm);
 
     const std::vector<uint8_t> small = png_rgb(30, 20, 0, 0, 255);
     Doc lazy("{\\rtf1 a\\page{\\pict\\pngblip " + hex(small) + "}}");
