@@ -30,6 +30,5 @@ PageText *rtf_page_text(RtfDoc *doc, int page, float scale);
 // The Unicode value of a byte under a Windows, DOS, ISO or Mac code page
 // number; unknown numbers read as 1252.
 uint32_t rtf_code_page_char(int code_page, uint8_t byte);
-bool rtf_code_page_known(int code_page);
 // The code page a font's \fcharset implies, or 0 for "the document's".
 int rtf_charset_code_page(int charset);

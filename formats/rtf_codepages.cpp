@@ -229,15 +229,6 @@ constexpr CodePage kPages[] = {
 
 }  // namespace
 
-bool rtf_code_page_known(int code_page)
-{
-    for (const CodePage &p : kPages) {
-        if (p.number == code_page)
-            return true;
-    }
-    return false;
-}
-
 uint32_t rtf_code_page_char(int code_page, uint8_t byte)
 {
     if (byte < 0x80)

@@ -166,9 +166,13 @@ RtfDoc *rtf_open(const char *path)
     FILE *f = reader_fopen(path);
     if (!f)
         return nullptr;
-    const size_t cap = size_t(RTF_MAX_FILE);
+    // The file's length when it can be told, else the whole allowance.
+    long len = std::fseek(f, 0, SEEK_END) == 0 ? std::ftell(f) : -1;
+    if (std::fseek(f, 0, SEEK_SET) != 0)
+        len = -1;
+    const size_t cap = len >= 0 && len < RTF_MAX_FILE ? size_t(len) + 1 : size_t(RTF_MAX_FILE);
     auto *buf = static_cast<uint8_t *>(std::malloc(cap));
-    size_t n = buf ? std::fread(buf, 1, cap, f) : 0;
+    const size_t n = buf ? std::fread(buf, 1, cap, f) : 0;
     std::fclose(f);
     RtfDoc *doc = buf ? rtf_open_memory(buf, n) : nullptr;
     std::free(buf);
