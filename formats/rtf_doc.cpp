@@ -36,6 +36,8 @@ void fill_rect(PageBitmap *bm, int x0, int y0, int x1, int y1, uint8_t r, uint8_
     y0 = std::max(y0, 0);
     x1 = std::min(x1, bm->width);
     y1 = std::min(y1, bm->height);
+    if (x0 >= x1)
+        return;
     for (int y = y0; y < y1; y++) {
         uint8_t *p = bm->pixels + size_t(y) * size_t(bm->stride) + 3 * size_t(x0);
         for (int x = x0; x < x1; x++, p += 3) {

@@ -2,6 +2,7 @@
 // that turns the body, header and footer text into styled characters, the
 // paragraph, break, table and picture control words into items, and reads
 // the font table, colour table, page setup and picture data on the way.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -181,8 +182,9 @@ struct Parser {
     {
         const Level &l = cur();
         if (l.dest == D_BODY)
-            item(kind, l.align, kind == RTF_ITEM_PAR ? float(l.before) / 20 : 0,
-                 kind == RTF_ITEM_PAR ? float(l.after) / 20 : 0, clamp_points(l.left), clamp_points(l.first));
+            item(kind, l.align, kind == RTF_ITEM_PAR ? clamp_points(std::max(l.before, 0)) : 0,
+                 kind == RTF_ITEM_PAR ? clamp_points(std::max(l.after, 0)) : 0, clamp_points(l.left),
+                 clamp_points(l.first));
         else if (l.dest == D_HEADER || l.dest == D_FOOTER)
             put('\n');
     }
