@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -43,12 +44,28 @@ std::vector<Page> text_pages()
     return pages;
 }
 
+// Whitespace-separated words without the invisible direction marks
+// (U+200E, U+200F, U+202A..U+202E, U+2066..U+2069) pdftotext wraps around
+// right-to-left runs: they format, they are not part of any word.
 std::vector<std::string> words(const std::string &text)
 {
     std::vector<std::string> out;
     std::istringstream in(text);
-    for (std::string w; in >> w;)
-        out.push_back(w);
+    for (std::string w; in >> w;) {
+        std::string kept;
+        for (size_t i = 0; i < w.size(); i++) {
+            const auto b = [&](size_t k) { return i + k < w.size() ? uint8_t(w[i + k]) : 0; };
+            if (b(0) == 0xE2 && ((b(1) == 0x80 && (b(2) == 0x8E || b(2) == 0x8F ||
+                                                   (b(2) >= 0xAA && b(2) <= 0xAE))) ||
+                                 (b(1) == 0x81 && b(2) >= 0xA6 && b(2) <= 0xA9))) {
+                i += 2;
+                continue;
+            }
+            kept += w[i];
+        }
+        if (!kept.empty())
+            out.push_back(kept);
+    }
     return out;
 }
 
