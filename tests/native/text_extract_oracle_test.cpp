@@ -96,8 +96,8 @@ bool page_fonts_have_unicode(const Page &page)
     bool any = false;
     for (const PdfFont *f = doc->fonts; f && !any; f = f->next) {
         any = f->to_unicode != nullptr;
-        for (int c = 0; c < 256 && !any && !f->is_cid; c++)
-            any = f->unicode[c] != 0;
+        for (uint32_t c = 0; c < (f->is_cid ? 0x10000u : 256u) && !any; c++)
+            any = pdf_font_unicode(f, c) != 0;
     }
     pdf_close(doc);
     return any;
