@@ -19,6 +19,7 @@
 #include "shell/features.h"
 #include "shell/frame.h"
 #include "shell/logic/tools_logic.h"
+#include "shell/print.h"
 #include "shell/resource.h"
 #include "shell/settings.h"
 #include "shell/tools.h"
@@ -232,12 +233,7 @@ void paint_preview(HWND wnd)
     FillRect(dc, &rc, GetSysColorBrush(COLOR_BTNFACE));
     if (!g_preview_pixels.empty() && rc.right > 4 && rc.bottom > 4) {
         BITMAPINFO bmi = {};
-        bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
-        bmi.bmiHeader.biWidth = g_preview_w;
-        bmi.bmiHeader.biHeight = -g_preview_h;
-        bmi.bmiHeader.biPlanes = 1;
-        bmi.bmiHeader.biBitCount = 24;
-        bmi.bmiHeader.biCompression = BI_RGB;
+        bmi.bmiHeader = dib_header(g_preview_w, g_preview_h, 24);
         SetStretchBltMode(dc, HALFTONE);
         StretchDIBits(dc, 2, 2, rc.right - 4, rc.bottom - 4, 0, 0, g_preview_w, g_preview_h,
                       g_preview_pixels.data(), &bmi, DIB_RGB_COLORS, SRCCOPY);
@@ -376,13 +372,8 @@ HGLOBAL dib_from_rows(const unsigned char *pixels, int stride, int width, int he
         GlobalFree(h);
         return nullptr;
     }
-    BITMAPINFOHEADER bih = {};
-    bih.biSize = sizeof bih;
-    bih.biWidth = width;
-    bih.biHeight = height;
-    bih.biPlanes = 1;
-    bih.biBitCount = 24;
-    bih.biCompression = BI_RGB;
+    BITMAPINFOHEADER bih = dib_header(width, height, 24);
+    bih.biHeight = height;  // the clipboard's rows go bottom-up
     bih.biSizeImage = with_image_size ? DWORD(row * size_t(height)) : 0;
     std::memcpy(p, &bih, sizeof bih);
     unsigned char *rows = p + sizeof bih;

@@ -93,33 +93,23 @@ std::string without_cr(const std::string &s)
 
 // ---- Clipboard ----
 
-std::wstring clipboard_unicode()
+// CF_UNICODETEXT (wchar_t) or CF_TEXT (char) from the clipboard.
+template <class Char>
+std::basic_string<Char> clipboard_text(UINT format)
 {
-    std::wstring s;
+    std::basic_string<Char> s;
     if (!OpenClipboard(nullptr))
         return s;
-    if (HANDLE h = GetClipboardData(CF_UNICODETEXT))
-        if (const auto *p = static_cast<const wchar_t *>(GlobalLock(h))) {
+    if (HANDLE h = GetClipboardData(format))
+        if (const auto *p = static_cast<const Char *>(GlobalLock(h))) {
             s = p;
             GlobalUnlock(h);
         }
     CloseClipboard();
     return s;
 }
-
-std::string clipboard_ansi()
-{
-    std::string s;
-    if (!OpenClipboard(nullptr))
-        return s;
-    if (HANDLE h = GetClipboardData(CF_TEXT))
-        if (const auto *p = static_cast<const char *>(GlobalLock(h))) {
-            s = p;
-            GlobalUnlock(h);
-        }
-    CloseClipboard();
-    return s;
-}
+std::wstring clipboard_unicode() { return clipboard_text<wchar_t>(CF_UNICODETEXT); }
+std::string clipboard_ansi() { return clipboard_text<char>(CF_TEXT); }
 
 void clipboard_set_text(const char *text)
 {
