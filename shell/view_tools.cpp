@@ -176,7 +176,10 @@ void activate_link(HWND view, ViewState &s, const ViewLink &link)
     const int count = doc_page_count(s.document);
     HWND frame = GetParent(view);
     switch (link.action) {
-    case LINK_GOTO: view_goto_page(view, link.targetPage + 1); break;
+    case LINK_GOTO:
+        if (link.targetPage >= 0)  // a destination that names no page goes nowhere
+            view_goto_page(view, link.targetPage + 1);
+        break;
     case LINK_NEXT_PAGE: view_goto_page(view, s.page + 2); break;
     case LINK_PREV_PAGE: view_goto_page(view, s.page); break;
     case LINK_FIRST_PAGE: view_goto_page(view, 1); break;

@@ -408,7 +408,8 @@ TEST(SelectionText, RangeKeepsEveryCharacterInItemOrder)
     LineRect r[SELECTION_MAX_LINES];
     int n = -1;
     // Backwards (pointer before the anchor) selects the same span.
-    EXPECT_EQ(selection_range_text(t, 10, 2, nullptr, &out, r, &n), int(out.size()));
+    const int len = selection_range_text(t, 10, 2, nullptr, &out, r, &n);
+    EXPECT_EQ(len, int(out.size()));
     EXPECT_EQ(out, "üße an\r\nΕλλ");
     EXPECT_EQ(n, 2);
     EXPECT_EQ(r[1].left, 0);
