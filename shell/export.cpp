@@ -75,7 +75,7 @@ bool choose_target(FrameState &fs, ExportTarget &t)
             return false;
         std::wstring name = t.pathW;
         t.format = export_format_for(name, int(ofn.nFilterIndex));
-        if (name.size() > kPathChars)
+        if (name.size() >= sizeof t.pathW / sizeof t.pathW[0])
             return false;
         std::memcpy(t.pathW, name.c_str(), (name.size() + 1) * sizeof(wchar_t));
         t.wide = true;
@@ -110,7 +110,7 @@ bool choose_target(FrameState &fs, ExportTarget &t)
     t.format = export_format_for(name, int(ofn.nFilterIndex));
     for (size_t i = before; i < name.size(); i++) {
         const size_t len = std::strlen(t.pathA);
-        if (len >= kPathChars)
+        if (len + 1 >= sizeof t.pathA)
             return false;
         t.pathA[len] = char(name[i]);
         t.pathA[len + 1] = 0;

@@ -7,7 +7,7 @@ set -u
 cmd=$1 dir=$2
 case $cmd in
 start)
-    "$0" stop "$dir" 2>/dev/null
+    bash "$0" stop "$dir" 2>/dev/null
     mkdir -p "$dir/ro" "$dir/tiny"
     rm -f "$dir/unmounted"
     if ! mount -t tmpfs -o ro,size=16k tmpfs "$dir/ro" 2>/dev/null ||
