@@ -607,6 +607,19 @@ TEST(Tools, LinksGoToTheirPagesAndOnlyWebAddressesOpen)
     EXPECT_EQ(view_page(fs.view), 3);
     view_goto_page(fs.view, 1);
     pump();
+    // A drag moves the page with the pointer: 40 pixels left and 50 up
+    // scroll right and down by as much (at 200 % the page is larger than
+    // the window).
+    view_set_zoom_percent(fs.view, 200);
+    pump();
+    const ViewGeometry before = view_geometry(fs.view);
+    drag(fs.view, 300, 310, 260, 260);
+    const ViewGeometry after = view_geometry(fs.view);
+    EXPECT_EQ(after.scrollX, before.scrollX + 40);
+    EXPECT_EQ(after.scrollY, before.scrollY + 50);
+    EXPECT_EQ(view_page(fs.view), 1);
+    view_set_zoom_percent(fs.view, 100);
+    pump();
 
     frame_set_message_box(answer_cancel);
     boxes().clear();
