@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "bitmap/bitmap.h"
 #include "pdf/nav.h"
@@ -120,9 +121,16 @@ void clear_selection(HWND view, ViewState &s)
 void set_selection(HWND view, ViewState &s, const PageText *text, int from, int to, const float *within)
 {
     invalidate_selection(view, s);
-    LineRect lines[VIEW_MAX_SELECTION_RECTS];
+    LineRect lines[SELECTION_MAX_LINES];
     int n = 0;
-    selection_range_text(text, from, to, within, &s.selectionText, lines, &n);
+    try {
+        selection_range_text(text, from, to, within, &s.selectionText, lines, &n);
+    } catch (const std::bad_alloc &) {
+        s.selectionText.clear();  // no memory for the text: no selection
+        s.selectionPresent = false;
+        s.selectionRectCount = 0;
+        return;
+    }
     s.selectionRectCount = std::min(n, VIEW_MAX_SELECTION_RECTS);
     for (int i = 0; i < s.selectionRectCount; i++)
         s.selectionRects[i] = {lines[i].left, lines[i].top, lines[i].right, lines[i].bottom};
