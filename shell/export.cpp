@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -275,6 +276,40 @@ bool preview_class(HINSTANCE instance)
     return RegisterClassA(&wc) != 0;
 }
 
+// Unicode and code page 1252 text on the clipboard.
+void copy_text(HWND frame, const std::string &text)
+{
+    if (text.empty())
+        return;
+    // Unicode for every program that takes it; code page 1252 (Western,
+    // the interface's) for those that read only CF_TEXT, with the locale
+    // that says so.
+    const int wn = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
+    if (wn <= 0)
+        return;
+    std::vector<wchar_t> wide(size_t(wn), 0);
+    MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, wide.data(), wn);
+    const int an = WideCharToMultiByte(1252, 0, wide.data(), -1, nullptr, 0, "?", nullptr);
+    std::vector<char> ansi(size_t(an > 0 ? an : 1), 0);
+    if (an > 0)
+        WideCharToMultiByte(1252, 0, wide.data(), -1, ansi.data(), an, "?", nullptr);
+    const LCID german = MAKELCID(MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN), SORT_DEFAULT);
+    HGLOBAL blocks[3] = {global_copy(wide.data(), wide.size() * sizeof(wchar_t)),
+                         global_copy(ansi.data(), ansi.size()), global_copy(&german, sizeof german)};
+    const UINT formats[3] = {CF_UNICODETEXT, CF_TEXT, CF_LOCALE};
+    bool open = blocks[0] && blocks[1] && OpenClipboard(frame);
+    if (open) {
+        EmptyClipboard();
+        for (int i = 0; i < 3; i++)
+            if (blocks[i] && SetClipboardData(formats[i], blocks[i]))
+                blocks[i] = nullptr;  // the clipboard owns it now
+        CloseClipboard();
+    }
+    for (HGLOBAL h : blocks)
+        if (h)
+            GlobalFree(h);
+}
+
 }  // namespace
 
 // ---- Entry points of the commands ----
@@ -322,36 +357,11 @@ void copy_page_image(HWND frame)
 
 void copy_selected_text(HWND frame)
 {
-    const std::string text = view_selection_text(frame_view(frame));
-    if (text.empty())
-        return;
-    // Unicode for every program that takes it; code page 1252 (Western,
-    // the interface's) for those that read only CF_TEXT, with the locale
-    // that says so.
-    const int wn = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
-    if (wn <= 0)
-        return;
-    std::vector<wchar_t> wide(size_t(wn), 0);
-    MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, wide.data(), wn);
-    const int an = WideCharToMultiByte(1252, 0, wide.data(), -1, nullptr, 0, "?", nullptr);
-    std::vector<char> ansi(size_t(an > 0 ? an : 1), 0);
-    if (an > 0)
-        WideCharToMultiByte(1252, 0, wide.data(), -1, ansi.data(), an, "?", nullptr);
-    const LCID german = MAKELCID(MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN), SORT_DEFAULT);
-    HGLOBAL blocks[3] = {global_copy(wide.data(), wide.size() * sizeof(wchar_t)),
-                         global_copy(ansi.data(), ansi.size()), global_copy(&german, sizeof german)};
-    const UINT formats[3] = {CF_UNICODETEXT, CF_TEXT, CF_LOCALE};
-    bool open = blocks[0] && blocks[1] && OpenClipboard(frame);
-    if (open) {
-        EmptyClipboard();
-        for (int i = 0; i < 3; i++)
-            if (blocks[i] && SetClipboardData(formats[i], blocks[i]))
-                blocks[i] = nullptr;  // the clipboard owns it now
-        CloseClipboard();
+    try {
+        copy_text(frame, view_selection_text(frame_view(frame)));
+    } catch (const std::bad_alloc &) {
+        // Nothing is copied when memory is short.
     }
-    for (HGLOBAL h : blocks)
-        if (h)
-            GlobalFree(h);
 }
 
 void select_all_text(HWND frame) { view_select_all(frame_view(frame)); }
