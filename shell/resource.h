@@ -303,3 +303,15 @@
 #define IDS_FIND_LINE 884
 #define IDS_FIND_COUNT 885
 #define IDS_GOTO_LABEL 886
+
+// ---- View tools, links, export and clipboard -------------------------------
+#define IDS_EXPORT_FAILED 831
+#define IDS_EXPORT_CAPTION 832
+#define IDS_LINK_OPEN 887
+#define IDS_LINK_CAPTION 888
+#define IDS_SNAPSHOT_TITLE 889
+#define IDS_LINK_NOT_OPENED 3900
+// The ANSI save dialog's filters (828 already names the about box).
+#define IDS_EXPORT_FILTER_PNG 3901
+#define IDS_EXPORT_FILTER_BMP 3902
+#define IDS_EXPORT_FILTER_JPEG 3903

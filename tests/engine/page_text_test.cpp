@@ -425,6 +425,53 @@ TEST(SelectionText, LineRectanglesAndTheLengthCap)
     page_text_free(t);
 }
 
+// The selection tool's text: items between the anchor and the pointer's
+// character in drawing order, every character kept as UTF-8.
+TEST(SelectionText, RangeKeepsEveryCharacterInItemOrder)
+{
+    PageText *t = page_text_new(0);
+    add_line(t, U"Grüße an", 0, 0);    // items 0..7
+    add_line(t, U"Ελλάδα €", 0, 14);   // items 8..15, next line
+    add_line(t, U"\U0001F600z", 80, 14);  // 16..17, a gap on the same line
+    std::string out;
+    LineRect r[SELECTION_MAX_LINES];
+    int n = -1;
+    // Backwards (pointer before the anchor) selects the same span.
+    const int len = selection_range_text(t, 10, 2, nullptr, &out, r, &n);
+    EXPECT_EQ(len, int(out.size()));
+    EXPECT_EQ(out, "üße an\r\nΕλλ");
+    EXPECT_EQ(n, 2);
+    EXPECT_EQ(r[1].left, 0);
+    EXPECT_EQ(r[1].right, 15);
+    selection_range_text(t, 0, 17, nullptr, &out, r, &n);
+    EXPECT_EQ(out, "Grüße an\r\nΕλλάδα € \xF0\x9F\x98\x80z");
+    // A bounding rectangle drops the items whose centres lie outside it
+    // (select all keeps what is on the page).
+    const float page[4] = {0, 0, 60, 100};
+    selection_range_text(t, 0, t->count - 1, page, &out, r, &n);
+    EXPECT_EQ(out, "Grüße an\r\nΕλλάδα €");
+    // No length cap: the page text bounds the selection.
+    PageText *big = page_text_new(0);
+    for (int i = 0; i < 300; i++)
+        add_line(big, std::u32string(40, U'ä'), 0, float(i * 20));
+    selection_range_text(big, 0, big->count - 1, nullptr, &out, r, &n);
+    EXPECT_EQ(out.size(), 300u * 80 + 299 * 2);
+    EXPECT_EQ(n, SELECTION_MAX_LINES);
+    // Nearest character: a vertical miss weighs four times a horizontal one.
+    PageText *two = page_text_new(0);
+    page_text_add(two, 'a', 0, 0, 10, 10);    // centre (5, 5)
+    page_text_add(two, 'b', 30, 5, 40, 15);   // centre (35, 10)
+    EXPECT_EQ(text_nearest_item(two, 20, 5), 0);   // 15^2 vs 15^2 + 20^2
+    EXPECT_EQ(text_nearest_item(two, 21, 10), 1);  // 16^2 + 20^2 vs 14^2
+    EXPECT_EQ(text_nearest_item(nullptr, 0, 0), -1);
+    out = "stale";
+    EXPECT_EQ(selection_range_text(nullptr, 0, 5, nullptr, &out, r, &n), 0);
+    EXPECT_TRUE(out.empty());
+    page_text_free(two);
+    page_text_free(big);
+    page_text_free(t);
+}
+
 TEST(HitContext, ExcerptAroundTheHit)
 {
     PageText *t = page_text_new(0);
