@@ -31,7 +31,7 @@ namespace {
 
 constexpr float kScale = 18.0f / 72.0f;
 // Runs per file at most: beyond, the failing allocation advances by a stride.
-constexpr long kMaxRuns = 2500;
+constexpr long kMaxRuns = 300;
 
 struct LoopFile {
     const char *name;  // below the corpus folder
