@@ -57,6 +57,7 @@ const LoopFile kFiles[] = {
     {"tiff/tiff-lzw-single-strip.tiff", "TIFF, LZW"},
     {"dcx/im-testfax4-bilevel.dcx", "DCX"},
     {"eps/tiffprev-g4-golfer.eps", "EPS with a TIFF preview"},
+    {"rtf/unrtf-font_styles.rtf", "RTF, font styles"},
 };
 
 // What one run produced; compared between undisturbed runs.
