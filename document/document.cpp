@@ -289,10 +289,37 @@ bool doc_kind_mismatch(const Document *doc, const char *path)
 
 namespace {
 
-// "%PDF-" within the first kPdfHeaderWindow bytes.
+// How far into a file the PDF signs are looked for.
 constexpr int kPdfHeaderWindow = 1024;
 
-bool pdf_header_near_start(const char *path)
+bool is_pdf_space(uint8_t c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == 0; }
+bool is_digit(uint8_t c) { return c >= '0' && c <= '9'; }
+
+// An object header "<number> <number> obj" on a line of its own start,
+// ending at b[end] ("obj" at end .. end + 2, followed by a delimiter).
+bool object_header_ends_at(const uint8_t *b, int n, int end)
+{
+    if (end + 3 < n && !is_pdf_space(b[end + 3]) && b[end + 3] != '<' && b[end + 3] != '[')
+        return false;
+    int i = end - 1;
+    for (int field = 0; field < 2; field++) {
+        const int spaces = i;
+        while (i >= 0 && (b[i] == ' ' || b[i] == '\t'))
+            i--;
+        if (i == spaces)
+            return false;
+        const int digits = i;
+        while (i >= 0 && is_digit(b[i]))
+            i--;
+        if (i == digits || digits - i > 10)
+            return false;
+    }
+    return i < 0 || b[i] == '\r' || b[i] == '\n';
+}
+
+// "%PDF-" within the first kPdfHeaderWindow bytes, or, for a file that lost
+// its header, an object header there ("1 0 obj" at the start of a line).
+bool pdf_signs_near_start(const char *path)
 {
     uint8_t b[kPdfHeaderWindow];
     int n = read_head(path, b, kPdfHeaderWindow);
@@ -300,15 +327,26 @@ bool pdf_header_near_start(const char *path)
         if (std::memcmp(b + i, "%PDF-", 5) == 0)
             return true;
     }
+    for (int i = 0; i + 3 <= n; i++) {
+        if (std::memcmp(b + i, "obj", 3) == 0 && object_header_ends_at(b, n, i))
+            return true;
+    }
     return false;
 }
 
+// A PDF without a single page is no document to show: -1, nothing left open.
 int open_pdf(Document *doc, const char *path, const char *password)
 {
     doc->kind = DOC_PDF;
     int rc = pdf_open(&doc->pdf, path, password);
     if (rc == 0)
         doc->page_count = pdf_page_count(doc->pdf);
+    if (rc == 0 && doc->page_count <= 0) {
+        pdf_close(doc->pdf);
+        doc->pdf = nullptr;
+        doc->page_count = 0;
+        rc = -1;
+    }
     return rc;
 }
 
@@ -338,13 +376,15 @@ int doc_open(Document **out, const char *path, const char *password)
     doc->render_cache_page = -1;
     DocKind kind = doc_sniff_kind(path);
     int pdf_rc = 1;  // not tried yet
-    if (kind == DOC_UNKNOWN && pdf_header_near_start(path)) {
-        // Leading junk before the header (a mail or spooler prefix) is often
-        // printable and would pass the text test: the PDF opener goes first.
-        // A password it asks for settles the kind; any other failure leaves
-        // the decision to the tests below.
+    if (kind == DOC_UNKNOWN && pdf_signs_near_start(path)) {
+        // Leading junk before the header (a mail or spooler prefix), or a
+        // file that lost its header, is often printable and would pass the
+        // text test: the PDF opener goes first. A document with pages or a
+        // password it asks for settles the kind, and so does running out of
+        // memory on the way; any other failure leaves the decision to the
+        // tests below.
         pdf_rc = open_pdf(doc, path, password);
-        if (pdf_rc == 0 || pdf_rc == -6 || pdf_rc == -7)
+        if (pdf_rc == 0 || pdf_rc == -3 || pdf_rc == -6 || pdf_rc == -7)
             return finish_pdf_open(doc, pdf_rc, out);
     }
     if (kind == DOC_UNKNOWN)

@@ -5,6 +5,8 @@
 
 #include "fonts/glyph.h"
 
+#include FT_MODULE_H
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -33,6 +35,14 @@ struct FontState {
 };
 
 FontState g_fonts;
+
+// FreeType's memory through the engine's own allocation calls, so it meets
+// the same allocator (and, in the test build, the same failure injection)
+// as the rest of the engine; the default would call the C library directly.
+void *ft_alloc(FT_Memory, long size) { return std::malloc(size_t(size)); }
+void ft_free(FT_Memory, void *block) { std::free(block); }
+void *ft_realloc(FT_Memory, long, long new_size, void *block) { return std::realloc(block, size_t(new_size)); }
+FT_MemoryRec_ g_ft_memory = {nullptr, ft_alloc, ft_free, ft_realloc};
 
 void copy_path(char *dst, const char *src)
 {
@@ -269,8 +279,12 @@ int font_subst_mode() { return g_fonts.subst_mode; }
 FT_Library font_freetype()
 {
     if (!g_fonts.freetype && !g_fonts.freetype_failed) {
-        if (FT_Init_FreeType(&g_fonts.freetype) != 0) {
-            g_fonts.freetype = nullptr;
+        FT_Library lib = nullptr;
+        if (FT_New_Library(&g_ft_memory, &lib) == 0) {
+            FT_Add_Default_Modules(lib);
+            FT_Set_Default_Properties(lib);
+            g_fonts.freetype = lib;
+        } else {
             g_fonts.freetype_failed = true;
         }
     }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -575,7 +576,8 @@ void Parser::run()
 
 void rtf_parse(RtfDoc *doc, const uint8_t *data, size_t size)
 {
-    auto *ps = new Parser{};
+    // Owned here: running out of memory while parsing throws through.
+    auto ps = std::make_unique<Parser>();
     ps->doc = doc;
     ps->p = data;
     ps->end = data + size;
@@ -592,5 +594,4 @@ void rtf_parse(RtfDoc *doc, const uint8_t *data, size_t size)
         ps->depth = 0;
         ps->put(0xFFFD);
     }
-    delete ps;
 }

@@ -1,5 +1,6 @@
 // The Flate decoding filter (PDF Reference 1.7, 3.3.3; RFC 1950/1951) through zlib's
 // inflate. Errors end the stream after the bytes inflated so far.
+#include <cstdint>
 #include <cstdlib>
 
 #include <zlib.h>
@@ -47,6 +48,14 @@ int flate_fill(ByteReader *r, uint8_t *buffer, int capacity)
     return capacity - int(s->zs.avail_out);
 }
 
+// zlib's memory through the engine's own allocation calls (the default
+// would call the C library from inside zlib).
+voidpf z_alloc(voidpf, uInt items, uInt size)
+{
+    return size && items > SIZE_MAX / size ? nullptr : std::malloc(size_t(items) * size);
+}
+void z_free(voidpf, voidpf block) { std::free(block); }
+
 void flate_close(ByteReader *r)
 {
     auto *s = static_cast<FlateState *>(r->ctx);
@@ -63,6 +72,8 @@ ByteReader *pdf_filter_flate(ByteReader *source)
     auto *s = static_cast<FlateState *>(std::calloc(1, sizeof(FlateState)));
     if (!s)
         return nullptr;
+    s->zs.zalloc = z_alloc;
+    s->zs.zfree = z_free;
     if (inflateInit(&s->zs) != Z_OK) {
         std::free(s);
         return nullptr;

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "pdf/arena.h"
@@ -155,9 +156,10 @@ constexpr double kDegrees = 180.0 / 3.14159265;
 
 }  // namespace
 
-CalcOp *calc_compile(RenderContext *ctx, const uint8_t *text, int length, int *count)
+namespace {
+
+CalcOp *compile(RenderContext *ctx, const uint8_t *text, int length, int *count)
 {
-    *count = 0;
     Compiler c;
     c.text = text;
     c.match.assign(size_t(length > 0 ? length : 0), -1);
@@ -190,6 +192,20 @@ CalcOp *calc_compile(RenderContext *ctx, const uint8_t *text, int length, int *c
         std::memcpy(ops, c.ops.data(), sizeof(CalcOp) * size_t(n));
     *count = n;
     return ops;
+}
+
+}  // namespace
+
+CalcOp *calc_compile(RenderContext *ctx, const uint8_t *text, int length, int *count)
+{
+    *count = 0;
+    // The compiler's tables grow with the program text.
+    try {
+        return compile(ctx, text, length, count);
+    } catch (const std::bad_alloc &) {
+        *count = 0;
+        return nullptr;
+    }
 }
 
 void calc_run(const CalcOp *ops, int count, float *st, int *height)

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "render/composite.h"
@@ -172,11 +173,11 @@ void image_device_box(const float m[6], double *minx, double *miny, double *maxx
     }
 }
 
-void image_paint(RenderContext *ctx, const DecodedImage *img, int y0, int y1, int rows_ready,
-                 ImageColumns *columns)
+namespace {
+
+void paint_rows(RenderContext *ctx, const DecodedImage *img, int y0, int y1, int rows_ready,
+                ImageColumns *columns)
 {
-    if (ctx->text_only || !ctx->surface || !img || rows_ready <= 0)
-        return;
     float m[6];
     grid_fit(ctx->gs->ctm, m);
     double det = double(m[0]) * m[3] - double(m[1]) * m[2];
@@ -326,6 +327,24 @@ void image_paint(RenderContext *ctx, const DecodedImage *img, int y0, int y1, in
         composite_span(s, sy, x0, len, coverage.data(), clip ? clip->at(x0, sy) : nullptr,
                        gs->soft_mask ? gs->soft_mask + at : nullptr, alpha, gs->blend_mode, mr, mg,
                        mb, img->is_mask ? nullptr : colors.data());
+    }
+}
+
+}  // namespace
+
+void image_paint(RenderContext *ctx, const DecodedImage *img, int y0, int y1, int rows_ready,
+                 ImageColumns *columns)
+{
+    if (ctx->text_only || !ctx->surface || !img || rows_ready <= 0)
+        return;
+    // The sampling tables grow with the painted width; without memory for
+    // them the rows are left unpainted, and column taps possibly half
+    // rebuilt are not kept for the next call.
+    try {
+        paint_rows(ctx, img, y0, y1, rows_ready, columns);
+    } catch (const std::bad_alloc &) {
+        if (columns)
+            columns->valid = false;
     }
 }
 

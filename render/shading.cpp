@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "pdf/arena.h"
@@ -397,7 +398,14 @@ int paint_shading(RenderContext *ctx, PdfObject *object)
     }
     int alpha = color_byte(gs->fill_alpha);
     int len = box[2] - box[0];
-    std::vector<uint8_t> coverage(static_cast<size_t>(len)), colors(static_cast<size_t>(len) * 3);
+    std::vector<uint8_t> coverage, colors;
+    try {
+        coverage.resize(size_t(len));
+        colors.resize(size_t(len) * 3);
+    } catch (const std::bad_alloc &) {
+        shade_source_release(&src);
+        return -3;
+    }
     for (int y = box[1]; y < box[3]; y++) {
         if ((y - box[1]) % 16 == 15 && render_poll(ctx))
             break;

@@ -105,6 +105,13 @@ TEST(DocumentKind, TextTest)
             << row.bytes.size() << " bytes";
 }
 
+// The PDF without its "%PDF-" line (offsets now off by its length).
+std::string headerless_pdf(int pages)
+{
+    const std::string pdf = testsupport::simple_pdf(pages);
+    return pdf.substr(pdf.find('\n') + 1);
+}
+
 TEST(DocumentKind, OpenDispatch)
 {
     struct Row {
@@ -125,6 +132,14 @@ TEST(DocumentKind, OpenDispatch)
         // Not a PDF after all: the text test decides (the PDF opener would say -2).
         {"mention.dat", "notes on %PDF-1.7 headers\n", -1, nullptr},
         {"mention.bin", "x%PDF-" + std::string(64, '\0'), -2, nullptr},  // binary: the PDF's code
+        // No header at all, but an object header at a line start: tried as PDF first.
+        {"headerless.dat", headerless_pdf(2), 0, "PDF Document"},
+        {"binhead.dat", "%\xE2\xE3\xCF\xD3\n" + headerless_pdf(2), 0, "PDF Document"},
+        // Object syntax in prose: no pages as PDF, so text (which has no reader here).
+        {"syntax.dat", "write\n1 0 obj\n<< /Type /Catalog >>\nendobj\nto start\n", -1, nullptr},
+        // A PDF without pages is no document: -1, also when found as PDF late.
+        {"empty.pdf", testsupport::simple_pdf(0), -1, nullptr},
+        {"empty.dat", "junk\n" + testsupport::simple_pdf(0), -1, nullptr},
     };
     for (const Row &row : rows) {
         Document *doc = reinterpret_cast<Document *>(1);
