@@ -2,6 +2,8 @@
 // through OpenJPEG. The whole stream is read and decoded at the first read,
 // optionally at a reduced resolution, and served as 8-bit samples, colour
 // components interleaved, top row first; an opacity channel is kept apart.
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -78,21 +80,21 @@ int codec_of(const uint8_t *d, int n)
 }
 
 // A component's sample scaled to 0..255 (signed samples are offset to unsigned).
+// The precision comes from the codestream and may claim 0 or more than 31 bits:
+// it is held to 1..31 and the arithmetic done in 64 bits.
 inline uint8_t to_byte(int v, const opj_image_comp_t &c)
 {
-    const int prec = int(c.prec);
+    const int prec = std::clamp(int(c.prec), 1, 31);
+    int64_t x = v;
     if (c.sgnd)
-        v += 1 << (prec - 1);
-    if (v < 0)
-        v = 0;
-    const int max = (1 << prec) - 1;
-    if (v > max)
-        v = max;
+        x += int64_t(1) << (prec - 1);
+    const int64_t max = (int64_t(1) << prec) - 1;
+    x = std::clamp<int64_t>(x, 0, max);
     if (prec == 8)
-        return uint8_t(v);
+        return uint8_t(x);
     if (prec > 8)
-        return uint8_t(v >> (prec - 8));
-    return uint8_t((v * 255 + max / 2) / max);
+        return uint8_t(x >> (prec - 8));
+    return uint8_t((x * 255 + max / 2) / max);
 }
 
 inline uint8_t clamp_byte(int v) { return uint8_t(v < 0 ? 0 : v > 255 ? 255 : v); }
