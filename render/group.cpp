@@ -25,10 +25,10 @@ inline int imin(int a, int b) { return a < b ? a : b; }
 // A group that started as a copy of its backdrop holds backdrop and content
 // together: the composite moves from the backdrop toward it by opacity and
 // mask, in premultiplied terms where the surface below has an alpha plane.
-bool composite_from_backdrop(uint8_t *dp, uint8_t *da, const uint8_t *gp, const uint8_t *ga, int x0, int x1,
+bool composite_from_backdrop(uint8_t *dp, uint8_t *da, const uint8_t *gp, const uint8_t *ga, int n,
                              int opacity, const uint8_t *mr)
 {
-    for (int x = x0; x < x1; x++) {
+    for (int x = 0; x < n; x++) {
         int a = mr ? opacity * mr[x] / 255 : opacity;
         uint8_t *d = dp + 3 * x;
         const uint8_t *s = gp + 3 * x;
@@ -48,11 +48,13 @@ bool composite_from_backdrop(uint8_t *dp, uint8_t *da, const uint8_t *gp, const 
     return true;
 }
 
-// Resource dictionaries still to look at for blend modes, and those seen.
+// Resource dictionaries still to look at for blend modes, and those seen;
+// the entries of their XObject, Pattern and Font dictionaries looked at.
 struct BlendScan {
     PdfDoc *doc;
     PdfObject *seen[GROUP_SCAN_DICTS];
     int count;
+    int entries;
 };
 
 // Queues a resource dictionary once; false when the budget is spent.
@@ -75,6 +77,8 @@ bool scan_add_children(BlendScan *scan, PdfObject *resources, const char *catego
 {
     PdfObject *dict = pdf_dict_get_resolved(scan->doc, resources, category);
     for (int i = 0; pdf_is_type(dict, PDF_DICT) && i < dict->count; i++) {
+        if (++scan->entries > GROUP_SCAN_ENTRIES)
+            return false;
         PdfObject *item = pdf_resolve(scan->doc, dict->entries[i].value);
         if ((pdf_is_type(item, PDF_STREAM) || pdf_is_type(item, PDF_DICT)) &&
             !scan_add(scan, pdf_dict_get_resolved(scan->doc, item, "Resources")))
@@ -90,6 +94,7 @@ bool resources_use_blending(PdfDoc *doc, PdfObject *resources)
     BlendScan scan;
     scan.doc = doc;
     scan.count = 0;
+    scan.entries = 0;
     scan_add(&scan, resources);
     for (int next = 0; next < scan.count; next++) {
         PdfObject *res = scan.seen[next];
@@ -145,7 +150,7 @@ void composite_group(PageBitmap *dst, const PageBitmap *group, int top, int left
         uint8_t *da = dst->alpha ? dst->alpha + size_t(y) * size_t(dst->width) + size_t(left + gx0) : nullptr;
         const uint8_t *mr = mask_rows ? mask_rows + size_t(y) * size_t(dst->width) + size_t(left + gx0) : nullptr;
         const int n = gx1 - gx0;
-        bool touched = from_backdrop && composite_from_backdrop(dp, da && ga ? da : nullptr, gp, ga, 0, n, opacity, mr);
+        bool touched = from_backdrop && composite_from_backdrop(dp, da && ga ? da : nullptr, gp, ga, n, opacity, mr);
         for (int x = 0; !from_backdrop && x < n; x++) {
             int a = ga[x];
             if (!a)

@@ -47,7 +47,8 @@ void composite_group(PageBitmap *dst, const PageBitmap *group, int top, int left
 // Whether content drawn with `resources` can blend with a mode other than
 // Normal: a BM of an ExtGState in them, or in the resources of the forms,
 // patterns and Type 3 fonts they name, followed to GROUP_SCAN_DICTS
-// resource dictionaries (what lies beyond is taken not to blend).
+// resource dictionaries and GROUP_SCAN_ENTRIES entries of theirs (what
+// lies beyond is taken not to blend).
 bool resources_use_blending(PdfDoc *doc, PdfObject *resources);
 // A surface drawn as an isolated group (colour and alpha plane) laid on
 // white paper; its alpha plane is freed and detached.

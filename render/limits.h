@@ -30,6 +30,7 @@ constexpr int IMAGE_PAINT_POLL_ROWS = 16;       // device rows painted between t
 constexpr int INLINE_FIRST_BUFFER = 4096;       // first buffer for filtered inline data; doubles
 constexpr int BLEND_MAX_NAMES = 16;             // names of a BM array looked at for a known mode
 constexpr int GROUP_SCAN_DICTS = 256;           // resource dictionaries looked at for blend modes before a page renders
+constexpr int GROUP_SCAN_ENTRIES = 4096;        // their XObject, Pattern and Font entries looked at
 constexpr int FN_MAX_INPUTS = 8;                // inputs of a function; a longer Domain is cut
 constexpr int FN_MAX_OUTPUTS = 32;              // outputs of a function; a longer Range is cut
 constexpr int FN_MAX_DEPTH = 16;                // nested stitching functions; deeper gives no function
