@@ -9,6 +9,7 @@
 
 #include "bitmap/bitmap.h"
 #include "corpus_pages.h"
+#include "font_support.h"
 #include "oracle_image.h"
 #include "pdf/document.h"
 #include "render/page.h"
@@ -22,10 +23,12 @@ struct FirstPageFidelity {
     std::string diags;               // what our render left out
 };
 
-// Page 1 of `file` (opened with the corpus table's password) at `dpi`;
-// false when mutool draws nothing, so the page has no reference.
+// Page 1 of `file` (opened with the corpus table's password) at `dpi`, with
+// the base fonts pagrix-render has; false when mutool draws nothing, so the
+// page has no reference.
 inline bool measure_first_page(const std::string &file, int dpi, FirstPageFidelity *out)
 {
+    install_base_fonts();
     FirstPageFidelity &r = *out;
     r = FirstPageFidelity();
     r.name = file.substr(file.rfind('/') + 1);
