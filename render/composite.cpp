@@ -10,16 +10,28 @@
 namespace {
 
 bool g_antialias = true;
-thread_local const PageBitmap *g_knockout = nullptr;
+thread_local KnockoutGroup g_knockout = {nullptr, nullptr, 0, 0};
 
 // A paint on a knockout group's surface: the paint's shape (coverage and
 // clip) decides how much of what the group held is replaced; what replaces
 // it is the source over the group's empty start, with the paint's opacity
-// (constant alpha and soft mask) as its alpha.
+// (constant alpha and soft mask) as its alpha. With a blend mode the source
+// is first blended with the group's backdrop (bp, with alpha plane bb or
+// opaque), weighted by the backdrop's alpha, as it is where an object meets
+// the group's initial backdrop alone.
 void span_knockout(uint8_t *p, uint8_t *ab, int length, const uint8_t *coverage,
-                   const uint8_t *clip, const uint8_t *smask, int alpha, const int src[3])
+                   const uint8_t *clip, const uint8_t *smask, int alpha, const int span_src[3],
+                   int mode, const uint8_t *bp, const uint8_t *bb)
 {
+    int src[3] = {span_src[0], span_src[1], span_src[2]};
     for (int i = 0; i < length; i++, p += 3) {
+        if (bp && mode != BLEND_NORMAL) {
+            const int back = bb ? bb[i] : 255;
+            int x[3];
+            blend_pixel(mode, bp + 3 * i, span_src, x);
+            for (int k = 0; k < 3; k++)
+                src[k] = span_src[k] + (x[k] - span_src[k]) * back / 255;
+        }
         int c = coverage[i];
         if (!g_antialias)
             c = c >= 128 ? 255 : 0;
@@ -168,10 +180,10 @@ inline int clamp_byte(int v) { return v < 0 ? 0 : v > 255 ? 255 : v; }
 }  // namespace
 
 void composite_set_antialias(bool on) { g_antialias = on; }
-const PageBitmap *composite_set_knockout(const PageBitmap *surface)
+KnockoutGroup composite_set_knockout(const KnockoutGroup &group)
 {
-    const PageBitmap *previous = g_knockout;
-    g_knockout = surface;
+    const KnockoutGroup previous = g_knockout;
+    g_knockout = group;
     return previous;
 }
 bool composite_antialias() { return g_antialias; }
@@ -208,10 +220,17 @@ void composite_span(PageBitmap *surface, int y, int x, int length, const uint8_t
     if (alpha == 0)
         return;
     const int src[3] = {clamp_byte(b), clamp_byte(g), clamp_byte(r)};  // stored blue, green, red
-    if (surface == g_knockout && surface->alpha && !colors) {
+    if (surface == g_knockout.surface && surface->alpha && !colors) {
         size_t at = size_t(y) * size_t(surface->width) + size_t(x);
+        const PageBitmap *b = g_knockout.backdrop;
+        const int by = y + g_knockout.top, bx = x + g_knockout.left;
+        const bool blends = b && blend_mode != BLEND_NORMAL && by >= 0 && by < b->height && bx >= 0 &&
+                            bx + length <= b->width;
+        const uint8_t *bp = blends ? b->pixels + size_t(by) * size_t(b->stride) + 3 * size_t(bx) : nullptr;
+        const uint8_t *bb = blends && b->alpha ? b->alpha + size_t(by) * size_t(b->width) + size_t(bx) : nullptr;
         span_knockout(surface->pixels + size_t(y) * size_t(surface->stride) + 3 * size_t(x),
-                      surface->alpha + at, length, coverage, clip_row, smask_row, alpha, src);
+                      surface->alpha + at, length, coverage, clip_row, smask_row, alpha, src,
+                      blend_mode, bp, bb);
         return;
     }
     int index = (clip_row ? 1 : 0) | (smask_row ? 2 : 0) | (alpha < 255 ? 4 : 0) | (colors ? 8 : 0);

@@ -9,9 +9,18 @@
 // Off: coverage below 128 paints nothing, 128 and above paints fully.
 void composite_set_antialias(bool on);
 bool composite_antialias();
-// The surface of the knockout group being drawn (null: none); returns the
-// previous one. Paints on it replace what they cover instead of covering it.
-const PageBitmap *composite_set_knockout(const PageBitmap *surface);
+// The knockout group being drawn: paints on its surface replace what they
+// cover instead of covering it. For a non-isolated group `backdrop` is the
+// surface below (its pixel (left, top) lies under group pixel (0, 0)), with
+// which paints of a blend mode other than Normal blend; null for an
+// isolated one, whose paints blend with nothing.
+struct KnockoutGroup {
+    const PageBitmap *surface;  // null: none
+    const PageBitmap *backdrop;
+    int top, left;
+};
+// Sets the knockout group (all null: none) and returns the previous one.
+KnockoutGroup composite_set_knockout(const KnockoutGroup &group);
 
 // Composites `length` pixels of row y from column x with per-pixel coverage.
 // clip_row and smask_row point at the clip-mask and soft-mask bytes of the

@@ -1,7 +1,8 @@
 // Transparency groups drawn into a surface of their own. The group surface
-// covers the group's rows within the current surface, so the interpreter's
-// band offset moves down to its first row while it is current; the clip
-// rectangle and clip plane of the state are moved alike.
+// covers the group's box within the current surface, so while it is current
+// the interpreter's band offset moves down to its first row and the CTM
+// left to its first column; the clip rectangle and clip plane of the state
+// are moved alike.
 #include "render/group.h"
 
 #include <cstdlib>
@@ -14,6 +15,7 @@
 #include "render/composite.h"
 #include "render/fill.h"
 #include "render/interp.h"
+#include "render/limits.h"
 
 namespace {
 
@@ -23,10 +25,10 @@ inline int imin(int a, int b) { return a < b ? a : b; }
 // A group that started as a copy of its backdrop holds backdrop and content
 // together: the composite moves from the backdrop toward it by opacity and
 // mask, in premultiplied terms where the surface below has an alpha plane.
-bool composite_from_backdrop(uint8_t *dp, uint8_t *da, const uint8_t *gp, const uint8_t *ga, int x0, int x1,
+bool composite_from_backdrop(uint8_t *dp, uint8_t *da, const uint8_t *gp, const uint8_t *ga, int n,
                              int opacity, const uint8_t *mr)
 {
-    for (int x = x0; x < x1; x++) {
+    for (int x = 0; x < n; x++) {
         int a = mr ? opacity * mr[x] / 255 : opacity;
         uint8_t *d = dp + 3 * x;
         const uint8_t *s = gp + 3 * x;
@@ -46,27 +48,110 @@ bool composite_from_backdrop(uint8_t *dp, uint8_t *da, const uint8_t *gp, const 
     return true;
 }
 
+// Resource dictionaries still to look at for blend modes, and those seen;
+// the entries of their XObject, Pattern and Font dictionaries looked at.
+struct BlendScan {
+    PdfDoc *doc;
+    PdfObject *seen[GROUP_SCAN_DICTS];
+    int count;
+    int entries;
+};
+
+// Queues a resource dictionary once; false when the budget is spent.
+bool scan_add(BlendScan *scan, PdfObject *resources)
+{
+    if (!pdf_is_type(resources, PDF_DICT))
+        return true;
+    for (int i = 0; i < scan->count; i++)
+        if (scan->seen[i] == resources)
+            return true;
+    if (scan->count >= GROUP_SCAN_DICTS)
+        return false;
+    scan->seen[scan->count++] = resources;
+    return true;
+}
+
+// Queues the Resources of each entry of one category (XObject, Pattern,
+// Font) that has them.
+bool scan_add_children(BlendScan *scan, PdfObject *resources, const char *category)
+{
+    PdfObject *dict = pdf_dict_get_resolved(scan->doc, resources, category);
+    for (int i = 0; pdf_is_type(dict, PDF_DICT) && i < dict->count; i++) {
+        if (++scan->entries > GROUP_SCAN_ENTRIES)
+            return false;
+        PdfObject *item = pdf_resolve(scan->doc, dict->entries[i].value);
+        if ((pdf_is_type(item, PDF_STREAM) || pdf_is_type(item, PDF_DICT)) &&
+            !scan_add(scan, pdf_dict_get_resolved(scan->doc, item, "Resources")))
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
-void composite_group(PageBitmap *dst, const PageBitmap *group, int top, int x0, int x1,
-                     int opacity, const uint8_t *mask_rows, int blend_mode, bool from_backdrop)
+bool resources_use_blending(PdfDoc *doc, PdfObject *resources)
+{
+    BlendScan scan;
+    scan.doc = doc;
+    scan.count = 0;
+    scan.entries = 0;
+    scan_add(&scan, resources);
+    for (int next = 0; next < scan.count; next++) {
+        PdfObject *res = scan.seen[next];
+        PdfObject *states = pdf_dict_get_resolved(doc, res, "ExtGState");
+        for (int i = 0; pdf_is_type(states, PDF_DICT) && i < states->count; i++) {
+            PdfObject *bm = pdf_dict_get_resolved(doc, pdf_resolve(doc, states->entries[i].value), "BM");
+            if (bm && blend_mode_from_object(doc, bm) != BLEND_NORMAL)
+                return true;
+        }
+        if (!scan_add_children(&scan, res, "XObject") || !scan_add_children(&scan, res, "Pattern") ||
+            !scan_add_children(&scan, res, "Font"))
+            break;
+    }
+    return false;
+}
+
+void group_flatten_on_white(PageBitmap *surface)
+{
+    if (!surface || !surface->alpha)
+        return;
+    for (int y = 0; y < surface->height; y++) {
+        uint8_t *p = surface->pixels + size_t(y) * size_t(surface->stride);
+        const uint8_t *a = surface->alpha + size_t(y) * size_t(surface->width);
+        for (int x = 0; x < surface->width; x++, p += 3) {
+            const int keep = 255 * (255 - a[x]);
+            for (int k = 0; k < 3; k++)
+                p[k] = uint8_t((p[k] * a[x] + keep + 127) / 255);
+        }
+    }
+    std::free(surface->alpha);
+    surface->alpha = nullptr;
+}
+
+void composite_group(PageBitmap *dst, const PageBitmap *group, int top, int left, int opacity,
+                     const uint8_t *mask_rows, int blend_mode, bool from_backdrop)
 {
     if (!dst || !group || opacity <= 0)
         return;
     opacity = imin(opacity, 255);
     int y0 = imax(group->dirty_top, imax(0, -top));
     int y1 = imin(group->dirty_bottom, dst->height - top);
-    x0 = imax(x0, 0);
-    x1 = imin(x1, imin(dst->width, group->width));
+    // Group columns gx0 .. gx1 - 1, which lie over dst columns from left + gx0.
+    const int gx0 = imax(0, -left), gx1 = imin(group->width, dst->width - left);
+    if (gx1 <= gx0)
+        return;
     for (int gy = y0; gy < y1; gy++) {
         const int y = gy + top;
-        const uint8_t *ga = group->alpha ? group->alpha + size_t(gy) * size_t(group->width) : nullptr;
-        const uint8_t *gp = group->pixels + size_t(gy) * size_t(group->stride);
-        uint8_t *dp = dst->pixels + size_t(y) * size_t(dst->stride);
-        uint8_t *da = dst->alpha ? dst->alpha + size_t(y) * size_t(dst->width) : nullptr;
-        const uint8_t *mr = mask_rows ? mask_rows + size_t(y) * size_t(dst->width) : nullptr;
-        bool touched = from_backdrop && composite_from_backdrop(dp, da && ga ? da : nullptr, gp, ga, x0, x1, opacity, mr);
-        for (int x = x0; !from_backdrop && x < x1; x++) {
+        // Row pointers moved so that one index x serves a group column and
+        // the dst column over which it lies.
+        const uint8_t *ga = group->alpha ? group->alpha + size_t(gy) * size_t(group->width) + size_t(gx0) : nullptr;
+        const uint8_t *gp = group->pixels + size_t(gy) * size_t(group->stride) + 3 * size_t(gx0);
+        uint8_t *dp = dst->pixels + size_t(y) * size_t(dst->stride) + 3 * size_t(left + gx0);
+        uint8_t *da = dst->alpha ? dst->alpha + size_t(y) * size_t(dst->width) + size_t(left + gx0) : nullptr;
+        const uint8_t *mr = mask_rows ? mask_rows + size_t(y) * size_t(dst->width) + size_t(left + gx0) : nullptr;
+        const int n = gx1 - gx0;
+        bool touched = from_backdrop && composite_from_backdrop(dp, da && ga ? da : nullptr, gp, ga, n, opacity, mr);
+        for (int x = 0; !from_backdrop && x < n; x++) {
             int a = ga[x];
             if (!a)
                 continue;
@@ -138,11 +223,10 @@ GroupStart group_begin(RenderContext *ctx, PdfObject *group, GroupFrame *frame)
     const bool knockout = pdf_is_type(k, PDF_BOOL) && k->boolean;
     // A knockout group always starts transparent: each object is drawn
     // over nothing and the group then over its backdrop.
-    const bool from_backdrop = !knockout &&
-                               !(pdf_is_type(isolated, PDF_BOOL) && isolated->boolean) &&
-                               gs->blend_mode == BLEND_NORMAL;
+    const bool isolated_flag = pdf_is_type(isolated, PDF_BOOL) && isolated->boolean;
+    const bool from_backdrop = !knockout && !isolated_flag && gs->blend_mode == BLEND_NORMAL;
     const bool needs_alpha = !from_backdrop || outer->alpha;
-    PageBitmap *surface = bitmap_create(outer->width, y1 - y0);
+    PageBitmap *surface = bitmap_create(x1 - x0, y1 - y0);
     uint8_t *alpha = nullptr;
     if (surface && needs_alpha)
         alpha = static_cast<uint8_t *>(
@@ -153,11 +237,11 @@ GroupStart group_begin(RenderContext *ctx, PdfObject *group, GroupFrame *frame)
         return GROUP_DIRECT;
     }
     for (int y = 0; from_backdrop && y < surface->height; y++) {
-        std::memcpy(surface->pixels + size_t(y) * size_t(surface->stride) + 3 * size_t(x0),
+        std::memcpy(surface->pixels + size_t(y) * size_t(surface->stride),
                     outer->pixels + size_t(y0 + y) * size_t(outer->stride) + 3 * size_t(x0),
                     3 * size_t(x1 - x0));
         if (alpha)
-            std::memcpy(alpha + size_t(y) * size_t(surface->width) + size_t(x0),
+            std::memcpy(alpha + size_t(y) * size_t(surface->width),
                         outer->alpha + size_t(y0 + y) * size_t(outer->width) + size_t(x0), size_t(x1 - x0));
     }
     surface->alpha = alpha;
@@ -166,13 +250,21 @@ GroupStart group_begin(RenderContext *ctx, PdfObject *group, GroupFrame *frame)
     frame->outer = outer;
     frame->surface = surface;
     frame->top = y0;
-    frame->x0 = x0;
-    frame->x1 = x1;
+    frame->left = x0;
     frame->opacity = opacity;
     frame->blend_mode = gs->blend_mode;
     frame->from_backdrop = from_backdrop;
     frame->soft_mask = gs->soft_mask;
-    frame->previous_knockout = composite_set_knockout(knockout ? surface : nullptr);
+    // Paints in a knockout group blend with its backdrop (the surface below
+    // when it is not isolated), never with the objects drawn before them.
+    KnockoutGroup ko = {nullptr, nullptr, 0, 0};
+    if (knockout) {
+        ko.surface = surface;
+        ko.backdrop = isolated_flag ? nullptr : outer;
+        ko.top = y0;
+        ko.left = x0;
+    }
+    frame->previous_knockout = composite_set_knockout(ko);
 
     // Inside, objects paint opaque, Normal and unmasked; the state keeps the
     // soft mask plane of the outer surface without owning it, and hides it.
@@ -183,6 +275,12 @@ GroupStart group_begin(RenderContext *ctx, PdfObject *group, GroupFrame *frame)
     gs->owns_smask = 0;
     gs->clip_y0 -= y0;
     gs->clip_y1 -= y0;
+    gs->clip_x0 -= x0;
+    gs->clip_x1 -= x0;
+    // Surface columns count from the group's first column: the CTM moves
+    // left by it (whole pixels, so coverage stays what it was), while rows
+    // keep their page numbers through the band offset.
+    gs->ctm[4] -= float(x0);
     frame->clip_mask = gs->clip_mask;
     frame->owns_clip = gs->owns_clip;
     if (const ClipPlane *p = gs->clip_mask) {
@@ -192,6 +290,8 @@ GroupStart group_begin(RenderContext *ctx, PdfObject *group, GroupFrame *frame)
         frame->shifted_clip.prev = frame->shifted_clip.next = nullptr;
         frame->shifted_clip.y0 -= y0;
         frame->shifted_clip.y1 -= y0;
+        frame->shifted_clip.x0 -= x0;
+        frame->shifted_clip.x1 -= x0;
         gs->clip_mask = &frame->shifted_clip;
         gs->owns_clip = 0;
     }
@@ -213,8 +313,7 @@ void group_end(RenderContext *ctx, GroupFrame *frame)
     ctx->rasterizer->band_origin -= frame->top;
     ctx->surface = frame->outer;
     composite_set_knockout(frame->previous_knockout);
-    composite_group(frame->outer, frame->surface, frame->top, frame->x0, frame->x1,
-                    frame->opacity, frame->soft_mask, frame->blend_mode, frame->from_backdrop);
+    composite_group(frame->outer, frame->surface, frame->top, frame->left, frame->opacity, frame->soft_mask, frame->blend_mode, frame->from_backdrop);
     std::free(frame->surface->alpha);  // null for a backdrop copy on an opaque surface
     frame->surface->alpha = nullptr;
     bitmap_free(frame->surface);

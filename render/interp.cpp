@@ -465,24 +465,6 @@ float unit_alpha(const PdfObject *v)
     return a > 0 ? (a < 1 ? a : 1.0f) : 0.0f;
 }
 
-// BM: a name, or an array whose first known name counts (a viewer takes
-// the first mode it knows); no known name is Normal.
-int blend_mode_from_object(PdfDoc *doc, PdfObject *bm)
-{
-    if (pdf_is_type(bm, PDF_NAME)) {
-        int m = blend_mode_from_name(bm->name);
-        return m < 0 ? BLEND_NORMAL : m;
-    }
-    int n = pdf_is_type(bm, PDF_ARRAY) ? pdf_array_len(bm) : 0;
-    for (int i = 0; i < n && i < BLEND_MAX_NAMES; i++) {
-        PdfObject *item = pdf_resolve(doc, pdf_array_get(bm, i));
-        int m = pdf_is_type(item, PDF_NAME) ? blend_mode_from_name(item->name) : -1;
-        if (m >= 0)
-            return m;
-    }
-    return BLEND_NORMAL;
-}
-
 // Extended graphics state: line parameters, alphas, blend mode and soft mask.
 void op_gs(OperandStack *st, RenderContext *ctx)
 {
@@ -640,6 +622,24 @@ const OpEntry *find_op(const char *name)
 }
 
 }  // namespace
+
+// BM: a name, or an array whose first known name counts (a viewer takes
+// the first mode it knows); no known name is Normal.
+int blend_mode_from_object(PdfDoc *doc, PdfObject *bm)
+{
+    if (pdf_is_type(bm, PDF_NAME)) {
+        int m = blend_mode_from_name(bm->name);
+        return m < 0 ? BLEND_NORMAL : m;
+    }
+    int n = pdf_is_type(bm, PDF_ARRAY) ? pdf_array_len(bm) : 0;
+    for (int i = 0; i < n && i < BLEND_MAX_NAMES; i++) {
+        PdfObject *item = pdf_resolve(doc, pdf_array_get(bm, i));
+        int m = pdf_is_type(item, PDF_NAME) ? blend_mode_from_name(item->name) : -1;
+        if (m >= 0)
+            return m;
+    }
+    return BLEND_NORMAL;
+}
 
 void exec_operator(OperandStack *st, const char *name)
 {

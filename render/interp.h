@@ -74,6 +74,9 @@ void text_set_matrix(RenderContext *ctx, const float m[6]);
 bool form_read_matrix(PdfDoc *doc, PdfObject *obj, float m[6]);
 // Four numbers of a BBox entry, or false.
 bool form_read_box(PdfDoc *doc, PdfObject *obj, float box[4]);
+// BM: a name, or an array whose first known name counts (a viewer takes
+// the first mode it knows); no known name is Normal.
+int blend_mode_from_object(PdfDoc *doc, PdfObject *bm);
 // Enters a form XObject or mask group on the current state: its Matrix joins
 // the CTM, its BBox clips, its Resources become current.
 void form_enter(RenderContext *ctx, PdfObject *form);

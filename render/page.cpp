@@ -4,6 +4,7 @@
 #include "render/page.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 #include "bitmap/bitmap.h"
@@ -11,6 +12,7 @@
 #include "pdf/document.h"
 #include "pdf/object.h"
 #include "pdf/pages.h"
+#include "render/group.h"
 #include "render/gstate.h"
 #include "render/interp.h"
 #include "render/rasterizer.h"
@@ -206,7 +208,15 @@ int render_page_diag(PdfDoc *doc, int index, float scale, int first, int rows, P
         band->dirty_top = band->height;
         band->dirty_bottom = 0;
     }
+    // A page whose content blends with a mode other than Normal is drawn as
+    // an isolated group: its objects blend with what the page painted below
+    // them, and with nothing where it painted nothing yet; the result is laid
+    // on the white paper before the annotations. Other pages paint straight
+    // onto the paper, which gives the same pixels.
+    if (resources_use_blending(doc, ctx->resources))
+        band->alpha = static_cast<uint8_t *>(std::calloc(size_t(width) * size_t(rows), 1));
     rc = run_contents(ctx, pdf_dict_get_resolved(doc, page, "Contents"));
+    group_flatten_on_white(band);
     if (!ctx->aborted)
         draw_annotations(ctx, page, m);
     copy_diags(ctx, diags, capacity);

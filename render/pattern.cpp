@@ -219,7 +219,7 @@ PatternCell *draw_cell(RenderContext *ctx, PdfObject *pattern, const float m[6],
     PageBitmap *surface = ctx->surface;
     int band_top = ctx->band_top;
     const PaintSource *source = ctx->paint_source;
-    const PageBitmap *knockout = composite_set_knockout(nullptr);
+    const KnockoutGroup knockout = composite_set_knockout({nullptr, nullptr, 0, 0});
     int band_origin = ctx->rasterizer ? ctx->rasterizer->band_origin : 0;
     ctx->surface = cell;
     ctx->band_top = 0;

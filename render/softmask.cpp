@@ -11,9 +11,11 @@
 #include "pdf/document.h"
 #include "pdf/object.h"
 #include "render/clip.h"
+#include "render/colorspace.h"
 #include "render/gstate.h"
 #include "render/function.h"
 #include "render/interp.h"
+#include "render/limits.h"
 
 namespace {
 
@@ -31,12 +33,28 @@ int unit_byte(double v)
     return int(v * 255 + 0.5);
 }
 
-// BC as red, green, blue bytes: one number is a grey, three are RGB, four
-// CMYK; anything else is black.
-void backdrop_rgb(PdfDoc *doc, PdfObject *bc, int rgb[3])
+// BC as red, green, blue bytes, in the colour space of the mask group
+// (its Group's CS) when BC has that space's number of components; without
+// one, one number is a grey, three are RGB, four CMYK; anything else is
+// black.
+void backdrop_rgb(RenderContext *ctx, PdfObject *group, PdfObject *bc, int rgb[3])
 {
+    PdfDoc *doc = ctx->doc;
     rgb[0] = rgb[1] = rgb[2] = 0;
     int n = pdf_is_type(bc, PDF_ARRAY) ? pdf_array_len(bc) : 0;
+    PdfObject *cs_object = pdf_dict_get_resolved(doc, pdf_dict_get_resolved(doc, group, "Group"), "CS");
+    if (cs_object && n > 0) {
+        const ColorSpace *cs = colorspace_parse(ctx, cs_object, 0);
+        if (colorspace_ncomps(cs) == n && cs->kind != CS_PATTERN) {
+            float c[CS_MAX_COMPONENTS] = {}, out[3];
+            for (int i = 0; i < n; i++)
+                c[i] = float(number_at(doc, bc, i, 0));
+            colorspace_to_rgb(cs, c, out);
+            for (int k = 0; k < 3; k++)
+                rgb[k] = unit_byte(out[k]);
+            return;
+        }
+    }
     if (n == 1) {
         rgb[0] = rgb[1] = rgb[2] = unit_byte(number_at(doc, bc, 0, 0));
     } else if (n == 3) {
@@ -116,7 +134,7 @@ void softmask_set(RenderContext *ctx, PdfObject *smask)
     }
     int bc[3] = {0, 0, 0};
     if (!alpha)
-        backdrop_rgb(doc, pdf_dict_get_resolved(doc, smask, "BC"), bc);
+        backdrop_rgb(ctx, group, pdf_dict_get_resolved(doc, smask, "BC"), bc);
     bitmap_fill(scratch, bc[0], bc[1], bc[2]);
 
     // The group runs over the scratch surface in a fresh state: only the

@@ -108,6 +108,7 @@ struct PageRow {
         unsigned rgb;
     };
     std::vector<Probe> probes;  // device pixels of a 100 x 100 page; user y = 99 - y
+    int tolerance = 2;          // per channel
 };
 
 constexpr unsigned WHITE = 0xffffff, RED = 0xff0000;
@@ -155,8 +156,13 @@ TEST(Transparency, PagesPaintWhatTheRulesSay)
         {"unknown mode is normal", "0.5 g 0 0 100 100 re f /A gs 1 1 0 rg 0 0 50 100 re f",
          {"<< /BM /Nonsense >>"}, {{25, 50, 0xffff00}}},
         {"difference under a q is restored by Q",
-         "q /A gs 1 1 1 rg 0 0 100 100 re f Q 0 0 1 rg 0 0 50 100 re f",
-         {"<< /BM /Difference >>"}, {{25, 50, 0x0000ff}, {75, 50, 0x000000}}},
+         "0.5 g 0 0 100 100 re f q /A gs 1 1 1 rg 0 0 100 100 re f Q 0 0 1 rg 0 0 50 100 re f",
+         {"<< /BM /Difference >>"}, {{25, 50, 0x0000ff}, {75, 50, 0x7f7f7f}}},
+        // A page that blends is a group over the paper: Difference meets the
+        // blue box on the left and nothing on the right, where the yellow
+        // stays yellow instead of meeting white.
+        {"blending with nothing on the paper", "0 0 1 rg 0 0 50 100 re f /A gs 1 1 0 rg 0 0 100 100 re f",
+         {"<< /BM /Difference >>"}, {{25, 50, WHITE}, {75, 50, 0xffff00}}},
         // Two overlapping red boxes in a group drawn at alpha 0.5: the group
         // is composited once, so the overlap is no darker than either box.
         {"group opacity applied once", "/A gs /F Do",
@@ -202,6 +208,13 @@ TEST(Transparency, PagesPaintWhatTheRulesSay)
           form("/Group << /S /Transparency /K true >> /Resources << /ExtGState << /H 5 0 R >> >>",
                "1 0 0 rg 0 0 60 100 re f /H gs 0 0 1 rg 40 0 60 100 re f")},
          {{20, 50, RED}, {50, 50, 0x8080ff}, {80, 50, 0x8080ff}}},
+        // In a knockout group that is not isolated the yellow box multiplies
+        // with the grey backdrop, not with the red box it knocks out.
+        {"knockout group blending with its backdrop", "0.5 g 0 0 100 100 re f /F Do",
+         {"<< /BM /Multiply >>", "<< >>", "<< >>", "<< >>",
+          form("/Group << /S /Transparency /K true >> /Resources << /ExtGState << /M 5 0 R >> >>",
+               "1 0 0 rg 0 0 60 100 re f /M gs 1 1 0 rg 40 0 60 100 re f")},
+         {{20, 50, RED}, {50, 50, 0x808000}, {80, 50, 0x808000}}},
         {"group without knockout", "/F Do",
          {alpha_half, "<< >>", "<< >>", "<< >>",
           form(group + "/Resources << /ExtGState << /H 5 0 R >> >>",
@@ -215,6 +228,16 @@ TEST(Transparency, PagesPaintWhatTheRulesSay)
         {"luminosity mask with a white backdrop colour", "/A gs 1 0 0 rg 0 0 100 100 re f",
          {"<< /SMask << /S /Luminosity /G 6 0 R /BC [1] >> >>", half_grey},
          {{25, 50, 0xff8080}, {75, 50, RED}}},
+        // BC in the mask group's own colour space: Lab white lets the red
+        // through where the group paints nothing (read as RGB it would be red,
+        // whose luminosity shows it at under a third: 0xffb2b2). Lab white
+        // converts to within a few steps of white.
+        {"backdrop colour in the group's colour space", "/A gs 1 0 0 rg 0 0 100 100 re f",
+         {"<< /SMask << /S /Luminosity /G 6 0 R /BC [100 0 0] >> >>",
+          form("/Group << /S /Transparency /CS [/Lab << /WhitePoint [0.9505 1 1.089] >>] >> ",
+               "0.5 g 0 0 50 100 re f")},
+         {{25, 50, 0xff8080}, {75, 50, RED}},
+         10},
         // Alpha mask of the same group: its coverage, not its colour.
         {"alpha mask", "/A gs 1 0 0 rg 0 0 100 100 re f",
          {"<< /SMask << /S /Alpha /G 6 0 R /BC [1] >> >>", half_grey},
@@ -266,7 +289,7 @@ TEST(Transparency, PagesPaintWhatTheRulesSay)
                    &r);
         ASSERT_NE(r.bm, nullptr);
         for (const auto &p : row.probes)
-            EXPECT_PRED3(near_rgb, r.px(p.x, p.y), p.rgb, 2)
+            EXPECT_PRED3(near_rgb, r.px(p.x, p.y), p.rgb, row.tolerance)
                 << "at " << p.x << "," << p.y << ": " << std::hex << r.px(p.x, p.y);
     }
 }
@@ -277,6 +300,12 @@ TEST(Transparency, HostileTransparencyNeitherCrashesNorHangs)
     for (int i = 0; i < 1000; i++)
         names += "/N" + std::to_string(i) + " ";
     const std::string group = "/Group << /S /Transparency >> ";
+    // Objects 5..8 are ExtGStates, 9 .. 10,008 the groups (the last is empty).
+    std::vector<std::string> chain = {"<< /BM /Multiply >>", "<< >>", "<< >>", "<< >>"};
+    for (int i = 0; i < 10000; i++)
+        chain.push_back(form(group + "/Resources << /ExtGState << /M 5 0 R >> /XObject << /F " +
+                                 std::to_string(i + 10) + " 0 R >> >>",
+                             i < 9999 ? "/M gs /F Do" : ""));
     struct Row {
         const char *what;
         std::string content;
@@ -298,6 +327,9 @@ TEST(Transparency, HostileTransparencyNeitherCrashesNorHangs)
          RED},
         {"mask without a group", "/A gs 1 0 0 rg 0 0 100 100 re f",
          {"<< /SMask << /S /Luminosity /G 42 >> >>"}, RED},
+        // 10,000 groups, each drawing the next with Multiply: drawing stops at
+        // the nesting limit and the look for blend modes at its budget.
+        {"groups nested 10000 deep", "1 0 0 rg 0 0 100 100 re f /F Do", chain, RED},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.what);
@@ -326,6 +358,62 @@ TEST(Transparency, ReplacedSoftMasksFreeTheirPlanes)
     EXPECT_EQ(r.diags.find("soft-mask-memory"), std::string::npos) << r.diags;
     EXPECT_EQ(r.px(50, 950), RED);
     EXPECT_EQ(r.px(150, 950), WHITE);
+}
+
+// A group's surface covers only its box, its columns counted from the box's
+// left edge: every kind of paint inside (fill through a clip, stroke,
+// image, shading, text) must land where it lands without the group. An
+// opaque group over white differs from direct painting only by rounding.
+TEST(Transparency, GroupsPaintWhereTheirContentWouldPaintDirectly)
+{
+    const std::string content =
+        "q 40 10 50 30 re W n 0 0 1 rg 0 0 100 100 re f Q "
+        "1 0 0 RG 3 w 38 60 m 92 88 l S "
+        "q 30 0 0 20 55 45 cm BI /W 2 /H 2 /CS /RGB /BPC 8 /F /AHx ID ff000000ff000000ffffff00> EI Q "
+        "q 36 70 20 24 re W n /S sh Q "
+        "BT /T 18 Tf 60 8 Td (Ag) Tj ET";
+    const std::string resources =
+        "/Resources << /Font << /T 5 0 R >> /Shading << /S 6 0 R >> /XObject << /F 7 0 R >> >>";
+    const std::string font = "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>";
+    const std::string shading =
+        "<< /ShadingType 2 /ColorSpace /DeviceRGB /Coords [36 0 56 0] /Function << /FunctionType 2 "
+        "/Domain [0 1] /C0 [1 1 0] /C1 [0 0.5 1] /N 1 >> >>";
+    // The box starts 33.3 units in: the group's first column is not page column 0.
+    const std::string group = stream_obj(
+        "/Type /XObject /Subtype /Form /BBox [33.3 3.7 98 98] /Group << /S /Transparency /I true >> " +
+            resources,
+        content);
+    Rendered direct, grouped;
+    render_doc(one_page_pdf(content, "[0 0 100 100]", resources, {font, shading, group}), &direct, 2.0f);
+    render_doc(one_page_pdf("/F Do", "[0 0 100 100]", resources, {font, shading, group}), &grouped, 2.0f);
+    ASSERT_NE(direct.bm, nullptr);
+    ASSERT_NE(grouped.bm, nullptr);
+    int worst = 0, painted = 0;
+    for (int y = 0; y < direct.bm->height; y++)
+        for (int x = 0; x < direct.bm->width; x++) {
+            const unsigned a = direct.px(x, y), b = grouped.px(x, y);
+            painted += a != WHITE;
+            for (int shift = 0; shift < 24; shift += 8)
+                worst = std::max(worst, std::abs(int((a >> shift) & 255) - int((b >> shift) & 255)));
+        }
+    EXPECT_GT(painted, 5000);
+    EXPECT_LE(worst, 2);
+}
+
+// A group as large as a 2500 x 2500 page (6.25 million pixels) is drawn
+// in a surface of its own, not dropped or painted directly: the overlap of
+// its two boxes shows the group's opacity once.
+TEST(Transparency, GroupsOfManyMegapixelsAreDrawn)
+{
+    Rendered r;
+    render_doc(one_page_pdf("/A gs /F Do", "[0 0 100 100]", kResources,
+                            with_objects({"<< /ca 0.5 >>", "<< >>", "<< >>", "<< >>",
+                                          form("/Group << /S /Transparency >> ",
+                                               "1 0 0 rg 0 0 60 100 re f 40 0 60 100 re f")})),
+               &r, 25.0f);
+    ASSERT_NE(r.bm, nullptr);
+    EXPECT_PRED3(near_rgb, r.px(1250, 1250), 0xff8080u, 2) << std::hex << r.px(1250, 1250);
+    EXPECT_EQ(r.diags.find("group"), std::string::npos) << r.diags;
 }
 
 TEST(Transparency, BandsEqualTheRowsOfTheWholePage)

@@ -12,20 +12,14 @@
 #include <string>
 #include <vector>
 
-#include "bitmap/bitmap.h"
-#include "pdf/document.h"
-#include "render/page.h"
-#include "oracle_image.h"
+#include "fidelity_pages.h"
 #include "shading_pages.h"
 #include "test_support.h"
 
 namespace {
 
-struct Result {
-    std::string name;
-    double ours = -1, poppler = -1;
-    bool agrees = false, text = false;
-    std::string diags;
+struct Result : testsupport::FirstPageFidelity {
+    bool text = false;
 };
 
 // Characters of page-1 text by file name, from pdf_ref.tsv.
@@ -45,27 +39,10 @@ void measure_at(int dpi, int floor)
         GTEST_SKIP() << "mutool or pdftoppm missing";
     std::vector<Result> results;
     for (const std::string &file : testsupport::first_pages_with_shadings(testsupport::corpus_dir())) {
-        testsupport::RgbImage mu, pp;
-        if (!testsupport::oracle_render(file, 1, dpi, false, &mu))
-            continue;
         Result r;
-        r.name = file.substr(file.rfind('/') + 1);
+        if (!testsupport::measure_first_page(file, dpi, &r))
+            continue;
         r.text = text_chars(r.name) > 0;
-        PdfDoc *doc = nullptr;
-        if (pdf_open(&doc, file.c_str(), nullptr) == 0) {
-            PageBitmap *bm = nullptr;
-            char diags[600] = {};
-            render_page_diag(doc, 0, float(dpi) / 72.0f, 0, 0, &bm, diags, sizeof diags);
-            if (bm)
-                r.ours = testsupport::psnr(testsupport::rgb_from_bitmap(bm), mu);
-            for (const char *t = diags; bm && *t; t += std::strlen(t) + 1)
-                r.diags += std::string(r.diags.empty() ? "" : " ") + t;
-            bitmap_free(bm);
-            pdf_close(doc);
-        }
-        if (testsupport::oracle_render(file, 1, dpi, true, &pp))
-            r.poppler = testsupport::psnr(pp, mu);
-        r.agrees = r.ours >= 40.0 || (r.poppler >= 0 && r.ours >= r.poppler - 1.0);
         results.push_back(r);
     }
     ASSERT_FALSE(results.empty());
@@ -88,12 +65,11 @@ void measure_at(int dpi, int floor)
     EXPECT_GE(agree * 100, counted * floor) << agree << " of " << counted << " pages agree";
 }
 
-// Two of the six pages without text fall short for reasons outside the
-// shading code: pdfjs-transparency_group blends a group with Difference over
-// the white paper where the oracles blend it over the transparent page
-// group, and pdfjs-issue9017_reduced clips its shading away entirely and
-// differs in a soft mask drawn from a gray JPEG.
-TEST(ShadingFidelity, FirstPagesWithShadingsAt72Dpi) { measure_at(72, 65); }
-TEST(ShadingFidelity, FirstPagesWithShadingsAt150Dpi) { measure_at(150, 65); }
+// One of the six pages without text falls short for a reason outside the
+// shading code: pdfjs-issue9017_reduced clips its shading away entirely and
+// differs in a soft mask drawn from a gray JPEG inside a CMYK group, where
+// mutool's mask is far lighter than both ours and pdftoppm's.
+TEST(ShadingFidelity, FirstPagesWithShadingsAt72Dpi) { measure_at(72, 80); }
+TEST(ShadingFidelity, FirstPagesWithShadingsAt150Dpi) { measure_at(150, 80); }
 
 }  // namespace

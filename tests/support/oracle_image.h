@@ -83,16 +83,21 @@ inline bool have_oracle_renderers()
 }
 
 // Page `page` (1-based) of `file` at `dpi` drawn by mutool (`pdftoppm` false)
-// or pdftoppm; false when the program drew nothing.
-inline bool oracle_render(const std::string &file, int page, int dpi, bool pdftoppm, RgbImage *out)
+// or pdftoppm, opened with `password` (user or owner) when one is given;
+// false when the program drew nothing.
+inline bool oracle_render(const std::string &file, int page, int dpi, bool pdftoppm, RgbImage *out,
+                          const std::string &password = "")
 {
     const std::string base = scratch_path(pdftoppm ? "oracle.pp" : "oracle.mu");
     const std::string p = std::to_string(page), d = std::to_string(dpi), q = "'" + file + "'";
+    const std::string pw = "'" + password + "'";
     std::remove((base + ".ppm").c_str());
     std::string command =
-        pdftoppm ? "timeout 60 pdftoppm -r " + d + " -f " + p + " -l " + p + " -singlefile " + q +
+        pdftoppm ? "timeout 60 pdftoppm -r " + d + " -f " + p + " -l " + p +
+                       (password.empty() ? "" : " -opw " + pw + " -upw " + pw) + " -singlefile " + q +
                        " " + base
-                 : "timeout 60 mutool draw -q -r " + d + " -o " + base + ".ppm " + q + " " + p;
+                 : "timeout 60 mutool draw -q -r " + d + (password.empty() ? "" : " -p " + pw) +
+                       " -o " + base + ".ppm " + q + " " + p;
     int status = 0;
     run_command(command + " >/dev/null 2>&1", &status);
     return read_ppm(base + ".ppm", out);
