@@ -23,17 +23,17 @@ namespace {
 
 using testsupport::shell_quote;
 
-struct Run {
+struct CliRun {
     int status = -1;
     std::string out, err;
 };
 
 // pagrix-render with `args` (already quoted), stdout and stderr kept apart.
-Run run(const std::string &args)
+CliRun run(const std::string &args)
 {
     static int serial = 0;
     const std::string err_file = testsupport::scratch_path("batch-stderr-" + std::to_string(serial++) + ".txt");
-    Run r;
+    CliRun r;
     r.out = testsupport::run_command(shell_quote(testsupport::pagrix_render_path()) + " " + args + " 2>" +
                                          shell_quote(err_file),
                                      &r.status);
@@ -101,7 +101,7 @@ TEST(BatchCli, TwoWorkersGiveTheOutputOfOne)
     for (const std::string &doc : docs) {
         const std::string q = shell_quote(doc);
         std::map<std::string, std::string> images[2];
-        Run renders[2], texts[2], searches[2];
+        CliRun renders[2], texts[2], searches[2];
         for (int j : {1, 2}) {
             const std::string dir = fresh_dir("batch-j" + std::to_string(j));
             const std::string jobs = " -j " + std::to_string(j);
@@ -120,7 +120,7 @@ TEST(BatchCli, TwoWorkersGiveTheOutputOfOne)
     }
     // The generated document: its two wide pages fail in order, and the
     // other five are written.
-    const Run r = run("render " + shell_quote(mixed) + " --all -o " +
+    const CliRun r = run("render " + shell_quote(mixed) + " --all -o " +
                       shell_quote(testsupport::scratch_path("batch-m%d.png")) + " -j 2");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err,
@@ -131,7 +131,7 @@ TEST(BatchCli, TwoWorkersGiveTheOutputOfOne)
     for (int k : {1, 2, 4, 5, 7})
         EXPECT_FALSE(testsupport::read_file(testsupport::scratch_path("batch-m" + std::to_string(k) + ".png")).empty())
             << k;
-    const Run s = run("search " + shell_quote(mixed) + " HELLO -j 2");
+    const CliRun s = run("search " + shell_quote(mixed) + " HELLO -j 2");
     EXPECT_NE(s.out.find("page 7: "), std::string::npos) << s.out;
 }
 
@@ -173,10 +173,12 @@ TEST(BatchCli, ProgressOnTerminalOnly)
         EXPECT_EQ(status, 0) << row.command;
         const bool shown = out.find("page 5 of 5") != std::string::npos;
         EXPECT_EQ(shown, row.shown) << row.command << "\n" << out;
-        if (row.shown)
+        if (row.shown) {
             EXPECT_NE(out.find("pages/s"), std::string::npos) << out;
-        if (!row.terminal)
+        }
+        if (!row.terminal) {
             EXPECT_EQ(out, "") << row.command;
+        }
     }
 }
 
@@ -197,7 +199,7 @@ TEST(BatchCli, FailingFilesAmongGoodOnes)
                               shell_quote(two);
     const std::string dir = fresh_dir("batch-several");
     const std::string bad_lines = "pagrix-render: cannot open " + missing + ": No such file or directory\n" +
-                                  "pagrix-render: cannot open " + damaged + ": unreadable or damaged file (-1)\n";
+                                  "pagrix-render: cannot open " + damaged + ": damaged file: no cross-reference table and no objects (-2)\n";
     struct Row {
         std::string args;
         std::vector<std::string> out_has;  // lines of stdout
@@ -209,7 +211,7 @@ TEST(BatchCli, FailingFilesAmongGoodOnes)
         {"render " + files + " --all -o " + shell_quote(dir + "/%f-%d.png"), {}},
     };
     for (const Row &row : rows) {
-        const Run r = run(row.args);
+        const CliRun r = run(row.args);
         EXPECT_EQ(r.status, 1) << row.args;
         EXPECT_EQ(r.err, bad_lines) << row.args;
         for (const std::string &line : row.out_has)
@@ -249,12 +251,13 @@ TEST(BatchCli, FormatFollowsTheOutputName)
     };
     for (const Row &row : rows) {
         const std::string out = dir + "/" + row.name;
-        const Run r = run("render " + shell_quote(doc) + " -o " + shell_quote(out) + " " + row.options);
+        const CliRun r = run("render " + shell_quote(doc) + " -o " + shell_quote(out) + " " + row.options);
         EXPECT_EQ(r.status, row.status) << row.name;
         EXPECT_EQ(testsupport::read_file(out).substr(0, row.magic.size()), row.magic) << row.name;
         struct stat st;
-        if (row.magic.empty())
+        if (row.magic.empty()) {
             EXPECT_NE(stat(out.c_str(), &st), 0) << row.name << " was written";
+        }
     }
 }
 
@@ -342,8 +345,9 @@ TEST(BatchCli, ThousandFilesWithBadOnesFinish)
         const std::string image = out_dir + "/" + std::filesystem::path(names[i]).stem().string() + "-1.png";
         const bool written = std::filesystem::exists(image);
         EXPECT_EQ(n + (written ? 1 : 0), 1) << names[i] << ": " << n << " lines, image " << written;
-        if (missing[i])
+        if (missing[i]) {
             EXPECT_EQ(n, 1) << names[i];
+        }
         failed += n;
     }
     std::printf("1000 files: %d failed with one line each, %d rendered, peak %ld KiB\n", failed,
