@@ -222,7 +222,7 @@ std::string ending(int status)
     return "the worker process ended with status " + std::to_string(WEXITSTATUS(status));
 }
 
-PageTotals run_workers(const PageRun &run, int jobs)
+PageTotals run_workers(Document *doc, const PageRun &run, int jobs)
 {
     PageTotals totals;
     void *shared = mmap(nullptr, sizeof(std::atomic<int>), PROT_READ | PROT_WRITE,
@@ -251,6 +251,10 @@ PageTotals run_workers(const PageRun &run, int jobs)
         }
         w.pid = pid;
         w.fd = fds[0];
+    }
+    if (workers.front().pid < 0) {  // no process could be started: do the pages here
+        munmap(shared, sizeof(std::atomic<int>));
+        return run_here(doc, run);
     }
 
     Progress progress(run.progress, run.path, run.last - run.first + 1);
@@ -311,7 +315,7 @@ PageTotals run_workers(const PageRun &run, int jobs)
                     "\n";
         }
     }
-    // Pages no worker took (none could open the document, or fork failed).
+    // Pages no worker took (none could open the document).
     for (int p = next_out; p <= run.last; p++) {
         if (!results.count(p)) {
             PageOutput &o = results[p];
@@ -336,7 +340,7 @@ PageTotals run_pages(Document *doc, const PageRun &run)
     const int jobs = run.jobs < pages ? run.jobs : pages;
     if (jobs <= 1 || !run.open)
         return run_here(doc, run);
-    return run_workers(run, jobs);
+    return run_workers(doc, run, jobs);
 }
 
 int processor_count()
