@@ -15,8 +15,10 @@
 #include "bitmap/bitmap.h"
 #include "document/document.h"
 #include "formats/eps.h"
+#include "formats/rtf.h"
 #include "pdf/nav.h"
 #include "render/page.h"
+#include "text/page_text.h"
 
 namespace fuzzdoc {
 
@@ -211,6 +213,24 @@ inline int run_eps(const uint8_t *data, size_t size)
     PageBitmap *bm = eps_render(eps, nullptr, &dx, &dy, &source);
     bitmap_free(bm);
     eps_close(eps);
+    return 0;
+}
+
+// The input is an RTF file: laid out, its first and last pages drawn and
+// every page's text taken.
+inline int run_rtf(const uint8_t *data, size_t size)
+{
+    RtfDoc *rtf = rtf_open_memory(data, size);
+    if (!rtf)
+        return -1;
+    const int pages = rtf_page_count(rtf);
+    for (int p : {0, pages - 1}) {
+        PageBitmap *bm = rtf_render_page(rtf, p, RENDER_SCALE, 0, 200);
+        bitmap_free(bm);
+    }
+    for (int p = 0; p < pages && p < MAX_GEOMETRY_PAGES; p++)
+        page_text_free(rtf_page_text(rtf, p, 1.0f));
+    rtf_close(rtf);
     return 0;
 }
 

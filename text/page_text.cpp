@@ -146,12 +146,17 @@ constexpr float kWordGap = 0.15f;
 // Content need not run down the page: a centre that rises by more than 0.7
 // of the taller of the two heights starts a new line too (a superscript,
 // smaller and raised less than that, stays on its line), so that lines drawn
-// bottom first do not run into one another.
+// bottom first do not run into one another. Text that goes back to the left
+// by more than an em while moving up or down by over a quarter of its height
+// starts a new line too: lines set closer than 0.7 em, or on a slope, wrap
+// that way; sub- and superscripts move up or down but not back.
 Gap gap_before(const TextItem &prev, const TextItem &it)
 {
     const float h = it.y1 - it.y0, prev_h = prev.y1 - prev.y0;
     const float cy = (it.y0 + it.y1) * 0.5f, prev_cy = (prev.y0 + prev.y1) * 0.5f;
     if (cy > prev_cy + h * 0.7f || cy < prev_cy - (h > prev_h ? h : prev_h) * 0.7f)
+        return GAP_LINE;
+    if (it.x0 < prev.x0 - h && std::fabs(cy - prev_cy) > h * 0.25f)
         return GAP_LINE;
     if (it.unicode != 0x20 && it.x0 - prev.x1 > h * kWordGap)
         return GAP_SPACE;

@@ -22,7 +22,7 @@ struct TextItem {
 };
 
 struct PageText {
-    TextItem *items;  // in drawing order
+    TextItem *items;  // in drawing order (PDF: right-to-left runs in reading order)
     int count;
     int capacity;
 };
