@@ -45,6 +45,10 @@ enum ImageFormat {
 
 struct ImageWriter;
 
+// The tallest image `format` can hold at `width` pixels (a JPEG frame takes
+// 65500 rows, a BMP file 4 GiB); 0 for a width outside 1..BITMAP_MAX_SIDE.
+int image_max_height(ImageFormat format, int width);
+
 // Creates the file and writes its header. Null for a width outside
 // 1..BITMAP_MAX_SIDE, a height the format cannot hold, a file that cannot be
 // created, or lack of memory.

@@ -280,15 +280,25 @@ void release(ImageWriter *w)
 
 }  // namespace
 
+int image_max_height(ImageFormat format, int width)
+{
+    if (width < 1 || width > BITMAP_MAX_SIDE)
+        return 0;
+    if (format == IMAGE_JPEG)
+        return kJpegMaxSide;
+    if (format == IMAGE_BMP) {
+        // The file size is a 32-bit field: 54 header bytes and the rows.
+        const uint64_t rows = (uint64_t(UINT32_MAX) - 54) / uint64_t(bmp_stride(width));
+        return rows > uint64_t(INT32_MAX) ? INT32_MAX : int(rows);
+    }
+    return format == IMAGE_PNG ? INT32_MAX : 0;
+}
+
 namespace {
 
 bool request_valid(ImageFormat format, int width, int height)
 {
-    if (width < 1 || width > BITMAP_MAX_SIDE || height < 1)
-        return false;
-    if (format == IMAGE_JPEG && height > kJpegMaxSide)
-        return false;
-    return format == IMAGE_BMP || format == IMAGE_PNG || format == IMAGE_JPEG;
+    return height >= 1 && height <= image_max_height(format, width);
 }
 
 }  // namespace

@@ -2,8 +2,6 @@
 // without --page, each dictionary once): BaseFont, Subtype and where the face
 // came from, tab-separated.
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "document/document.h"
@@ -11,9 +9,7 @@
 #include "fonts/pdf_font.h"
 #include "pdf/document.h"
 #include "pdf/object.h"
-
-int render_usage_error(const char *what);
-void report_open_failure(const char *path, int rc);
+#include "tools/cli.h"
 
 namespace {
 
@@ -37,45 +33,27 @@ void print_font(PdfDoc *doc, PdfObject *dict)
 
 }  // namespace
 
-// fonts FILE [--page K] [--password PW]
-int cmd_fonts(int argc, char **argv)
+// fonts FILE... [--page K]
+int cmd_fonts(const CliOptions &o, const std::string &path)
 {
-    const char *path = argv[2];
-    const char *password = nullptr;
-    int page = 0;  // 0: every page
-    for (int i = 3; i < argc; i++) {
-        const char *v = i + 1 < argc ? argv[i + 1] : nullptr;
-        if (std::strcmp(argv[i], "--password") == 0 && v) {
-            password = v;
-            i++;
-        } else if (std::strcmp(argv[i], "--page") == 0 && v) {
-            char *end = nullptr;
-            long k = std::strtol(v, &end, 10);
-            if (!v[0] || *end || k < 1 || k > 1000000000L)
-                return render_usage_error("bad value for --page");
-            page = int(k);
-            i++;
-        } else {
-            return render_usage_error((std::string("bad option: ") + argv[i]).c_str());
-        }
-    }
-    Document *doc = nullptr;
-    if (int rc = doc_open(&doc, path, password); rc != 0) {
-        report_open_failure(path, rc);
+    Document *doc = open_document(o, path);
+    if (!doc)
         return 1;
-    }
     PdfDoc *pdf = doc_pdf(doc);
     if (!pdf) {
         doc_close(doc);
         return 0;  // other kinds carry no font dictionaries
     }
-    if (page > doc_page_count(doc)) {
-        std::fprintf(stderr, "pagrix-render: no such page\n");
+    if (o.page > doc_page_count(doc)) {
+        report(path, "no such page: " + std::to_string(o.page) + " (document has " +
+                         std::to_string(doc_page_count(doc)) + ")");
         doc_close(doc);
         return 1;
     }
+    if (several_files())
+        std::printf("==> %s <==\n", path.c_str());
     FontScan scan;
-    const int first = page ? page - 1 : 0, last = page ? page : doc_page_count(doc);
+    const int first = o.page ? o.page - 1 : 0, last = o.page ? o.page : doc_page_count(doc);
     for (int k = first; k < last; k++) {
         const size_t before = scan.fonts.size();
         pdf_scan_page_fonts(pdf, k, &scan);

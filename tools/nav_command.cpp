@@ -2,16 +2,12 @@
 // lines (outline items, article threads, the links of one page), titles in
 // UTF-8.
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "document/document.h"
 #include "pdf/nav.h"
-
-int render_usage_error(const char *what);
-void report_open_failure(const char *path, int rc);
+#include "tools/cli.h"
 
 namespace {
 
@@ -87,43 +83,24 @@ void print_links(Document *doc, int index)
 
 }  // namespace
 
-// nav FILE [--page K] [--password PW]
-int cmd_nav(int argc, char **argv)
+// nav FILE... [--page K]
+int cmd_nav(const CliOptions &o, const std::string &path)
 {
-    const char *path = argv[2];
-    const char *password = nullptr;
-    int page = 0;  // 1-based; 0 = no links
-    for (int i = 3; i < argc; i++) {
-        const std::string a = argv[i];
-        if (a != "--page" && a != "--password")
-            return render_usage_error(("unknown option: " + a).c_str());
-        if (i + 1 >= argc)
-            return render_usage_error(("missing value for " + a).c_str());
-        const char *v = argv[++i];
-        if (a == "--password") {
-            password = v;
-            continue;
-        }
-        char *end = nullptr;
-        const long k = std::strtol(v, &end, 10);
-        if (!v[0] || *end || k < 1 || k > 1000000000L)
-            return render_usage_error("bad --page");
-        page = int(k);
-    }
-    Document *doc = nullptr;
-    if (int rc = doc_open(&doc, path, password); rc != 0) {
-        report_open_failure(path, rc);
+    Document *doc = open_document(o, path);
+    if (!doc)
         return 1;
-    }
-    if (page > doc_page_count(doc)) {
-        std::fprintf(stderr, "pagrix-render: no such page\n");
+    if (o.page > doc_page_count(doc)) {
+        report(path, "no such page: " + std::to_string(o.page) + " (document has " +
+                         std::to_string(doc_page_count(doc)) + ")");
         doc_close(doc);
         return 1;
     }
+    if (several_files())
+        std::printf("==> %s <==\n", path.c_str());
     print_outline(doc);
     print_threads(doc);
-    if (page > 0)
-        print_links(doc, page - 1);
+    if (o.page > 0)
+        print_links(doc, o.page - 1);
     doc_close(doc);
     return 0;
 }

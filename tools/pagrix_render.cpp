@@ -1,6 +1,6 @@
 // pagrix-render: the command-line face of the engine. Prints document
-// information, renders pages to PNG/BMP/JPEG, extracts page text and lists
-// navigation data.
+// information, renders pages to PNG/BMP/JPEG, extracts page text, searches
+// it and lists navigation data and fonts, for one file or many.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -10,51 +10,27 @@
 #include "fonts/font_state.h"
 #include "pdf/document.h"
 #include "pdf/pages.h"
+#include "tools/cli.h"
 
-void report_open_failure(const char *path, int rc);
+int cmd_render(const CliOptions &o, const std::string &path);  // render_command.cpp
+int cmd_nav(const CliOptions &o, const std::string &path);     // nav_command.cpp
+int cmd_fonts(const CliOptions &o, const std::string &path);   // fonts_command.cpp
+int cmd_text(const CliOptions &o, const std::string &path);    // text_command.cpp
+int cmd_search(const CliOptions &o, const std::string &path);  // text_command.cpp
+void print_help();                                              // cli_options.cpp
 
 namespace {
 
 constexpr const char *kVersion = "pagrix-render 0.1";
 
-constexpr const char *kUsage =
-    "usage:\n"
-    "  pagrix-render info FILE [--password PW]\n"
-    "  pagrix-render render FILE -o OUT [--page K | --pages A-B | --all] [--dpi D | --scale S]\n"
-    "                [--rotate Q] [--band Y0:ROWS] [--format png|bmp|jpeg] [--quality Q]\n"
-    "                [--password PW] [--no-aa] [--diag] [--thumbnail]\n"
-    "  pagrix-render text FILE [--page K] [--password PW]\n"
-    "  pagrix-render search FILE QUERY [--case] [--password PW]\n"
-    "  pagrix-render nav FILE [--page K] [--password PW]\n"
-    "  pagrix-render fonts FILE [--page K] [--password PW]\n"
-    "  pagrix-render --version | --help\n";
-
-int usage_error(const char *what)
+// info FILE...: kind, page count, PDF facts, page sizes.
+int cmd_info(const CliOptions &o, const std::string &path)
 {
-    std::fprintf(stderr, "pagrix-render: %s\n", what);
-    std::fputs(kUsage, stderr);
-    return 2;
-}
-
-// info FILE [--password PW]: kind, page count, PDF facts, page sizes.
-int cmd_info(int argc, char **argv)
-{
-    const char *path = argv[2];
-    const char *password = nullptr;
-    for (int i = 3; i < argc; i++) {
-        if (std::strcmp(argv[i], "--password") == 0) {
-            if (i + 1 >= argc)
-                return usage_error("missing value for --password");
-            password = argv[++i];
-        } else {
-            return usage_error((std::string("unknown option: ") + argv[i]).c_str());
-        }
-    }
-    Document *doc = nullptr;
-    if (int rc = doc_open(&doc, path, password); rc != 0) {
-        report_open_failure(path, rc);
+    Document *doc = open_document(o, path);
+    if (!doc)
         return 1;
-    }
+    if (several_files())
+        std::printf("==> %s <==\n", path.c_str());
     std::printf("kind: %s\n", doc_kind_name(doc));
     std::printf("pages: %d\n", doc_page_count(doc));
     if (PdfDoc *pdf = doc_pdf(doc)) {
@@ -84,56 +60,41 @@ int cmd_info(int argc, char **argv)
 
 }  // namespace
 
-int cmd_render(int argc, char **argv);  // render_command.cpp
-int cmd_nav(int argc, char **argv);     // nav_command.cpp
-int cmd_fonts(int argc, char **argv);   // fonts_command.cpp
-int cmd_text(int argc, char **argv);    // text_command.cpp
-int cmd_search(int argc, char **argv);  // text_command.cpp
-int render_usage_error(const char *what) { return usage_error(what); }
-
-// The message for a failed doc_open (info, render and nav); the caller exits with 1.
-void report_open_failure(const char *path, int rc)
-{
-    if (rc == -6)
-        std::fprintf(stderr, "pagrix-render: wrong password\n");
-    else if (rc == -7)
-        std::fprintf(stderr, "pagrix-render: unsupported encryption\n");
-    else
-        std::fprintf(stderr, "pagrix-render: cannot open %s\n", path);
-}
-
 int main(int argc, char **argv)
 {
-    if (argc < 2)
-        return usage_error("missing command");
-    const std::string cmd = argv[1];
-    if (cmd == "--version") {
+    if (argc >= 2 && std::strcmp(argv[1], "--version") == 0) {
         std::puts(kVersion);
         return 0;
     }
-    if (cmd == "--help" || cmd == "-h") {
-        std::fputs(kUsage, stdout);
+    if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        print_help();
         return 0;
     }
-    if (cmd == "info" || cmd == "render" || cmd == "text" || cmd == "nav" || cmd == "fonts" ||
-        cmd == "search") {
-        if (argc < 3)
-            return usage_error("missing FILE");
-        // The base fonts are built into the program; PAGRIX_FONTS names a
-        // directory searched after them.
-        font_dir_init();
-        font_set_resolver(fontdata_find);
-        if (cmd == "fonts")
-            return cmd_fonts(argc, argv);
-        if (cmd == "info")
-            return cmd_info(argc, argv);
-        if (cmd == "render")
-            return cmd_render(argc, argv);
-        if (cmd == "nav")
-            return cmd_nav(argc, argv);
-        if (cmd == "text")
-            return cmd_text(argc, argv);
-        return cmd_search(argc, argv);
+    CliOptions o;
+    if (int rc = parse_command_line(argc, argv, &o))
+        return rc;
+    // The base fonts are built into the program; PAGRIX_FONTS names a
+    // directory searched after them.
+    font_dir_init();
+    font_set_resolver(fontdata_find);
+    int (*const command)(const CliOptions &, const std::string &) =
+        o.command == CLI_INFO     ? cmd_info
+        : o.command == CLI_RENDER ? cmd_render
+        : o.command == CLI_TEXT   ? cmd_text
+        : o.command == CLI_SEARCH ? cmd_search
+        : o.command == CLI_NAV    ? cmd_nav
+                                  : cmd_fonts;
+    // Each file on its own: one that fails has said so on stderr, and the
+    // others still run; a usage error (found only once a file is open) stops.
+    set_several_files(o.files.size() > 1);
+    int status = 0;
+    for (const std::string &path : o.files) {
+        const int rc = command(o, path);
+        std::fflush(stdout);
+        if (rc == 2)
+            return 2;
+        if (rc != 0)
+            status = 1;
     }
-    return usage_error(("unknown command: " + cmd).c_str());
+    return status;
 }

@@ -1,6 +1,7 @@
 // pagrix-render render: pages or bands of a document to PNG, BMP or JPEG
-// files, with the diagnostics of each PDF page and a progress bar. Pages are
-// rendered in bands streamed to the image writer, so memory stays one band.
+// files, with the diagnostics of each PDF page. Pages are rendered in bands
+// streamed to the image writer, so memory stays one band; the page runner
+// spreads the pages over worker processes.
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,155 +15,36 @@
 #include "document/document.h"
 #include "render/composite.h"
 #include "render/page.h"
-
-int render_usage_error(const char *what);
-void report_open_failure(const char *path, int rc);
+#include "tools/cli.h"
 
 namespace {
 
-struct RenderOptions {
-    const char *path = nullptr;
-    const char *out = nullptr;
-    const char *password = nullptr;
-    int first = 1, last = 1;  // 1-based; last = 0: through the last page
-    bool all = false;
-    float scale = 1.0f;
-    int quarter_turns = 0;
-    int band_y0 = 0, band_rows = 0;
-    std::string format;
-    int quality = 90;
-    bool no_aa = false;
-    bool diag = false;
-    bool thumbnail = false;  // as the thumbnail panel renders: 104 pixels wide
-};
-
-bool parse_int(const char *s, int *out)
+// OUT with its first %d replaced by the page number and its first %f by
+// the input's name without folder and extension.
+std::string output_name(const CliOptions &o, const std::string &path, int page)
 {
-    char *end = nullptr;
-    long v = std::strtol(s, &end, 10);
-    if (!s[0] || *end || v < -1000000000L || v > 1000000000L)
-        return false;
-    *out = int(v);
-    return true;
-}
-
-bool parse_float(const char *s, float *out)
-{
-    char *end = nullptr;
-    double v = std::strtod(s, &end);
-    if (!s[0] || *end || !(v > 0 && v < 1e6))
-        return false;
-    *out = float(v);
-    return true;
-}
-
-// 0 on success, else the usage error already reported (2).
-int parse_options(int argc, char **argv, RenderOptions *o)
-{
-    o->path = argv[2];
-    for (int i = 3; i < argc; i++) {
-        std::string a = argv[i];
-        const char *v = i + 1 < argc ? argv[i + 1] : nullptr;
-        bool takes = a == "-o" || a == "--page" || a == "--pages" || a == "--dpi" ||
-                     a == "--scale" || a == "--rotate" || a == "--band" || a == "--format" ||
-                     a == "--quality" || a == "--password";
-        if (takes && !v)
-            return render_usage_error(("missing value for " + a).c_str());
-        if (takes)
-            i++;
-        if (a == "-o") {
-            o->out = v;
-        } else if (a == "--page") {
-            if (!parse_int(v, &o->first) || o->first < 1)
-                return render_usage_error("bad --page");
-            o->last = o->first;
-        } else if (a == "--pages") {
-            const char *dash = std::strchr(v, '-');
-            if (!dash || !parse_int(std::string(v, dash).c_str(), &o->first) ||
-                !parse_int(dash + 1, &o->last) || o->first < 1 || o->last < o->first)
-                return render_usage_error("bad --pages");
-        } else if (a == "--all") {
-            o->all = true;
-        } else if (a == "--dpi") {
-            float dpi;
-            if (!parse_float(v, &dpi))
-                return render_usage_error("bad --dpi");
-            o->scale = dpi / 72.0f;
-        } else if (a == "--scale") {
-            if (!parse_float(v, &o->scale))
-                return render_usage_error("bad --scale");
-        } else if (a == "--rotate") {
-            int q;
-            if (!parse_int(v, &q))
-                return render_usage_error("bad --rotate");
-            // Quarter turns 0..3, or degrees in steps of 90.
-            if (q % 90 == 0 && (q >= 90 || q <= -90))
-                q /= 90;
-            o->quarter_turns = ((q % 4) + 4) % 4;
-        } else if (a == "--band") {
-            const char *colon = std::strchr(v, ':');
-            if (!colon || !parse_int(std::string(v, colon).c_str(), &o->band_y0) ||
-                !parse_int(colon + 1, &o->band_rows) || o->band_y0 < 0 || o->band_rows < 1)
-                return render_usage_error("bad --band");
-        } else if (a == "--format") {
-            o->format = v;
-            if (o->format != "png" && o->format != "bmp" && o->format != "jpeg")
-                return render_usage_error("bad --format");
-        } else if (a == "--quality") {
-            if (!parse_int(v, &o->quality) || o->quality < 1 || o->quality > 100)
-                return render_usage_error("bad --quality");
-        } else if (a == "--password") {
-            o->password = v;
-        } else if (a == "--no-aa") {
-            o->no_aa = true;
-        } else if (a == "--diag") {
-            o->diag = true;
-        } else if (a == "--thumbnail") {
-            o->thumbnail = true;
-        } else {
-            return render_usage_error(("unknown option: " + a).c_str());
-        }
+    std::string s = o.out;
+    auto at = s.find("%f");
+    if (at != std::string::npos) {
+        const auto slash = path.rfind('/');
+        std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+        const auto dot = base.rfind('.');
+        if (dot != std::string::npos && dot > 0)
+            base.erase(dot);
+        s.replace(at, 2, base);
     }
-    if (!o->out)
-        return render_usage_error("missing -o OUT");
-    if (o->thumbnail && o->band_rows > 0)
-        return render_usage_error("--thumbnail renders whole pages, not bands");
-    if (o->format.empty()) {
-        std::string out = o->out;
-        auto dot = out.rfind('.');
-        std::string ext = dot == std::string::npos ? "" : out.substr(dot + 1);
-        for (char &c : ext)
-            c = char(std::tolower(static_cast<unsigned char>(c)));
-        o->format = ext == "bmp" ? "bmp" : (ext == "jpg" || ext == "jpeg") ? "jpeg" : "png";
-    }
-    return 0;
-}
-
-// OUT with its first %d replaced by the page number.
-std::string output_name(const char *pattern, int page)
-{
-    std::string s = pattern;
-    auto at = s.find("%d");
+    at = s.find("%d");
     if (at != std::string::npos)
         s.replace(at, 2, std::to_string(page));
     return s;
 }
 
-void progress(int done, int total)
-{
-    const int width = 40;
-    int filled = total > 0 ? done * width / total : width;
-    std::fprintf(stderr, "\r[%.*s%*s] %d/%d", filled,
-                 "########################################", width - filled, "", done, total);
-    if (done == total)
-        std::fputc('\n', stderr);
-    std::fflush(stderr);
-}
-
-ImageFormat image_format(const RenderOptions &o)
+ImageFormat image_format(const CliOptions &o)
 {
     return o.format == "bmp" ? IMAGE_BMP : o.format == "jpeg" ? IMAGE_JPEG : IMAGE_PNG;
 }
+
+const char *format_label(ImageFormat f) { return f == IMAGE_BMP ? "BMP" : f == IMAGE_JPEG ? "JPEG" : "PNG"; }
 
 // Rows per band: a band's raster stays near kBandBytes whatever the page
 // size, so memory does not grow with the resolution.
@@ -201,32 +83,38 @@ int render_band(Document *doc, int page, float scale, int y, int rows, PageBitma
     return doc_render_page(doc, page - 1, scale, y, rows, out);
 }
 
-// A page's thumbnail, written whole (it is at most 104 pixels wide); 0, or
-// 1 with the message printed.
-int render_thumbnail(const RenderOptions &o, Document *doc, int page)
+std::string page_label(const std::string &path, int page)
+{
+    return message_prefix(path) + "page " + std::to_string(page) + ": ";
+}
+
+// A page's thumbnail, written whole (it is at most 104 pixels wide).
+void render_thumbnail(const CliOptions &o, const std::string &path, Document *doc, int page,
+                      PageOutput *result)
 {
     PageBitmap *thumb = nullptr;
     const int rc = doc_render_thumbnail(doc, page - 1, &thumb);
     if (rc != 0) {
-        std::fprintf(stderr, "pagrix-render: page %d: rendering failed (%d)\n", page, rc);
-        return 1;
+        result->err = page_label(path, page) + "rendering failed: " + render_failure_words(rc) + "\n";
+        result->failed = true;
+        return;
     }
-    const std::string name = output_name(o.out, page);
+    const std::string name = output_name(o, path, page);
     ImageWriter *writer = image_writer_open(name.c_str(), image_format(o), thumb->width, thumb->height, o.quality);
     bool failed = !writer || image_writer_write(writer, thumb) != 0;
     if (writer && image_writer_close(writer) != 0)
         failed = true;
     bitmap_free(thumb);
     if (failed) {
-        std::fprintf(stderr, "pagrix-render: cannot write %s\n", name.c_str());
-        return 1;
+        result->err = message_prefix(path) + "cannot write " + name + "\n";
+        result->failed = true;
     }
-    return 0;
 }
 
 // Renders one page (or the --band rows of it) band by band, streaming each
-// band to the image file; 0, or 1 with the message printed.
-int render_one(const RenderOptions &o, Document *doc, int page)
+// band to the image file.
+void render_one(const CliOptions &o, const std::string &path, Document *doc, int page,
+                PageOutput *result)
 {
     int width = 0, height = 0;
     int rc = doc_page_pixel_size(doc, page - 1, o.scale, &width, &height);
@@ -237,7 +125,18 @@ int render_one(const RenderOptions &o, Document *doc, int page)
         if (first >= height)
             rc = -5;  // an empty band, as the renderer reports it
     }
-    const std::string name = output_name(o.out, page);
+    const ImageFormat format = image_format(o);
+    const std::string size = std::to_string(width) + " x " + std::to_string(height) + " pixels";
+    // An image the file format cannot hold is refused before any band is
+    // rendered for it; a row wider than a raster fails in the renderer.
+    if (rc == 0 && width <= BITMAP_MAX_SIDE && last - first > image_max_height(format, width)) {
+        result->err = page_label(path, page) + "the page is " + size + " at this resolution, taller than the " +
+                      std::to_string(image_max_height(format, width)) + " rows a " + format_label(format) +
+                      " file holds\n";
+        result->failed = true;
+        return;
+    }
+    const std::string name = output_name(o, path, page);
     std::vector<std::string> diags;
     ImageWriter *writer = nullptr;
     bool write_failed = false;
@@ -254,8 +153,7 @@ int render_one(const RenderOptions &o, Document *doc, int page)
         // The file is created once the first band exists, so a page that
         // cannot be rendered leaves no empty file behind.
         if (!writer)
-            writer = image_writer_open(name.c_str(), image_format(o), width, last - first,
-                                       o.quality);
+            writer = image_writer_open(name.c_str(), format, width, last - first, o.quality);
         write_failed = !writer || image_writer_write(writer, band) != 0;
         bitmap_free(band);
         if (write_failed)
@@ -267,36 +165,42 @@ int render_one(const RenderOptions &o, Document *doc, int page)
         std::string line = "page " + std::to_string(page) + ":";
         for (const std::string &d : diags)
             line += " " + d;
-        std::fprintf(stderr, "%s\n", line.c_str());
+        result->err += (several_files() ? path + ": " : "") + line + "\n";
     }
     if (rc != 0) {
-        std::fprintf(stderr, "pagrix-render: page %d: rendering failed (%d)\n", page, rc);
-        return 1;
+        std::string words = render_failure_words(rc);
+        if (rc == -3 && width > BITMAP_MAX_SIDE)
+            words = "the page is " + size + " at this resolution, wider than the " +
+                    std::to_string(BITMAP_MAX_SIDE) + " pixels a row can hold " + words.substr(words.find('('));
+        result->err += page_label(path, page) + "rendering failed: " + words + "\n";
+        result->failed = true;
+    } else if (write_failed) {
+        result->err += message_prefix(path) + "cannot write " + name + "\n";
+        result->failed = true;
     }
-    if (write_failed) {
-        std::fprintf(stderr, "pagrix-render: cannot write %s\n", name.c_str());
-        return 1;
-    }
-    return 0;
+}
+
+Document *open_for_render(const CliOptions &o, const std::string &path)
+{
+    Document *doc = open_document(o, path);
+    if (doc && o.quarter_turns)
+        doc_rotate(doc, o.quarter_turns);
+    return doc;
 }
 
 }  // namespace
 
-int cmd_render(int argc, char **argv)
+// render FILE... -o OUT: 0, 1 when a page failed, 2 for a usage error.
+int cmd_render(const CliOptions &o, const std::string &path)
 {
-    RenderOptions o;
-    if (int rc = parse_options(argc, argv, &o))
-        return rc;
-    Document *doc = nullptr;
-    if (int orc = doc_open(&doc, o.path, o.password); orc != 0) {
-        report_open_failure(o.path, orc);
+    Document *doc = open_for_render(o, path);
+    if (!doc)
         return 1;
-    }
-    int count = doc_page_count(doc);
-    int first = o.all ? 1 : o.first;
-    int last = o.all ? count : o.last;
+    const int count = doc_page_count(doc);
+    const int first = o.all ? 1 : o.first > 0 ? o.first : 1;
+    int last = o.all ? count : o.last > 0 ? o.last : 1;
     if (count <= 0 || first > count) {
-        std::fprintf(stderr, "pagrix-render: no such page: %d (document has %d)\n", first, count);
+        report(path, "no such page: " + std::to_string(first) + " (document has " + std::to_string(count) + ")");
         doc_close(doc);
         return 1;
     }
@@ -304,18 +208,23 @@ int cmd_render(int argc, char **argv)
         last = count;
     if (last > first && !std::strstr(o.out, "%d")) {
         doc_close(doc);
-        return render_usage_error("OUT needs %d when several pages are rendered");
+        return usage_error("OUT needs %d when several pages are rendered");
     }
     composite_set_antialias(!o.no_aa);
-    if (o.quarter_turns)
-        doc_rotate(doc, o.quarter_turns);
-    bool bar = last > first && isatty(2) && !o.diag;
-    int failures = 0;
-    for (int p = first; p <= last; p++) {
-        failures += o.thumbnail ? render_thumbnail(o, doc, p) : render_one(o, doc, p);
-        if (bar)
-            progress(p - first + 1, last - first + 1);
-    }
+    PageRun run;
+    run.path = path;
+    run.first = first;
+    run.last = last;
+    run.jobs = o.jobs > 0 ? o.jobs : processor_count();
+    run.progress = progress_wanted(o);
+    run.open = [&] { return open_for_render(o, path); };
+    run.work = [&](Document *d, int page, PageOutput *result) {
+        if (o.thumbnail)
+            render_thumbnail(o, path, d, page, result);
+        else
+            render_one(o, path, d, page, result);
+    };
+    const PageTotals totals = run_pages(doc, run);
     doc_close(doc);
-    return failures ? 1 : 0;
+    return totals.failures ? 1 : 0;
 }

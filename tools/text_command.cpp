@@ -2,141 +2,100 @@
 // hits of a query over every page as the view's whole-document search finds
 // them (page text at scale 1, at most 512 hits a page).
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "document/document.h"
 #include "text/page_text.h"
-
-int render_usage_error(const char *what);
-void report_open_failure(const char *path, int rc);
+#include "tools/cli.h"
 
 namespace {
 
-struct Options {
-    const char *path = nullptr;
-    const char *query = nullptr;
-    const char *password = nullptr;
-    int page = 0;  // 1-based; 0 = every page
-    bool case_sensitive = false;
-};
-
-// FILE [QUERY] then options; false after a usage message.
-bool parse(int argc, char **argv, bool with_query, Options *o, int *rc)
+// The document of text or search, when it has text and the page asked for.
+Document *open_text(const CliOptions &o, const std::string &path)
 {
-    o->path = argv[2];
-    int i = 3;
-    if (with_query) {
-        if (argc < 4) {
-            *rc = render_usage_error("missing QUERY");
-            return false;
-        }
-        o->query = argv[3];
-        i = 4;
-    }
-    for (; i < argc; i++) {
-        const std::string a = argv[i];
-        if (with_query && a == "--case") {
-            o->case_sensitive = true;
-            continue;
-        }
-        if (a != "--password" && (with_query || a != "--page")) {
-            *rc = render_usage_error(("unknown option: " + a).c_str());
-            return false;
-        }
-        if (i + 1 >= argc) {
-            *rc = render_usage_error(("missing value for " + a).c_str());
-            return false;
-        }
-        const char *v = argv[++i];
-        if (a == "--password") {
-            o->password = v;
-            continue;
-        }
-        char *end = nullptr;
-        const long k = std::strtol(v, &end, 10);
-        if (!v[0] || *end || k < 1 || k > 1000000000L) {
-            *rc = render_usage_error("bad --page");
-            return false;
-        }
-        o->page = int(k);
-    }
-    return true;
-}
-
-Document *open_doc(const Options &o)
-{
-    Document *doc = nullptr;
-    if (int rc = doc_open(&doc, o.path, o.password); rc != 0) {
-        report_open_failure(o.path, rc);
+    Document *doc = open_document(o, path);
+    if (!doc)
         return nullptr;
-    }
     if (!doc_has_text(doc)) {
-        std::fprintf(stderr, "pagrix-render: %s has no text\n", o.path);
+        std::fprintf(stderr, "pagrix-render: %s has no text\n", path.c_str());
         doc_close(doc);
         return nullptr;
     }
     if (o.page > doc_page_count(doc)) {
-        std::fprintf(stderr, "pagrix-render: no such page\n");
+        report(path, "no such page: " + std::to_string(o.page) + " (document has " +
+                         std::to_string(doc_page_count(doc)) + ")");
         doc_close(doc);
         return nullptr;
     }
     return doc;
 }
 
+PageRun page_run(const CliOptions &o, const std::string &path, int first, int last)
+{
+    PageRun run;
+    run.path = path;
+    run.first = first;
+    run.last = last;
+    run.jobs = o.jobs > 0 ? o.jobs : processor_count();
+    run.progress = progress_wanted(o);
+    run.open = [&o, path] { return open_document(o, path); };
+    return run;
+}
+
 }  // namespace
 
-// text FILE [--page K] [--password PW]: pages separated by form feeds.
-int cmd_text(int argc, char **argv)
+// text FILE... [--page K]: pages separated by form feeds.
+int cmd_text(const CliOptions &o, const std::string &path)
 {
-    Options o;
-    int rc = 0;
-    if (!parse(argc, argv, false, &o, &rc))
-        return rc;
-    Document *doc = open_doc(o);
+    Document *doc = open_text(o, path);
     if (!doc)
         return 1;
-    const int first = o.page ? o.page - 1 : 0;
-    const int last = o.page ? o.page - 1 : doc_page_count(doc) - 1;
-    for (int p = first; p <= last; p++) {
-        PageText *text = doc_page_text(doc, p, 1.0f);
-        std::string s = page_text_utf8(text);
+    if (several_files())
+        std::printf("==> %s <==\n", path.c_str());
+    const int first = o.page ? o.page : 1;
+    const int last = o.page ? o.page : doc_page_count(doc);
+    PageRun run = page_run(o, path, first, last);
+    run.work = [first](Document *d, int page, PageOutput *result) {
+        PageText *text = doc_page_text(d, page - 1, 1.0f);
+        const std::string s = page_text_utf8(text);
         page_text_free(text);
-        if (p > first)
-            std::fputc('\f', stdout);
-        std::fwrite(s.data(), 1, s.size(), stdout);
+        if (page > first)
+            result->out += '\f';
+        result->out += s;
         if (!s.empty())
-            std::fputc('\n', stdout);
-    }
+            result->out += '\n';
+    };
+    run_pages(doc, run);
     doc_close(doc);
     return 0;
 }
 
-// search FILE QUERY [--case] [--password PW]: one line per hit with its box
-// in points, then the count.
-int cmd_search(int argc, char **argv)
+// search FILE... QUERY [--case]: one line per hit with its box in points,
+// then the count.
+int cmd_search(const CliOptions &o, const std::string &path)
 {
-    Options o;
-    int rc = 0;
-    if (!parse(argc, argv, true, &o, &rc))
-        return rc;
-    Document *doc = open_doc(o);
+    Document *doc = open_text(o, path);
     if (!doc)
         return 1;
-    std::vector<SearchHit> hits(TEXT_SEARCH_VIEW_HITS);
-    long total = 0;
-    for (int p = 0; p < doc_page_count(doc); p++) {
-        PageText *text = doc_page_text(doc, p, 1.0f);
-        const int n = text_search(text, o.query, TEXT_SEARCH_VIEW_HITS, hits.data(),
+    const std::string prefix = several_files() ? path + ": " : "";
+    PageRun run = page_run(o, path, 1, doc_page_count(doc));
+    run.work = [&](Document *d, int page, PageOutput *result) {
+        std::vector<SearchHit> hits(TEXT_SEARCH_VIEW_HITS);
+        PageText *text = doc_page_text(d, page - 1, 1.0f);
+        const int n = text_search(text, o.query.c_str(), TEXT_SEARCH_VIEW_HITS, hits.data(),
                                   o.case_sensitive ? 1 : 0);
         page_text_free(text);
-        for (int i = 0; i < n; i++)
-            std::printf("page %d: %.2f %.2f %.2f %.2f\n", p + 1, double(hits[i].x0),
-                        double(hits[i].y0), double(hits[i].x1), double(hits[i].y1));
-        total += n;
-    }
-    std::printf("%ld hit%s\n", total, total == 1 ? "" : "s");
+        char line[160];
+        for (int i = 0; i < n; i++) {
+            std::snprintf(line, sizeof line, "page %d: %.2f %.2f %.2f %.2f\n", page, double(hits[size_t(i)].x0),
+                          double(hits[size_t(i)].y0), double(hits[size_t(i)].x1), double(hits[size_t(i)].y1));
+            result->out += prefix + line;
+        }
+        result->count = n;
+    };
+    const PageTotals totals = run_pages(doc, run);
+    std::printf("%s%ld hit%s\n", prefix.c_str(), totals.count, totals.count == 1 ? "" : "s");
     doc_close(doc);
     return 0;
 }

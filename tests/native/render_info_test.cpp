@@ -54,7 +54,8 @@ TEST(RenderInfo, PrintsDocumentFacts)
     for (const Row &row : rows)
         EXPECT_EQ(run(tool_path() + " " + row.args, &out), row.status) << row.args;
     run(tool_path() + " info " + testsupport::scratch_path("missing.pdf") + " 2>&1", &out);
-    EXPECT_EQ(out, "pagrix-render: cannot open " + testsupport::scratch_path("missing.pdf") + "\n");
+    EXPECT_EQ(out, "pagrix-render: cannot open " + testsupport::scratch_path("missing.pdf") +
+                       ": No such file or directory\n");
 }
 
 // Page counts agree with qpdf on generated files of several shapes.
@@ -93,6 +94,9 @@ TEST(RenderCommand, FailuresExitOneWithOneLine)
         .tag(279, testsupport::T_LONG, {64});
     const std::string broken_tiff = testsupport::scratch_path("broken.tif");
     testsupport::write_file(broken_tiff, tb.finish());
+    const std::string wide = testsupport::scratch_path("wide.pdf"), tall = testsupport::scratch_path("tall.pdf");
+    testsupport::write_file(wide, testsupport::simple_pdf(1, "[0 0 24000 10]"));
+    testsupport::write_file(tall, testsupport::simple_pdf(1, "[0 0 10 70000]"));
     struct Row {
         std::string args;
         int status;
@@ -109,8 +113,21 @@ TEST(RenderCommand, FailuresExitOneWithOneLine)
         {locked + " -o " + out + " --password x", 1, "pagrix-render: wrong password\n"},
         {locked + " -o " + out + " --password u", 0, ""},
         {plain + " -o " + out + " --page 2", 1, "pagrix-render: no such page: 2 (document has 1)\n"},
-        {plain + " -o " + out + " --band 5000:10", 1, "pagrix-render: page 1: rendering failed (-5)\n"},
-        {broken_tiff + " -o " + out, 1, "pagrix-render: page 1: rendering failed (-1)\n"},
+        {plain + " -o " + out + " --band 5000:10", 1,
+         "pagrix-render: page 1: rendering failed: the band lies below the page (-5)\n"},
+        {broken_tiff + " -o " + out, 1, "pagrix-render: page 1: rendering failed: the page could not be read (-1)\n"},
+        // Files that cannot be read give the system's reason.
+        {testsupport::scratch_path("missing.pdf") + " -o " + out, 1,
+         "pagrix-render: cannot open " + testsupport::scratch_path("missing.pdf") + ": No such file or directory\n"},
+        {testsupport::scratch_dir() + " -o " + out, 1,
+         "pagrix-render: cannot open " + testsupport::scratch_dir() + ": Is a directory\n"},
+        // Pages too large for the resolution or the format name their size and the limit.
+        {wide + " -o " + out, 1,
+         "pagrix-render: page 1: rendering failed: the page is 24000 x 10 pixels at this resolution, wider than "
+         "the 20000 pixels a row can hold (-3)\n"},
+        {tall + " -o " + testsupport::scratch_path("tall.jpg"), 1,
+         "pagrix-render: page 1: the page is 10 x 70000 pixels at this resolution, taller than the 65500 rows a "
+         "JPEG file holds\n"},
     };
     for (const Row &row : rows) {
         std::string err;

@@ -1,0 +1,119 @@
+// Rendering whole documents with pagrix-render: every page of the ten
+// largest corpus PDFs at 72 dpi, one process per file, with two worker
+// processes against one, and with two against `mutool draw` writing PPM
+// (ours writes BMP, also uncompressed).
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "bench_support.h"
+#include "command_support.h"
+
+namespace {
+
+constexpr int kFiles = 10;
+constexpr int kRuns = 3;
+
+std::string corpus()
+{
+    const char *env = std::getenv("PAGRIX_CORPUS");
+    return env && *env ? std::string(env) : benchsupport::corpus_dir();
+}
+
+struct BenchFile {
+    std::string path;
+    std::string password;  // the user password, "" for none
+};
+
+// The user password of a pdf_ref.tsv passwords field ("user=... owner=...");
+// "" for none or an unknown one.
+std::string user_password(const std::string &field)
+{
+    const auto at = field.find("user=");
+    if (at == std::string::npos)
+        return "";
+    const std::string pw = field.substr(at + 5, field.find(' ', at) - at - 5);
+    return pw == "?" ? "" : pw;
+}
+
+// The largest pdf_ref.tsv files by size, with their user passwords.
+std::vector<BenchFile> largest_files()
+{
+    std::vector<std::pair<long, BenchFile>> rows;
+    std::vector<std::string> head;
+    for (const testsupport::TableRow &at : testsupport::table_rows(corpus() + "/pdf_ref.tsv", &head)) {
+        rows.push_back({std::atol(at("bytes").c_str()), {corpus() + "/" + at("file"), user_password(at("passwords"))}});
+    }
+    std::sort(rows.begin(), rows.end(), [](const auto &a, const auto &b) { return a.first > b.first; });
+    std::vector<BenchFile> out;
+    for (size_t i = 0; i < rows.size() && int(i) < kFiles; i++)
+        out.push_back(rows[i].second);
+    return out;
+}
+
+std::string out_dir()
+{
+    const std::string dir = std::string(PAGRIX_BINARY_DIR) + "/bench_batch";
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
+void clear_out_dir()
+{
+    std::error_code ec;
+    for (const auto &e : std::filesystem::directory_iterator(out_dir(), ec))
+        std::filesystem::remove(e.path(), ec);
+}
+
+// Wall time of every file rendered by `command_for` in turn, median of kRuns.
+template <typename Command>
+double all_files_ms(const std::vector<BenchFile> &files, Command command_for)
+{
+    return benchsupport::median_ms(
+        [&] {
+            for (const BenchFile &f : files)
+                std::system(command_for(f).c_str());
+            clear_out_dir();
+        },
+        kRuns);
+}
+
+std::string ours(const std::string &tool, const BenchFile &f, int jobs)
+{
+    return tool + " render " + testsupport::shell_quote(f.path) + " --all --dpi 72 --quiet -j " +
+           std::to_string(jobs) + (f.password.empty() ? "" : " --password " + testsupport::shell_quote(f.password)) +
+           " -o " + testsupport::shell_quote(out_dir() + "/p%d.bmp") + " >/dev/null 2>&1";
+}
+
+std::string mutool(const BenchFile &f)
+{
+    return "mutool draw -q -r 72" + (f.password.empty() ? "" : " -p " + testsupport::shell_quote(f.password)) +
+           " -o " + testsupport::shell_quote(out_dir() + "/m%d.ppm") + " " + testsupport::shell_quote(f.path) +
+           " >/dev/null 2>&1";
+}
+
+void render_all()
+{
+    const std::string tool = testsupport::pagrix_render_path();
+    if (corpus().empty() || tool.empty()) {
+        std::printf("render-all: corpus or pagrix-render missing\n");
+        return;
+    }
+    const std::vector<BenchFile> files = largest_files();
+    const double j1 = all_files_ms(files, [&](const BenchFile &f) { return ours(tool, f, 1); });
+    const double j2 = all_files_ms(files, [&](const BenchFile &f) { return ours(tool, f, 2); });
+    benchsupport::report("render-all-j2-vs-j1", j2, j1);
+    if (std::system("command -v mutool >/dev/null") != 0) {
+        std::printf("render-all-vs-mutool: mutool missing\n");
+        return;
+    }
+    const double mu = all_files_ms(files, mutool);
+    benchsupport::report("render-all-vs-mutool", j2, mu);
+}
+
+const bool registered = (benchsupport::add_custom("render-all", render_all), true);
+
+}  // namespace
