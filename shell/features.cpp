@@ -13,7 +13,6 @@ void find_dialog_show(HWND) {}
 HWND find_dialog_window() { return nullptr; }
 void find_next(HWND, int) {}
 void history_step(HWND, int) {}
-int encoding_dialog(HWND, int) { return -2; }
 
 bool feature_available(int command)
 {

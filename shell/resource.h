@@ -287,3 +287,7 @@
 #define IDS_PRINT_DOC_NAME IDS_ASSOC_PDF  // "PDF-Dokument", the document name of a job
 #define IDS_PRINT_START_FAILED 3300
 #define IDS_PRINT_WRITE_FAILED 3301
+
+// ---- Text encoding of plain-text Documents ----
+#define IDD_ENCODING 606
+#define IDC_ENCODING_LIST 690

@@ -8,6 +8,7 @@
 #include "document/document.h"
 #include "fontlib/fontdata.h"
 #include "fonts/font_state.h"
+#include "formats/text_doc.h"
 #include "pdf/document.h"
 #include "pdf/pages.h"
 
@@ -27,7 +28,51 @@ constexpr const char *kUsage =
     "  pagrix-render search FILE QUERY [--case] [--password PW]\n"
     "  pagrix-render nav FILE [--page K] [--password PW]\n"
     "  pagrix-render fonts FILE [--page K] [--password PW]\n"
-    "  pagrix-render --version | --help\n";
+    "  pagrix-render --version | --help\n"
+    "info, render, text and search read a plain text FILE in the encoding given by\n"
+    "--encoding NAME (UTF-8, UTF-16 LE, UTF-16 BE, Windows-1254, ISO-8859-9, OEM 857,\n"
+    "OEM 850, Windows-1252, OEM 437, ASCII, Mac Turkish) instead of the detected one.\n";
+
+// The encoding of --encoding (-1: detect), set before a command runs.
+int g_text_encoding = -1;
+
+int usage_error(const char *what);
+
+// Takes "--encoding NAME" out of the arguments; false after a usage message.
+bool take_encoding_option(int *argc, char **argv, int *rc)
+{
+    for (int i = 3; i < *argc; i++) {
+        if (std::strcmp(argv[i], "--encoding") != 0)
+            continue;
+        if (i + 1 >= *argc) {
+            *rc = usage_error("missing value for --encoding");
+            return false;
+        }
+        g_text_encoding = text_encoding_by_name(argv[i + 1]);
+        if (g_text_encoding < 0) {
+            *rc = usage_error((std::string("unknown encoding: ") + argv[i + 1]).c_str());
+            return false;
+        }
+        for (int k = i; k + 2 <= *argc; k++)
+            argv[k] = argv[k + 2];
+        *argc -= 2;
+        i--;
+    }
+    return true;
+}
+
+}  // namespace
+
+// doc_open, then the encoding asked for by --encoding when the file is text.
+int open_document(Document **doc, const char *path, const char *password)
+{
+    int rc = doc_open(doc, path, password);
+    if (rc == 0 && g_text_encoding >= 0)
+        doc_text_set_encoding(*doc, g_text_encoding);
+    return rc;
+}
+
+namespace {
 
 int usage_error(const char *what)
 {
@@ -51,12 +96,14 @@ int cmd_info(int argc, char **argv)
         }
     }
     Document *doc = nullptr;
-    if (int rc = doc_open(&doc, path, password); rc != 0) {
+    if (int rc = open_document(&doc, path, password); rc != 0) {
         report_open_failure(path, rc);
         return 1;
     }
     std::printf("kind: %s\n", doc_kind_name(doc));
     std::printf("pages: %d\n", doc_page_count(doc));
+    if (int enc = doc_text_encoding(doc); enc >= 0)
+        std::printf("encoding: %s%s\n", doc_text_encoding_name(enc), doc_text_encoding_sure(doc) ? "" : " (guessed)");
     if (PdfDoc *pdf = doc_pdf(doc)) {
         std::printf("version: %s\n", pdf->version);
         std::printf("repaired: %s\n", pdf->repaired ? "yes" : "no");
@@ -123,6 +170,9 @@ int main(int argc, char **argv)
         // directory searched after them.
         font_dir_init();
         font_set_resolver(fontdata_find);
+        int rc = 0;
+        if (cmd != "nav" && cmd != "fonts" && !take_encoding_option(&argc, argv, &rc))
+            return rc;
         if (cmd == "fonts")
             return cmd_fonts(argc, argv);
         if (cmd == "info")

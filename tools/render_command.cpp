@@ -17,6 +17,7 @@
 
 int render_usage_error(const char *what);
 void report_open_failure(const char *path, int rc);
+int open_document(Document **doc, const char *path, const char *password);
 
 namespace {
 
@@ -288,7 +289,7 @@ int cmd_render(int argc, char **argv)
     if (int rc = parse_options(argc, argv, &o))
         return rc;
     Document *doc = nullptr;
-    if (int orc = doc_open(&doc, o.path, o.password); orc != 0) {
+    if (int orc = open_document(&doc, o.path, o.password); orc != 0) {
         report_open_failure(o.path, orc);
         return 1;
     }

@@ -11,6 +11,7 @@
 
 int render_usage_error(const char *what);
 void report_open_failure(const char *path, int rc);
+int open_document(Document **doc, const char *path, const char *password);
 
 namespace {
 
@@ -68,7 +69,7 @@ bool parse(int argc, char **argv, bool with_query, Options *o, int *rc)
 Document *open_doc(const Options &o)
 {
     Document *doc = nullptr;
-    if (int rc = doc_open(&doc, o.path, o.password); rc != 0) {
+    if (int rc = open_document(&doc, o.path, o.password); rc != 0) {
         report_open_failure(o.path, rc);
         return nullptr;
     }

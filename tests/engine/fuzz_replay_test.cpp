@@ -44,7 +44,7 @@ TEST(FuzzReplay, KeptInputsDecodeWithoutCrashing)
 
 #if !defined(_WIN32)
 // The document-level targets' kept inputs (whole files, content streams, font
-// programs, EPS files); these open through an in-memory file, so Linux only.
+// programs, EPS files, text files); these open through an in-memory file, so Linux only.
 TEST(FuzzReplay, KeptDocumentInputs_NoCrash)
 {
     const fs::path root = fs::path(PAGRIX_SOURCE_DIR) / "tests" / "data" / "fuzz";
@@ -56,6 +56,7 @@ TEST(FuzzReplay, KeptDocumentInputs_NoCrash)
         {"content", fuzzdoc::run_content},
         {"font", fuzzdoc::run_font},
         {"eps", fuzzdoc::run_eps},
+        {"text", fuzzdoc::run_text},
     };
     int replayed = 0;
     std::error_code ec;
