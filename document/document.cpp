@@ -344,10 +344,17 @@ int doc_open(Document **out, const char *path, const char *password)
         // Leading junk before the header (a mail or spooler prefix) is often
         // printable and would pass the text test: the PDF opener goes first.
         // A password it asks for settles the kind; any other failure leaves
-        // the decision to the tests below.
+        // the decision to the tests below. So does a "PDF" without a single
+        // page: what the repair scan makes of a text that quotes a header
+        // (a tutorial, a mail log) is no document to show.
         pdf_rc = open_pdf(doc, path, password);
-        if (pdf_rc == 0 || pdf_rc == -6 || pdf_rc == -7)
+        if (pdf_rc == 0 && doc->page_count == 0 && doc_is_text_file(path)) {
+            pdf_close(doc->pdf);
+            doc->pdf = nullptr;
+            pdf_rc = 1;
+        } else if (pdf_rc == 0 || pdf_rc == -6 || pdf_rc == -7) {
             return finish_pdf_open(doc, pdf_rc, out);
+        }
     }
     if (kind == DOC_UNKNOWN)
         kind = doc_is_eps_file(path) ? DOC_EPS : doc_is_text_file(path) ? DOC_TEXT : DOC_PDF;

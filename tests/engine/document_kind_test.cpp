@@ -124,6 +124,12 @@ TEST(DocumentKind, OpenDispatch)
         {"later.dat", std::string(1019, '#') + "\n" + testsupport::simple_pdf(2), 0, "Text Document"},
         // Not a PDF after all: the text test decides (the PDF opener would say -2).
         {"mention.dat", "notes on %PDF-1.7 headers\n", 0, "Text Document"},
+        // A text quoting a whole page-less PDF: the repair scan would make an
+        // empty PDF of it.
+        {"tutorial.txt",
+         "How a PDF starts:\n%PDF-1.4\n1 0 obj\n<< /Type /Catalog /Pages 2 0 R >>\nendobj\n2 0 obj\n"
+         "<< /Type /Pages /Kids [] /Count 0 >>\nendobj\ntrailer\n<< /Root 1 0 R >>\n%%EOF\nThat is all.\n",
+         0, "Text Document"},
         {"mention.bin", "x%PDF-" + std::string(64, '\0'), -2, nullptr},  // binary: the PDF's code
     };
     for (const Row &row : rows) {
@@ -136,8 +142,9 @@ TEST(DocumentKind, OpenDispatch)
         }
         EXPECT_STREQ(doc_kind_name(doc), row.kind) << row.name;
         const bool pdf = std::string(row.kind) == "PDF Document";
-        if (pdf)
+        if (pdf) {
             EXPECT_EQ(doc_page_count(doc), 2);
+        }
         EXPECT_EQ(doc_has_text(doc), 1);
         EXPECT_EQ(doc_pdf(doc) != nullptr, pdf) << row.name;
         doc_close(doc);
