@@ -54,10 +54,8 @@ bool index_line(TextDoc *doc, int offset, int length)
         int used = 0;
         const int chars = text_decode(doc->encoding, doc->data + offset + done, length - done,
                                       doc->line_buffer, TEXT_LINE_PIECE_CHARS, &used);
-        if (used == 0 && !first)
-            break;  // nothing left but what decodes to nothing
         if (!first && chars == 0)
-            break;
+            break;  // nothing left but what decodes to nothing
         if (!add_line(doc, offset + done, used, chars))
             return false;
         if (doc->total_rows >= kMaxRows)
