@@ -84,18 +84,11 @@ TEST(TextEncoding, ChosenInTheDialogRedrawsThePage)
     } seen;
     std::atomic<bool> closed{false};
     std::thread user([&] {
-        HWND box = nullptr;
-        for (int i = 0; i < 500 && !(box && IsWindowVisible(box)); i++) {
-            box = FindWindowA("#32770", nullptr);
-            if (!(box && IsWindowVisible(box)))
-                Sleep(10);
-        }
+        HWND box = wait_for_dialog();
         if (!box)
             return;
         Sleep(150);
-        char title[128] = "";
-        GetWindowTextA(box, title, sizeof title);
-        seen.title = title;
+        seen.title = window_text(box);
         HWND combo = GetDlgItem(box, IDC_ENCODING_LIST);
         seen.preselected = combo_text(combo);
         SetForegroundWindow(box);
