@@ -12,6 +12,7 @@
 #include "bitmap/bitmap.h"
 #include "document/eps_text.h"
 #include "formats/eps.h"
+#include "formats/rtf.h"
 #include "formats/text_doc.h"
 #include "formats/tiff.h"
 #include "pdf/document.h"
@@ -88,13 +89,25 @@ constexpr DocReaderOps kTextReader{
     [](void *h, int page, float scale) { return text_page_text(static_cast<TextDoc *>(h), page, scale); },
 };
 
+constexpr DocReaderOps kRtfReader{
+    [](const char *path, int *) -> void * { return rtf_open(path); },
+    [](void *h) { rtf_close(static_cast<RtfDoc *>(h)); },
+    [](void *h) { return rtf_page_count(static_cast<RtfDoc *>(h)); },
+    [](void *h, int, float *w, float *ht) { rtf_page_size(static_cast<RtfDoc *>(h), w, ht); },
+    [](void *h, int page, float scale, int y0, int rows) {
+        return rtf_render_page(static_cast<RtfDoc *>(h), page, scale, y0, rows);
+    },
+    nullptr,
+    [](void *h, int page, float scale) { return rtf_page_text(static_cast<RtfDoc *>(h), page, scale); },
+};
+
 const DocReaderOps *const kReaders[7] = {
     &kNoReader,    // DOC_UNKNOWN
     &kNoReader,    // DOC_PDF: handled directly
     &kTiffReader,  // DOC_TIFF
     &kDcxReader,   // DOC_DCX
     &kTextReader,  // DOC_TEXT
-    &kNoReader,    // DOC_RTF
+    &kRtfReader,   // DOC_RTF
     &kEpsReader,   // DOC_EPS
 };
 

@@ -15,6 +15,7 @@
 #include "bitmap/bitmap.h"
 #include "document/document.h"
 #include "formats/eps.h"
+#include "formats/rtf.h"
 #include "formats/text_doc.h"
 #include "pdf/nav.h"
 #include "render/page.h"
@@ -238,6 +239,24 @@ inline int run_text(const uint8_t *data, size_t size)
     text_set_encoding(doc, -1);
     page_text_free(text_page_text(doc, 0, 1.0f));
     text_close(doc);
+    return 0;
+}
+
+// The input is an RTF file: laid out, its first and last pages drawn and
+// every page's text taken.
+inline int run_rtf(const uint8_t *data, size_t size)
+{
+    RtfDoc *rtf = rtf_open_memory(data, size);
+    if (!rtf)
+        return -1;
+    const int pages = rtf_page_count(rtf);
+    for (int p : {0, pages - 1}) {
+        PageBitmap *bm = rtf_render_page(rtf, p, RENDER_SCALE, 0, 200);
+        bitmap_free(bm);
+    }
+    for (int p = 0; p < pages && p < MAX_GEOMETRY_PAGES; p++)
+        page_text_free(rtf_page_text(rtf, p, 1.0f));
+    rtf_close(rtf);
     return 0;
 }
 

@@ -80,9 +80,9 @@ struct SweepFile {
 
 std::vector<SweepFile> sweep_files()
 {
-    // The RTF and plain-text folders join this list with their readers.
+    // The plain-text folder joins this list with its reader.
     static const char *const kFolders[][2] = {
-        {"pdf", ".pdf"}, {"tiff", ""}, {"dcx", ".dcx"}, {"eps", ".eps"},
+        {"pdf", ".pdf"}, {"tiff", ""}, {"dcx", ".dcx"}, {"eps", ".eps"}, {"rtf", ".rtf"},
     };
     std::vector<SweepFile> all;
     for (const auto &f : kFolders)

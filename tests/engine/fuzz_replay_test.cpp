@@ -56,6 +56,7 @@ TEST(FuzzReplay, KeptDocumentInputs_NoCrash)
         {"content", fuzzdoc::run_content},
         {"font", fuzzdoc::run_font},
         {"eps", fuzzdoc::run_eps},
+        {"rtf", fuzzdoc::run_rtf},
         {"text", fuzzdoc::run_text},
     };
     int replayed = 0;
