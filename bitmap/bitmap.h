@@ -3,6 +3,7 @@
 // the display, the printer and the clipboard as a device-independent bitmap.
 #pragma once
 #include <cstdint>
+#include <cstdio>
 
 constexpr int BITMAP_MAX_SIDE = 20000;  // bounds one raster at about 1.2 GB
 
@@ -49,6 +50,11 @@ struct ImageWriter;
 // created, or lack of memory.
 ImageWriter *image_writer_open(const char *path, ImageFormat format, int width, int height,
                                int quality);
+// As image_writer_open, over a file the caller opened for binary writing
+// (a name the narrow path functions cannot reach, a temporary file); the
+// writer owns it from here and closes it, also when it returns null.
+ImageWriter *image_writer_open_file(FILE *file, ImageFormat format, int width, int height,
+                                    int quality);
 // Appends every row of `band` (its width must be the image's) below the rows
 // already written. 0, or -1 for a wrong band, too many rows or a failed
 // write; after -1 the writer only awaits image_writer_close.

@@ -280,26 +280,35 @@ void release(ImageWriter *w)
 
 }  // namespace
 
-ImageWriter *image_writer_open(const char *path, ImageFormat format, int width, int height,
-                               int quality)
+namespace {
+
+bool request_valid(ImageFormat format, int width, int height)
 {
-    if (!path || width < 1 || width > BITMAP_MAX_SIDE || height < 1)
-        return nullptr;
+    if (width < 1 || width > BITMAP_MAX_SIDE || height < 1)
+        return false;
     if (format == IMAGE_JPEG && height > kJpegMaxSide)
+        return false;
+    return format == IMAGE_BMP || format == IMAGE_PNG || format == IMAGE_JPEG;
+}
+
+}  // namespace
+
+ImageWriter *image_writer_open_file(FILE *file, ImageFormat format, int width, int height,
+                                    int quality)
+{
+    if (!file)
         return nullptr;
-    if (format != IMAGE_BMP && format != IMAGE_PNG && format != IMAGE_JPEG)
+    auto *w = request_valid(format, width, height)
+                  ? static_cast<ImageWriter *>(std::calloc(1, sizeof(ImageWriter)))
+                  : nullptr;
+    if (!w) {
+        std::fclose(file);
         return nullptr;
-    auto *w = static_cast<ImageWriter *>(std::calloc(1, sizeof(ImageWriter)));
-    if (!w)
-        return nullptr;
+    }
     w->format = format;
     w->width = width;
     w->height = height;
-    w->file = std::fopen(path, "wb");
-    if (!w->file) {
-        release(w);
-        return nullptr;
-    }
+    w->file = file;
     bool ok = format == IMAGE_BMP ? open_bmp(w)
               : format == IMAGE_PNG ? open_png(w)
                                     : open_jpeg(w, quality);
@@ -309,6 +318,15 @@ ImageWriter *image_writer_open(const char *path, ImageFormat format, int width, 
         return nullptr;
     }
     return w;
+}
+
+ImageWriter *image_writer_open(const char *path, ImageFormat format, int width, int height,
+                               int quality)
+{
+    if (!path || !request_valid(format, width, height))
+        return nullptr;
+    FILE *file = std::fopen(path, "wb");
+    return file ? image_writer_open_file(file, format, width, height, quality) : nullptr;
 }
 
 int image_writer_write(ImageWriter *w, const PageBitmap *band)

@@ -339,8 +339,14 @@ uint32_t pdf_font_unicode(const PdfFont *font, uint32_t code)
         return 0;
     if (uint32_t u = tounicode_lookup(font->to_unicode, code))
         return u;
-    if (!font->is_cid && code < 256)
-        return font->unicode[code];
+    if (!font->is_cid)
+        return code < 256 ? font->unicode[code] : 0;
+    if (font->code_is_unicode)
+        return code >= 0xD800 && code <= 0xDFFF ? 0 : code;
+    if (font->glyph_unicode) {
+        const uint32_t g = font_type0_glyph(font, code);
+        return g != 0 && g < uint32_t(font->glyph_unicode_count) ? font->glyph_unicode[g] : 0;
+    }
     return 0;
 }
 

@@ -33,6 +33,9 @@ struct PdfFont {
     PdfObject *w_array;           // Type0: W, walked per query
     const uint8_t *cid_to_gid;    // Type0: decoded CIDToGIDMap
     int cid_to_gid_count;         // 2-byte entries in cid_to_gid
+    int code_is_unicode;          // Type0 with a Uni...-UCS2/UTF16 CMap: each code is a UTF-16 value
+    const uint32_t *glyph_unicode;  // Type0, embedded, no ToUnicode: Unicode per glyph of the face
+    int glyph_unicode_count;      // entries in glyph_unicode
     PdfFont *next;                // the document's font list
 };
 

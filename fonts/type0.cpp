@@ -3,10 +3,60 @@
 // walked per query) and the CIDToGIDMap of CIDFontType2 fonts.
 #include <cstring>
 
+#include "fonts/encodings.h"
 #include "fonts/font_load.h"
 #include "pdf/arena.h"
 #include "pdf/document.h"
 #include "pdf/object.h"
+
+namespace {
+
+// The Unicode CMaps name their encoding: each 2-byte code is a UTF-16 value.
+bool unicode_cmap(const PdfObject *encoding)
+{
+    if (!pdf_is_type(encoding, PDF_NAME) || std::strncmp(encoding->name, "Uni", 3) != 0)
+        return false;
+    return std::strstr(encoding->name, "-UCS2-") || std::strstr(encoding->name, "-UTF16-");
+}
+
+// What each glyph of an embedded face shows, read back from the face's
+// Unicode charmap (the lowest code point of a glyph wins) and, for glyphs it
+// leaves out, from the glyph's name. Null when neither says anything.
+const uint32_t *glyph_unicode_table(PdfDoc *doc, FT_Face face, int *count)
+{
+    *count = 0;
+    if (!face || face->num_glyphs <= 0)
+        return nullptr;
+    const int n = int(face->num_glyphs);
+    auto *table = static_cast<uint32_t *>(arena_alloc(doc->arena, sizeof(uint32_t) * size_t(n)));
+    if (!table)
+        return nullptr;
+    std::memset(table, 0, sizeof(uint32_t) * size_t(n));
+    bool any = false;
+    if (FT_Select_Charmap(face, FT_ENCODING_UNICODE) == 0) {
+        FT_UInt g = 0;
+        for (FT_ULong c = FT_Get_First_Char(face, &g); g != 0; c = FT_Get_Next_Char(face, c, &g)) {
+            if (int(g) < n && table[g] == 0 && c > 0 && c <= 0x10FFFF) {
+                table[g] = uint32_t(c);
+                any = true;
+            }
+        }
+    }
+    if (FT_HAS_GLYPH_NAMES(face)) {
+        char name[64];
+        for (int g = 1; g < n; g++) {
+            if (table[g] == 0 && FT_Get_Glyph_Name(face, FT_UInt(g), name, sizeof name) == 0 &&
+                (table[g] = glyph_name_to_unicode(name)) != 0)
+                any = true;
+        }
+    }
+    if (!any)
+        return nullptr;
+    *count = n;
+    return table;
+}
+
+}  // namespace
 
 void font_load_type0(PdfDoc *doc, PdfFont *font)
 {
@@ -18,6 +68,11 @@ void font_load_type0(PdfDoc *doc, PdfFont *font)
         return;
     font_find_face(doc, font, pdf_dict_get_resolved(doc, cid_font, "FontDescriptor"),
                    pdf_dict_get_resolved(doc, cid_font, "BaseFont"));
+    font->code_is_unicode = unicode_cmap(pdf_dict_get_resolved(doc, font->dict, "Encoding"));
+    // Without a ToUnicode map an embedded program's own charmap or glyph
+    // names are what is known of its characters.
+    if (!font->to_unicode && !font->code_is_unicode && font->embedded)
+        font->glyph_unicode = glyph_unicode_table(doc, font->face, &font->glyph_unicode_count);
     font->default_width = float(pdf_to_number(pdf_dict_get_resolved(doc, cid_font, "DW"), 1000));
     PdfObject *w = pdf_dict_get_resolved(doc, cid_font, "W");
     font->w_array = pdf_is_type(w, PDF_ARRAY) ? w : nullptr;

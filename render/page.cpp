@@ -247,6 +247,10 @@ int collect_page_text(PdfDoc *doc, int index, float scale, void *text_sink)
     ctx->text_only = 1;
     ctx->text_sink = text_sink;
     rc = run_contents(ctx, pdf_dict_get_resolved(doc, page, "Contents"));
+    // What annotations show (form field values, notes typed onto the page,
+    // signature stamps) is on the page as drawn, so it is page text too.
+    if (!ctx->aborted)
+        draw_annotations(ctx, page, m);
     render_context_release(ctx);
     bitmap_free(surface);
     arena_destroy(arena);

@@ -42,8 +42,9 @@ int render_page(PdfDoc *doc, int index, float scale, int first, int rows, PageBi
 // `capacity` bytes) for tools and tests.
 int render_page_diag(PdfDoc *doc, int index, float scale, int first, int rows, PageBitmap **out,
                      char *diags, int capacity);
-// Runs the page in text-collection mode: nothing is painted, and each shown
-// character goes to `text_sink`, a TextSink (render/text.h): 0, -4 or -3.
+// Runs the page, then its annotations' appearances, in text-collection mode:
+// nothing is painted, and each shown character goes to `text_sink`, a
+// TextSink (render/text.h): 0, -4 or -3.
 int collect_page_text(PdfDoc *doc, int index, float scale, void *text_sink);
 
 void draw_annotations(RenderContext *ctx, PdfObject *page, const float device_matrix[6]);

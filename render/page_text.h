@@ -1,5 +1,7 @@
-// A PDF page's text: the page interpreted in text-collection mode, each
-// shown code turned into items with its Unicode values.
+// A PDF page's text: the page and its annotations' appearances interpreted
+// in text-collection mode, each shown code turned into items with its
+// Unicode values, in drawing order but for right-to-left runs drawn from the
+// left, which are put in reading order.
 #pragma once
 
 struct PdfDoc;

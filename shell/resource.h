@@ -24,7 +24,7 @@
 #define IDC_PASSWORD 301
 
 // The About box.
-#define IDD_ABOUT 310
+#define IDD_ABOUT 4299  // 310 is the find dialog's
 #define IDC_ABOUT_APP 311
 #define IDC_ABOUT_CREDITS 312
 
@@ -287,6 +287,34 @@
 #define IDS_PRINT_DOC_NAME IDS_ASSOC_PDF  // "PDF-Dokument", the document name of a job
 #define IDS_PRINT_START_FAILED 3300
 #define IDS_PRINT_WRITE_FAILED 3301
+
+// History, search, go-to and zoom dialogs.
+#define IDD_FIND 310
+#define IDC_FIND_TEXT 311
+#define IDC_FIND_STATUS 312
+#define IDC_FIND_CASE 313
+#define IDC_FIND_ALL 692
+#define IDC_FIND_LIST 693
+#define IDD_GOTO 314
+#define IDC_GOTO_PAGE 315
+#define IDC_GOTO_LABEL 316
+#define IDD_ZOOM 604
+#define IDC_ZOOM_PERCENT 660
+#define IDS_FIND_LINE 884
+#define IDS_FIND_COUNT 885
+#define IDS_GOTO_LABEL 886
+
+// ---- View tools, links, export and clipboard -------------------------------
+#define IDS_EXPORT_FAILED 831
+#define IDS_EXPORT_CAPTION 832
+#define IDS_LINK_OPEN 887
+#define IDS_LINK_CAPTION 888
+#define IDS_SNAPSHOT_TITLE 889
+#define IDS_LINK_NOT_OPENED 3900
+// The ANSI save dialog's filters (828 already names the about box).
+#define IDS_EXPORT_FILTER_PNG 3901
+#define IDS_EXPORT_FILTER_BMP 3902
+#define IDS_EXPORT_FILTER_JPEG 3903
 
 // ---- Text encoding of plain-text Documents ----
 #define IDD_ENCODING 606

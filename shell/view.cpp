@@ -3,13 +3,14 @@
 // layout that derives scale, content size and scroll position from them.
 #include "shell/view.h"
 
-#include <cstring>
 #include <new>
 
 #include "bitmap/bitmap.h"
 #include "shell/frame.h"
+#include "shell/logic/search_logic.h"
 #include "shell/logic/view_logic.h"
 #include "shell/resource.h"
+#include "shell/search.h"
 #include "shell/settings.h"
 #include "shell/view_internal.h"
 
@@ -74,7 +75,7 @@ void reset_document_state(ViewState &s)
     s.pageTopCount = 0;
     s.selectionPresent = false;
     s.selectionRectCount = 0;
-    s.selectionText[0] = 0;
+    s.selectionText.clear();
     s.hitCount = 0;
     s.hitRectsPage = s.searchHitPage = s.searchHitIndex = -1;
     s.linkCount = 0;
@@ -101,6 +102,7 @@ LRESULT on_destroy(HWND view, ViewState *s)
 {
     view_release_buffer();
     if (s) {
+        view_tool_end(view, *s);
         KillTimer(view, VIEW_CURSOR_TIMER);
         if (s->cursorHidden)
             ShowCursor(TRUE);  // the display count belongs to the thread, not the window
@@ -187,6 +189,17 @@ LRESULT CALLBACK view_proc(HWND view, UINT msg, WPARAM wp, LPARAM lp)
             PostMessageA(GetParent(view), WM_APP + 6, 0, 0);
             return 0;  // no tool acts in full screen
         }
+        if (s && view_tool_mouse(view, *s, msg, lp))
+            return 0;
+        break;
+    case WM_LBUTTONUP:
+    case WM_CAPTURECHANGED:
+        if (s && view_tool_mouse(view, *s, msg, lp))
+            return 0;
+        break;
+    case WM_SETCURSOR:
+        if (s && LOWORD(lp) == HTCLIENT && view_tool_cursor(view, *s))
+            return TRUE;
         break;
     case WM_RBUTTONUP:
         if (s && s->fullScreen) {
@@ -197,6 +210,8 @@ LRESULT CALLBACK view_proc(HWND view, UINT msg, WPARAM wp, LPARAM lp)
     case WM_MOUSEMOVE:
         if (s && s->fullScreen)
             on_full_screen_mouse(view, *s);
+        else if (s && view_tool_mouse(view, *s, msg, lp))
+            return 0;
         break;
     case WM_TIMER:
         if (s && wp == VIEW_CURSOR_TIMER) {
@@ -225,16 +240,8 @@ ViewState *open_state(HWND view)
 
 void record_history(ViewState &s, int page)
 {
-    if (s.historyReplay)
-        return;
-    // Forward entries are dropped; a full list loses its oldest entry.
-    s.historyCount = s.historyPos + 1;
-    if (s.historyCount >= VIEW_HISTORY) {
-        std::memmove(s.history, s.history + 1, sizeof(int) * (VIEW_HISTORY - 1));
-        s.historyCount = VIEW_HISTORY - 1;
-    }
-    s.history[s.historyCount++] = page;
-    s.historyPos = s.historyCount - 1;
+    if (!s.historyReplay)
+        history_record(s.history, VIEW_HISTORY, &s.historyCount, &s.historyPos, page);
 }
 
 }  // namespace
@@ -305,6 +312,7 @@ int view_open(HWND view, const char *path)
         return -1;
     }
     view_close(view);
+    find_results_clear();  // results of another Document name pages it may not have
     s->document = doc;
     s->page = 0;
     view_default_zoom(s->defaults.defaultZoom, &s->fitMode, &s->scale);
@@ -325,7 +333,9 @@ void view_close(HWND view)
     ViewState *s = view_state(view);
     if (!s || !s->document)
         return;
+    view_tool_end(view, *s);
     reset_document_state(*s);
+    find_results_clear();
     doc_close(s->document);
     s->document = nullptr;
     view_update_scroll_bars(view, *s);
@@ -516,8 +526,10 @@ void view_set_layout(HWND view, int layout)
 
 void view_set_tool(HWND view, int tool)
 {
-    if (ViewState *s = view_state(view))
+    if (ViewState *s = view_state(view)) {
+        view_tool_end(view, *s);
         s->tool = tool >= TOOL_HAND && tool <= TOOL_SNAPSHOT ? tool : TOOL_HAND;
+    }
 }
 
 void view_toggle_grayscale(HWND view)

@@ -4,6 +4,7 @@
 #pragma once
 #include <windows.h>
 
+#include <string>
 #include <vector>
 
 #include "shell/settings.h"
@@ -45,7 +46,7 @@ struct ViewState {
     int fitMode;   // ViewFitMode
     float scale;   // pixels per point
     int scrollX, scrollY;
-    char searchText[128];
+    char searchText[512];  // UTF-8, at most 127 characters
     int searchHitPage, searchHitIndex;
     RECT hitRects[VIEW_MAX_HITS];  // content pixels at the current scale
     int hitCount;
@@ -63,8 +64,9 @@ struct ViewState {
     int selectionPage;
     int selectionRectCount;
     RECT selectionRects[VIEW_MAX_SELECTION_RECTS];
-    char selectionText[8192];
-    void *selectionPageText;
+    std::string selectionText;  // UTF-8, CR LF between lines
+    void *selectionPageText;    // PageText while the selection tool drags
+    int selectionAnchor, selectionLast;  // its items: where the drag began, where it is
     bool handDrag;
     POINT handStart;
     ViewLink links[VIEW_MAX_LINKS];
@@ -84,6 +86,7 @@ struct ViewState {
     bool settingScrollBars;  // scroll bars are being changed (their WM_SIZE is ignored)
     POINT lastMouse;         // full screen: where the pointer last was, to ignore moves that are not
     ViewStats stats;
+    bool hitsFresh;  // hitRects were just found for the coming layout
 };
 
 ViewState *view_state(HWND view);
@@ -116,3 +119,17 @@ void view_on_wheel(HWND view, ViewState &s, int delta, bool ctrl);
 // page does not change.
 bool view_show_page(HWND view, ViewState &s, int page, int scroll_mode);
 void view_scroll_to(HWND view, ViewState &s, int x, int y, bool reband);
+// Layout hook of the search: finds the shown hits again at the new scale,
+// rotation or text layout (view_search.cpp).
+void view_search_relayout(ViewState &s);
+
+// Mouse tools, links and selection (view_tools.cpp). view_tool_mouse takes
+// the button and move messages and lost captures outside full screen (true
+// when handled); view_tool_cursor sets the tool's cursor over the client area
+// (false: the class cursor); view_tool_end ends a drag in progress.
+bool view_tool_mouse(HWND view, ViewState &s, UINT msg, LPARAM lp);
+bool view_tool_cursor(HWND view, ViewState &s);
+void view_tool_end(HWND view, ViewState &s);
+// The link areas of the page in view (continuous: of every page the band
+// meets), in content pixels.
+void view_collect_links(ViewState &s);

@@ -306,11 +306,13 @@ void view_relayout(HWND view, ViewState &s, int scroll_mode)
         if (cw2 == cw && ch2 == ch)
             break;
     }
+    view_search_relayout(s);
     InvalidateRect(view, nullptr, FALSE);
     UpdateWindow(view);
     view_notify(view);
     render_band(view, s);
     SetCursor(old);
+    view_collect_links(s);
     InvalidateRect(view, nullptr, FALSE);
     view_notify(view);
 }
@@ -323,6 +325,8 @@ void view_reband(HWND view, ViewState &s)
     view_client_size(view, &cw, &ch);
     if (!s.band || s.bandIncomplete || s.band->width != s.contentW) {
         render_band(view, s);
+        if (s.continuous)
+            view_collect_links(s);
         return;
     }
     const ViewBand cur = {s.bandTop, s.band->height};
@@ -343,6 +347,8 @@ void view_reband(HWND view, ViewState &s)
     bitmap_free(s.band);
     s.band = fresh;
     s.bandTop = next.top;
+    if (s.continuous)
+        view_collect_links(s);
     ViewBand missing[2];
     const int n = view_band_missing(cur, next, missing);
     for (int i = 0; i < n; i++) {

@@ -146,12 +146,17 @@ constexpr float kWordGap = 0.15f;
 // Content need not run down the page: a centre that rises by more than 0.7
 // of the taller of the two heights starts a new line too (a superscript,
 // smaller and raised less than that, stays on its line), so that lines drawn
-// bottom first do not run into one another.
+// bottom first do not run into one another. Text that goes back to the left
+// by more than an em while moving up or down by over a quarter of its height
+// starts a new line too: lines set closer than 0.7 em, or on a slope, wrap
+// that way; sub- and superscripts move up or down but not back.
 Gap gap_before(const TextItem &prev, const TextItem &it)
 {
     const float h = it.y1 - it.y0, prev_h = prev.y1 - prev.y0;
     const float cy = (it.y0 + it.y1) * 0.5f, prev_cy = (prev.y0 + prev.y1) * 0.5f;
     if (cy > prev_cy + h * 0.7f || cy < prev_cy - (h > prev_h ? h : prev_h) * 0.7f)
+        return GAP_LINE;
+    if (it.x0 < prev.x0 - h && std::fabs(cy - prev_cy) > h * 0.25f)
         return GAP_LINE;
     if (it.unicode != 0x20 && it.x0 - prev.x1 > h * kWordGap)
         return GAP_SPACE;
@@ -176,40 +181,32 @@ void extend(LineRect *r, const TextItem &it, bool first)
 
 }  // namespace
 
-int selection_text(const PageText *text, float x0, float y0, float x1, float y1, char *out,
-                   LineRect *lines, int *line_count)
+namespace {
+
+// Walks the items `accept` takes, in drawing order, and reports to `sink`
+// what each adds: a line break or a space before it (by gap_before, never a
+// second space after one), then the item. Line rectangles (at most
+// SELECTION_MAX_LINES) go to `lines` when it is not null; returns their count.
+// The sink's `room(n)` says whether n more bytes fit; `last_is_space()`
+// whether the text so far ends in a space.
+template <class Accept, class Sink>
+int walk_selection(const PageText *text, Accept accept, Sink &sink, LineRect *lines)
 {
-    int len = 0, nlines = 0;
-    if (out)
-        out[0] = 0;
-    if (line_count)
-        *line_count = 0;
-    if (!text || !out)
-        return 0;
-    if (y0 > y1) {
-        float t = y0;
-        y0 = y1;
-        y1 = t;
-    }
-    const int cap = SELECTION_TEXT_SIZE - 1;
+    int nlines = 0;
     const TextItem *prev = nullptr;
     bool line_open = false;  // the current line's rectangle is being extended
     for (int i = 0; i < text->count; i++) {
         const TextItem &it = text->items[i];
-        const float cx = (it.x0 + it.x1) * 0.5f, cy = (it.y0 + it.y1) * 0.5f;
-        if (!(cx >= x0 && cx <= x1 && cy >= y0 && cy <= y1))
+        if (!accept(i, it))
             continue;
         bool new_line = prev == nullptr;
-        if (prev && len > 0) {
+        if (prev && !sink.empty()) {
             Gap g = gap_before(*prev, it);
             if (g == GAP_LINE) {
-                if (len < cap - 1) {
-                    out[len++] = '\r';
-                    out[len++] = '\n';
-                }
+                sink.line_break();
                 new_line = true;
-            } else if (g == GAP_SPACE && len < cap && out[len - 1] != ' ') {
-                out[len++] = ' ';
+            } else if (g == GAP_SPACE && !sink.last_is_space()) {
+                sink.space();
             }
         }
         if (new_line) {
@@ -221,15 +218,123 @@ int selection_text(const PageText *text, float x0, float y0, float x1, float y1,
         } else if (line_open && lines) {
             extend(&lines[nlines - 1], it, false);
         }
-        if (len < cap && it.unicode != 0)
-            out[len++] = (it.unicode >= 0x20 && it.unicode <= 0x7E) || it.unicode == 9
-                             ? char(it.unicode) : '?';
+        if (it.unicode != 0)
+            sink.item(it.unicode);
         prev = &it;
     }
-    out[len] = 0;
+    return nlines;
+}
+
+// Printable ASCII and tab into a fixed buffer, "?" for anything else.
+struct AsciiSink {
+    char *out;
+    int len, cap;
+    bool empty() const { return len == 0; }
+    bool last_is_space() const { return len > 0 && out[len - 1] == ' '; }
+    void line_break()
+    {
+        if (len < cap - 1) {
+            out[len++] = '\r';
+            out[len++] = '\n';
+        }
+    }
+    void space()
+    {
+        if (len < cap)
+            out[len++] = ' ';
+    }
+    void item(uint32_t c)
+    {
+        if (len < cap)
+            out[len++] = (c >= 0x20 && c <= 0x7E) || c == 9 ? char(c) : '?';
+    }
+};
+
+// Every character as UTF-8, CR LF between lines, no limit.
+struct Utf8Sink {
+    std::string *out;
+    bool empty() const { return out->empty(); }
+    bool last_is_space() const { return !out->empty() && out->back() == ' '; }
+    void line_break() { out->append("\r\n"); }
+    void space() { out->push_back(' '); }
+    void item(uint32_t c) { append_utf8(out, c); }
+};
+
+bool centre_in(const TextItem &it, float x0, float y0, float x1, float y1)
+{
+    const float cx = (it.x0 + it.x1) * 0.5f, cy = (it.y0 + it.y1) * 0.5f;
+    return cx >= x0 && cx <= x1 && cy >= y0 && cy <= y1;
+}
+
+}  // namespace
+
+int selection_text(const PageText *text, float x0, float y0, float x1, float y1, char *out,
+                   LineRect *lines, int *line_count)
+{
+    if (out)
+        out[0] = 0;
+    if (line_count)
+        *line_count = 0;
+    if (!text || !out)
+        return 0;
+    if (y0 > y1) {
+        float t = y0;
+        y0 = y1;
+        y1 = t;
+    }
+    AsciiSink sink = {out, 0, SELECTION_TEXT_SIZE - 1};
+    const int nlines = walk_selection(
+        text, [&](int, const TextItem &it) { return centre_in(it, x0, y0, x1, y1); }, sink, lines);
+    out[sink.len] = 0;
     if (line_count)
         *line_count = nlines;
-    return len;
+    return sink.len;
+}
+
+int text_nearest_item(const PageText *text, float x, float y)
+{
+    if (!text)
+        return -1;
+    int best = -1;
+    double best_d = 0;
+    for (int i = 0; i < text->count; i++) {
+        const TextItem &it = text->items[i];
+        const double dx = (it.x0 + it.x1) * 0.5 - x, dy = ((it.y0 + it.y1) * 0.5 - y) * 4.0;
+        const double d = dx * dx + dy * dy;
+        if (best < 0 || d < best_d) {
+            best = i;
+            best_d = d;
+        }
+    }
+    return best;
+}
+
+int selection_range_text(const PageText *text, int from, int to, const float *within,
+                         std::string *out, LineRect *lines, int *line_count)
+{
+    if (line_count)
+        *line_count = 0;
+    if (!out)
+        return 0;
+    out->clear();
+    if (!text || text->count <= 0)
+        return 0;
+    if (from > to) {
+        int t = from;
+        from = to;
+        to = t;
+    }
+    Utf8Sink sink = {out};
+    const int nlines = walk_selection(
+        text,
+        [&](int i, const TextItem &it) {
+            return i >= from && i <= to &&
+                   (!within || centre_in(it, within[0], within[1], within[2], within[3]));
+        },
+        sink, lines);
+    if (line_count)
+        *line_count = nlines;
+    return int(out->size());
 }
 
 void append_utf8(std::string *s, uint32_t c)

@@ -22,7 +22,7 @@ struct TextItem {
 };
 
 struct PageText {
-    TextItem *items;  // in drawing order
+    TextItem *items;  // in drawing order (PDF: right-to-left runs in reading order)
     int count;
     int capacity;
 };
@@ -65,6 +65,18 @@ int text_search(const PageText *text, const char *query, int max_hits, SearchHit
 // Returns the text's length.
 int selection_text(const PageText *text, float x0, float y0, float x1, float y1, char *out,
                    LineRect *lines, int *line_count);
+
+// The item whose box centre is nearest to the point, a vertical distance
+// weighing four times a horizontal one; -1 for no items.
+int text_nearest_item(const PageText *text, float x, float y);
+
+// The text of items from .. to (either order, both included) whose centres
+// lie in within[0..3] = x0, y0, x1, y1 (null: every item), by the line and
+// space rules of selection_text, but as UTF-8 that keeps every character,
+// with CR LF between lines and no length limit. Line rectangles as
+// selection_text. Returns the text's length in bytes.
+int selection_range_text(const PageText *text, int from, int to, const float *within,
+                         std::string *out, LineRect *lines, int *line_count);
 
 // The whole page's text by the same line and space rules, as UTF-8 with
 // line breaks as "\n" and no length limit.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -127,8 +128,10 @@ TEST(ToUnicode, HostileMapsStayBoundedUnderTime)
 // ---- PDF pages ----
 
 // F1: Helvetica, every code 500 wide, with a ToUnicode map: code 1 is the
-// ligature "ffi", code 2 the character U+FB01, 0x41..0x43 map to lower case. F2: a Type 3 font whose
-// codes 32 and 65 name glyphs without a Unicode value, code 66 the glyph x.
+// ligature "ffi", code 2 the character U+FB01, 0x41..0x43 map to lower case,
+// 0x61..0x63 to the Hebrew letters U+05D0..U+05D2, 0xA0 to a no-break space.
+// F2: a Type 3 font whose codes 32 and 65 name glyphs without a Unicode
+// value, code 66 the glyph x. Object 8: an appearance showing "AB" in F1.
 std::vector<std::string> text_fonts()
 {
     std::string widths = "[";
@@ -144,8 +147,10 @@ std::vector<std::string> text_fonts()
         "<< /Type /Font /Subtype /Type3 /FontMatrix [0.001 0 0 0.001 0 0] /FontBBox [0 0 1 1] "
         "/CharProcs << >> /Encoding << /Differences [32 /g900 65 /g901 /x] >> /FirstChar 32 "
         "/LastChar 66 /Widths [" + t3_widths + "] >>",
-        stream_obj("", "3 beginbfchar <01> <006600660069> <02> <FB01> <20> <0020> endbfchar "
-                       "1 beginbfrange <41> <43> <0061> endbfrange"),
+        stream_obj("", "4 beginbfchar <01> <006600660069> <02> <FB01> <20> <0020> <A0> <00A0> "
+                       "endbfchar 2 beginbfrange <41> <43> <0061> <61> <63> <05D0> endbfrange"),
+        stream_obj("/BBox [0 0 50 20] /Resources << /Font << /F1 5 0 R >> >>",
+                   "BT /F1 10 Tf 2 5 Td (AB) Tj ET"),
     };
 }
 
@@ -164,11 +169,15 @@ PageText *page_text_of(const std::string &content, const std::string &page_extra
     return text;
 }
 
+// The items' values, anything beyond ASCII in hexadecimal as {5D0}.
 std::string values(const PageText *t)
 {
     std::string s;
-    for (int i = 0; i < t->count; i++)
-        s += t->items[i].unicode < 0x80 ? char(t->items[i].unicode) : '?';
+    for (int i = 0; i < t->count; i++) {
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "{%X}", unsigned(t->items[i].unicode));
+        s += t->items[i].unicode < 0x80 ? std::string(1, char(t->items[i].unicode)) : hex;
+    }
     return s;
 }
 
@@ -183,6 +192,7 @@ TEST_F(PdfPageText, ItemsFollowTheShownCodes)
         const char *what;
         const char *content;
         const char *want;
+        const char *page_extra = "";
     } rows[] = {
         {"range and ligature", "BT /F1 10 Tf 10 20 Td (A\\001C) Tj ET", "affic"},
         // A ligature character counts as its letters.
@@ -194,10 +204,25 @@ TEST_F(PdfPageText, ItemsFollowTheShownCodes)
         {"TJ gap", "BT /F1 10 Tf 10 20 Td [(AB) -2000 (C)] TJ ET", "abc"},
         // Invisible text (OCR layers) is text all the same.
         {"render mode 3", "BT 3 Tr /F1 10 Tf 10 20 Td (AB) Tj ET", "ab"},
+        {"no-break space", "BT /F1 10 Tf 10 20 Td (A\\240B) Tj ET", "a b"},
+        // Hebrew drawn from the left comes in display order and is turned
+        // into reading order; numbers inside still read left to right, a
+        // Latin word ends the run.
+        {"right to left from the left", "BT /F1 10 Tf 10 20 Td (abc) Tj ET", "{5D2}{5D1}{5D0}"},
+        {"number inside", "BT /F1 5 Tf 10 20 Td (ab 12 c) Tj ET", "{5D2} 12 {5D1}{5D0}"},
+        {"Latin after", "BT /F1 5 Tf 10 20 Td (ab XY) Tj ET", "{5D1}{5D0} XY"},
+        // Drawn from the right it is in reading order already.
+        {"right to left from the right", "BT /F1 10 Tf -1 0 0 1 60 20 Tm (abc) Tj ET",
+         "{5D0}{5D1}{5D2}"},
+        // Lines are runs of their own.
+        {"two lines", "BT /F1 10 Tf 10 20 Td (ab) Tj 0 20 Td (c) Tj ET", "{5D1}{5D0}{5D2}"},
+        // An annotation's appearance is text after the content.
+        {"annotation", "BT /F1 10 Tf 10 20 Td (C) Tj ET", "cab",
+         "/Annots [<< /Subtype /FreeText /Rect [10 50 60 70] /AP << /N 8 0 R >> >>]"},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.what);
-        PageText *t = page_text_of(row.content);
+        PageText *t = page_text_of(row.content, row.page_extra);
         ASSERT_NE(t, nullptr);
         EXPECT_EQ(values(t), row.want);
         page_text_free(t);
@@ -340,6 +365,10 @@ TEST(SelectionText, LineAndSpaceRules)
         // Lines drawn bottom first, the second starting left of the first's end.
         {"line above", cat(line(U"cd", 0, 14), line(U"ab", 0, 0)), 0, 0, 100, 100,
          "cd\r\nab", 2},
+        // Back to the left edge and half a line lower: lines set closer than
+        // 0.7 of their height, or on a slope, wrap.
+        {"line wrapping back", cat(line(U"abcdefgh", 0, 0), line(U"ij", 0, 5)), 0, 0, 100, 100,
+         "abcdefgh\r\nij", 2},
         // A superscript 4 pixels up and smaller stays on its line.
         {"superscript", cat(cat(line(U"x", 0, 10), line(U"2", 5, 7, 6)), line(U"y", 10, 10)),
          0, 0, 100, 100, "x2y", 1},
@@ -393,6 +422,53 @@ TEST(SelectionText, LineRectanglesAndTheLengthCap)
     std::string all = page_text_utf8(t);
     EXPECT_EQ(all.size(), 300u * 40 + 299 + 1 + 2);
     EXPECT_EQ(all.substr(all.size() - 3), "\n\xC3\xA9");
+    page_text_free(t);
+}
+
+// The selection tool's text: items between the anchor and the pointer's
+// character in drawing order, every character kept as UTF-8.
+TEST(SelectionText, RangeKeepsEveryCharacterInItemOrder)
+{
+    PageText *t = page_text_new(0);
+    add_line(t, U"Grüße an", 0, 0);    // items 0..7
+    add_line(t, U"Ελλάδα €", 0, 14);   // items 8..15, next line
+    add_line(t, U"\U0001F600z", 80, 14);  // 16..17, a gap on the same line
+    std::string out;
+    LineRect r[SELECTION_MAX_LINES];
+    int n = -1;
+    // Backwards (pointer before the anchor) selects the same span.
+    const int len = selection_range_text(t, 10, 2, nullptr, &out, r, &n);
+    EXPECT_EQ(len, int(out.size()));
+    EXPECT_EQ(out, "üße an\r\nΕλλ");
+    EXPECT_EQ(n, 2);
+    EXPECT_EQ(r[1].left, 0);
+    EXPECT_EQ(r[1].right, 15);
+    selection_range_text(t, 0, 17, nullptr, &out, r, &n);
+    EXPECT_EQ(out, "Grüße an\r\nΕλλάδα € \xF0\x9F\x98\x80z");
+    // A bounding rectangle drops the items whose centres lie outside it
+    // (select all keeps what is on the page).
+    const float page[4] = {0, 0, 60, 100};
+    selection_range_text(t, 0, t->count - 1, page, &out, r, &n);
+    EXPECT_EQ(out, "Grüße an\r\nΕλλάδα €");
+    // No length cap: the page text bounds the selection.
+    PageText *big = page_text_new(0);
+    for (int i = 0; i < 300; i++)
+        add_line(big, std::u32string(40, U'ä'), 0, float(i * 20));
+    selection_range_text(big, 0, big->count - 1, nullptr, &out, r, &n);
+    EXPECT_EQ(out.size(), 300u * 80 + 299 * 2);
+    EXPECT_EQ(n, SELECTION_MAX_LINES);
+    // Nearest character: a vertical miss weighs four times a horizontal one.
+    PageText *two = page_text_new(0);
+    page_text_add(two, 'a', 0, 0, 10, 10);    // centre (5, 5)
+    page_text_add(two, 'b', 30, 5, 40, 15);   // centre (35, 10)
+    EXPECT_EQ(text_nearest_item(two, 20, 5), 0);   // 15^2 vs 15^2 + 20^2
+    EXPECT_EQ(text_nearest_item(two, 21, 10), 1);  // 16^2 + 20^2 vs 14^2
+    EXPECT_EQ(text_nearest_item(nullptr, 0, 0), -1);
+    out = "stale";
+    EXPECT_EQ(selection_range_text(nullptr, 0, 5, nullptr, &out, r, &n), 0);
+    EXPECT_TRUE(out.empty());
+    page_text_free(two);
+    page_text_free(big);
     page_text_free(t);
 }
 

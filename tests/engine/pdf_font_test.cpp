@@ -244,6 +244,39 @@ TEST_F(PdfFontTest, Type0WidthsAndCidToGidMap)
     EXPECT_FLOAT_EQ(pdf_font_width(none, 5), 1000);
 }
 
+// Type0 fonts without ToUnicode: a Unicode CMap's codes are the values; an
+// embedded program's charmap gives its glyphs' values (here a Type 1
+// program, whose charmap FreeType builds from the glyph names).
+TEST_F(PdfFontTest, Type0UnicodeWithoutToUnicode)
+{
+    const std::string pfb = testsupport::base_font_bytes("n021003l.pfb");
+    ASSERT_FALSE(pfb.empty());
+    FontDoc d({obj(10, "<< /Type /Font /Subtype /Type0 /BaseFont /Arial /Encoding /UniGB-UTF16-H"
+                       " /DescendantFonts [20 0 R] >>"),
+               obj(20, "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /Arial >>"),
+               obj(11, "<< /Type /Font /Subtype /Type0 /BaseFont /ABCDEF+Times /Encoding /Identity-H"
+                       " /DescendantFonts [21 0 R] >>"),
+               obj(21, "<< /Type /Font /Subtype /CIDFontType0 /BaseFont /ABCDEF+Times"
+                       " /FontDescriptor 22 0 R >>"),
+               obj(22, "<< /Type /FontDescriptor /Flags 32 /FontFile 30 0 R >>"),
+               stream(30, "", pfb),
+               // The same program with a ToUnicode map: the map alone speaks.
+               obj(12, "<< /Type /Font /Subtype /Type0 /BaseFont /ABCDEF+Times /Encoding /Identity-H"
+                       " /DescendantFonts [21 0 R] /ToUnicode 31 0 R >>"),
+               stream(31, "", "1 beginbfchar <0001> <0078> endbfchar")});
+    PdfFont *uni = d.font(10), *embedded = d.font(11), *mapped = d.font(12);
+    ASSERT_TRUE(uni && embedded && mapped && embedded->face);
+    EXPECT_EQ(pdf_font_unicode(uni, 0x4E2D), 0x4E2Du);
+    EXPECT_EQ(pdf_font_unicode(uni, 0xD800), 0u);  // half a surrogate pair
+    EXPECT_NE(pdf_font_glyph(uni, 'A'), 0u);        // the substitute's glyph through Unicode
+    const uint32_t a = FT_Get_Name_Index(embedded->face, const_cast<char *>("A"));
+    ASSERT_NE(a, 0u);
+    EXPECT_EQ(pdf_font_unicode(embedded, a), uint32_t('A'));
+    EXPECT_EQ(pdf_font_unicode(embedded, 0), 0u);  // .notdef
+    EXPECT_EQ(pdf_font_unicode(mapped, 1), uint32_t('x'));
+    EXPECT_EQ(pdf_font_unicode(mapped, a), 0u);
+}
+
 TEST_F(PdfFontTest, Type3Records)
 {
     FontDoc d({obj(10, "<< /Type /Font /Subtype /Type3 /FontMatrix [0.01 0 0 0.01 0 /x]"

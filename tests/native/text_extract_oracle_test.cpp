@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -43,12 +44,28 @@ std::vector<Page> text_pages()
     return pages;
 }
 
+// Whitespace-separated words without the invisible direction marks
+// (U+200E, U+200F, U+202A..U+202E, U+2066..U+2069) pdftotext wraps around
+// right-to-left runs: they format, they are not part of any word.
 std::vector<std::string> words(const std::string &text)
 {
     std::vector<std::string> out;
     std::istringstream in(text);
-    for (std::string w; in >> w;)
-        out.push_back(w);
+    for (std::string w; in >> w;) {
+        std::string kept;
+        for (size_t i = 0; i < w.size(); i++) {
+            const auto b = [&](size_t k) { return i + k < w.size() ? uint8_t(w[i + k]) : 0; };
+            if (b(0) == 0xE2 && ((b(1) == 0x80 && (b(2) == 0x8E || b(2) == 0x8F ||
+                                                   (b(2) >= 0xAA && b(2) <= 0xAE))) ||
+                                 (b(1) == 0x81 && b(2) >= 0xA6 && b(2) <= 0xA9))) {
+                i += 2;
+                continue;
+            }
+            kept += w[i];
+        }
+        if (!kept.empty())
+            out.push_back(kept);
+    }
     return out;
 }
 
@@ -79,8 +96,8 @@ bool page_fonts_have_unicode(const Page &page)
     bool any = false;
     for (const PdfFont *f = doc->fonts; f && !any; f = f->next) {
         any = f->to_unicode != nullptr;
-        for (int c = 0; c < 256 && !any && !f->is_cid; c++)
-            any = f->unicode[c] != 0;
+        for (uint32_t c = 0; c < (f->is_cid ? 0x10000u : 256u) && !any; c++)
+            any = pdf_font_unicode(f, c) != 0;
     }
     pdf_close(doc);
     return any;
@@ -139,13 +156,17 @@ TEST(TextExtractOracle, WordsAndSearchAgreeWithPdftotext)
     if (!unreadable.empty())
         std::printf("no text from pdftotext:%s\n", unreadable.c_str());
     // The aim is 90 % of the pages at 0.95 or better. What keeps the rest
-    // below is printed above: right-to-left scripts (drawn in visual order),
-    // rotated and vertical lines (the line and space rules are upright),
-    // text only in annotation appearances (not page text), CID fonts
-    // without ToUnicode. The floor catches regressions.
+    // below is printed above: pdftotext's own conventions (words hyphenated
+    // at a line end joined, sub- and superscripts and font changes splitting
+    // words, letter-spaced OCR text split otherwise, field values it draws
+    // where the file has no appearance, Type 3 glyphs without names taken as
+    // their codes), rotated lines (the line and space rules are upright), a
+    // CJK font whose only Unicode source would be a CID collection table, a
+    // file without a header that opens as plain text. The floor is the
+    // count reached (85 of 96 pages): one page fewer fails.
     const double share = double(buckets[4]) / double(compared.size());
     std::printf("pages at F1 >= 0.95: %.1f %% (aim 90 %%)\n", 100 * share);
-    EXPECT_GE(share, 0.80);
+    EXPECT_GE(share, 0.88);
 
     // 50 words of letters only, at least 5 long, drawn evenly from the pages
     // that agree; each must be found on page 1.

@@ -209,28 +209,6 @@ void check_sheets(Document *doc, const std::vector<Sheet> &sheets, const PrintSt
                 worst_own, best_wrong);
 }
 
-struct Windows {
-    std::vector<HWND> dialogs;
-};
-BOOL CALLBACK collect(HWND hwnd, LPARAM lp)
-{
-    char cls[32] = "";
-    GetClassNameA(hwnd, cls, sizeof cls);
-    if (std::string(cls) == "#32770" && IsWindowVisible(hwnd))
-        reinterpret_cast<Windows *>(lp)->dialogs.push_back(hwnd);
-    return TRUE;
-}
-// A visible dialog of this thread that has a control with this id.
-HWND dialog_with(int control)
-{
-    Windows w;
-    EnumThreadWindows(GetCurrentThreadId(), collect, reinterpret_cast<LPARAM>(&w));
-    for (HWND d : w.dialogs)
-        if (GetDlgItem(d, control))
-            return d;
-    return nullptr;
-}
-
 // The print dialog is driven from a timer of this thread: 4 pages a sheet,
 // print to file, "Drucken", then the file name in the save dialog.
 struct Driver {
@@ -239,16 +217,6 @@ struct Driver {
     std::string label;  // the preview's sheet label when the dialog was accepted
 } g_driver;
 
-BOOL CALLBACK find_name_edit(HWND child, LPARAM lp)
-{
-    char cls[16] = "";
-    GetClassNameA(child, cls, sizeof cls);
-    if (GetDlgCtrlID(child) == 0x47C && std::string(cls) == "Edit") {
-        *reinterpret_cast<HWND *>(lp) = child;
-        return FALSE;
-    }
-    return TRUE;
-}
 
 // Cancels the abort dialog as soon as the first band is out.
 VOID CALLBACK cancel_after_first_band(HWND, UINT, UINT_PTR, DWORD)
@@ -279,25 +247,8 @@ VOID CALLBACK drive_dialog(HWND, UINT, UINT_PTR timer, DWORD)
         PostMessageA(dlg, WM_COMMAND, IDOK, 0);
         g_driver.step = 1;
     } else if (g_driver.step == 1) {
-        HWND save = nullptr;
-        Windows w;
-        EnumThreadWindows(GetCurrentThreadId(), collect, reinterpret_cast<LPARAM>(&w));
-        for (HWND d : w.dialogs)
-            if (!GetDlgItem(d, IDC_PRINT_PREVIEW))
-                save = d;
-        if (!save)
+        if (!file_dialog_accept(g_driver.target))
             return;
-        // The file name box: edt1, or the edit inside cmb13 (a combo box,
-        // itself maybe inside a ComboBoxEx).
-        HWND edit = GetDlgItem(save, 0x480);
-        if (!edit || !IsWindowVisible(edit)) {
-            edit = nullptr;
-            EnumChildWindows(save, find_name_edit, reinterpret_cast<LPARAM>(&edit));
-        }
-        if (!edit)
-            return;
-        SetWindowTextW(edit, g_driver.target.c_str());
-        PostMessageA(save, WM_COMMAND, IDOK, 0);
         g_driver.step = 2;
         KillTimer(nullptr, timer);
     }

@@ -246,4 +246,62 @@ Capture capture(HWND window)
     return c;
 }
 
+namespace {
+
+struct Windows {
+    std::vector<HWND> dialogs;
+};
+BOOL CALLBACK collect(HWND hwnd, LPARAM lp)
+{
+    char cls[32] = "";
+    GetClassNameA(hwnd, cls, sizeof cls);
+    if (std::string(cls) == "#32770" && IsWindowVisible(hwnd))
+        reinterpret_cast<Windows *>(lp)->dialogs.push_back(hwnd);
+    return TRUE;
+}
+
+// The file name box: edt1, or the edit inside cmb13 (a combo box, itself
+// maybe inside a ComboBoxEx).
+BOOL CALLBACK find_name_edit(HWND child, LPARAM lp)
+{
+    char cls[16] = "";
+    GetClassNameA(child, cls, sizeof cls);
+    if (GetDlgCtrlID(child) == 0x47C && std::string(cls) == "Edit") {
+        *reinterpret_cast<HWND *>(lp) = child;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+HWND dialog_with(int control)
+{
+    Windows w;
+    EnumThreadWindows(GetCurrentThreadId(), collect, reinterpret_cast<LPARAM>(&w));
+    for (HWND d : w.dialogs)
+        if (GetDlgItem(d, control))
+            return d;
+    return nullptr;
+}
+
+bool file_dialog_accept(const std::wstring &name)
+{
+    Windows w;
+    EnumThreadWindows(GetCurrentThreadId(), collect, reinterpret_cast<LPARAM>(&w));
+    for (HWND d : w.dialogs) {
+        HWND edit = GetDlgItem(d, 0x480);
+        if (!edit || !IsWindowVisible(edit)) {
+            edit = nullptr;
+            EnumChildWindows(d, find_name_edit, reinterpret_cast<LPARAM>(&edit));
+        }
+        if (!edit)
+            continue;
+        SetWindowTextW(edit, name.c_str());
+        PostMessageA(d, WM_COMMAND, IDOK, 0);
+        return true;
+    }
+    return false;
+}
+
 }  // namespace shelltest

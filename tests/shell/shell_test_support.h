@@ -64,6 +64,12 @@ HWND wait_for_dialog(int ms = 5000);
 // Waits for a started process and closes its handles: its exit code, or 99
 // after the timeout (the process is then ended).
 long process_finish(PROCESS_INFORMATION &pi, DWORD timeout_ms);
+// A visible dialog of this thread that has a control with this id, or null.
+HWND dialog_with(int control);
+// When a file dialog of this thread is showing: types `name` into its file
+// name box and accepts it (true); false while there is none.
+bool file_dialog_accept(const std::wstring &name);
+
 // A 32-bit top-down device-independent bitmap header of this size.
 BITMAPINFO dib32_info(int width, int height);
 
