@@ -13,6 +13,7 @@
 #include "document/eps_text.h"
 #include "formats/eps.h"
 #include "formats/rtf.h"
+#include "formats/text_doc.h"
 #include "formats/tiff.h"
 #include "pdf/document.h"
 #include "pdf/nav.h"
@@ -74,6 +75,20 @@ constexpr DocReaderOps kEpsReader{
     nullptr,
 };
 
+constexpr DocReaderOps kTextReader{
+    [](const char *path, int *) -> void * { return text_open(path); },
+    [](void *h) { text_close(static_cast<TextDoc *>(h)); },
+    [](void *h) { return text_page_count(static_cast<TextDoc *>(h)); },
+    [](void *h, int page, float *w, float *hh) { text_page_size(static_cast<TextDoc *>(h), page, w, hh); },
+    [](void *h, int page, float scale, int y0, int rows) -> PageBitmap * {
+        PageBitmap *band = nullptr;
+        text_render_page(static_cast<TextDoc *>(h), page, scale, y0, rows, &band);
+        return band;
+    },
+    nullptr,
+    [](void *h, int page, float scale) { return text_page_text(static_cast<TextDoc *>(h), page, scale); },
+};
+
 constexpr DocReaderOps kRtfReader{
     [](const char *path, int *) -> void * { return rtf_open(path); },
     [](void *h) { rtf_close(static_cast<RtfDoc *>(h)); },
@@ -91,7 +106,7 @@ const DocReaderOps *const kReaders[7] = {
     &kNoReader,    // DOC_PDF: handled directly
     &kTiffReader,  // DOC_TIFF
     &kDcxReader,   // DOC_DCX
-    &kNoReader,    // DOC_TEXT
+    &kTextReader,  // DOC_TEXT
     &kRtfReader,   // DOC_RTF
     &kEpsReader,   // DOC_EPS
 };
@@ -382,7 +397,9 @@ int doc_open(Document **out, const char *path, const char *password)
         // text test: the PDF opener goes first. A document with pages or a
         // password it asks for settles the kind, and so does running out of
         // memory on the way; any other failure leaves the decision to the
-        // tests below.
+        // tests below, as for a "PDF" without a single page (open_pdf fails
+        // it): what the repair scan makes of a text that quotes a header (a
+        // tutorial, a mail log) is no document to show.
         pdf_rc = open_pdf(doc, path, password);
         if (pdf_rc == 0 || pdf_rc == -3 || pdf_rc == -6 || pdf_rc == -7)
             return finish_pdf_open(doc, pdf_rc, out);
@@ -526,6 +543,13 @@ int doc_render_page(Document *doc, int page, float scale, int y0, int rows, Page
             y0 = 0;
             rows = h;
         }
+        // The band is shortened to the page, as for PDF pages.
+        if (y0 < 0)
+            y0 = 0;
+        if (y0 >= h)
+            return -5;
+        if (rows > h - y0)
+            rows = h - y0;
         if (doc->rotation == 0) {
             if (!ops(doc).render_band)
                 return -1;
@@ -610,12 +634,48 @@ int doc_page_links(Document *doc, int page, float scale, LinkItem *items, int ma
     return pdf ? pdf_get_page_links(pdf, page, scale, items, max) : 0;
 }
 
-// ---- Text-document settings: no text reader yet, so every document is of
-// another kind. ----
+// ---- Text-document settings ----
 
-int doc_text_encoding(Document *doc) { return -2; }
-int doc_text_set_encoding(Document *doc, int index) { return 0; }
-const char *doc_text_encoding_name(int index) { return ""; }
-int doc_text_encoding_sure(Document *doc) { return 1; }
-int doc_text_mono(Document *doc) { return 1; }
-void doc_text_set_mono(Document *doc, int mono) {}
+namespace {
+
+TextDoc *text_of(Document *doc) { return doc && doc->kind == DOC_TEXT ? doc->text : nullptr; }
+
+}  // namespace
+
+int doc_text_encoding(Document *doc)
+{
+    TextDoc *text = text_of(doc);
+    return text ? text_encoding(text) : -2;
+}
+
+int doc_text_set_encoding(Document *doc, int index)
+{
+    TextDoc *text = text_of(doc);
+    if (!text || !text_set_encoding(text, index))
+        return 0;
+    doc->page_count = text_page_count(text);
+    doc->render_cache_page = -1;  // a rotated page holds the old letters
+    return 1;
+}
+
+const char *doc_text_encoding_name(int index) { return text_encoding_name(index); }
+
+int doc_text_encoding_sure(Document *doc)
+{
+    TextDoc *text = text_of(doc);
+    return text ? text_encoding_sure(text) : 1;
+}
+
+int doc_text_mono(Document *doc)
+{
+    TextDoc *text = text_of(doc);
+    return text ? text_mono(text) : 1;
+}
+
+void doc_text_set_mono(Document *doc, int mono)
+{
+    if (TextDoc *text = text_of(doc)) {
+        text_set_mono(text, mono);
+        doc->render_cache_page = -1;
+    }
+}

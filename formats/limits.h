@@ -15,6 +15,13 @@ constexpr uint64_t TIFF_MAX_IFD_ENTRIES = 65535;      // entries of one BigTIFF 
 constexpr int64_t TIFF_MAX_ROW_BYTES = 1 << 22;       // bytes of one decoded row of a strip or tile
 constexpr int64_t DCX_MAX_FILE = 80 << 20;            // DCX files are read whole
 constexpr int DCX_MAX_PAGES = 1023;                   // page offsets of a DCX file
+constexpr int64_t TEXT_MAX_FILE = 16 << 20;           // plain text files: only the first 16 MiB are read
+constexpr int TEXT_DETECT_SAMPLE = 65536;            // bytes the encoding detection looks at
+constexpr int TEXT_LINE_MAX_CHARS = 16384;           // characters of the one decoded line held
+constexpr int TEXT_LINE_PIECE_CHARS = 16200;         // longer lines are indexed in pieces of this many
+                                                     // characters (whole rows of 90, whole tab stops of 8)
+constexpr int TEXT_MAX_PAGES = 32767;                // pages of a text document; rows beyond are not indexed
+constexpr float TEXT_MAX_SCALE = 1000;               // pixels per point of a text page render or page text
 constexpr int PCX_MAX_SIDE = 30000;                   // width and height of a PCX page
 constexpr int PCX_MAX_SCANLINE = 2097152;             // bytes per line times planes
 constexpr int64_t EPS_MIN_FILE = 4;                   // shorter files are not opened

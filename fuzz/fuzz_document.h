@@ -16,6 +16,7 @@
 #include "document/document.h"
 #include "formats/eps.h"
 #include "formats/rtf.h"
+#include "formats/text_doc.h"
 #include "pdf/nav.h"
 #include "render/page.h"
 #include "text/page_text.h"
@@ -213,6 +214,31 @@ inline int run_eps(const uint8_t *data, size_t size)
     PageBitmap *bm = eps_render(eps, nullptr, &dx, &dy, &source);
     bitmap_free(bm);
     eps_close(eps);
+    return 0;
+}
+
+// The input is a plain text file behind one byte: its value mod 12 picks the
+// encoding (11: as detected), bit 6 the proportional face, bit 7 a name
+// with the extension "nfo".
+inline int run_text(const uint8_t *data, size_t size)
+{
+    if (size < 1)
+        return -1;
+    TextDoc *doc = text_open_memory(data + 1, int64_t(size - 1), data[0] & 0x80 ? "input.nfo" : nullptr);
+    if (!doc)
+        return -1;
+    if (data[0] % 12 < 11)
+        text_set_encoding(doc, data[0] % 12);
+    text_set_mono(doc, data[0] & 0x40 ? 0 : 1);
+    for (int page : {0, text_page_count(doc) - 1}) {
+        PageBitmap *bm = nullptr;
+        text_render_page(doc, page, RENDER_SCALE * 2, 0, 1000, &bm);
+        bitmap_free(bm);
+        page_text_free(text_page_text(doc, page, 1.0f));
+    }
+    text_set_encoding(doc, -1);
+    page_text_free(text_page_text(doc, 0, 1.0f));
+    text_close(doc);
     return 0;
 }
 

@@ -3,6 +3,4 @@
 // complete; none of them does anything so far.
 #include "shell/features.h"
 
-int encoding_dialog(HWND, int) { return -2; }
-
 bool feature_available(int) { return true; }

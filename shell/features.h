@@ -39,7 +39,7 @@ void history_step(HWND frame, int direction);
 // Font sources: font directory, font library, font packs, system fonts.
 void fonts_prepare(HINSTANCE instance);
 // Plain-text Documents: the encoding chooser shown after an unsure
-// detection; the chosen index 0..10, or -2 when cancelled.
+// detection; the chosen index 0..10, or -1 when cancelled.
 int encoding_dialog(HWND frame, int detected);
 
 // False for commands whose feature is not part of the program yet; the enable

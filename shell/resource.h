@@ -315,3 +315,7 @@
 #define IDS_EXPORT_FILTER_PNG 3901
 #define IDS_EXPORT_FILTER_BMP 3902
 #define IDS_EXPORT_FILTER_JPEG 3903
+
+// ---- Text encoding of plain-text Documents ----
+#define IDD_ENCODING 606
+#define IDC_ENCODING_LIST 690

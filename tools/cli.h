@@ -23,6 +23,7 @@ struct CliOptions {
     std::vector<std::string> files;
     std::string query;               // search
     const char *password = nullptr;  // every command
+    int text_encoding = -1;          // --encoding NAME of a plain text file; -1: detected
     int page = 0;                    // --page K, 1-based; 0 = not given
     int first = 0, last = 0;         // --pages A-B; 0 = not given
     bool all = false;                // --all

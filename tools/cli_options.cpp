@@ -10,18 +10,21 @@
 #include <string>
 
 #include "document/document.h"
+#include "formats/text_doc.h"
 #include "tools/cli.h"
 
 namespace {
 
 constexpr const char *kSynopsis =
     "usage:\n"
-    "  pagrix-render info FILE... [--password PW]\n"
+    "  pagrix-render info FILE... [--password PW] [--encoding NAME]\n"
     "  pagrix-render render FILE... -o OUT [--page K | --pages A-B | --all] [--dpi D | --scale S]\n"
     "                [--rotate Q] [--band Y0:ROWS] [--format png|bmp|jpeg] [--quality Q]\n"
-    "                [--password PW] [--no-aa] [--diag] [--thumbnail] [-j N] [--quiet]\n"
-    "  pagrix-render text FILE... [--page K] [--password PW] [-j N] [--quiet]\n"
-    "  pagrix-render search FILE... QUERY [--case] [--password PW] [-j N] [--quiet]\n"
+    "                [--password PW] [--encoding NAME] [--no-aa] [--diag] [--thumbnail]\n"
+    "                [-j N] [--quiet]\n"
+    "  pagrix-render text FILE... [--page K] [--password PW] [--encoding NAME] [-j N] [--quiet]\n"
+    "  pagrix-render search FILE... QUERY [--case] [--password PW] [--encoding NAME] [-j N]\n"
+    "                [--quiet]\n"
     "  pagrix-render nav FILE... [--page K] [--password PW]\n"
     "  pagrix-render fonts FILE... [--page K] [--password PW]\n"
     "  pagrix-render --version | --help\n";
@@ -46,6 +49,10 @@ constexpr const char *kDetails =
     "  --thumbnail     render as the thumbnail panel does: 104 pixels wide\n"
     "  --case          search case-sensitively\n"
     "  --password PW   the document's user or owner password\n"
+    "  --encoding NAME read a plain text FILE in this encoding instead of the detected one\n"
+    "                  (info, render, text, search): UTF-8, UTF-16 LE, UTF-16 BE,\n"
+    "                  Windows-1254, ISO-8859-9, OEM 857, OEM 850, Windows-1252, OEM 437,\n"
+    "                  ASCII, Mac Turkish\n"
     "  -j N            worker processes for render, text and search (default: one per\n"
     "                  processor); output comes in page order, as with -j 1\n"
     "  --quiet         no progress line (it is shown only when stderr is a terminal)\n"
@@ -80,6 +87,7 @@ const OptionSpec kOptions[] = {
     {"--thumbnail", false, CLI_RENDER},
     {"--case", false, CLI_SEARCH},
     {"--password", true, kAll},
+    {"--encoding", true, CLI_INFO | CLI_RENDER | CLI_TEXT | CLI_SEARCH},
     {"-j", true, CLI_RENDER | CLI_TEXT | CLI_SEARCH},
     {"--quiet", false, kAll},
 };
@@ -176,6 +184,10 @@ int apply_option(const std::string &a, const char *v, CliOptions *o)
             return usage_error("bad --quality");
     } else if (a == "--password") {
         o->password = v;
+    } else if (a == "--encoding") {
+        o->text_encoding = text_encoding_by_name(v);
+        if (o->text_encoding < 0)
+            return usage_error(std::string("unknown encoding: ") + v);
     } else if (a == "--no-aa") {
         o->no_aa = true;
     } else if (a == "--diag") {
@@ -337,6 +349,8 @@ Document *open_document(const CliOptions &o, const std::string &path)
         std::fprintf(stderr, "%s\n", open_failure_message(path, rc).c_str());
         return nullptr;
     }
+    if (o.text_encoding >= 0)
+        doc_text_set_encoding(doc, o.text_encoding);
     return doc;
 }
 

@@ -33,6 +33,8 @@ int cmd_info(const CliOptions &o, const std::string &path)
         std::printf("==> %s <==\n", path.c_str());
     std::printf("kind: %s\n", doc_kind_name(doc));
     std::printf("pages: %d\n", doc_page_count(doc));
+    if (int enc = doc_text_encoding(doc); enc >= 0)
+        std::printf("encoding: %s%s\n", doc_text_encoding_name(enc), doc_text_encoding_sure(doc) ? "" : " (guessed)");
     if (PdfDoc *pdf = doc_pdf(doc)) {
         std::printf("version: %s\n", pdf->version);
         std::printf("repaired: %s\n", pdf->repaired ? "yes" : "no");

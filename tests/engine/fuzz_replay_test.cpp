@@ -44,7 +44,7 @@ TEST(FuzzReplay, KeptInputsDecodeWithoutCrashing)
 
 #if !defined(_WIN32)
 // The document-level targets' kept inputs (whole files, content streams, font
-// programs, EPS files); these open through an in-memory file, so Linux only.
+// programs, EPS files, text files); these open through an in-memory file, so Linux only.
 TEST(FuzzReplay, KeptDocumentInputs_NoCrash)
 {
     const fs::path root = fs::path(PAGRIX_SOURCE_DIR) / "tests" / "data" / "fuzz";
@@ -57,6 +57,7 @@ TEST(FuzzReplay, KeptDocumentInputs_NoCrash)
         {"font", fuzzdoc::run_font},
         {"eps", fuzzdoc::run_eps},
         {"rtf", fuzzdoc::run_rtf},
+        {"text", fuzzdoc::run_text},
     };
     int replayed = 0;
     std::error_code ec;

@@ -76,6 +76,18 @@ std::vector<Box> &boxes()
     return list;
 }
 
+HWND wait_for_dialog(int ms)
+{
+    for (int waited = 0;; waited += 10) {
+        HWND box = FindWindowA("#32770", nullptr);
+        if (box && IsWindowVisible(box))
+            return box;
+        if (waited >= ms)
+            return nullptr;
+        Sleep(10);
+    }
+}
+
 Frame::Frame(int show)
 {
     HINSTANCE instance = GetModuleHandleA(nullptr);

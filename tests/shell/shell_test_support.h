@@ -57,6 +57,10 @@ Capture capture(HWND window);
 // A 24-bit uncompressed BMP (bottom-up or top-down) in the layout of a
 // capture; w = 0 when the file is missing or not such a BMP.
 Capture read_bmp24(const std::string &path);
+// The first visible dialog box (class "#32770") on the desktop, waited for
+// up to `ms` milliseconds (from another thread than the one whose modal
+// loop shows it); null when none appears.
+HWND wait_for_dialog(int ms = 5000);
 // Waits for a started process and closes its handles: its exit code, or 99
 // after the timeout (the process is then ended).
 long process_finish(PROCESS_INFORMATION &pi, DWORD timeout_ms);

@@ -409,12 +409,7 @@ TEST(UserSees, AboutBoxTitleAndBothCreditLines)
     } seen;
     std::atomic<bool> closed{false};
     std::thread worker([&] {
-        HWND box = nullptr;
-        for (int i = 0; i < 500 && !(box && IsWindowVisible(box)); i++) {
-            box = FindWindowA("#32770", nullptr);
-            if (!(box && IsWindowVisible(box)))
-                Sleep(10);
-        }
+        HWND box = wait_for_dialog();
         if (!box)
             return;
         Sleep(100);
