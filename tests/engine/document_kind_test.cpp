@@ -141,8 +141,8 @@ TEST(DocumentKind, OpenDispatch)
         // No header at all, but an object header at a line start: tried as PDF first.
         {"headerless.dat", headerless_pdf(2), 0, "PDF Document"},
         {"binhead.dat", "%\xE2\xE3\xCF\xD3\n" + headerless_pdf(2), 0, "PDF Document"},
-        // Object syntax in prose: no pages as PDF, so text (which has no reader here).
-        {"syntax.dat", "write\n1 0 obj\n<< /Type /Catalog >>\nendobj\nto start\n", -1, nullptr},
+        // Object syntax in prose: no pages as PDF, so text.
+        {"syntax.dat", "write\n1 0 obj\n<< /Type /Catalog >>\nendobj\nto start\n", 0, "Text Document"},
         // A PDF without pages is no document: -1, also when found as PDF late.
         {"empty.pdf", testsupport::simple_pdf(0), -1, nullptr},
         {"empty.dat", "junk\n" + testsupport::simple_pdf(0), -1, nullptr},
