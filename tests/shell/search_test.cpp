@@ -442,7 +442,7 @@ TEST(Search, FindAllListAndItsLifeWithTheDocument)
 // with a page, 0 and a page past the end; Alt+Left and Alt+Right; Ctrl+L at
 // both zoom limits; Ctrl+F with the find dialog taking its own keys first
 // (the "-" of the query is text, not the zoom-out key); F3 and Shift+F3
-// with wrap-around.
+// with wrap-around; Ctrl+A and Ctrl+C copying the page's text.
 TEST(SearchKeys, EveryKeyWorksFromTheView)
 {
     const char *exe = std::getenv("PAGRIX_EXE");
@@ -516,6 +516,17 @@ TEST(SearchKeys, EveryKeyWorksFromTheView)
                 EXPECT_TRUE(text_becomes(zoom, s.zoom)) << text_of(zoom);
             }
         }
+        // Ctrl+A selects the text of the page in view (7) and Ctrl+C copies it.
+        if (OpenClipboard(nullptr)) {
+            EmptyClipboard();
+            CloseClipboard();
+        }
+        chord(VK_CONTROL, 'A');
+        chord(VK_CONTROL, 'C');
+        std::wstring copied;
+        for (int i = 0; i < 40 && copied.empty(); i++, Sleep(50))
+            copied = clipboard_unicode();
+        EXPECT_NE(copied.find(L"Seite 7 mit Ziel-Wert"), std::wstring::npos) << "Ctrl+A, Ctrl+C copied no page text";
     } else {
         ADD_FAILURE() << "the program's frame, page field, zoom box or view did not appear";
     }

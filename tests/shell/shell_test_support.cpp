@@ -304,4 +304,26 @@ bool file_dialog_accept(const std::wstring &name)
     return false;
 }
 
+namespace {
+
+template <class Char>
+std::basic_string<Char> clipboard_text(UINT format)
+{
+    std::basic_string<Char> s;
+    if (!OpenClipboard(nullptr))
+        return s;
+    if (HANDLE h = GetClipboardData(format))
+        if (const auto *p = static_cast<const Char *>(GlobalLock(h))) {
+            s = p;
+            GlobalUnlock(h);
+        }
+    CloseClipboard();
+    return s;
+}
+
+}  // namespace
+
+std::wstring clipboard_unicode() { return clipboard_text<wchar_t>(CF_UNICODETEXT); }
+std::string clipboard_ansi() { return clipboard_text<char>(CF_TEXT); }
+
 }  // namespace shelltest

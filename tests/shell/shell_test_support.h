@@ -73,4 +73,8 @@ bool file_dialog_accept(const std::wstring &name);
 // A 32-bit top-down device-independent bitmap header of this size.
 BITMAPINFO dib32_info(int width, int height);
 
+// The clipboard's CF_UNICODETEXT or CF_TEXT text; empty when it holds none.
+std::wstring clipboard_unicode();
+std::string clipboard_ansi();
+
 }  // namespace shelltest
