@@ -17,11 +17,7 @@ namespace {
 constexpr int kFiles = 10;
 constexpr int kRuns = 3;
 
-std::string corpus()
-{
-    const char *env = std::getenv("PAGRIX_CORPUS");
-    return env && *env ? std::string(env) : benchsupport::corpus_dir();
-}
+std::string corpus() { return benchsupport::corpus_dir(); }
 
 struct BenchFile {
     std::string path;

@@ -70,6 +70,8 @@ void report(const std::string &name, double ours_ms, double ref_ms)
 
 std::string corpus_dir()
 {
+    if (const char *env = std::getenv("PAGRIX_CORPUS"); env && *env)
+        return env;
     std::filesystem::path p = std::filesystem::path(PAGRIX_SOURCE_DIR) / ".." / "shared" / "corpus";
     std::error_code ec;
     return std::filesystem::is_directory(p, ec) ? p.lexically_normal().string() : "";

@@ -19,7 +19,8 @@ void add_custom(const std::string &name, std::function<void()> fn);
 int run_command(const std::string &command);
 // Prints the BENCH line.
 void report(const std::string &name, double ours_ms, double ref_ms);
-// The shared corpus folder, or "" when absent.
+// The shared corpus folder (PAGRIX_CORPUS, else ../shared/corpus beside the
+// source tree), or "" when absent.
 std::string corpus_dir();
 
 }  // namespace benchsupport

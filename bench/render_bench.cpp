@@ -27,11 +27,7 @@ namespace {
 constexpr int kRuns = 3;
 constexpr int kMaxPagesPerFile = 40;
 
-std::string corpus()
-{
-    const char *env = std::getenv("PAGRIX_CORPUS");
-    return env && *env ? std::string(env) : benchsupport::corpus_dir();
-}
+std::string corpus() { return benchsupport::corpus_dir(); }
 
 // The corpus PDFs, sorted.
 std::vector<std::string> corpus_pdfs()

@@ -17,11 +17,7 @@ namespace {
 constexpr int kFiles = 10;
 constexpr int kRuns = 3;
 
-std::string corpus()
-{
-    const char *env = std::getenv("PAGRIX_CORPUS");
-    return env && *env ? std::string(env) : benchsupport::corpus_dir();
-}
+std::string corpus() { return benchsupport::corpus_dir(); }
 
 // The largest unencrypted pdf_ref.tsv files with page-1 text.
 std::vector<std::string> largest_text_files()

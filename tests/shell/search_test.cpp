@@ -238,25 +238,15 @@ bool text_becomes(HWND w, const std::string &want)
     return false;
 }
 
-void key(WORD vk, bool up)
-{
-    INPUT in = {};
-    in.type = INPUT_KEYBOARD;
-    in.ki.wVk = vk;
-    in.ki.wScan = WORD(MapVirtualKeyA(vk, 0));
-    in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-    SendInput(1, &in, sizeof in);
-}
-
 // A key with a modifier held (VK_CONTROL, VK_SHIFT, VK_MENU; 0 none).
 void chord(WORD mod, WORD vk)
 {
     if (mod)
-        key(mod, false);
-    key(vk, false);
-    key(vk, true);
+        send_key(mod, false);
+    send_key(vk, false);
+    send_key(vk, true);
     if (mod)
-        key(mod, true);
+        send_key(mod, true);
     Sleep(60);
 }
 

@@ -326,4 +326,14 @@ std::basic_string<Char> clipboard_text(UINT format)
 std::wstring clipboard_unicode() { return clipboard_text<wchar_t>(CF_UNICODETEXT); }
 std::string clipboard_ansi() { return clipboard_text<char>(CF_TEXT); }
 
+void send_key(WORD vk, bool up)
+{
+    INPUT in = {};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = vk;
+    in.ki.wScan = WORD(MapVirtualKeyA(vk, 0));
+    in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    SendInput(1, &in, sizeof in);
+}
+
 }  // namespace shelltest

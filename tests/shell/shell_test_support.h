@@ -77,4 +77,7 @@ BITMAPINFO dib32_info(int width, int height);
 std::wstring clipboard_unicode();
 std::string clipboard_ansi();
 
+// Presses (up false) or releases one key through SendInput, as a keyboard would.
+void send_key(WORD vk, bool up);
+
 }  // namespace shelltest

@@ -90,16 +90,6 @@ bool wait_until(F done)
     return done();
 }
 
-void send_key(WORD vk, bool up)
-{
-    INPUT in = {};
-    in.type = INPUT_KEYBOARD;
-    in.ki.wVk = vk;
-    in.ki.wScan = WORD(MapVirtualKeyA(vk, 0));
-    in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-    SendInput(1, &in, sizeof in);
-}
-
 void press(WORD vk, bool shift = false)
 {
     if (shift)
