@@ -101,3 +101,7 @@ PageTotals run_pages(Document *doc, const PageRun &run);
 int processor_count();
 // Whether the progress line is shown: stderr is a terminal and not --quiet.
 bool progress_wanted(const CliOptions &o);
+// A run over pages first..last of `path` with the options' jobs and progress,
+// each worker opening the document with open_document; run.work is the
+// caller's.
+PageRun page_run(const CliOptions &o, const std::string &path, int first, int last);

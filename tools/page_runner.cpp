@@ -350,3 +350,15 @@ int processor_count()
 }
 
 bool progress_wanted(const CliOptions &o) { return !o.quiet && isatty(2); }
+
+PageRun page_run(const CliOptions &o, const std::string &path, int first, int last)
+{
+    PageRun run;
+    run.path = path;
+    run.first = first;
+    run.last = last;
+    run.jobs = o.jobs > 0 ? o.jobs : processor_count();
+    run.progress = progress_wanted(o);
+    run.open = [&o, path] { return open_document(o, path); };
+    return run;
+}

@@ -211,12 +211,7 @@ int cmd_render(const CliOptions &o, const std::string &path)
         return usage_error("OUT needs %d when several pages are rendered");
     }
     composite_set_antialias(!o.no_aa);
-    PageRun run;
-    run.path = path;
-    run.first = first;
-    run.last = last;
-    run.jobs = o.jobs > 0 ? o.jobs : processor_count();
-    run.progress = progress_wanted(o);
+    PageRun run = page_run(o, path, first, last);
     run.open = [&] { return open_for_render(o, path); };
     run.work = [&](Document *d, int page, PageOutput *result) {
         if (o.thumbnail)

@@ -31,18 +31,6 @@ Document *open_text(const CliOptions &o, const std::string &path)
     return doc;
 }
 
-PageRun page_run(const CliOptions &o, const std::string &path, int first, int last)
-{
-    PageRun run;
-    run.path = path;
-    run.first = first;
-    run.last = last;
-    run.jobs = o.jobs > 0 ? o.jobs : processor_count();
-    run.progress = progress_wanted(o);
-    run.open = [&o, path] { return open_document(o, path); };
-    return run;
-}
-
 }  // namespace
 
 // text FILE... [--page K]: pages separated by form feeds.
