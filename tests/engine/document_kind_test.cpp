@@ -143,9 +143,10 @@ TEST(DocumentKind, OpenDispatch)
         {"binhead.dat", "%\xE2\xE3\xCF\xD3\n" + headerless_pdf(2), 0, "PDF Document"},
         // Object syntax in prose: no pages as PDF, so text.
         {"syntax.dat", "write\n1 0 obj\n<< /Type /Catalog >>\nendobj\nto start\n", 0, "Text Document"},
-        // A PDF without pages is no document: -1, also when found as PDF late.
+        // A PDF without pages is no document: -1; found late, behind junk,
+        // the text test decides (this one is all printable).
         {"empty.pdf", testsupport::simple_pdf(0), -1, nullptr},
-        {"empty.dat", "junk\n" + testsupport::simple_pdf(0), -1, nullptr},
+        {"empty.dat", "junk\n" + testsupport::simple_pdf(0), 0, "Text Document"},
     };
     for (const Row &row : rows) {
         Document *doc = reinterpret_cast<Document *>(1);
