@@ -1,5 +1,5 @@
-// Glyph rendering through FreeType with a process-wide cache of upright
-// glyphs, and glyph outlines for clipping. All rendering runs on one thread;
+// Glyph rendering through FreeType with a process-wide cache of glyphs
+// scaled along the axes, and glyph outlines for clipping. All rendering runs on one thread;
 // nothing is locked.
 #include "fonts/glyph.h"
 
@@ -15,28 +15,68 @@ struct Slot {
     FT_Face face;
     uint32_t glyph;
     int size;
-    int phase;  // quarter pixels of the pen across
+    int phase;       // quarter pixels of the pen across
+    FT_Fixed xx, yy;  // the scaling handed to FreeType; 1, 1 for upright glyphs
     int width, rows, left, top;
     float advance;
-    uint8_t *data;  // width x rows bytes; null = empty slot
+    uint8_t *data;   // width x rows bytes; null for a blank glyph
+    bool used;       // false: an empty slot
+    uint32_t stamp;  // when last found or stored, for replacement within a set
 };
+
+// Sets of GLYPH_CACHE_WAYS slots: a glyph lives in one set, where the least
+// recently used slot makes room for a new one.
+constexpr int kSets = GLYPH_CACHE_SLOTS / GLYPH_CACHE_WAYS;
+static_assert((kSets & (kSets - 1)) == 0, "the set count is a power of two");
 
 Slot g_slots[GLYPH_CACHE_SLOTS];
 GlyphCacheStats g_stats;
 int g_placement = GLYPH_UNHINTED_QUARTER;
+uint32_t g_clock;
+size_t g_bytes;  // coverage bytes held by all slots
 
-int slot_index(FT_Face face, uint32_t glyph, int size, int phase)
+// The first slot of the set of a key.
+Slot *set_of(FT_Face face, uint32_t glyph, int size, int phase, FT_Fixed xx, FT_Fixed yy)
 {
     uint32_t f = uint32_t(reinterpret_cast<uintptr_t>(face));
     uint32_t h = f * 0x9E3779B1u + glyph * 0x9E37u + uint32_t(size) * 0x075410C5u +
-                 uint32_t(phase) * 0x27D4EB2Fu;
-    return int((h >> 7) & 0x3FF);
+                 uint32_t(phase) * 0x27D4EB2Fu + uint32_t(xx) * 0x165667B1u + uint32_t(yy) * 0x85EBCA77u;
+    h ^= h >> 15;
+    h *= 0x2C1B3C6Du;
+    h ^= h >> 13;
+    return &g_slots[size_t(h & uint32_t(kSets - 1)) * GLYPH_CACHE_WAYS];
 }
 
 void slot_clear(Slot *s)
 {
+    g_bytes -= size_t(s->width) * size_t(s->rows) * (s->data != nullptr);
     std::free(s->data);
     std::memset(s, 0, sizeof *s);
+}
+
+Slot *find_slot(Slot *set, FT_Face face, uint32_t glyph, int size, int phase, FT_Fixed xx, FT_Fixed yy)
+{
+    for (int i = 0; i < GLYPH_CACHE_WAYS; i++) {
+        Slot *s = &set[i];
+        if (s->used && s->face == face && s->glyph == glyph && s->size == size && s->phase == phase &&
+            s->xx == xx && s->yy == yy)
+            return s;
+    }
+    return nullptr;
+}
+
+// The slot a new glyph of the set takes: an empty one, else the least
+// recently used.
+Slot *victim_slot(Slot *set)
+{
+    Slot *v = &set[0];
+    for (int i = 0; i < GLYPH_CACHE_WAYS; i++) {
+        if (!set[i].used)
+            return &set[i];
+        if (uint32_t(g_clock - set[i].stamp) > uint32_t(g_clock - v->stamp))
+            v = &set[i];
+    }
+    return v;
 }
 
 // 16.16 fixed point, truncated toward zero and kept inside what a 32-bit
@@ -117,28 +157,34 @@ int ft_render_glyph_at(FT_Face face, uint32_t glyph, float a, float b, float c, 
     const float quarters = frac_x * 4.0f;
     const int phase = quarters > 0.0f && quarters < 4.0f ? int(quarters) : 0;
     const bool cacheable = !(frac_y > 0.0f) && float(phase) == quarters;
-    const bool upright = cacheable && rounds_to(xx, 65536) && rounds_to(yy, 65536) &&
-                         rounds_to(xy, 0) && rounds_to(yx, 0);
-    Slot *slot = &g_slots[slot_index(face, glyph, size, phase)];
-    if (upright && slot->data && slot->face == face && slot->glyph == glyph && slot->size == size &&
-        slot->phase == phase) {
-        out->buffer = slot->data;
-        out->width = slot->width;
-        out->rows = slot->rows;
-        out->pitch = slot->width;
-        out->left = slot->left;
-        out->top = slot->top;
-        out->advance = slot->advance;
-        g_stats.hits++;
-        return 0;
-    }
-    if (FT_Set_Pixel_Sizes(face, 0, FT_UInt(size)) != 0)
-        return -7;
     FT_Matrix m;
     m.xx = to_fixed(xx / 65536.0);
     m.xy = to_fixed(xy / 65536.0);
     m.yx = to_fixed(yx / 65536.0);
     m.yy = to_fixed(yy / 65536.0);
+    // Scalings along the axes are cached. Those that round to the unit
+    // matrix share one entry (keyed 1, 1); others are keyed by the exact
+    // scaling FreeType is given, so an entry always holds what a new
+    // rendering would give.
+    const bool upright = cacheable && rounds_to(xx, 65536) && rounds_to(yy, 65536) &&
+                         rounds_to(xy, 0) && rounds_to(yx, 0);
+    const bool scaling = cacheable && m.xy == 0 && m.yx == 0;
+    const FT_Fixed key_xx = upright ? 65536 : m.xx, key_yy = upright ? 65536 : m.yy;
+    Slot *set = set_of(face, glyph, size, phase, key_xx, key_yy);
+    if (Slot *hit = scaling || upright ? find_slot(set, face, glyph, size, phase, key_xx, key_yy) : nullptr) {
+        hit->stamp = ++g_clock;
+        out->buffer = hit->data;
+        out->width = hit->width;
+        out->rows = hit->rows;
+        out->pitch = hit->width;
+        out->left = hit->left;
+        out->top = hit->top;
+        out->advance = hit->advance;
+        g_stats.hits++;
+        return 0;
+    }
+    if (FT_Set_Pixel_Sizes(face, 0, FT_UInt(size)) != 0)
+        return -7;
     // The pen fraction in 26.6; FreeType's y grows upwards.
     FT_Vector delta = {FT_Pos(frac_x * 64.0f + 0.5f), -FT_Pos(frac_y * 64.0f + 0.5f)};
     FT_Set_Transform(face, &m, whole ? nullptr : &delta);
@@ -168,17 +214,31 @@ int ft_render_glyph_at(FT_Face face, uint32_t glyph, float a, float b, float c, 
     out->left = g->bitmap_left;
     out->top = g->bitmap_top;
     out->advance = float(g->advance.x) / 64.0f;
-    if (!upright || out->width < 1 || out->width > GLYPH_CACHE_MAX_SIDE || out->rows < 1 ||
-        out->rows > GLYPH_CACHE_MAX_SIDE || !out->buffer)
+    if (!(scaling || upright))
         return 0;
-    auto *copy = static_cast<uint8_t *>(std::malloc(size_t(out->width) * size_t(out->rows)));
-    if (!copy)
+    // Blank glyphs (spaces) are kept too, without coverage.
+    const bool blank = out->width < 1 || out->rows < 1 || !out->buffer;
+    if (!blank && (out->width > GLYPH_CACHE_MAX_SIDE || out->rows > GLYPH_CACHE_MAX_SIDE))
         return 0;
-    for (int r = 0; r < out->rows; r++)
-        std::memcpy(copy + size_t(r) * size_t(out->width), out->buffer + size_t(r) * size_t(out->pitch),
-                    size_t(out->width));
-    std::free(slot->data);
-    *slot = {face, glyph, size, phase, out->width, out->rows, out->left, out->top, out->advance, copy};
+    const size_t bytes = blank ? 0 : size_t(out->width) * size_t(out->rows);
+    uint8_t *copy = nullptr;
+    if (!blank) {
+        copy = static_cast<uint8_t *>(std::malloc(bytes));
+        if (!copy)
+            return 0;
+        for (int r = 0; r < out->rows; r++)
+            std::memcpy(copy + size_t(r) * size_t(out->width), out->buffer + size_t(r) * size_t(out->pitch),
+                        size_t(out->width));
+    }
+    Slot *slot = victim_slot(set);
+    slot_clear(slot);
+    if (g_bytes + bytes > GLYPH_CACHE_MAX_BYTES) {
+        std::free(copy);
+        return 0;
+    }
+    g_bytes += bytes;
+    *slot = {face,        glyph,       size,      phase,     key_xx,       key_yy, blank ? 0 : out->width,
+             blank ? 0 : out->rows, out->left, out->top, out->advance, copy,   true,  ++g_clock};
     g_stats.stores++;
     return 0;
 }
@@ -186,7 +246,7 @@ int ft_render_glyph_at(FT_Face face, uint32_t glyph, float a, float b, float c, 
 void glyph_cache_purge(FT_Face face)
 {
     for (Slot &s : g_slots)
-        if (s.data && s.face == face)
+        if (s.used && s.face == face)
             slot_clear(&s);
 }
 
@@ -230,7 +290,7 @@ int glyph_cache_count(FT_Face face)
 {
     int n = 0;
     for (const Slot &s : g_slots)
-        n += s.data && s.face == face;
+        n += s.used && s.face == face;
     return n;
 }
 

@@ -1,16 +1,19 @@
 // The glyph layer shared by every document kind: a FreeType glyph of a face
 // rendered under a 2x2 device matrix into 8-bit coverage with its placement,
-// through one process-wide cache of upright glyphs, and glyph outlines for
-// text used as a clip. Nothing here knows PDF: the text, RTF and EPS readers
+// through one process-wide cache of glyphs scaled along the axes, and glyph
+// outlines for text used as a clip. Nothing here knows PDF: the text, RTF and EPS readers
 // call it as the PDF glyph loop does.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
-constexpr int GLYPH_CACHE_SLOTS = 1024;  // one entry per slot; a collision replaces the occupant
+constexpr int GLYPH_CACHE_SLOTS = 8192;  // one entry per slot
+constexpr int GLYPH_CACHE_WAYS = 4;  // slots a glyph may take; the least recently used gives way
 constexpr int GLYPH_CACHE_MAX_SIDE = 72;  // larger bitmaps are drawn but not cached
+constexpr size_t GLYPH_CACHE_MAX_BYTES = 16u << 20;  // coverage held at most; beyond, nothing is stored
 constexpr float GLYPH_MIN_SCALE = 0.05f;  // pixels per em below which nothing is rendered
 constexpr float GLYPH_MAX_SCALE = 4000.0f;  // and above which
 constexpr double GLYPH_MAX_EM_AREA = 16777216.0;  // device pixels of the em square's box (a
@@ -31,12 +34,14 @@ struct GlyphBitmap {
 // a number), -7 (FreeType failed or gave no 8-bit bitmap). The buffer stays
 // valid until the next glyph is loaded into the face. An em whose device box
 // (|a| + |c| by |b| + |d|) exceeds GLYPH_MAX_EM_AREA pixels also gives -5:
-// its bitmap could take gigabytes. Upright glyphs up to
-// 72 pixels a side are kept in the cache and then cost no FreeType call.
+// its bitmap could take gigabytes. Glyphs scaled along the axes (no
+// rotation or shear), blank or up to 72 pixels a side, are kept in the
+// cache and then cost no FreeType call; a blank one comes back with a null
+// buffer.
 int ft_render_glyph(FT_Face face, uint32_t glyph, float a, float b, float c, float d,
                     GlyphBitmap *out);
 // The same with the pen at a fraction of a pixel (0 <= frac < 1 each, device
-// axes) from the whole pixel the bitmap is placed against. Upright glyphs
+// axes) from the whole pixel the bitmap is placed against. Such glyphs
 // whose fractions are a whole number of quarters across and 0 down are
 // cached, one entry per quarter; others are not.
 int ft_render_glyph_at(FT_Face face, uint32_t glyph, float a, float b, float c, float d,
