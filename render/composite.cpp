@@ -115,6 +115,26 @@ void span_opaque(uint8_t *p, int length, const uint8_t *coverage, const uint8_t 
     }
 }
 
+// Source-over of one colour through bare coverage onto an opaque surface:
+// the common case of glyphs and fills, the generic opaque span without a
+// mask, constant alpha, blend mode or anti-aliasing switch to consult.
+void span_plain(uint8_t *p, int length, const uint8_t *coverage, const int src[3])
+{
+    const int s0 = src[0], s1 = src[1], s2 = src[2];
+    for (int i = 0; i < length; i++, p += 3) {
+        const int a = coverage[i];
+        if (a == 255) {
+            p[0] = uint8_t(s0);
+            p[1] = uint8_t(s1);
+            p[2] = uint8_t(s2);
+        } else if (a) {
+            p[0] = uint8_t(p[0] + ((s0 - p[0]) * a + 127) / 255);
+            p[1] = uint8_t(p[1] + ((s1 - p[1]) * a + 127) / 255);
+            p[2] = uint8_t(p[2] + ((s2 - p[2]) * a + 127) / 255);
+        }
+    }
+}
+
 template <bool Clip, bool Smask, bool Alpha, bool Colors>
 void span_group(uint8_t *p, uint8_t *ab, int length, const uint8_t *coverage, const uint8_t *clip,
                 const uint8_t *smask, int alpha, int mode, const int span_src[3],
@@ -234,6 +254,10 @@ void composite_span(PageBitmap *surface, int y, int x, int length, const uint8_t
         return;
     }
     int index = (clip_row ? 1 : 0) | (smask_row ? 2 : 0) | (alpha < 255 ? 4 : 0) | (colors ? 8 : 0);
+    if (index == 0 && blend_mode == BLEND_NORMAL && g_antialias && !surface->alpha) {
+        span_plain(surface->pixels + size_t(y) * size_t(surface->stride) + 3 * size_t(x), length, coverage, src);
+        return;
+    }
     span_impls[index](surface, y, x, length, coverage, clip_row, smask_row, alpha, blend_mode, src,
                       colors);
 }
