@@ -17,6 +17,7 @@ extern "C" {
 namespace {
 
 constexpr size_t kPngChunk = 64 << 10;  // deflated bytes per IDAT chunk
+constexpr size_t kBmpBlock = 64 << 10;  // BMP bytes handed to the file at once (whole rows)
 constexpr int kJpegMaxSide = 65500;     // the largest side a JPEG frame header takes
 
 // libjpeg's standard error manager ends the process on a fatal error; this
@@ -39,7 +40,8 @@ struct ImageWriter {
     int width, height;
     int rows_done;
     bool failed;      // a write failed; nothing more is written
-    uint8_t *row;     // one converted row (BMP: stride bytes with zero padding)
+    uint8_t *row;     // one converted row (BMP: block_rows rows of stride bytes, zero padded)
+    int block_rows;   // BMP: rows written at once
     // BMP: the file offset the stream stands at, so that a write that needs
     // no seek (a whole image at once) works on unseekable outputs too.
     uint64_t position;
@@ -152,7 +154,9 @@ bool open_bmp(ImageWriter *w)
     put_le(h + 34, uint32_t(image_size), 4);
     put_le(h + 38, 2835, 4);  // 72 dpi in pixels per metre
     put_le(h + 42, 2835, 4);
-    w->row = static_cast<uint8_t *>(std::calloc(1, size_t(bmp_stride(w->width))));
+    const size_t stride = size_t(bmp_stride(w->width));
+    w->block_rows = int(kBmpBlock / stride > 0 ? kBmpBlock / stride : 1);
+    w->row = static_cast<uint8_t *>(std::calloc(size_t(w->block_rows), stride));
     if (!w->row || !put(w, h, sizeof h))
         return false;
     w->position = sizeof h;
@@ -166,10 +170,13 @@ bool write_bmp_rows(ImageWriter *w, const PageBitmap *band)
     const int below = w->height - w->rows_done - band->height;  // rows under the band
     if (!seek_to(w, 54 + uint64_t(below) * stride))
         return false;
-    for (int y = band->height - 1; y >= 0; y--) {
-        // Our own padding bytes may hold anything; the file's are zero.
-        std::memcpy(w->row, band->pixels + size_t(y) * band->stride, size_t(3 * w->width));
-        if (!put(w, w->row, stride))
+    // Rows go out in blocks of up to w->block_rows, last row first; our own
+    // padding bytes may hold anything, the file's are zero.
+    for (int y = band->height - 1; y >= 0;) {
+        int n = 0;
+        for (; n < w->block_rows && y >= 0; n++, y--)
+            std::memcpy(w->row + size_t(n) * stride, band->pixels + size_t(y) * band->stride, size_t(3 * w->width));
+        if (!put(w, w->row, stride * size_t(n)))
             return false;
     }
     w->position += stride * size_t(band->height);
