@@ -17,7 +17,9 @@ extern "C" {
 namespace {
 
 constexpr size_t kPngChunk = 64 << 10;  // deflated bytes per IDAT chunk
-constexpr size_t kBmpBlock = 64 << 10;  // BMP bytes handed to the file at once (whole rows)
+// BMP bytes handed to the file at once (whole rows): a few large writes cost
+// the system about half of what a write per row does.
+constexpr size_t kBmpBlock = 256 << 10;
 constexpr int kJpegMaxSide = 65500;     // the largest side a JPEG frame header takes
 
 // libjpeg's standard error manager ends the process on a fatal error; this
@@ -155,7 +157,8 @@ bool open_bmp(ImageWriter *w)
     put_le(h + 38, 2835, 4);  // 72 dpi in pixels per metre
     put_le(h + 42, 2835, 4);
     const size_t stride = size_t(bmp_stride(w->width));
-    w->block_rows = int(kBmpBlock / stride > 0 ? kBmpBlock / stride : 1);
+    const size_t rows = kBmpBlock / stride > 0 ? kBmpBlock / stride : 1;
+    w->block_rows = rows < size_t(w->height) ? int(rows) : w->height;
     w->row = static_cast<uint8_t *>(std::calloc(size_t(w->block_rows), stride));
     if (!w->row || !put(w, h, sizeof h))
         return false;
