@@ -1,6 +1,7 @@
 // Tokenizer for PDF syntax (PDF Reference 1.7, section 3.1-3.2): whitespace,
 // comments, names with #xx escapes, literal and hexadecimal strings, numbers,
 // delimiters and keywords. Token texts are copied into the caller's arena.
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -216,6 +217,43 @@ int lex_hex_string(ByteReader *r, Arena *arena, PdfToken *out)
     return finish_text(tb, arena, out, TOK_STRING);
 }
 
+// A number of up to 15 digits with an optional sign and point, the form
+// content streams are written in, read without strtod/strtoll and to the
+// same value: the digits make an integer below 2^53 and the power of ten is
+// exact, so the one division rounds as strtod does. False for any other
+// text, which the library functions then read.
+bool quick_number(const char *text, int n, bool *real, double *out)
+{
+    static constexpr double kPow10[16] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                          1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    int i = 0;
+    const bool negative = n > 0 && text[0] == '-';
+    if (n > 0 && (text[0] == '-' || text[0] == '+'))
+        i++;
+    int64_t digits = 0;
+    int count = 0, fraction = 0;
+    bool point = false;
+    for (; i < n; i++) {
+        const char c = text[i];
+        if (c >= '0' && c <= '9') {
+            if (++count > 15)
+                return false;
+            digits = digits * 10 + (c - '0');
+            fraction += point;
+        } else if (c == '.' && !point) {
+            point = true;
+        } else {
+            return false;
+        }
+    }
+    if (count == 0)
+        return false;
+    const double v = double(digits) / kPow10[fraction];
+    *out = negative ? -v : v;
+    *real = point;
+    return true;
+}
+
 int lex_number(ByteReader *r, int first, PdfToken *out)
 {
     char text[PDF_MAX_NUMBER_CHARS + 1];
@@ -232,14 +270,17 @@ int lex_number(ByteReader *r, int first, PdfToken *out)
             text[n++] = char(c);
     }
     text[n] = 0;
+    double quick = 0;
+    bool quick_real = false;
+    const bool quick_ok = quick_number(text, n, &quick_real, &quick) && quick_real == real;
     if (real) {
-        double v = std::strtod(text, nullptr);
+        double v = quick_ok ? quick : std::strtod(text, nullptr);
         out->kind = TOK_REAL;
         out->real_value = v;
         // Truncation toward zero, clamped: out-of-range conversion is undefined.
         out->int_value = v >= 2147483647.0 ? 2147483647 : v <= -2147483648.0 ? INT32_MIN : v == v ? int32_t(v) : 0;
     } else {
-        long long v = std::strtoll(text, nullptr, 10);
+        long long v = quick_ok ? static_cast<long long>(quick) : std::strtoll(text, nullptr, 10);
         out->kind = TOK_INT;
         if (v > INT32_MAX || v < INT32_MIN) {
             // Too large for an integer object: kept as a real with its value
