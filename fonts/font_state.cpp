@@ -313,6 +313,15 @@ FT_Face ft_face_from_file(const char *path)
     return face;
 }
 
+FT_Face ft_face_share(FT_Face face)
+{
+    if (face && FT_Reference_Face(face) == 0) {
+        g_fonts.live_faces++;
+        return face;
+    }
+    return nullptr;
+}
+
 void ft_face_release(FT_Face face)
 {
     if (!face)

@@ -60,7 +60,10 @@ FT_Library font_freetype();
 // A face over bytes that outlive it (not copied); null when FreeType rejects them.
 FT_Face ft_face_from_memory(const uint8_t *data, size_t size);
 FT_Face ft_face_from_file(const char *path);
-// Releases a face made by the two calls above (null is ignored).
+// Another owner of a face made by the two calls above: each owner releases
+// it once, and FreeType frees it with the last release. Returns the face.
+FT_Face ft_face_share(FT_Face face);
+// Releases a face made (or shared) by the calls above (null is ignored).
 void ft_face_release(FT_Face face);
 // Faces made and not yet released, fallback faces excluded.
 int ft_live_faces();

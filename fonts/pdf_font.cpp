@@ -76,7 +76,15 @@ void font_find_face(PdfDoc *doc, PdfFont *font, PdfObject *descriptor, PdfObject
         return;
     }
     const char *file = font_substitute(name_of(base_font));
-    font->face = font_open_base(file);
+    // Documents often give every page font dictionaries of their own for the
+    // same base font; they share one face rather than each parsing the file.
+    for (const PdfFont *f = doc->fonts; f && file; f = f->next)
+        if (f != font && f->face && f->subst_file && std::strcmp(f->subst_file, file) == 0) {
+            font->face = ft_face_share(f->face);
+            break;
+        }
+    if (!font->face)
+        font->face = font_open_base(file);
     if (font->face)
         font->subst_file = file;
 }

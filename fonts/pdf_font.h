@@ -12,6 +12,7 @@ struct PdfObject;
 struct ToUnicodeMap;
 
 constexpr int FONT_MAX_PROGRAM = 64 << 20;  // bytes of one decoded embedded font program
+constexpr int FONT_CID_WIDTH_SLOTS = 512;  // Type0 widths remembered per record, by CID
 
 struct PdfFont {
     PdfObject *dict;              // the resolved font dictionary; the cache key
@@ -30,7 +31,9 @@ struct PdfFont {
     float face_widths[256];       // simple fonts: advances measured in the face, 0 = not yet
     ToUnicodeMap *to_unicode;     // parsed ToUnicode CMap, null without one
     float default_width;          // Type0: DW
-    PdfObject *w_array;           // Type0: W, walked per query
+    PdfObject *w_array;           // Type0: W, walked per CID not yet remembered
+    uint32_t cid_width_key[FONT_CID_WIDTH_SLOTS];  // Type0: CID + 1 of the width in the slot, 0 none
+    float cid_width_value[FONT_CID_WIDTH_SLOTS];
     const uint8_t *cid_to_gid;    // Type0: decoded CIDToGIDMap
     int cid_to_gid_count;         // 2-byte entries in cid_to_gid
     int code_is_unicode;          // Type0 with a Uni...-UCS2/UTF16 CMap: each code is a UTF-16 value

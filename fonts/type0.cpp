@@ -101,10 +101,12 @@ uint32_t font_type0_glyph(const PdfFont *font, uint32_t cid)
     return u ? ft_char_index_unicode(font->face, u) : 0;
 }
 
+namespace {
+
 // The W array: "c [w1 w2 ...]" gives CIDs c, c+1, ...; "c1 c2 w" gives the
 // CIDs c1..c2 (none when reversed). The first group covering the CID wins;
 // an element that starts no group is skipped.
-float font_type0_width(const PdfFont *font, uint32_t cid)
+float width_in_w_array(const PdfFont *font, uint32_t cid)
 {
     const PdfObject *w = font->w_array;
     const int n = pdf_array_len(w);
@@ -139,4 +141,22 @@ float font_type0_width(const PdfFont *font, uint32_t cid)
         i++;
     }
     return font->default_width;
+}
+
+}  // namespace
+
+float font_type0_width(const PdfFont *font, uint32_t cid)
+{
+    // The walk is linear in the array, and a page asks for the same few
+    // hundred CIDs thousands of times: answers are kept per CID slot.
+    auto *memo = const_cast<PdfFont *>(font);
+    const size_t slot = cid % FONT_CID_WIDTH_SLOTS;
+    if (cid != UINT32_MAX && memo->cid_width_key[slot] == cid + 1)
+        return memo->cid_width_value[slot];
+    const float width = width_in_w_array(font, cid);
+    if (cid != UINT32_MAX) {
+        memo->cid_width_key[slot] = cid + 1;
+        memo->cid_width_value[slot] = width;
+    }
+    return width;
 }
