@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "pdf/arena.h"
@@ -170,6 +171,42 @@ TEST(PdfSyntax, IntegerRange)
         EXPECT_EQ(t.int_value, row.int_value) << row.input;
         EXPECT_DOUBLE_EQ(t.real_value, row.real_value) << row.input;
         reader_close(r);
+    }
+    arena_destroy(a);
+}
+
+// Numbers of every length around the 15 digits read without the library,
+// with signs, leading zeros and the point anywhere: each token holds exactly
+// the value strtod (or strtoll) gives for its text.
+TEST(PdfSyntax, NumbersMatchLibraryConversion)
+{
+    Arena *a = arena_create(0);
+    uint32_t seed = 12345;
+    auto next = [&seed] { return seed = seed * 1103515245u + 12345u, seed >> 8; };
+    for (int i = 0; i < 20000; i++) {
+        std::string text = i % 3 == 0 ? "-" : i % 7 == 0 ? "+" : "";
+        const int digits = 1 + int(next() % 18);
+        const int point = int(next() % uint32_t(digits + 2)) - 1;  // -1: none
+        for (int d = 0; d < digits; d++) {
+            if (d == point)
+                text += '.';
+            text += char('0' + (d == 0 && i % 5 == 0 ? 0 : next() % 10));
+        }
+        if (point == digits)
+            text += '.';
+        ByteReader *r = reader_open_memory(reinterpret_cast<const uint8_t *>(text.data()), int64_t(text.size()));
+        PdfToken t;
+        ASSERT_EQ(pdf_next_token(r, a, &t), 0) << text;
+        reader_close(r);
+        if (text.find('.') != std::string::npos) {
+            ASSERT_EQ(t.kind, TOK_REAL) << text;
+            ASSERT_EQ(t.real_value, std::strtod(text.c_str(), nullptr)) << text;
+        } else if (t.kind == TOK_INT) {
+            ASSERT_EQ(t.int_value, std::strtoll(text.c_str(), nullptr, 10)) << text;
+            ASSERT_EQ(t.real_value, double(t.int_value)) << text;
+        } else {
+            ASSERT_EQ(t.real_value, std::strtod(text.c_str(), nullptr)) << text;
+        }
     }
     arena_destroy(a);
 }

@@ -351,8 +351,9 @@ TEST_F(TextTest, RotatedAndSkewedText)
     EXPECT_NEAR(s.x1, ui.x1 + 0.5 * height, 2);
 }
 
-// The cache: repeated upright glyphs hit, rotated and large ones are never
-// stored, and releasing a face drops its entries.
+// The cache: repeated upright, stretched and blank glyphs hit, each scaling
+// apart; rotated and large ones are never stored, and releasing a face drops
+// its entries.
 TEST_F(TextTest, GlyphCacheHitsAndEviction)
 {
     FT_Face face = font_open_base("n019003l.pfb");
@@ -410,7 +411,50 @@ TEST_F(TextTest, GlyphCacheHitsAndEviction)
     EXPECT_EQ(s3.stores - s2.stores, 1);
     EXPECT_EQ(s3.hits - s2.hits, 1);
 
-    EXPECT_EQ(glyph_cache_count(face), 2);
+    // Stretched 1.2 times across at the same 20 pixels per em: an entry of
+    // its own, never the upright H of that size.
+    ASSERT_EQ(ft_render_glyph(face, g, 24, 0, 0, -16.67f, &out), 0);
+    const int wide = out.width;
+    EXPECT_GT(wide, w + 1);
+    ASSERT_EQ(ft_render_glyph(face, g, 24, 0, 0, -16.67f, &out), 0);
+    EXPECT_EQ(out.width, wide);
+    ASSERT_EQ(ft_render_glyph(face, g, 20, 0, 0, -20, &out), 0);
+    EXPECT_EQ(out.width, w);
+    // A blank glyph (the space) is kept too and comes back without coverage.
+    const uint32_t space = FT_Get_Name_Index(face, const_cast<char *>("space"));
+    ASSERT_NE(space, 0u);
+    ASSERT_EQ(ft_render_glyph(face, space, 20, 0, 0, -20, &out), 0);
+    ASSERT_EQ(ft_render_glyph(face, space, 20, 0, 0, -20, &out), 0);
+    EXPECT_EQ(out.buffer, nullptr);
+    EXPECT_GT(out.advance, 3.0f);
+    GlyphCacheStats s4 = glyph_cache_stats();
+    EXPECT_EQ(s4.stores - s3.stores, 2);
+    EXPECT_EQ(s4.hits - s3.hits, 3);
+
+    EXPECT_EQ(glyph_cache_count(face), 4);
+    ft_face_release(face);
+    EXPECT_EQ(glyph_cache_count(face), 0);
+}
+
+// Far more glyphs than slots: each set gives way to new glyphs, so a full
+// cache still stores and finds the next one and holds no more than its slots.
+TEST_F(TextTest, GlyphCacheKeepsServingWhenFull)
+{
+    FT_Face face = font_open_base("n019003l.pfb");
+    ASSERT_NE(face, nullptr);
+    GlyphBitmap out;
+    for (int px = 8; px < 40; px++)
+        for (int g = 1; g < face->num_glyphs; g++)
+            ft_render_glyph(face, uint32_t(g), float(px), 0, 0, -float(px), &out);
+    EXPECT_LE(glyph_cache_count(face), GLYPH_CACHE_SLOTS);
+    EXPECT_GT(glyph_cache_count(face), GLYPH_CACHE_SLOTS / 2);
+    const uint32_t g = FT_Get_Name_Index(face, const_cast<char *>("H"));
+    const GlyphCacheStats s0 = glyph_cache_stats();
+    ASSERT_EQ(ft_render_glyph(face, g, 50, 0, 0, -50, &out), 0);
+    ASSERT_EQ(ft_render_glyph(face, g, 50, 0, 0, -50, &out), 0);
+    const GlyphCacheStats s1 = glyph_cache_stats();
+    EXPECT_EQ(s1.stores - s0.stores, 1);
+    EXPECT_EQ(s1.hits - s0.hits, 1);
     ft_face_release(face);
     EXPECT_EQ(glyph_cache_count(face), 0);
 }
