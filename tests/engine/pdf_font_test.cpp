@@ -186,6 +186,23 @@ TEST_F(PdfFontTest, EmbeddedProgramsSharedAndRejected)
     EXPECT_STREQ(junked->subst_file, "n019004l.pfb");
 }
 
+// Dictionaries that substitute the same base font share one face, each with
+// its own encoding; closing the document releases every share (TearDown).
+TEST_F(PdfFontTest, SubstitutesOfOneBaseFontShareAFace)
+{
+    FontDoc d({obj(10, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"),
+               obj(11, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica"
+                       " /Encoding << /Differences [65 /B] >> >>"),
+               obj(12, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica-Bold >>")});
+    PdfFont *a = d.font(10), *b = d.font(11), *bold = d.font(12);
+    ASSERT_TRUE(a && b && bold && a->face && b->face && bold->face);
+    EXPECT_EQ(a->face, b->face);
+    EXPECT_NE(a->face, bold->face);
+    EXPECT_EQ(pdf_font_glyph(a, 'A'), base_glyph("n019003l.pfb", "A"));
+    EXPECT_EQ(pdf_font_glyph(b, 'A'), base_glyph("n019003l.pfb", "B"));
+    EXPECT_EQ(pdf_font_glyph(a, 'A'), base_glyph("n019003l.pfb", "A"));
+}
+
 TEST_F(PdfFontTest, Type0WidthsAndCidToGidMap)
 {
     FontDoc d({obj(10, "<< /Type /Font /Subtype /Type0 /BaseFont /Arial /Encoding /Identity-H"
@@ -217,6 +234,12 @@ TEST_F(PdfFontTest, Type0WidthsAndCidToGidMap)
         {21, 500},
         {35, 500},   // 40 30: reversed, covers nothing
         {50, 500},   // an indirect width is not followed
+        {61, 62.5f},
+        // Asked again, and CIDs that share a remembered slot with earlier ones.
+        {10 + FONT_CID_WIDTH_SLOTS, 500},
+        {10, 700},
+        {1 + FONT_CID_WIDTH_SLOTS, 500},
+        {1, 100},
         {61, 62.5f},
     };
     for (const Width &w : widths)
