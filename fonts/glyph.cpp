@@ -124,6 +124,47 @@ bool rounds_to(double v, double target)
     return r == target;
 }
 
+// What a device matrix gives FreeType: the pixel size, the matrix divided
+// by it and whether that rounds to the unit matrix; rc -5 for a matrix
+// refused. The last one is kept, as a run of text asks with the same matrix
+// glyph after glyph.
+struct MatrixSetup {
+    float a, b, c, d;
+    bool valid;
+    int rc;
+    int size;
+    FT_Matrix m;
+    bool upright;
+};
+MatrixSetup g_setup;
+
+const MatrixSetup &matrix_setup(float a, float b, float c, float d)
+{
+    MatrixSetup &t = g_setup;
+    if (t.valid && t.a == a && t.b == b && t.c == c && t.d == d)
+        return t;
+    t = {a, b, c, d, true, -5, 0, {}, false};
+    const double det = double(a) * d - double(b) * c;
+    const double s = std::sqrt(std::fabs(det));
+    if (!(s >= GLYPH_MIN_SCALE && s <= GLYPH_MAX_SCALE))
+        return t;
+    if (!std::isfinite(double(a) + b + c + d))
+        return t;
+    if ((std::fabs(double(a)) + std::fabs(double(c))) * (std::fabs(double(b)) + std::fabs(double(d))) >
+        GLYPH_MAX_EM_AREA)
+        return t;
+    t.rc = 0;
+    t.size = int(s + 0.5) < 1 ? 1 : int(s + 0.5);
+    const double xx = a / s * 65536.0, xy = c / s * 65536.0;
+    const double yx = -b / s * 65536.0, yy = -d / s * 65536.0;
+    t.m.xx = to_fixed(xx / 65536.0);
+    t.m.xy = to_fixed(xy / 65536.0);
+    t.m.yx = to_fixed(yx / 65536.0);
+    t.m.yy = to_fixed(yy / 65536.0);
+    t.upright = rounds_to(xx, 65536) && rounds_to(yy, 65536) && rounds_to(xy, 0) && rounds_to(yx, 0);
+    return t;
+}
+
 }  // namespace
 
 int ft_render_glyph(FT_Face face, uint32_t glyph, float a, float b, float c, float d,
@@ -138,36 +179,21 @@ int ft_render_glyph_at(FT_Face face, uint32_t glyph, float a, float b, float c, 
     std::memset(out, 0, sizeof *out);
     if (!face || glyph == 0)
         return -4;
-    const double det = double(a) * d - double(b) * c;
-    const double s = std::sqrt(std::fabs(det));
-    if (!(s >= GLYPH_MIN_SCALE && s <= GLYPH_MAX_SCALE))
-        return -5;
-    if (!std::isfinite(double(a) + b + c + d))
-        return -5;
-    if ((std::fabs(double(a)) + std::fabs(double(c))) * (std::fabs(double(b)) + std::fabs(double(d))) >
-        GLYPH_MAX_EM_AREA)
-        return -5;
-    int size = int(s + 0.5);
-    if (size < 1)
-        size = 1;
-    const double xx = a / s * 65536.0, xy = c / s * 65536.0;
-    const double yx = -b / s * 65536.0, yy = -d / s * 65536.0;
+    const MatrixSetup &setup = matrix_setup(a, b, c, d);
+    if (setup.rc != 0)
+        return setup.rc;
+    const int size = setup.size;
+    FT_Matrix m = setup.m;
     const bool whole = !(frac_x > 0.0f) && !(frac_y > 0.0f);
     // Quarter pixels across (and none down) are cached, one entry each.
     const float quarters = frac_x * 4.0f;
     const int phase = quarters > 0.0f && quarters < 4.0f ? int(quarters) : 0;
     const bool cacheable = !(frac_y > 0.0f) && float(phase) == quarters;
-    FT_Matrix m;
-    m.xx = to_fixed(xx / 65536.0);
-    m.xy = to_fixed(xy / 65536.0);
-    m.yx = to_fixed(yx / 65536.0);
-    m.yy = to_fixed(yy / 65536.0);
     // Scalings along the axes are cached. Those that round to the unit
     // matrix share one entry (keyed 1, 1); others are keyed by the exact
     // scaling FreeType is given, so an entry always holds what a new
     // rendering would give.
-    const bool upright = cacheable && rounds_to(xx, 65536) && rounds_to(yy, 65536) &&
-                         rounds_to(xy, 0) && rounds_to(yx, 0);
+    const bool upright = cacheable && setup.upright;
     const bool scaling = cacheable && m.xy == 0 && m.yx == 0;
     const FT_Fixed key_xx = upright ? 65536 : m.xx, key_yy = upright ? 65536 : m.yy;
     Slot *set = set_of(face, glyph, size, phase, key_xx, key_yy);
