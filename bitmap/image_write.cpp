@@ -178,7 +178,8 @@ bool write_bmp_rows(ImageWriter *w, const PageBitmap *band)
     for (int y = band->height - 1; y >= 0;) {
         int n = 0;
         for (; n < w->block_rows && y >= 0; n++, y--)
-            std::memcpy(w->row + size_t(n) * stride, band->pixels + size_t(y) * band->stride, size_t(3 * w->width));
+            std::memcpy(w->row + size_t(n) * stride, band->pixels + size_t(y) * band->stride,
+                        size_t(3 * w->width));
         if (!put(w, w->row, stride * size_t(n)))
             return false;
     }

@@ -1,6 +1,6 @@
 // Glyph rendering through FreeType with a process-wide cache of glyphs
-// scaled along the axes, and glyph outlines for clipping. All rendering runs on one thread;
-// nothing is locked.
+// scaled along the axes, and glyph outlines for clipping. All rendering runs
+// on one thread; nothing is locked.
 #include "fonts/glyph.h"
 
 #include <cmath>

@@ -255,7 +255,8 @@ void composite_span(PageBitmap *surface, int y, int x, int length, const uint8_t
     }
     int index = (clip_row ? 1 : 0) | (smask_row ? 2 : 0) | (alpha < 255 ? 4 : 0) | (colors ? 8 : 0);
     if (index == 0 && blend_mode == BLEND_NORMAL && g_antialias && !surface->alpha) {
-        span_plain(surface->pixels + size_t(y) * size_t(surface->stride) + 3 * size_t(x), length, coverage, src);
+        span_plain(surface->pixels + size_t(y) * size_t(surface->stride) + 3 * size_t(x), length,
+                   coverage, src);
         return;
     }
     span_impls[index](surface, y, x, length, coverage, clip_row, smask_row, alpha, blend_mode, src,
