@@ -201,6 +201,32 @@ TEST(ImageWriters, BmpHeaderAndRowsByteForByte)
     EXPECT_EQ(0, std::memcmp(f.data() + 54, expect, 12));
 }
 
+// Rows of a sixth of the writer's block go out a few at a time:
+// every block keeps the bottom-up order and the zero padding.
+TEST(ImageWriters, BmpOfWideRowsByteForByte)
+{
+    const int w = 19999, h = 9;  // 59,997 bytes a row and three padding bytes
+    Bitmap b(bitmap_create(w, h));
+    ASSERT_NE(b, nullptr);
+    for (int y = 0; y < h; y++) {
+        for (int x = 0; x < w; x++)
+            for (int k = 0; k < 3; k++)
+                px(b.get(), x, y)[k] = uint8_t(x * 7 + y * 13 + k);
+        std::memset(px(b.get(), w, y), 0xEE, 3);  // padding
+    }
+    const size_t stride = 3 * size_t(w) + 3;
+    std::string expected;
+    for (int y = h - 1; y >= 0; y--) {
+        expected.append(reinterpret_cast<const char *>(px(b.get(), 0, y)), 3 * size_t(w));
+        expected.append(3, '\0');
+    }
+    const std::string path = testsupport::scratch_path("wide.bmp");
+    ASSERT_EQ(write_bmp(path.c_str(), b.get()), 0);
+    const std::string f = testsupport::read_file(path);
+    ASSERT_EQ(f.size(), 54 + stride * h);
+    EXPECT_TRUE(f.substr(54) == expected);
+}
+
 TEST(ImageWriters, JpegReadsBackWithLibjpeg)
 {
     Bitmap b(bitmap_create(33, 17));
