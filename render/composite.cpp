@@ -262,3 +262,42 @@ void composite_span(PageBitmap *surface, int y, int x, int length, const uint8_t
     span_impls[index](surface, y, x, length, coverage, clip_row, smask_row, alpha, blend_mode, src,
                       colors);
 }
+
+void composite_rows(PageBitmap *surface, int y, int x, int length, int rows, const uint8_t *coverage,
+                    int pitch, int alpha, int blend_mode, int r, int g, int b)
+{
+    if (!surface || !coverage || length <= 0 || rows <= 0)
+        return;
+    const bool plain = clamp_byte(alpha) == 255 && blend_mode == BLEND_NORMAL && g_antialias &&
+                       !surface->alpha;
+    if (!plain) {
+        for (int i = 0; i < rows; i++)
+            composite_span(surface, y + i, x, length, coverage + size_t(i) * size_t(pitch), nullptr,
+                           nullptr, alpha, blend_mode, r, g, b);
+        return;
+    }
+    // The cuts composite_span makes, once for every row.
+    if (x < 0) {
+        if (-x >= length)
+            return;
+        coverage += -x;
+        length += x;
+        x = 0;
+    }
+    if (x >= surface->width)
+        return;
+    if (length > surface->width - x)
+        length = surface->width - x;
+    int first = y < 0 ? -y : 0;
+    const int last = surface->height - y < rows ? surface->height - y : rows;  // exclusive
+    if (first >= last)
+        return;
+    if (y + first < surface->dirty_top)
+        surface->dirty_top = y + first;
+    if (y + last > surface->dirty_bottom)
+        surface->dirty_bottom = y + last;
+    const int src[3] = {clamp_byte(b), clamp_byte(g), clamp_byte(r)};
+    for (int i = first; i < last; i++)
+        span_plain(surface->pixels + size_t(y + i) * size_t(surface->stride) + 3 * size_t(x), length,
+                   coverage + size_t(i) * size_t(pitch), src);
+}

@@ -34,5 +34,11 @@ void composite_span(PageBitmap *surface, int y, int x, int length, const uint8_t
                     const uint8_t *clip_row, const uint8_t *smask_row, int alpha, int blend_mode,
                     int r, int g, int b, const uint8_t *colors = nullptr);
 
+// composite_span over `rows` rows of coverage `pitch` bytes apart (a glyph),
+// the first at row y, without clip or soft mask: the rows are cut to the
+// raster once rather than one by one.
+void composite_rows(PageBitmap *surface, int y, int x, int length, int rows, const uint8_t *coverage,
+                    int pitch, int alpha, int blend_mode, int r, int g, int b);
+
 // (a * m + 127) / 255: how two coverage or mask bytes combine.
 inline int mask_multiply(int a, int m) { return (a * m + 127) / 255; }

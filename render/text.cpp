@@ -88,9 +88,31 @@ void paint_glyph(RenderContext *ctx, const GlyphBitmap *g, int x0, int y0)
     paint_colour(ctx, rgb, &alpha);
     paint_limits(ctx, lim);
     const int top = y0 - ctx->band_top;
-    for (int r = 0; r < g->rows; r++)
-        paint_row(ctx, lim, top + r, x0, g->width, g->buffer + size_t(r) * size_t(g->pitch), rgb,
-                  alpha);
+    const GraphicsState *gs = ctx->gs;
+    if (gs->clip_mask || gs->soft_mask) {
+        for (int r = 0; r < g->rows; r++)
+            paint_row(ctx, lim, top + r, x0, g->width, g->buffer + size_t(r) * size_t(g->pitch), rgb,
+                      alpha);
+        return;
+    }
+    // Without a mask every row is cut to the limits alike: once for all.
+    const int first = lim[1] > top ? lim[1] - top : 0;
+    const int last = lim[3] - top < g->rows ? lim[3] - top : g->rows;  // exclusive
+    int x = x0, length = g->width, cut = 0;
+    if (x < lim[0]) {
+        cut = lim[0] - x;
+        if (cut >= length)
+            return;
+        length -= cut;
+        x = lim[0];
+    }
+    if (length > lim[2] - x)
+        length = lim[2] - x;
+    if (length <= 0 || first >= last)
+        return;
+    composite_rows(ctx->surface, top + first, x, length, last - first,
+                   g->buffer + size_t(first) * size_t(g->pitch) + size_t(cut), g->pitch, alpha,
+                   gs->blend_mode, rgb[0], rgb[1], rgb[2]);
 }
 
 int clamp_int(float v)
