@@ -166,6 +166,46 @@ TEST(Composite, RunsAreCutToTheRasterAndMarkDirtyRows)
     EXPECT_EQ(px(b.get(), 0, 0)[0], 255);
 }
 
+// A block of rows equals its rows composited one by one, wherever it lies
+// against the raster, on the plain path and off it (constant alpha, a blend
+// mode), dirty rows included.
+TEST(Composite, RowsEqualTheirSpansOneByOne)
+{
+    uint8_t cov[5 * 7];
+    for (int i = 0; i < 5 * 7; i++)
+        cov[i] = uint8_t(i * 37 % 7 == 0 ? 255 : i * 53 % 256);
+    struct Row {
+        int y, x, alpha, mode;
+    } const rows[] = {
+        {2, 3, 255, 0},    // inside
+        {-3, -4, 255, 0},  // over the top left corner
+        {6, 7, 255, 0},    // over the bottom right corner
+        {-5, 0, 255, 0},   // wholly above
+        {0, 10, 255, 0},   // wholly right
+        {1, -7, 255, 0},   // wholly left
+        {6, 2, 128, 0},    // constant alpha
+        {-2, 1, 255, 1},   // a blend mode (Multiply)
+    };
+    for (const Row &row : rows) {
+        Bitmap a(bitmap_create(10, 8)), b(bitmap_create(10, 8));
+        for (PageBitmap *s : {a.get(), b.get()}) {
+            for (int y = 0; y < 8; y++)
+                for (int x = 0; x < 10; x++)
+                    for (int k = 0; k < 3; k++)
+                        px(s, x, y)[k] = uint8_t(x * 20 + y * 9 + k * 50);
+            s->dirty_top = 8;
+            s->dirty_bottom = 0;
+        }
+        composite_rows(a.get(), row.y, row.x, 5, 7, cov, 5, row.alpha, row.mode, 200, 40, 90);
+        for (int r = 0; r < 7; r++)
+            composite_span(b.get(), row.y + r, row.x, 5, cov + 5 * r, nullptr, nullptr, row.alpha,
+                           row.mode, 200, 40, 90);
+        EXPECT_EQ(std::memcmp(a->pixels, b->pixels, size_t(b->stride) * 8), 0) << row.y << "," << row.x;
+        EXPECT_EQ(a->dirty_top, b->dirty_top) << row.y << "," << row.x;
+        EXPECT_EQ(a->dirty_bottom, b->dirty_bottom) << row.y << "," << row.x;
+    }
+}
+
 TEST(Fill, ColourAlphaAndClipRectangle)
 {
     Page page(40, 30);
