@@ -109,7 +109,7 @@ struct Layout {
     }
 
     void paragraph(const Sink &s, int from, int to, const std::vector<RtfChar> &text, float x0, float x1, int align,
-                   bool breaks, Pen *p, float first = 0);
+                   bool breaks, Pen *p, float first = 0, int label = 0, int label_align = RTF_LEFT);
     void place_line(const Sink &s, const RtfChar *text, int n, float x0, float x1, int align, bool justify,
                     float width, float max_size, bool breaks, Pen *p, float hang);
     size_t table_row(size_t first, int *pending);
@@ -123,16 +123,24 @@ struct Layout {
 // Lines filled greedily between x0 and x1, breaking after the line's last
 // space, else before the character that does not fit; U+000A ends a line.
 // The first line starts `first` points right of x0 (left when negative, as
-// far as the paper's edge: a list number hangs there).
+// far as the paper's edge: a list number hangs there); a list number of
+// `label` characters ends there or is centred on it when so aligned.
 void Layout::paragraph(const Sink &s, int from, int to, const std::vector<RtfChar> &text, float x0, float x1,
-                       int align, bool breaks, Pen *p, float first)
+                       int align, bool breaks, Pen *p, float first, int label, int label_align)
 {
     if (x0 > x1 - kMinLine)
         x0 = x1 - kMinLine;
+    float shift = 0;
+    if (label_align != RTF_LEFT) {
+        for (int k = from; k < std::min(to, from + label); k++)
+            shift += advance(text[size_t(k)]);
+        if (label_align == RTF_CENTRE)
+            shift *= 0.5f;
+    }
     int i = from;
     bool first_line = true;
     while (i < to && !full) {
-        const float lx0 = first_line ? std::clamp(x0 + first, std::min(0.0f, x0), x1 - kMinLine) : x0;
+        const float lx0 = first_line ? std::clamp(x0 + first - shift, std::min(0.0f, x0), x1 - kMinLine) : x0;
         const float hang = x0 - lx0, room = x1 - lx0;
         first_line = false;
         const int start = i;
@@ -358,7 +366,7 @@ void Layout::run()
                 pen.y += it.f[0];
             if (pos > pending)
                 paragraph(body, pending, pos, doc->chars, left + it.f[2], right, it.sub, true, &pen,
-                          starts ? it.f[3] : 0);
+                          starts ? it.f[3] : 0, starts ? it.label_chars : 0, it.label_align);
             else
                 pen.y += kEmptyLine;
             if (it.kind == RTF_ITEM_PAR)

@@ -30,7 +30,7 @@ constexpr uint32_t kByte = 0x80000000u;  // marks a level-text character read as
 
 // A level of a list: how its number is written and where its paragraphs sit.
 struct ListLevel {
-    int nfc = 0, start = 1, follow = 0, font = -1;
+    int nfc = 0, start = 1, follow = 0, font = -1, align = RTF_LEFT;
     int left = 0, first = 0;  // twips
     bool has_left = false, has_first = false;
     std::vector<uint32_t> text;    // \leveltext: its length, then its characters
@@ -79,7 +79,7 @@ enum Word {
     W_QL, W_QR, W_QC, W_QJ, W_LI, W_RI, W_FI, W_SB, W_SA, W_PAR, W_LINE, W_PAGE, W_TAB, W_TROWD,
     W_CELLX, W_CELL, W_ROW, W_BIN, W_NONSHPPICT, W_FIELD, W_FLDINST, W_LISTTABLE, W_LIST, W_LISTLEVEL,
     W_LEVELTEXT, W_LEVELNUMBERS, W_LEVELNFC, W_LEVELSTARTAT, W_LEVELFOLLOW, W_LISTID, W_OVERRIDES, W_OVERRIDE,
-    W_LFOLEVEL, W_LS, W_ILVL, W_LISTTEXT,
+    W_LFOLEVEL, W_LS, W_ILVL, W_LISTTEXT, W_LEVELJC,
 };
 
 const std::unordered_map<std::string_view, Word> &word_table()
@@ -110,7 +110,8 @@ const std::unordered_map<std::string_view, Word> &word_table()
         {"bin", W_BIN}, {"nonshppict", W_NONSHPPICT},
         {"listtable", W_LISTTABLE}, {"list", W_LIST}, {"listlevel", W_LISTLEVEL}, {"leveltext", W_LEVELTEXT},
         {"levelnumbers", W_LEVELNUMBERS}, {"levelnfc", W_LEVELNFC}, {"levelnfcn", W_LEVELNFC},
-        {"levelstartat", W_LEVELSTARTAT}, {"levelfollow", W_LEVELFOLLOW}, {"listid", W_LISTID},
+        {"levelstartat", W_LEVELSTARTAT}, {"levelfollow", W_LEVELFOLLOW},
+        {"leveljc", W_LEVELJC}, {"leveljcn", W_LEVELJC}, {"listid", W_LISTID},
         {"listoverridetable", W_OVERRIDES}, {"listoverride", W_OVERRIDE}, {"lfolevel", W_LFOLEVEL},
         {"ls", W_LS}, {"ilvl", W_ILVL}, {"listtext", W_LISTTEXT}, {"pntext", W_LISTTEXT},
     };
@@ -199,6 +200,7 @@ struct Parser {
     std::unordered_map<int, int> override_by_ls;
     bool para_open = false;
     int para_list = -1, para_level = 0;
+    int label_chars = 0;  // the list number's characters at the paragraph's start
     std::vector<RtfChar> own_label;
     bool own_label_seen = false;
 
@@ -280,10 +282,12 @@ struct Parser {
         put(code);
     }
 
-    void item(int kind, int sub, float f0 = 0, float f1 = 0, float f2 = 0, float f3 = 0)
+    bool item(int kind, int sub, float f0 = 0, float f1 = 0, float f2 = 0, float f3 = 0)
     {
-        if (int(doc->items.size()) < RTF_MAX_ITEMS)
-            doc->items.push_back(RtfItem{uint16_t(kind), uint16_t(sub), int32_t(doc->chars.size()), {f0, f1, f2, f3}});
+        if (int(doc->items.size()) >= RTF_MAX_ITEMS)
+            return false;
+        doc->items.push_back(RtfItem{uint16_t(kind), uint16_t(sub), int32_t(doc->chars.size()), {f0, f1, f2, f3}});
+        return true;
     }
 
     // The list level an \ls number and level stand for; false when the file
@@ -353,6 +357,7 @@ struct Parser {
                 label.push_back(symbol_bullet(c & kByte ? rtf_code_page_char(cp, uint8_t(c)) : c));
             }
         }
+        label_chars = int(std::min<size_t>(label.size(), 255));
         if (!label.empty() && v.follow != 2)
             label.push_back(v.follow == 1 ? ' ' : '\t');
         Level style = cur();
@@ -370,6 +375,7 @@ struct Parser {
     {
         para_open = false;
         para_list = -1;
+        label_chars = 0;
         own_label.clear();
         own_label_seen = false;
     }
@@ -391,9 +397,13 @@ struct Parser {
                 if (!l.first_set && v.has_first)
                     first = v.first;
             }
-            item(kind, l.align, kind == RTF_ITEM_PAR ? clamp_points(std::max(l.before, 0)) : 0,
-                 kind == RTF_ITEM_PAR ? clamp_points(std::max(l.after, 0)) : 0, clamp_points(left),
-                 clamp_points(first));
+            const bool kept = item(kind, l.align, kind == RTF_ITEM_PAR ? clamp_points(std::max(l.before, 0)) : 0,
+                                   kind == RTF_ITEM_PAR ? clamp_points(std::max(l.after, 0)) : 0,
+                                   clamp_points(left), clamp_points(first));
+            if (kept && para_list >= 0 && label_chars > 0) {
+                doc->items.back().label_chars = uint8_t(label_chars);
+                doc->items.back().label_align = uint8_t(lists[size_t(para_list)].levels[size_t(para_level)].align);
+            }
             if (kind == RTF_ITEM_PAR)
                 close_paragraph();
         } else if (l.dest == D_HEADER || l.dest == D_FOOTER) {
@@ -816,6 +826,7 @@ void Parser::list_word(Word w, bool has_param, int param)
         case W_LEVELNFC: v.nfc = param; return;
         case W_LEVELSTARTAT: v.start = std::clamp(param, 0, RTF_MAX_LIST_START); return;
         case W_LEVELFOLLOW: v.follow = param; return;
+        case W_LEVELJC: v.align = param == 1 ? RTF_CENTRE : param == 2 ? RTF_RIGHT : RTF_LEFT; return;
         case W_F: v.font = param; return;
         case W_LI: v.left = param; v.has_left = true; return;
         case W_FI: v.first = param; v.has_first = true; return;
