@@ -3,6 +3,7 @@
 // paragraph, break, table and picture control words into items, and reads
 // the font table, colour table, page setup and picture data on the way.
 #include <algorithm>
+#include <bitset>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -20,6 +21,7 @@ enum Dest {
     // placeholder offsets.
     D_LISTTABLE, D_LIST, D_LISTLEVEL, D_LEVELTEXT, D_LEVELNUMBERS, D_OVERRIDES, D_OVERRIDE,
     D_LISTTEXT,  // a paragraph's own list number or bullet, as its writer showed it
+    D_PN, D_PNTXTB, D_PNTXTA,  // a paragraph's numbering of the older kind, and its text before and after
 };
 
 constexpr int kFieldInstKept = 64;  // bytes of a field instruction looked at
@@ -60,6 +62,7 @@ struct Level {
     int dest;
     int uc;  // characters skipped after \u
     int ls, ilvl;                // list override (0: none) and level of the paragraph
+    bool pn;                     // the paragraph has numbering of the older kind (\pn)
     bool left_set, first_set;    // \li, \fi given since \pard
 };
 
@@ -79,7 +82,8 @@ enum Word {
     W_QL, W_QR, W_QC, W_QJ, W_LI, W_RI, W_FI, W_SB, W_SA, W_PAR, W_LINE, W_PAGE, W_TAB, W_TROWD,
     W_CELLX, W_CELL, W_ROW, W_BIN, W_NONSHPPICT, W_FIELD, W_FLDINST, W_LISTTABLE, W_LIST, W_LISTLEVEL,
     W_LEVELTEXT, W_LEVELNUMBERS, W_LEVELNFC, W_LEVELSTARTAT, W_LEVELFOLLOW, W_LISTID, W_OVERRIDES, W_OVERRIDE,
-    W_LFOLEVEL, W_LS, W_ILVL, W_LISTTEXT, W_LEVELJC,
+    W_LFOLEVEL, W_LS, W_ILVL, W_LISTTEXT, W_LEVELJC, W_PN, W_PNLVLBLT, W_PNLVLBODY, W_PNLVLCONT, W_PNDEC,
+    W_PNUCRM, W_PNLCRM, W_PNUCLTR, W_PNLCLTR,    W_PNSTART, W_PNF, W_PNTXTB, W_PNTXTA,
 };
 
 const std::unordered_map<std::string_view, Word> &word_table()
@@ -114,6 +118,10 @@ const std::unordered_map<std::string_view, Word> &word_table()
         {"leveljc", W_LEVELJC}, {"leveljcn", W_LEVELJC}, {"listid", W_LISTID},
         {"listoverridetable", W_OVERRIDES}, {"listoverride", W_OVERRIDE}, {"lfolevel", W_LFOLEVEL},
         {"ls", W_LS}, {"ilvl", W_ILVL}, {"listtext", W_LISTTEXT}, {"pntext", W_LISTTEXT},
+        {"pn", W_PN}, {"pnlvlblt", W_PNLVLBLT}, {"pnlvlbody", W_PNLVLBODY}, {"pnlvl", W_PNLVLBODY},
+        {"pnlvlcont", W_PNLVLCONT}, {"pndec", W_PNDEC}, {"pnucrm", W_PNUCRM}, {"pnlcrm", W_PNLCRM},
+        {"pnucltr", W_PNUCLTR}, {"pnlcltr", W_PNLCLTR}, {"pnstart", W_PNSTART}, {"pnf", W_PNF},
+        {"pntxtb", W_PNTXTB}, {"pntxta", W_PNTXTA},
     };
     return table;
 }
@@ -201,10 +209,33 @@ struct Parser {
     bool para_open = false;
     int para_list = -1, para_level = 0;
     int label_chars = 0;  // the list number's characters at the paragraph's start
+    // The last \pn read: bullet, number or neither, and the number of the
+    // paragraph before when it was numbered so.
+    struct Pn {
+        enum { BODY, BULLET, CONT } kind = BODY;
+        int nfc = 0, start = 1, font = -1;
+        std::vector<uint32_t> before, after;  // characters, bytes as read
+    } pn;
+    int pn_number = 0;
+    bool pn_counted = false, para_pn_counted = false;
     std::vector<RtfChar> own_label;
     bool own_label_seen = false;
+    std::bitset<RTF_MAX_FONTS> symbol_font;  // fonts of \fcharset2
 
     Level &cur() { return stack[depth]; }
+
+    // A character of a list number or bullet in a font: the bullets of
+    // symbol fonts, as bytes or as their private-use codes, become the
+    // characters they show.
+    uint32_t label_char(uint32_t c, int font) const
+    {
+        if (c < 0x100 && font >= 0 && font < RTF_MAX_FONTS && symbol_font[size_t(font)]) {
+            const uint32_t shown = symbol_bullet(0xF000 | c);
+            if (shown != (0xF000 | c))
+                return shown;
+        }
+        return symbol_bullet(c);
+    }
 
     uint16_t style_of(const Level &l)
     {
@@ -247,7 +278,7 @@ struct Parser {
         const Level &l = cur();
         if (l.dest == D_LISTTEXT) {
             if (own_label.size() < size_t(kLabelKept))
-                own_label.push_back(RtfChar{symbol_bullet(code), style_of(l)});
+                own_label.push_back(RtfChar{label_char(code, l.font), style_of(l)});
             return;
         }
         if (l.dest == D_BODY && !para_open)
@@ -316,6 +347,12 @@ struct Parser {
         para_open = true;
         int li, lv;
         if (!list_level(cur().ls, cur().ilvl, &li, &lv)) {
+            if (cur().pn && pn.kind == Pn::BODY) {
+                pn_number = pn_counted ? std::min(pn_number + 1, RTF_MAX_LIST_START) : pn.start;
+                para_pn_counted = true;
+            }
+            if (own_label.empty() && cur().pn)
+                put_pn_label();
             for (const RtfChar &c : own_label) {
                 if (doc->chars.size() < size_t(RTF_MAX_CHARS))
                     doc->chars.push_back(c);
@@ -354,7 +391,7 @@ struct Parser {
                 if (k < int(list.levels.size()))
                     append_number(&label, list.number[k] >= 0 ? list.number[k] : start(k), list.levels[size_t(k)].nfc);
             } else {
-                label.push_back(symbol_bullet(c & kByte ? rtf_code_page_char(cp, uint8_t(c)) : c));
+                label.push_back(label_char(c & kByte ? rtf_code_page_char(cp, uint8_t(c)) : c, v.font));
             }
         }
         label_chars = int(std::min<size_t>(label.size(), 255));
@@ -371,8 +408,43 @@ struct Parser {
         }
     }
 
+    // The number or bullet of a paragraph numbered by \pn without its own
+    // list text.
+    void put_pn_label()
+    {
+        if (pn.kind == Pn::CONT)
+            return;
+        int cp = doc->code_page;
+        if (pn.font >= 0 && pn.font < RTF_MAX_FONTS && doc->font_code_page[pn.font])
+            cp = doc->font_code_page[pn.font];
+        std::vector<uint32_t> label;
+        auto text = [&](const std::vector<uint32_t> &t) {
+            for (uint32_t c : t)
+                label.push_back(label_char(c & kByte ? rtf_code_page_char(cp, uint8_t(c)) : c, pn.font));
+        };
+        text(pn.before);
+        if (pn.kind == Pn::BODY) {
+            append_number(&label, pn_number, pn.nfc);
+            text(pn.after);
+        }
+        if (label.empty())
+            return;
+        label.push_back('\t');
+        Level style = cur();
+        if (pn.font >= 0)
+            style.font = pn.font;
+        style.underline = false;
+        const uint16_t st = style_of(style);
+        for (uint32_t c : label) {
+            if (doc->chars.size() < size_t(RTF_MAX_CHARS))
+                doc->chars.push_back(RtfChar{c, st});
+        }
+    }
+
     void close_paragraph()
     {
+        pn_counted = para_pn_counted;
+        para_pn_counted = false;
         para_open = false;
         para_list = -1;
         label_chars = 0;
@@ -387,7 +459,7 @@ struct Parser {
     {
         const Level &l = cur();
         if (l.dest == D_BODY) {
-            if (kind == RTF_ITEM_PAR && !para_open && (l.ls > 0 || !own_label.empty()))
+            if (kind == RTF_ITEM_PAR && !para_open && (l.ls > 0 || l.pn || !own_label.empty()))
                 open_paragraph();  // an empty list item still shows its number
             int left = l.left, first = l.first;
             if (para_list >= 0) {
@@ -436,6 +508,12 @@ struct Parser {
         }
         if (l.dest == D_LEVELTEXT) {
             std::vector<uint32_t> &text = lists.back().levels.back().text;
+            if (text.size() < size_t(kLevelTextKept))
+                text.push_back(kByte | b);
+            return;
+        }
+        if (l.dest == D_PNTXTB || l.dest == D_PNTXTA) {
+            std::vector<uint32_t> &text = l.dest == D_PNTXTB ? pn.before : pn.after;
             if (text.size() < size_t(kLevelTextKept))
                 text.push_back(kByte | b);
             return;
@@ -565,6 +643,7 @@ struct Parser {
     void control_symbol(uint8_t c);
     void control_word(std::string_view word, bool has_param, int param);
     void list_word(Word w, bool has_param, int param);
+    void pn_word(Word w, bool has_param, int param);
     void word_in_destination(Word w, bool has_param, int param);
     void run();
 };
@@ -597,7 +676,8 @@ void Parser::control_symbol(uint8_t c)
         while (e < end && ((*e >= 'a' && *e <= 'z') || (*e >= 'A' && *e <= 'Z')))
             e++;
         const std::string_view name(reinterpret_cast<const char *>(w), size_t(e - w));
-        if (w == p || (name != "shppict" && name != "fldinst" && name != "listtable" && name != "listoverridetable"))
+        if (w == p || (name != "shppict" && name != "fldinst" && name != "listtable" && name != "listoverridetable" &&
+                        name != "pn"))
             cur().dest = D_SKIP;
         return;
     }
@@ -669,7 +749,12 @@ void Parser::word_in_destination(Word w, bool has_param, int param)
         case W_FSERIF: if (entry) d->font_family[font_entry] = RTF_SERIF; return;
         case W_FSWISS: if (entry) d->font_family[font_entry] = RTF_SANS; return;
         case W_FMODERN: if (entry) d->font_family[font_entry] = RTF_MONO; return;
-        case W_FCHARSET: if (entry) d->font_code_page[font_entry] = rtf_charset_code_page(param); return;
+        case W_FCHARSET:
+            if (entry) {
+                d->font_code_page[font_entry] = rtf_charset_code_page(param);
+                symbol_font[size_t(font_entry)] = param == 2;
+            }
+            return;
         default: break;
         }
     } else if (dest == D_COLOURS) {
@@ -694,6 +779,10 @@ void Parser::word_in_destination(Word w, bool has_param, int param)
     }
     if (dest >= D_LISTTABLE && dest <= D_OVERRIDE) {
         list_word(w, has_param, param);
+        return;
+    }
+    if (dest >= D_PN && dest <= D_PNTXTA) {
+        pn_word(w, has_param, param);
         return;
     }
     const bool body = dest == D_BODY;
@@ -745,7 +834,7 @@ void Parser::word_in_destination(Word w, bool has_param, int param)
         return;
     case W_PARD:
         l.align = l.left = l.right = l.first = l.before = l.after = l.ls = l.ilvl = 0;
-        l.left_set = l.first_set = false;
+        l.left_set = l.first_set = l.pn = false;
         return;
     case W_QL: l.align = RTF_LEFT; return;
     case W_QR: l.align = RTF_RIGHT; return;
@@ -778,6 +867,17 @@ void Parser::word_in_destination(Word w, bool has_param, int param)
     case W_OVERRIDES: l.dest = D_OVERRIDES; return;
     case W_LS: l.ls = param; return;
     case W_ILVL: l.ilvl = std::clamp(param, 0, kListLevels - 1); return;
+    case W_PN:
+        // The numbering belongs to the paragraph, outside this group.
+        if (body) {
+            pn = Pn{};
+            l.dest = D_PN;
+            if (depth > 0 && shared == 0)
+                stack[depth - 1].pn = true;
+        } else {
+            l.dest = D_SKIP;
+        }
+        return;
     case W_LISTTEXT:
         // One list text per paragraph, read before its text begins.
         if (dest == D_BODY) {
@@ -785,6 +885,37 @@ void Parser::word_in_destination(Word w, bool has_param, int param)
             own_label_seen = true;
         }
         return;
+    default: return;
+    }
+}
+
+// A control word inside a \pn group.
+void Parser::pn_word(Word w, bool has_param, int param)
+{
+    Level &l = cur();
+    switch (w) {
+    case W_PNLVLBLT: pn.kind = Pn::BULLET; return;
+    case W_PNLVLBODY: pn.kind = Pn::BODY; return;
+    case W_PNLVLCONT: pn.kind = Pn::CONT; return;
+    case W_PNSTART: pn.start = std::clamp(param, 0, RTF_MAX_LIST_START); return;
+    case W_PNF: pn.font = param; return;
+    case W_PNTXTB: if (l.dest == D_PN) { pn.before.clear(); l.dest = D_PNTXTB; } return;
+    case W_PNTXTA: if (l.dest == D_PN) { pn.after.clear(); l.dest = D_PNTXTA; } return;
+    case W_U:
+        if (l.dest != D_PN) {
+            std::vector<uint32_t> &text = l.dest == D_PNTXTB ? pn.before : pn.after;
+            if (text.size() < size_t(kLevelTextKept))
+                text.push_back(param < 0 ? uint32_t(param + 65536) : std::min(uint32_t(param), 0xFFFDu));
+        }
+        skip = l.uc;
+        return;
+    case W_UC: l.uc = has_param ? std::max(param, 0) : 1; return;
+    // the number formats of the list table's levels
+    case W_PNDEC: pn.nfc = 0; return;
+    case W_PNUCRM: pn.nfc = 1; return;
+    case W_PNLCRM: pn.nfc = 2; return;
+    case W_PNUCLTR: pn.nfc = 3; return;
+    case W_PNLCLTR: pn.nfc = 4; return;
     default: return;
     }
 }

@@ -222,6 +222,14 @@ TEST_F(Rtf, ListsAreNumberedFromTheListTable)
         {R"(\pard\ls1 A\par\pard\ls4 B\par C\par)", "1.\tA5.\tB6.\tC"},
         // An empty list paragraph is numbered too.
         {R"(\pard\ls1\par B\par)", "1.\t2.\tB"},
+        // Numbering of the older kind: the paragraph's own text, its Symbol
+        // bullet as the bullet it shows; without that text, numbers that
+        // count on until a paragraph without them.
+        {R"({\fonttbl{\f1\fcharset2 Symbol;}}\pard{\pntext\f1\'B7\tab}{\*\pn\pnlvlblt\pnf1{\pntxtb\'B7}}A\par)",
+         "\u2022\tA"},
+        {R"(\pard{\*\pn\pnlvlbody\pnstart3\pnucrm{\pntxta .}}A\par B\par\pard C\par)"
+         R"(\pard{\*\pn\pnlvlbody\pnlcltr{\pntxtb (}{\pntxta )}}D\par)",
+         "III.\tAIV.\tBC(a)\tD"},
     };
     for (const auto &row : rows) {
         Doc doc(std::string(kListTable) + row.body + "}");
