@@ -83,7 +83,7 @@ enum Word {
     W_CELLX, W_CELL, W_ROW, W_BIN, W_NONSHPPICT, W_FIELD, W_FLDINST, W_LISTTABLE, W_LIST, W_LISTLEVEL,
     W_LEVELTEXT, W_LEVELNUMBERS, W_LEVELNFC, W_LEVELSTARTAT, W_LEVELFOLLOW, W_LISTID, W_OVERRIDES, W_OVERRIDE,
     W_LFOLEVEL, W_LS, W_ILVL, W_LISTTEXT, W_LEVELJC, W_PN, W_PNLVLBLT, W_PNLVLBODY, W_PNLVLCONT, W_PNDEC,
-    W_PNUCRM, W_PNLCRM, W_PNUCLTR, W_PNLCLTR,    W_PNSTART, W_PNF, W_PNTXTB, W_PNTXTA,
+    W_PNUCRM, W_PNLCRM, W_PNUCLTR, W_PNLCLTR, W_PNSTART, W_PNF, W_PNTXTB, W_PNTXTA,
 };
 
 const std::unordered_map<std::string_view, Word> &word_table()
@@ -173,6 +173,12 @@ void append_number(std::vector<uint32_t> *out, int n, int nfc)
     std::snprintf(digits, sizeof digits, nfc == 22 ? "%02d" : "%d", n);
     for (const char *t = digits; *t; t++)
         out->push_back(uint32_t(*t));
+}
+
+// The character of a \u in a list's text: a signed 16-bit value.
+uint32_t unicode_param(int v)
+{
+    return v < 0 ? (v >= -32768 ? uint32_t(v + 65536) : 0xFFFD) : v <= 0xFFFF ? uint32_t(v) : 0xFFFD;
 }
 
 float clamp_points(int twips)
@@ -905,7 +911,7 @@ void Parser::pn_word(Word w, bool has_param, int param)
         if (l.dest != D_PN) {
             std::vector<uint32_t> &text = l.dest == D_PNTXTB ? pn.before : pn.after;
             if (text.size() < size_t(kLevelTextKept))
-                text.push_back(param < 0 ? uint32_t(param + 65536) : std::min(uint32_t(param), 0xFFFDu));
+                text.push_back(unicode_param(param));
         }
         skip = l.uc;
         return;
@@ -968,7 +974,7 @@ void Parser::list_word(Word w, bool has_param, int param)
         if (w == W_U) {
             std::vector<uint32_t> &text = lists.back().levels.back().text;
             if (text.size() < size_t(kLevelTextKept))
-                text.push_back(param < 0 ? uint32_t(param + 65536) : std::min(uint32_t(param), 0xFFFDu));
+                text.push_back(unicode_param(param));
             skip = l.uc;
         } else if (w == W_UC) {
             l.uc = has_param ? std::max(param, 0) : 1;
