@@ -40,6 +40,7 @@ struct ListLevel {
 };
 
 struct List {
+    List() { std::fill(number, number + kListLevels, -1); }
     std::vector<ListLevel> levels;
     int number[kListLevels];  // the last number given at each level; -1: none since a higher one
 };
@@ -47,6 +48,7 @@ struct List {
 // A \listoverride: the list an \ls number stands for, and its own first
 // numbers.
 struct ListOverride {
+    ListOverride() { std::fill(start, start + kListLevels, -1); }
     int list_id = 0;
     int lfo = -1;             // the \lfolevel being read
     int start[kListLevels];   // -1: the list's own
@@ -230,17 +232,39 @@ struct Parser {
 
     Level &cur() { return stack[depth]; }
 
-    // A character of a list number or bullet in a font: the bullets of
+    // A character of a list number or bullet in a font, or a byte as read
+    // (kByte): bytes go through the font's code page, and the bullets of
     // symbol fonts, as bytes or as their private-use codes, become the
     // characters they show.
     uint32_t label_char(uint32_t c, int font) const
     {
-        if (c < 0x100 && font >= 0 && font < RTF_MAX_FONTS && symbol_font[size_t(font)]) {
+        const bool known = font >= 0 && font < RTF_MAX_FONTS;
+        const bool is_byte = c & kByte;
+        c &= ~kByte;
+        if (c < 0x100 && known && symbol_font[size_t(font)]) {
             const uint32_t shown = symbol_bullet(0xF000 | c);
             if (shown != (0xF000 | c))
                 return shown;
         }
+        if (is_byte)
+            c = rtf_code_page_char(known && doc->font_code_page[font] ? doc->font_code_page[font] : doc->code_page,
+                                   uint8_t(c));
         return symbol_bullet(c);
+    }
+
+    // A list number or bullet at the paragraph's start, in the paragraph's
+    // character style with the label's own font.
+    void put_label(const std::vector<uint32_t> &label, int font)
+    {
+        Level style = cur();
+        if (font >= 0)
+            style.font = font;
+        style.underline = false;
+        const uint16_t st = style_of(style);
+        for (uint32_t c : label) {
+            if (doc->chars.size() < size_t(RTF_MAX_CHARS))
+                doc->chars.push_back(RtfChar{c, st});
+        }
     }
 
     uint16_t style_of(const Level &l)
@@ -384,9 +408,6 @@ struct Parser {
         const ListLevel &v = list.levels[size_t(lv)];
         std::vector<uint32_t> label;
         const size_t n = v.text.empty() ? 0 : std::min(size_t(v.text[0] & 0xFF), v.text.size() - 1);
-        int cp = doc->code_page;
-        if (v.font >= 0 && v.font < RTF_MAX_FONTS && doc->font_code_page[v.font])
-            cp = doc->font_code_page[v.font];
         for (size_t i = 1; i <= n; i++) {
             const uint32_t c = v.text[i];
             const bool placeholder = v.numbers.empty()
@@ -397,21 +418,13 @@ struct Parser {
                 if (k < int(list.levels.size()))
                     append_number(&label, list.number[k] >= 0 ? list.number[k] : start(k), list.levels[size_t(k)].nfc);
             } else {
-                label.push_back(label_char(c & kByte ? rtf_code_page_char(cp, uint8_t(c)) : c, v.font));
+                label.push_back(label_char(c, v.font));
             }
         }
         label_chars = int(std::min<size_t>(label.size(), 255));
         if (!label.empty() && v.follow != 2)
             label.push_back(v.follow == 1 ? ' ' : '\t');
-        Level style = cur();
-        if (v.font >= 0)
-            style.font = v.font;
-        style.underline = false;
-        const uint16_t st = style_of(style);
-        for (uint32_t c : label) {
-            if (doc->chars.size() < size_t(RTF_MAX_CHARS))
-                doc->chars.push_back(RtfChar{c, st});
-        }
+        put_label(label, v.font);
     }
 
     // The number or bullet of a paragraph numbered by \pn without its own
@@ -420,30 +433,19 @@ struct Parser {
     {
         if (pn.kind == Pn::CONT)
             return;
-        int cp = doc->code_page;
-        if (pn.font >= 0 && pn.font < RTF_MAX_FONTS && doc->font_code_page[pn.font])
-            cp = doc->font_code_page[pn.font];
         std::vector<uint32_t> label;
         auto text = [&](const std::vector<uint32_t> &t) {
             for (uint32_t c : t)
-                label.push_back(label_char(c & kByte ? rtf_code_page_char(cp, uint8_t(c)) : c, pn.font));
+                label.push_back(label_char(c, pn.font));
         };
         text(pn.before);
         if (pn.kind == Pn::BODY) {
             append_number(&label, pn_number, pn.nfc);
             text(pn.after);
         }
-        if (label.empty())
-            return;
-        label.push_back('\t');
-        Level style = cur();
-        if (pn.font >= 0)
-            style.font = pn.font;
-        style.underline = false;
-        const uint16_t st = style_of(style);
-        for (uint32_t c : label) {
-            if (doc->chars.size() < size_t(RTF_MAX_CHARS))
-                doc->chars.push_back(RtfChar{c, st});
+        if (!label.empty()) {
+            label.push_back('\t');
+            put_label(label, pn.font);
         }
     }
 
@@ -926,31 +928,29 @@ void Parser::pn_word(Word w, bool has_param, int param)
     }
 }
 
-// A control word inside the list table or the list override table.
+// A new entry at the end of a table, unless the table holds `cap` already.
+template <typename T>
+bool add_entry(std::vector<T> *table, int cap)
+{
+    if (table->size() >= size_t(cap))
+        return false;
+    table->emplace_back();
+    return true;
+}
+
+// A control word inside the list table or the list override table; a list,
+// level or override beyond those kept is skipped whole.
 void Parser::list_word(Word w, bool has_param, int param)
 {
     Level &l = cur();
     switch (l.dest) {
     case D_LISTTABLE:
-        if (w == W_LIST) {
-            if (lists.size() < size_t(RTF_MAX_LISTS)) {
-                lists.emplace_back();
-                std::fill(lists.back().number, lists.back().number + kListLevels, -1);
-                l.dest = D_LIST;
-            } else {
-                l.dest = D_SKIP;
-            }
-        }
+        if (w == W_LIST)
+            l.dest = add_entry(&lists, RTF_MAX_LISTS) ? D_LIST : D_SKIP;
         return;
     case D_LIST:
         if (w == W_LISTLEVEL) {
-            std::vector<ListLevel> &levels = lists.back().levels;
-            if (levels.size() < size_t(kListLevels)) {
-                levels.emplace_back();
-                l.dest = D_LISTLEVEL;
-            } else {
-                l.dest = D_SKIP;
-            }
+            l.dest = add_entry(&lists.back().levels, kListLevels) ? D_LISTLEVEL : D_SKIP;
         } else if (w == W_LISTID && has_param) {
             list_by_id.emplace(param, int(lists.size()) - 1);
         }
@@ -981,15 +981,8 @@ void Parser::list_word(Word w, bool has_param, int param)
         }
         return;
     case D_OVERRIDES:
-        if (w == W_OVERRIDE) {
-            if (overrides.size() < size_t(RTF_MAX_LISTS)) {
-                overrides.emplace_back();
-                std::fill(overrides.back().start, overrides.back().start + kListLevels, -1);
-                l.dest = D_OVERRIDE;
-            } else {
-                l.dest = D_SKIP;
-            }
-        }
+        if (w == W_OVERRIDE)
+            l.dest = add_entry(&overrides, RTF_MAX_LISTS) ? D_OVERRIDE : D_SKIP;
         return;
     case D_OVERRIDE: {
         ListOverride &o = overrides.back();
