@@ -14,6 +14,7 @@
 #include "render/fill.h"
 #include "render/gstate.h"
 #include "render/interp.h"
+#include "render/pattern.h"
 
 namespace {
 
@@ -197,6 +198,28 @@ void add_clip_outline(RenderContext *ctx, FT_Face face, uint32_t glyph, const fl
         add_diagnostic(ctx, "path-memory");
 }
 
+// A glyph painted with a fill pattern: its outline under `trm` filled with
+// the pattern. False when the glyph paints with a plain colour (or the
+// pattern cannot be drawn): the caller then composites its bitmap.
+bool paint_glyph_pattern(RenderContext *ctx, FT_Face face, uint32_t glyph, const float trm[6])
+{
+    if (!ctx->gs->fill_pattern || ctx->render_mode == 1 || ctx->render_mode == 5)
+        return false;
+    Arena *arena = arena_create(0);
+    if (!arena)
+        return false;
+    arena->limit = ctx->arena ? ctx->arena->limit : 0;
+    Path path;
+    path_init(&path, arena);
+    OutlineTarget target = {&path, trm, 0};
+    const GlyphOutlineSink sink = {outline_move, outline_line, outline_cubic, &target};
+    ft_glyph_outline(face, glyph, &sink);
+    target.status |= path_close(&path);
+    const bool done = target.status == 0 && pattern_fill(ctx, &path, 0);
+    arena_destroy(arena);
+    return done;
+}
+
 // Marks the text object as clipping even when no glyph has an outline (a
 // clip of nothing).
 void note_clip_text(RenderContext *ctx)
@@ -245,7 +268,17 @@ void show_glyph(RenderContext *ctx, uint32_t code, bool word_space)
     matrix_concat(trm, text_space, ctx->text_matrix);
     matrix_concat(trm, trm, ctx->gs->ctm);
     const float w = pdf_font_advance(font, code);
-    const float tx = (w * size + ctx->char_spacing + (word_space ? ctx->word_spacing : 0.0f)) * th;
+    const float spacing = ctx->char_spacing + (word_space ? ctx->word_spacing : 0.0f);
+    float tx = (w * size + spacing) * th, ty = 0;
+    float w1y, vx, vy;
+    if (pdf_font_vertical(font, code, &w1y, &vx, &vy)) {
+        // Written top to bottom: the glyph hangs from the pen by its position
+        // vector, and the pen moves down by the displacement.
+        const float origin[6] = {1, 0, 0, 1, -vx / 1000.0f, -vy / 1000.0f};
+        matrix_concat(trm, origin, trm);
+        tx = 0;
+        ty = w1y / 1000.0f * size + spacing;
+    }
     const float a = trm[0], b = trm[1], c = trm[2], d = trm[3], e = trm[4], f = trm[5];
 
     if (ctx->text_only) {
@@ -300,12 +333,13 @@ void show_glyph(RenderContext *ctx, uint32_t code, bool word_space)
                 GlyphBitmap g;
                 float fx, fy;
                 const int px = glyph_pen_pixel(e, true, &fx), py = glyph_pen_pixel(f, false, &fy);
-                if (ft_render_glyph_at(face, glyph, a, b, c, d, fx, fy, &g) == 0 && g.buffer)
+                if (!paint_glyph_pattern(ctx, face, glyph, trm) &&
+                    ft_render_glyph_at(face, glyph, a, b, c, d, fx, fy, &g) == 0 && g.buffer)
                     paint_glyph(ctx, &g, px + g.left, py - g.top);
             }
         }
     }
-    const float advance[6] = {1, 0, 0, 1, tx, 0};
+    const float advance[6] = {1, 0, 0, 1, tx, ty};
     matrix_concat(ctx->text_matrix, advance, ctx->text_matrix);
 }
 
@@ -341,7 +375,10 @@ void text_state_restore(RenderContext *ctx, const SavedTextState *s)
 
 void text_adjust(RenderContext *ctx, float n)
 {
-    const float t[6] = {1, 0, 0, 1, -n / 1000.0f * ctx->font_size * ctx->horiz_scale, 0};
+    // Vertical fonts move the pen along their column.
+    const float shift = -n / 1000.0f * ctx->font_size;
+    const bool vertical = ctx->font && ctx->font->is_cid && ctx->font->vertical;
+    const float t[6] = {1, 0, 0, 1, vertical ? 0.0f : shift * ctx->horiz_scale, vertical ? shift : 0.0f};
     matrix_concat(ctx->text_matrix, t, ctx->text_matrix);
 }
 
