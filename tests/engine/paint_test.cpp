@@ -200,7 +200,8 @@ TEST(Composite, RowsEqualTheirSpansOneByOne)
         for (int r = 0; r < 7; r++)
             composite_span(b.get(), row.y + r, row.x, 5, cov + 5 * r, nullptr, nullptr, row.alpha,
                            row.mode, 200, 40, 90);
-        EXPECT_EQ(std::memcmp(a->pixels, b->pixels, size_t(b->stride) * 8), 0) << row.y << "," << row.x;
+        for (int y = 0; y < 8; y++)
+            EXPECT_EQ(std::memcmp(px(a.get(), 0, y), px(b.get(), 0, y), 30), 0) << row.y << "," << row.x;
         EXPECT_EQ(a->dirty_top, b->dirty_top) << row.y << "," << row.x;
         EXPECT_EQ(a->dirty_bottom, b->dirty_bottom) << row.y << "," << row.x;
     }
