@@ -129,17 +129,19 @@ uint32_t font_type0_glyph(const PdfFont *font, uint32_t cid)
 
 namespace {
 
-// The W array: "c [w1 w2 ...]" gives CIDs c, c+1, ...; "c1 c2 w" gives the
-// CIDs c1..c2 (none when reversed). The first group covering the CID wins;
-// an element that starts no group is skipped.
-float width_in_w_array(const PdfFont *font, uint32_t cid)
+bool is_number(const PdfObject *v) { return pdf_is_type(v, PDF_INT) || pdf_is_type(v, PDF_REAL); }
+
+// A CID's metrics in a W-style array of `k` numbers per CID (W: the width;
+// W2: w1y, vx, vy): "c [m m ...]" gives CIDs c, c+1, ... k numbers each;
+// "c1 c2 m1 .. mk" gives the CIDs c1..c2 (none when reversed). The first
+// group covering the CID writes its numbers to out (an element that is no
+// number leaves the value there); false when no group covers it. Elements
+// are direct in the array, as these arrays are written; an element that
+// starts no group is skipped.
+bool cid_metrics(const PdfObject *w, uint32_t cid, int k, float *out)
 {
-    const PdfObject *w = font->w_array;
     const int n = pdf_array_len(w);
-    int i = 0;
-    while (i < n) {
-        // Elements are direct in the array, as W arrays are written; an
-        // indirect element counts as malformed and is skipped.
+    for (int i = 0; i < n;) {
         const PdfObject *first = pdf_array_get(w, i);
         const PdfObject *second = pdf_array_get(w, i + 1);
         if (!pdf_is_type(first, PDF_INT)) {
@@ -147,26 +149,31 @@ float width_in_w_array(const PdfFont *font, uint32_t cid)
             continue;
         }
         const int64_t c = first->integer;
+        const PdfObject *values = nullptr;
+        int at = 0;
         if (pdf_is_type(second, PDF_ARRAY)) {
-            const int64_t count = pdf_array_len(second);
-            if (cid >= c && int64_t(cid) < c + count) {
-                const PdfObject *v = pdf_array_get(second, int(cid - c));
-                return float(pdf_to_number(v, font->default_width));
+            if (int64_t(cid) >= c && int64_t(cid) < c + pdf_array_len(second) / k) {
+                values = second;
+                at = int(int64_t(cid) - c) * k;
             }
             i += 2;
+        } else if (pdf_is_type(second, PDF_INT) && is_number(pdf_array_get(w, i + 1 + k))) {
+            if (int64_t(cid) >= c && int64_t(cid) <= second->integer) {
+                values = w;
+                at = i + 2;
+            }
+            i += 2 + k;
+        } else {
+            i++;
             continue;
         }
-        const PdfObject *third = pdf_array_get(w, i + 2);
-        if (pdf_is_type(second, PDF_INT) &&
-            (pdf_is_type(third, PDF_INT) || pdf_is_type(third, PDF_REAL))) {
-            if (int64_t(cid) >= c && int64_t(cid) <= second->integer)
-                return float(pdf_to_number(third, font->default_width));
-            i += 3;
-            continue;
+        if (values) {
+            for (int j = 0; j < k; j++)
+                out[j] = float(pdf_to_number(pdf_array_get(values, at + j), out[j]));
+            return true;
         }
-        i++;
     }
-    return font->default_width;
+    return false;
 }
 
 }  // namespace
@@ -179,7 +186,8 @@ float font_type0_width(const PdfFont *font, uint32_t cid)
     const size_t slot = cid % FONT_CID_WIDTH_SLOTS;
     if (cid != UINT32_MAX && memo->cid_width_key[slot] == cid + 1)
         return memo->cid_width_value[slot];
-    const float width = width_in_w_array(font, cid);
+    float width = font->default_width;
+    cid_metrics(font->w_array, cid, 1, &width);
     if (cid != UINT32_MAX) {
         memo->cid_width_key[slot] = cid + 1;
         memo->cid_width_value[slot] = width;
@@ -187,47 +195,12 @@ float font_type0_width(const PdfFont *font, uint32_t cid)
     return width;
 }
 
-// The W2 array: "c [w1y vx vy ...]" gives CIDs c, c+1, ... three numbers
-// each; "c1 c2 w1y vx vy" gives the CIDs c1..c2. CIDs it leaves out take
-// DW2 and half their width.
+// CIDs that W2 leaves out take DW2 and half their width.
 void font_type0_vertical(const PdfFont *font, uint32_t cid, float *w1y, float *vx, float *vy)
 {
-    *w1y = font->dw2[1];
-    *vx = font_type0_width(font, cid) / 2;
-    *vy = font->dw2[0];
-    const PdfObject *w = font->w2_array;
-    const int n = pdf_array_len(w);
-    auto number = [](const PdfObject *v, float fallback) { return float(pdf_to_number(v, fallback)); };
-    for (int i = 0; i < n;) {
-        const PdfObject *first = pdf_array_get(w, i);
-        const PdfObject *second = pdf_array_get(w, i + 1);
-        if (!pdf_is_type(first, PDF_INT)) {
-            i++;
-            continue;
-        }
-        const int64_t c = first->integer;
-        if (pdf_is_type(second, PDF_ARRAY)) {
-            const int64_t count = pdf_array_len(second) / 3;
-            if (int64_t(cid) >= c && int64_t(cid) < c + count) {
-                const int at = int(int64_t(cid) - c) * 3;
-                *w1y = number(pdf_array_get(second, at), *w1y);
-                *vx = number(pdf_array_get(second, at + 1), *vx);
-                *vy = number(pdf_array_get(second, at + 2), *vy);
-                return;
-            }
-            i += 2;
-            continue;
-        }
-        if (pdf_is_type(second, PDF_INT) && i + 4 < n) {
-            if (int64_t(cid) >= c && int64_t(cid) <= second->integer) {
-                *w1y = number(pdf_array_get(w, i + 2), *w1y);
-                *vx = number(pdf_array_get(w, i + 3), *vx);
-                *vy = number(pdf_array_get(w, i + 4), *vy);
-                return;
-            }
-            i += 5;
-            continue;
-        }
-        i++;
-    }
+    float m[3] = {font->dw2[1], font_type0_width(font, cid) / 2, font->dw2[0]};
+    cid_metrics(font->w2_array, cid, 3, m);
+    *w1y = m[0];
+    *vx = m[1];
+    *vy = m[2];
 }
