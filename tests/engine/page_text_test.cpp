@@ -251,6 +251,37 @@ TEST_F(PdfPageText, LigatureSlicesAndRotatedBoxes)
     page_text_free(t);
 }
 
+// Character spacing tracks letters apart; it opens no word gap. F1 codes
+// advance 5 points at 10 points, so 3 Tc is a gap of 0.3 em between boxes
+// that reached only over the glyphs' advances.
+TEST_F(PdfPageText, LetterSpacingKeepsWords)
+{
+    struct Row {
+        const char *what;
+        const char *content;
+        const char *want;  // page_text_utf8
+    } rows[] = {
+        {"tracked word", "BT /F1 10 Tf 3 Tc 10 20 Td (ABC) Tj ET", "abc"},
+        {"tracked words with a space", "BT /F1 10 Tf 3 Tc 1 Tw 10 20 Td (AB C) Tj ET", "ab c"},
+        // Positioning and word spacing still part words.
+        {"TJ gap in tracked text", "BT /F1 10 Tf 3 Tc 10 20 Td [(AB) -2000 (C)] TJ ET", "ab c"},
+        {"tight text", "BT /F1 10 Tf -1 Tc 10 20 Td (ABC) Tj ET", "abc"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        PageText *t = page_text_of(row.content);
+        ASSERT_NE(t, nullptr);
+        EXPECT_EQ(page_text_utf8(t), row.want);
+        page_text_free(t);
+    }
+    // The box reaches over the tracking to the next letter.
+    PageText *t = page_text_of("BT /F1 10 Tf 3 Tc 10 20 Td (AB) Tj ET");
+    ASSERT_EQ(t->count, 2);
+    EXPECT_NEAR(t->items[0].x1, 18, 1e-3);
+    EXPECT_NEAR(t->items[1].x0, 18, 1e-3);
+    page_text_free(t);
+}
+
 // ---- Search, selection, excerpts over hand-made items ----
 
 // Items laid out left to right from (x, y), each 5 wide and 10 high.
