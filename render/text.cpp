@@ -253,10 +253,13 @@ void show_glyph(RenderContext *ctx, uint32_t code, bool word_space)
             // Letter-spaced text keeps its words: the box reaches to where
             // the next letter starts, so the tracking is no gap between
             // letters (word spacing and TJ offsets still are).
+            // A Type 3 font whose glyphs stay well below the em gets boxes
+            // of their height.
             const float track = size != 0 ? std::fmax(ctx->char_spacing / size, 0.0f) : 0;
+            const float top = font && font->type3_top > 0 ? font->type3_top : 1;
             float x0, y0, x1, y1;
             matrix_apply(trm, 0, 0, &x0, &y0);
-            matrix_apply(trm, w + track, 1, &x1, &y1);
+            matrix_apply(trm, w + track, top, &x1, &y1);
             TextChar ch = {font, code, pdf_font_unicode(font, code), word_space ? 1 : 0,
                            x0 < x1 ? x0 : x1, y0 < y1 ? y0 : y1, x0 < x1 ? x1 : x0,
                            y0 < y1 ? y1 : y0};

@@ -282,6 +282,47 @@ TEST_F(PdfPageText, LetterSpacingKeepsWords)
     page_text_free(t);
 }
 
+// A Type 3 font whose glyphs stay far below the em (scaled up by the text
+// matrix) gets boxes of their height from FontBBox, so that selecting over
+// the glyphs finds them and the gaps between them count against their size.
+TEST_F(PdfPageText, Type3BoxesFollowAPlausibleFontBBox)
+{
+    struct Row {
+        const char *what;
+        const char *bbox;
+        int width;       // of codes 65 and 66, glyph space
+        float height;    // of the boxes at a 240-point em
+        const char *text;
+    } rows[] = {
+        {"glyphs 30 of 1000 units high", "[0 -5 30 30]", 10, 7.2f, "x x"},
+        // Boxes that cannot be the glyphs' keep the em.
+        {"placeholder box narrower than the advances", "[0 0 1 1]", 500, 240, "xx"},
+        {"box above an em", "[0 -200 600 1200]", 10, 240, "xx"},
+        {"empty box", "[0 0 0 0]", 10, 240, "xx"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        const std::string font =
+            std::string("<< /Type /Font /Subtype /Type3 /FontMatrix [0.001 0 0 0.001 0 0] /FontBBox ") +
+            row.bbox + " /CharProcs << >> /Encoding << /Differences [65 /x /x] >> /FirstChar 65 "
+            "/LastChar 66 /Widths [" + std::to_string(row.width) + " " + std::to_string(row.width) + "] >>";
+        std::string path = testsupport::scratch_path("type3_box.pdf");
+        // Two glyphs 0.1 em (24 points) apart: a word gap unless the box is an em high.
+        ASSERT_TRUE(testsupport::write_file(
+            path, one_page_pdf("BT /F3 1 Tf 240 0 0 240 10 20 Tm (A) Tj 0.1 0 Td (B) Tj ET",
+                               "[0 0 400 400]", "/Resources << /Font << /F3 5 0 R >> >>", {font})));
+        PdfDoc *doc = nullptr;
+        ASSERT_EQ(pdf_open(&doc, path.c_str(), nullptr), 0);
+        PageText *t = pdf_page_text(doc, 0, 1.0f);
+        pdf_close(doc);
+        ASSERT_EQ(t->count, 2);
+        EXPECT_NEAR(t->items[0].y1, 380, 1e-2);  // the baseline
+        EXPECT_NEAR(t->items[0].y1 - t->items[0].y0, row.height, 1e-2);
+        EXPECT_EQ(page_text_utf8(t), row.text);
+        page_text_free(t);
+    }
+}
+
 // ---- Search, selection, excerpts over hand-made items ----
 
 // Items laid out left to right from (x, y), each 5 wide and 10 high.
