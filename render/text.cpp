@@ -14,6 +14,7 @@
 #include "render/fill.h"
 #include "render/gstate.h"
 #include "render/interp.h"
+#include "render/pattern.h"
 
 namespace {
 
@@ -197,6 +198,28 @@ void add_clip_outline(RenderContext *ctx, FT_Face face, uint32_t glyph, const fl
         add_diagnostic(ctx, "path-memory");
 }
 
+// A glyph painted with a fill pattern: its outline under `trm` filled with
+// the pattern. False when the glyph paints with a plain colour (or the
+// pattern cannot be drawn): the caller then composites its bitmap.
+bool paint_glyph_pattern(RenderContext *ctx, FT_Face face, uint32_t glyph, const float trm[6])
+{
+    if (!ctx->gs->fill_pattern || ctx->render_mode == 1 || ctx->render_mode == 5)
+        return false;
+    Arena *arena = arena_create(0);
+    if (!arena)
+        return false;
+    arena->limit = ctx->arena ? ctx->arena->limit : 0;
+    Path path;
+    path_init(&path, arena);
+    OutlineTarget target = {&path, trm, 0};
+    const GlyphOutlineSink sink = {outline_move, outline_line, outline_cubic, &target};
+    ft_glyph_outline(face, glyph, &sink);
+    target.status |= path_close(&path);
+    const bool done = target.status == 0 && pattern_fill(ctx, &path, 0);
+    arena_destroy(arena);
+    return done;
+}
+
 // Marks the text object as clipping even when no glyph has an outline (a
 // clip of nothing).
 void note_clip_text(RenderContext *ctx)
@@ -307,7 +330,8 @@ void show_glyph(RenderContext *ctx, uint32_t code, bool word_space)
                 GlyphBitmap g;
                 float fx, fy;
                 const int px = glyph_pen_pixel(e, true, &fx), py = glyph_pen_pixel(f, false, &fy);
-                if (ft_render_glyph_at(face, glyph, a, b, c, d, fx, fy, &g) == 0 && g.buffer)
+                if (!paint_glyph_pattern(ctx, face, glyph, trm) &&
+                    ft_render_glyph_at(face, glyph, a, b, c, d, fx, fy, &g) == 0 && g.buffer)
                     paint_glyph(ctx, &g, px + g.left, py - g.top);
             }
         }

@@ -209,8 +209,10 @@ LRESULT on_notify(FrameState &fs, NMHDR *hdr)
 {
     if (toolbar_tooltip(fs, hdr))
         return 0;
-    if (hdr->idFrom == IDC_BOOKMARKS && (hdr->code == TVN_SELCHANGEDA || hdr->code == TVN_SELCHANGEDW)) {
-        const int page = bookmarks_selected_page(hdr);
+    if (hdr->idFrom == IDC_BOOKMARKS &&
+        (hdr->code == TVN_SELCHANGEDA || hdr->code == TVN_SELCHANGEDW || hdr->code == NM_CLICK ||
+         hdr->code == NM_DBLCLK)) {
+        const int page = bookmarks_chosen_page(hdr);
         if (page >= 0)
             view_goto_page(fs.view, page + 1);
         frame_refresh_status(fs);

@@ -105,3 +105,24 @@ void halftone_draw(HDC dc, const PageBitmap *bitmap, int dx, int dy, int dw, int
     if (old)
         SelectPalette(dc, old, FALSE);
 }
+
+void bitmap_draw(HDC dc, const PageBitmap *bitmap, int dx, int dy, int dw, int dh, int sx, int sy, int sw,
+                 int sh, int stretch_mode)
+{
+    if (halftone_needed(dc)) {
+        halftone_draw(dc, bitmap, dx, dy, dw, dh, sx, sy, sw, sh);
+        return;
+    }
+    if (!bitmap || sx < 0 || sy < 0 || sw <= 0 || sh <= 0 || sx + sw > bitmap->width || sy + sh > bitmap->height)
+        return;
+    // The rows start at sy in memory: a top-down image's source y is read
+    // from the wrong end by some drivers.
+    BITMAPINFO bmi = {};
+    bmi.bmiHeader = dib_header(bitmap->width, sh, 24);
+    if (stretch_mode != 0) {
+        SetStretchBltMode(dc, stretch_mode);
+        SetBrushOrgEx(dc, 0, 0, nullptr);
+    }
+    StretchDIBits(dc, dx, dy, dw, dh, sx, 0, sw, sh, bitmap->pixels + size_t(sy) * size_t(bitmap->stride), &bmi,
+                  DIB_RGB_COLORS, SRCCOPY);
+}

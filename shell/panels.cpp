@@ -58,17 +58,44 @@ void bookmarks_rebuild(HWND tree, HWND view)
     InvalidateRect(tree, nullptr, TRUE);
 }
 
-int bookmarks_selected_page(const NMHDR *hdr)
+namespace {
+
+int item_page(HWND tree, HTREEITEM h)
 {
-    if (!hdr || hdr->idFrom != IDC_BOOKMARKS || (hdr->code != TVN_SELCHANGEDA && hdr->code != TVN_SELCHANGEDW))
-        return -1;
-    const auto *nm = reinterpret_cast<const NMTREEVIEWA *>(hdr);
-    if (!nm->itemNew.hItem)
-        return -1;
     TVITEMA item = {};
     item.mask = TVIF_PARAM;
-    item.hItem = nm->itemNew.hItem;
-    if (!SendMessageA(hdr->hwndFrom, TVM_GETITEMA, 0, LPARAM(&item)))
+    item.hItem = h;
+    if (!h || !SendMessageA(tree, TVM_GETITEMA, 0, LPARAM(&item)))
         return -1;
     return item.lParam >= 0 ? int(item.lParam) : -1;
+}
+
+// The item under the pointer when it is the selected one.
+HTREEITEM clicked_selection(HWND tree)
+{
+    TVHITTESTINFO hit = {};
+    const DWORD pos = GetMessagePos();
+    hit.pt = {short(LOWORD(pos)), short(HIWORD(pos))};
+    ScreenToClient(tree, &hit.pt);
+    const auto h = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_HITTEST, 0, LPARAM(&hit)));
+    if (!h || !(hit.flags & TVHT_ONITEM))
+        return nullptr;
+    return h == reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0)) ? h : nullptr;
+}
+
+}  // namespace
+
+int bookmarks_chosen_page(const NMHDR *hdr)
+{
+    if (!hdr || hdr->idFrom != IDC_BOOKMARKS)
+        return -1;
+    if (hdr->code == NM_CLICK || hdr->code == NM_DBLCLK)
+        return item_page(hdr->hwndFrom, clicked_selection(hdr->hwndFrom));
+    if (hdr->code != TVN_SELCHANGEDA && hdr->code != TVN_SELCHANGEDW)
+        return -1;
+    // The ANSI and wide records agree up to the items' text pointers.
+    const auto *nm = reinterpret_cast<const NMTREEVIEWA *>(hdr);
+    if (nm->action == TVC_UNKNOWN && !nm->itemOld.hItem && GetFocus() == hdr->hwndFrom)
+        return -1;  // the focus selected the first item: the user chose nothing
+    return item_page(hdr->hwndFrom, nm->itemNew.hItem);
 }

@@ -30,6 +30,9 @@ ThumbStats thumbs_stats(HWND thumbs);
 HWND bookmarks_create(HWND parent, HINSTANCE instance);
 // Rebuilds the tree from the open Document's outline (cleared without one).
 void bookmarks_rebuild(HWND tree, HWND view);
-// The zero-based target page of the item a selection change of the tree
-// selected, or -1 (no item, or an item without a target).
-int bookmarks_selected_page(const NMHDR *hdr);
+// The zero-based target page of the item the user chose with this
+// notification of the tree, or -1 (none, or an item without a target). A
+// selection change chooses its new item, except the first item that the
+// tree selects by itself when it gains the focus without a selection; a
+// click or double click on the selected item chooses it again.
+int bookmarks_chosen_page(const NMHDR *hdr);

@@ -64,3 +64,8 @@ bool halftone_needed(HDC dc);
 // stretched to the destination rectangle.
 void halftone_draw(HDC dc, const PageBitmap *bitmap, int dx, int dy, int dw, int dh, int sx, int sy,
                    int sw, int sh);
+// Draws the source rectangle of a bitmap stretched to the destination
+// rectangle: dithered when halftone_needed, else as a 24-bit image with the
+// given stretch mode (0 keeps the device context's).
+void bitmap_draw(HDC dc, const PageBitmap *bitmap, int dx, int dy, int dw, int dh, int sx, int sy, int sw,
+                 int sh, int stretch_mode);

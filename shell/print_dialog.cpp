@@ -234,19 +234,6 @@ void draw_placeholder(HDC dc, const RECT &r, int number, int box_h)
     DeleteObject(font);
 }
 
-void draw_bitmap(HDC dc, const PageBitmap *b, const RECT &r)
-{
-    if (halftone_needed(dc)) {
-        halftone_draw(dc, b, r.left, r.top, r.right - r.left, r.bottom - r.top, 0, 0, b->width, b->height);
-        return;
-    }
-    BITMAPINFO bmi = dib24_info(b);
-    SetStretchBltMode(dc, HALFTONE);
-    SetBrushOrgEx(dc, 0, 0, nullptr);
-    StretchDIBits(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, 0, 0, b->width, b->height, b->pixels, &bmi,
-                  DIB_RGB_COLORS, SRCCOPY);
-}
-
 void draw_sheet(HDC dc, int cw, int ch, const PrintDialogState &st, const PrintSettings &s, const SheetPlan &p)
 {
     RECT all = {0, 0, cw, ch};
@@ -279,7 +266,8 @@ void draw_sheet(HDC dc, int cw, int ch, const PrintDialogState &st, const PrintS
         const SheetRect at = sheet_place_page(box, pw, ph, s.fitToPage, s.centerOnPage, p.perSheet, preview_dpi);
         const RECT r = {at.x, at.y, at.x + at.w, at.y + at.h};
         if (const PageBitmap *b = cached(st, page))
-            draw_bitmap(dc, b, r);
+            bitmap_draw(dc, b, r.left, r.top, r.right - r.left, r.bottom - r.top, 0, 0, b->width, b->height,
+                        HALFTONE);
         else if (!st.failed[size_t(page)])
             draw_placeholder(dc, r, page + 1, box.h);
         // A page whose preview failed leaves its cell empty.

@@ -13,6 +13,7 @@
 #include "document/document.h"
 #include "shell/logic/panels_logic.h"
 #include "shell/panels.h"
+#include "shell/print.h"
 #include "shell/resource.h"
 #include "shell/view.h"
 
@@ -215,19 +216,6 @@ void frame_rect(HDC dc, int l, int t, int r, int b, COLORREF c, int width)
     fill_rect(dc, r - width, t, r, b, c);
 }
 
-void draw_bitmap(HDC dc, const PageBitmap *b, int x, int y)
-{
-    BITMAPINFO bmi = {};
-    bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
-    bmi.bmiHeader.biWidth = b->width;
-    bmi.bmiHeader.biHeight = -b->height;
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 24;
-    bmi.bmiHeader.biCompression = BI_RGB;
-    StretchDIBits(dc, x, y, b->width, b->height, 0, 0, b->width, b->height, b->pixels, &bmi, DIB_RGB_COLORS,
-                  SRCCOPY);
-}
-
 // One cell: the thumbnail (or the placeholder, or for a failed page an
 // empty frame), the frame around it and the page number below.
 void paint_cell(HDC dc, ThumbState &s, const ThumbGrid &g, int page)
@@ -239,7 +227,7 @@ void paint_cell(HDC dc, ThumbState &s, const ThumbGrid &g, int page)
     const int x = g.left + column * THUMB_CELL_W + (THUMB_CELL_W - w) / 2;
     const COLORREF gray = RGB(128, 128, 128);
     if (b) {
-        draw_bitmap(dc, b, x, top);
+        bitmap_draw(dc, b, x, top, b->width, b->height, 0, 0, b->width, b->height, 0);
     } else {
         if (!has_failed(s, page))
             fill_rect(dc, x, top, x + w, top + h, RGB(255, 255, 255));

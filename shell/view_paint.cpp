@@ -64,19 +64,7 @@ void paint_band(HDC dc, const ViewState &s, int top, int bottom)
     const int first = std::max(0, top - y), last = std::min(band->height, bottom - y);
     if (last <= first)
         return;
-    if (halftone_needed(dc)) {
-        halftone_draw(dc, band, -s.scrollX, y + first, band->width, last - first, 0, first, band->width, last - first);
-        return;
-    }
-    BITMAPINFO bmi = {};
-    bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
-    bmi.bmiHeader.biWidth = band->width;
-    bmi.bmiHeader.biHeight = -(last - first);
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 24;
-    bmi.bmiHeader.biCompression = BI_RGB;
-    StretchDIBits(dc, -s.scrollX, y + first, band->width, last - first, 0, 0, band->width, last - first,
-                  band->pixels + size_t(first) * size_t(band->stride), &bmi, DIB_RGB_COLORS, SRCCOPY);
+    bitmap_draw(dc, band, -s.scrollX, y + first, band->width, last - first, 0, first, band->width, last - first, 0);
 }
 
 void paint_frame(HDC dc, int x, int y, int w, int h)

@@ -226,6 +226,40 @@ TEST_F(TextTest, RenderModesPaintAndClip)
     EXPECT_EQ(spaces.px(5, 95), BLUE);
 }
 
+// Glyphs filled with a pattern show the pattern inside their outline: an
+// axial shading from red at x 0 to blue at x 100, and an uncoloured tiling
+// pattern whose cell takes the blue given with scn.
+TEST_F(TextTest, PatternFilledGlyphsShowThePattern)
+{
+    std::vector<std::string> objects = font_objects();
+    objects.push_back("<< /PatternType 2 /Shading << /ShadingType 2 /ColorSpace /DeviceRGB /Coords [0 0 100 0] "
+                      "/Function << /FunctionType 2 /Domain [0 1] /C0 [1 0 0] /C1 [0 0 1] /N 1 >> >> >>");
+    objects.push_back(stream_obj("/PatternType 1 /PaintType 2 /TilingType 1 /BBox [0 0 4 4] /XStep 4 /YStep 4 "
+                                 "/Resources << >>",
+                                 "0 0 4 4 re f"));
+    const std::string resources = "/Resources << /Font << /F1 5 0 R >> /Pattern << /Sh 13 0 R /U 14 0 R >> >>";
+    struct Row {
+        const char *colour;
+        unsigned want;  // at x 15, inside the stem of the H
+    } rows[] = {
+        {"/Pattern cs /Sh scn", 0xd80027},
+        {"[/Pattern /DeviceRGB] cs 0 0 1 /U scn", 0x0000ff},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.colour);
+        Rendered r;
+        render_doc(one_page_pdf(std::string(row.colour) + " BT /F1 40 Tf 10 30 Td (H) Tj ET", "[0 0 100 100]",
+                                resources, objects),
+                   &r);
+        ASSERT_NE(r.bm, nullptr);
+        const unsigned got = r.px(15, 60);
+        for (int shift : {16, 8, 0})
+            EXPECT_NEAR(int(got >> shift & 255), int(row.want >> shift & 255), 12) << std::hex << got;
+        EXPECT_EQ(r.px(5, 60), 0xffffffu);
+        EXPECT_EQ(r.diags, "");
+    }
+}
+
 // Black at coverage 140 over white, as the compositor rounds it.
 constexpr unsigned kBarGrey = 0x747474;
 

@@ -343,6 +343,46 @@ TEST(Panels, BookmarksShowTheOutlineInOrderAndGoToTheTarget)
     clear_settings();
 }
 
+// Real clicks into the tree: the first focus (a click on empty space) leaves
+// the page alone, although the tree then selects its first item by itself;
+// a click on that item goes to its page, and a later click on it after the
+// page changed goes there again.
+TEST(Panels, BookmarkClicksGoWhereTheUserPoints)
+{
+    const std::string corpus = testsupport::corpus_dir();
+    if (corpus.empty())
+        GTEST_SKIP() << "needs the corpus";
+    clear_settings();
+    Frame f;
+    FrameState &fs = f.state();
+    SetForegroundWindow(f.hwnd);
+    ASSERT_EQ(frame_open_path(fs, (corpus + "/pdf/qpdf-lin5.pdf").c_str(), nullptr), 0);
+    f.command(CMD_PANEL_BOOKMARKS_PAGE);
+    view_goto_page(fs.view, 10);
+    pump();
+    RECT client;
+    GetClientRect(fs.bookmarks, &client);
+    const auto settled = [] { return pump_until([] { return false; }, 200), true; };
+    send_click(fs.bookmarks, client.right / 2, client.bottom - 10);
+    settled();
+    EXPECT_EQ(GetFocus(), fs.bookmarks);
+    EXPECT_EQ(view_page(fs.view), 10) << "focusing the tree is no choice";
+    // The first top-level item, "Isis 1", goes to page 6.
+    const auto first = reinterpret_cast<HTREEITEM>(SendMessageA(fs.bookmarks, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+    RECT label;
+    *reinterpret_cast<HTREEITEM *>(&label) = first;
+    ASSERT_TRUE(SendMessageA(fs.bookmarks, TVM_GETITEMRECT, TRUE, LPARAM(&label)));
+    for (int round = 0; round < 2; round++) {
+        send_click(fs.bookmarks, (label.left + label.right) / 2, (label.top + label.bottom) / 2);
+        settled();
+        EXPECT_EQ(view_page(fs.view), 6) << "click " << round + 1 << " on the first item";
+        view_goto_page(fs.view, 10);
+        pump();
+        Sleep(GetDoubleClickTime() + 50);  // a second click, not a double click
+    }
+    clear_settings();
+}
+
 namespace {
 
 struct ArticlesSeen {

@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <psapi.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +17,7 @@
 #include "bitmap/bitmap.h"
 #include "document/document.h"
 #include "shell/logic/sheet_layout.h"
+#include "shell/panels.h"
 #include "shell/print.h"
 #include "shell/resource.h"
 #include "shell/view.h"
@@ -447,10 +449,36 @@ TEST(Print, PreviewTriesAFailedPageOnce)
     EXPECT_EQ(print_preview_renders() - before, 1);
 }
 
-// With PAGRIX_DITHER=1 the view draws through the halftone palette: every
-// pixel of a flat colour that the palette lacks is a palette colour, and an
-// 8 x 8 tile of them averages to the page's colour.
-TEST(Print, DitheredViewUsesTheHalftonePalette)
+// A 16 x 16 block of a window's capture around (cx, cy) that shows a flat
+// colour the halftone palette lacks: every pixel a palette colour, the block
+// averaging to the colour.
+void expect_dithered(const Capture &cap, int cx, int cy, const char *what)
+{
+    ASSERT_GT(cap.w, cx + 8) << what;
+    ASSERT_GT(cap.h, cy + 8) << what;
+    double sum[3] = {};
+    int off_palette = 0;
+    const int x0 = (cx - 8) & ~7, y0 = (cy - 8) & ~7;
+    for (int y = y0; y < y0 + 16; y++)
+        for (int x = x0; x < x0 + 16; x++) {
+            const uint32_t c = cap.at(x, y);
+            bool found = false;
+            for (int i = 0; i < 256 && !found; i++)
+                found = halftone_entry(i) == c;
+            off_palette += !found;
+            sum[0] += (c >> 16) & 255;
+            sum[1] += (c >> 8) & 255;
+            sum[2] += c & 255;
+        }
+    EXPECT_EQ(off_palette, 0) << what;
+    EXPECT_NEAR(sum[0] / 256, 178.5, 8) << what;
+    EXPECT_NEAR(sum[1] / 256, 76.5, 8) << what;
+    EXPECT_NEAR(sum[2] / 256, 114.75, 8) << what;
+}
+
+// With PAGRIX_DITHER=1 the view and the thumbnails draw through the halftone
+// palette, as they do on a palette display.
+TEST(Print, DitheredViewAndThumbnailsUseTheHalftonePalette)
 {
     clear_settings();
     const std::string content = "0.7 0.3 0.45 rg 0 0 200 200 re f";
@@ -464,26 +492,19 @@ TEST(Print, DitheredViewUsesTheHalftonePalette)
     SetEnvironmentVariableA("PAGRIX_DITHER", "1");
     Frame f;
     ASSERT_EQ(frame_open_path(f.state(), path.c_str(), nullptr), 0);
-    const Capture cap = capture(f.state().view);
+    const Capture view = capture(f.state().view);
+    f.command(CMD_PANEL_THUMBS);
+    for (int i = 0; i < 400 && thumbs_stats(f.state().thumbs).timerRunning; i++) {
+        pump();
+        Sleep(10);
+    }
+    const Capture thumbs = capture(f.state().thumbs);
     SetEnvironmentVariableA("PAGRIX_DITHER", nullptr);
-    ASSERT_GT(cap.w, 64);
-    ASSERT_GT(cap.h, 64);
-    double sum[3] = {};
-    int off_palette = 0;
-    const int x0 = cap.w / 2 & ~7, y0 = cap.h / 2 & ~7;
-    for (int y = y0; y < y0 + 16; y++)
-        for (int x = x0; x < x0 + 16; x++) {
-            const uint32_t c = cap.at(x, y);
-            bool found = false;
-            for (int i = 0; i < 256 && !found; i++)
-                found = halftone_entry(i) == c;
-            off_palette += !found;
-            sum[0] += (c >> 16) & 255;
-            sum[1] += (c >> 8) & 255;
-            sum[2] += c & 255;
-        }
-    EXPECT_EQ(off_palette, 0);
-    EXPECT_NEAR(sum[0] / 256, 178.5, 8);
-    EXPECT_NEAR(sum[1] / 256, 76.5, 8);
-    EXPECT_NEAR(sum[2] / 256, 114.75, 8);
+    expect_dithered(view, view.w / 2, view.h / 2, "view");
+    // The first cell's thumbnail, centred in its 124-pixel column below a
+    // 10-pixel margin; the square page's is about 100 pixels high.
+    RECT rc;
+    GetClientRect(f.state().thumbs, &rc);
+    const int columns = std::max(1, int(rc.right) / 124), left = std::max(0, (int(rc.right) - columns * 124) / 2);
+    expect_dithered(thumbs, left + 62, 50, "thumbnail");
 }

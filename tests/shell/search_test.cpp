@@ -262,18 +262,8 @@ void type(const char *text)
 void click_corner(HWND w)
 {
     RECT r;
-    GetWindowRect(w, &r);
-    const int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
-    INPUT in[3] = {};
-    for (INPUT &i : in) {
-        i.type = INPUT_MOUSE;
-        i.mi.dx = LONG(((r.left + 30) * 65536LL + sw / 2) / sw);
-        i.mi.dy = LONG(((r.bottom - 30) * 65536LL + sh / 2) / sh);
-    }
-    in[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    in[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
-    in[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
-    SendInput(3, in, sizeof(INPUT));
+    GetClientRect(w, &r);
+    send_click(w, 30, r.bottom - 30);
     Sleep(150);
 }
 

@@ -336,4 +336,21 @@ void send_key(WORD vk, bool up)
     SendInput(1, &in, sizeof in);
 }
 
+void send_click(HWND wnd, int x, int y)
+{
+    POINT pt = {x, y};
+    ClientToScreen(wnd, &pt);
+    const int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
+    INPUT in[3] = {};
+    for (INPUT &i : in) {
+        i.type = INPUT_MOUSE;
+        i.mi.dx = LONG((pt.x * 65536LL + sw / 2) / sw);
+        i.mi.dy = LONG((pt.y * 65536LL + sh / 2) / sh);
+    }
+    in[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    in[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
+    in[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
+    SendInput(3, in, sizeof(INPUT));
+}
+
 }  // namespace shelltest

@@ -79,5 +79,7 @@ std::string clipboard_ansi();
 
 // Presses (up false) or releases one key through SendInput, as a keyboard would.
 void send_key(WORD vk, bool up);
+// A left click through the input queue at a point of the window's client area.
+void send_click(HWND wnd, int x, int y);
 
 }  // namespace shelltest
