@@ -249,6 +249,17 @@ TEST_F(PdfPageText, LigatureSlicesAndRotatedBoxes)
     EXPECT_NEAR(t->items[0].y0, 20, 1e-3);
     EXPECT_NEAR(t->items[0].y1, 30, 1e-3);
     page_text_free(t);
+    // Text at 45 degrees: the box holds the whole 5 by 10 rectangle turned
+    // about (20, 20), not the sliver between two of its corners, and the
+    // two letters stay one word.
+    t = page_text_of("BT /F1 10 Tf 0.70711 0.70711 -0.70711 0.70711 20 20 Tm (AB) Tj ET");
+    ASSERT_EQ(t->count, 2);
+    EXPECT_NEAR(t->items[0].x0, 20 - 7.0711f, 1e-3);
+    EXPECT_NEAR(t->items[0].x1, 20 + 3.5355f, 1e-3);
+    EXPECT_NEAR(t->items[0].y0, 80 - 10.6066f, 1e-3);
+    EXPECT_NEAR(t->items[0].y1, 80, 1e-3);
+    EXPECT_EQ(page_text_utf8(t), "ab");
+    page_text_free(t);
 }
 
 // Character spacing tracks letters apart; it opens no word gap. F1 codes
