@@ -21,3 +21,4 @@ void font_apply_differences(PdfDoc *doc, PdfObject *differences, const char **na
 void font_load_type0(PdfDoc *doc, PdfFont *font);
 uint32_t font_type0_glyph(const PdfFont *font, uint32_t cid);
 float font_type0_width(const PdfFont *font, uint32_t cid);
+void font_type0_vertical(const PdfFont *font, uint32_t cid, float *w1y, float *vx, float *vy);

@@ -365,6 +365,14 @@ float pdf_font_advance(const PdfFont *font, uint32_t code)
     return pdf_font_width(font, code) / 1000.0f;
 }
 
+bool pdf_font_vertical(const PdfFont *font, uint32_t code, float *w1y, float *vx, float *vy)
+{
+    if (!font || !font->is_cid || !font->vertical)
+        return false;
+    font_type0_vertical(font, code, w1y, vx, vy);
+    return true;
+}
+
 uint32_t pdf_font_unicode(const PdfFont *font, uint32_t code)
 {
     if (!font)

@@ -36,6 +36,9 @@ struct PdfFont {
     const uint8_t *cid_to_gid;    // Type0: decoded CIDToGIDMap
     int cid_to_gid_count;         // 2-byte entries in cid_to_gid
     int code_is_unicode;          // Type0 with a Uni...-UCS2/UTF16 CMap: each code is a UTF-16 value
+    int vertical;                 // Type0 written top to bottom: a "-V" CMap or one with WMode 1
+    float dw2[2];                 // Type0 vertical: DW2, the default position vector y and displacement
+    PdfObject *w2_array;          // Type0 vertical: W2, walked per query
     const uint32_t *glyph_unicode;  // Type0, embedded, no ToUnicode: Unicode per glyph of the face
     int glyph_unicode_count;      // entries in glyph_unicode
     PdfFont *next;                // the document's font list
@@ -61,6 +64,10 @@ uint32_t pdf_font_glyph(const PdfFont *font, uint32_t code);
 float pdf_font_width(const PdfFont *font, uint32_t code);
 // Advance in text space per unit of font size.
 float pdf_font_advance(const PdfFont *font, uint32_t code);
+// Vertical writing: the code's displacement `w1y` (negative: downwards) and
+// the position vector (vx, vy) from the pen to the glyph's horizontal origin,
+// in thousandths of text space. False for fonts written left to right.
+bool pdf_font_vertical(const PdfFont *font, uint32_t code, float *w1y, float *vx, float *vy);
 // Unicode value of a code (0 = none).
 uint32_t pdf_font_unicode(const PdfFont *font, uint32_t code);
 // The code's Unicode values (a ToUnicode sequence or the single value); the count.

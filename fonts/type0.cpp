@@ -1,6 +1,7 @@
 // Type0 fonts with one CID-keyed descendant (PDF Reference 1.7, section
 // 5.6): the descendant's face, its default and per-CID widths (DW and W,
-// walked per query) and the CIDToGIDMap of CIDFontType2 fonts.
+// walked per query), the vertical metrics of fonts written top to bottom
+// (DW2 and W2) and the CIDToGIDMap of CIDFontType2 fonts.
 #include <cstring>
 
 #include "fonts/encodings.h"
@@ -17,6 +18,19 @@ bool unicode_cmap(const PdfObject *encoding)
     if (!pdf_is_type(encoding, PDF_NAME) || std::strncmp(encoding->name, "Uni", 3) != 0)
         return false;
     return std::strstr(encoding->name, "-UCS2-") || std::strstr(encoding->name, "-UTF16-");
+}
+
+// A CMap that writes top to bottom: a predefined one named "...-V", or an
+// embedded one with WMode 1.
+bool vertical_cmap(PdfDoc *doc, const PdfObject *encoding)
+{
+    if (pdf_is_type(encoding, PDF_NAME)) {
+        const size_t n = std::strlen(encoding->name);
+        return n >= 2 && std::strcmp(encoding->name + n - 2, "-V") == 0;
+    }
+    if (!pdf_is_type(encoding, PDF_STREAM))
+        return false;
+    return pdf_to_int(pdf_dict_get_resolved(doc, const_cast<PdfObject *>(encoding), "WMode"), 0) == 1;
 }
 
 // What each glyph of an embedded face shows, read back from the face's
@@ -68,7 +82,19 @@ void font_load_type0(PdfDoc *doc, PdfFont *font)
         return;
     font_find_face(doc, font, pdf_dict_get_resolved(doc, cid_font, "FontDescriptor"),
                    pdf_dict_get_resolved(doc, cid_font, "BaseFont"));
-    font->code_is_unicode = unicode_cmap(pdf_dict_get_resolved(doc, font->dict, "Encoding"));
+    PdfObject *encoding = pdf_dict_get_resolved(doc, font->dict, "Encoding");
+    font->code_is_unicode = unicode_cmap(encoding);
+    font->vertical = vertical_cmap(doc, encoding);
+    font->dw2[0] = 880;
+    font->dw2[1] = -1000;
+    if (font->vertical) {
+        PdfObject *dw2 = pdf_dict_get_resolved(doc, cid_font, "DW2");
+        if (pdf_array_len(dw2) == 2)
+            for (int i = 0; i < 2; i++)
+                font->dw2[i] = float(pdf_to_number(pdf_resolve(doc, pdf_array_get(dw2, i)), font->dw2[i]));
+        PdfObject *w2 = pdf_dict_get_resolved(doc, cid_font, "W2");
+        font->w2_array = pdf_is_type(w2, PDF_ARRAY) ? w2 : nullptr;
+    }
     // Without a ToUnicode map an embedded program's own charmap or glyph
     // names are what is known of its characters.
     if (!font->to_unicode && !font->code_is_unicode && font->embedded)
@@ -139,4 +165,49 @@ float font_type0_width(const PdfFont *font, uint32_t cid)
         i++;
     }
     return font->default_width;
+}
+
+// The W2 array: "c [w1y vx vy ...]" gives CIDs c, c+1, ... three numbers
+// each; "c1 c2 w1y vx vy" gives the CIDs c1..c2. CIDs it leaves out take
+// DW2 and half their width.
+void font_type0_vertical(const PdfFont *font, uint32_t cid, float *w1y, float *vx, float *vy)
+{
+    *w1y = font->dw2[1];
+    *vx = font_type0_width(font, cid) / 2;
+    *vy = font->dw2[0];
+    const PdfObject *w = font->w2_array;
+    const int n = pdf_array_len(w);
+    auto number = [](const PdfObject *v, float fallback) { return float(pdf_to_number(v, fallback)); };
+    for (int i = 0; i < n;) {
+        const PdfObject *first = pdf_array_get(w, i);
+        const PdfObject *second = pdf_array_get(w, i + 1);
+        if (!pdf_is_type(first, PDF_INT)) {
+            i++;
+            continue;
+        }
+        const int64_t c = first->integer;
+        if (pdf_is_type(second, PDF_ARRAY)) {
+            const int64_t count = pdf_array_len(second) / 3;
+            if (int64_t(cid) >= c && int64_t(cid) < c + count) {
+                const int at = int(int64_t(cid) - c) * 3;
+                *w1y = number(pdf_array_get(second, at), *w1y);
+                *vx = number(pdf_array_get(second, at + 1), *vx);
+                *vy = number(pdf_array_get(second, at + 2), *vy);
+                return;
+            }
+            i += 2;
+            continue;
+        }
+        if (pdf_is_type(second, PDF_INT) && i + 4 < n) {
+            if (int64_t(cid) >= c && int64_t(cid) <= second->integer) {
+                *w1y = number(pdf_array_get(w, i + 2), *w1y);
+                *vx = number(pdf_array_get(w, i + 3), *vx);
+                *vy = number(pdf_array_get(w, i + 4), *vy);
+                return;
+            }
+            i += 5;
+            continue;
+        }
+        i++;
+    }
 }

@@ -91,7 +91,20 @@ void curve(RenderContext *ctx, float x1, float y1, float x2, float y2, float x3,
     }
     matrix_apply(m, x2, y2, &bx, &by);
     matrix_apply(m, x3, y3, &cx, &cy);
-    note_path_status(ctx, path_curve_to(&ctx->path, ax, ay, bx, by, cx, cy));
+    // Only the surface and a wide margin around it need the curve's shape
+    // (the margin covers wide pens and surfaces placed off the page's origin):
+    // a curve reaching far beyond is halved only where it comes near.
+    const float *keep = nullptr;
+    float area[4];
+    if (const PageBitmap *s = ctx->surface) {
+        const float margin = float(PATH_CURVE_MARGIN) + float(std::max(s->width, s->height));
+        area[0] = -margin;
+        area[1] = float(ctx->band_top) - margin;
+        area[2] = float(s->width) + margin;
+        area[3] = float(ctx->band_top + s->height) + margin;
+        keep = area;
+    }
+    note_path_status(ctx, path_curve_to(&ctx->path, ax, ay, bx, by, cx, cy, keep));
 }
 
 void op_m(OperandStack *st, RenderContext *ctx)

@@ -8,6 +8,7 @@ constexpr int PATH_FIRST_SUBPATHS = 8;          // first subpath array; doubles
 constexpr int PATH_FIRST_FLOATS = 32;           // first point array of a subpath, in floats; doubles
 constexpr int PATH_MAX_POINTS = 1 << 23;        // points of one path (64 MiB of floats)
 constexpr int PATH_FLATTEN_DEPTH = 16;          // curve subdivision depth (65536 pieces at most)
+constexpr int PATH_CURVE_MARGIN = 1 << 18;      // pixels around the surface where curves keep their shape
 constexpr double PATH_MAX_COORD = 1e12;         // coordinates are clamped to +-this before rasterising
 constexpr int RASTER_FIRST_CELLS = 1024;        // first cell pool; doubles
 constexpr int RASTER_MAX_CELLS = 1 << 20;       // cell pool (16 MiB); a fill needing more is done in row pieces

@@ -125,11 +125,27 @@ bool flat_enough(const Pt &p0, const Pt &p1, const Pt &p2, const Pt &p3)
     return !((c1 + c2) * (c1 + c2) > 0.1 * chord2);
 }
 
+// Whether the control points arc[0..3] all lie beyond one side of `keep`.
+bool beyond(const Pt *arc, const float *keep)
+{
+    if (!keep)
+        return false;
+    bool left = true, top = true, right = true, bottom = true;
+    for (int i = 0; i < 4; i++) {
+        left = left && arc[i].x < keep[0];
+        top = top && arc[i].y < keep[1];
+        right = right && arc[i].x > keep[2];
+        bottom = bottom && arc[i].y > keep[3];
+    }
+    return left || top || right || bottom;
+}
+
 // Appends the flattened curve p0..p3 without p0: recursive halving (de
 // Casteljau at t = 0.5, first half first) to at most PATH_FLATTEN_DEPTH
 // levels, run on an explicit stack. Each stack frame holds a curve's points
-// end first, so halving one frame leaves the first half on top.
-bool flatten(Path *path, SubPath *s, Pt p0, Pt p1, Pt p2, Pt p3)
+// end first, so halving one frame leaves the first half on top. Pieces
+// beyond `keep` are not halved.
+bool flatten(Path *path, SubPath *s, Pt p0, Pt p1, Pt p2, Pt p3, const float *keep)
 {
     Pt stack[3 * PATH_FLATTEN_DEPTH + 4];
     int depth[PATH_FLATTEN_DEPTH + 1];
@@ -141,7 +157,7 @@ bool flatten(Path *path, SubPath *s, Pt p0, Pt p1, Pt p2, Pt p3)
     int top = 0;
     depth[0] = 0;
     for (;;) {
-        if (depth[top] >= PATH_FLATTEN_DEPTH || flat_enough(arc[3], arc[2], arc[1], arc[0])) {
+        if (depth[top] >= PATH_FLATTEN_DEPTH || flat_enough(arc[3], arc[2], arc[1], arc[0]) || beyond(arc, keep)) {
             if (!append_point(path, s, float(arc[0].x), float(arc[0].y)))
                 return false;
             if (top == 0)
@@ -193,13 +209,13 @@ int path_line_to(Path *path, float x, float y)
     return 0;
 }
 
-int path_curve_to(Path *path, float x1, float y1, float x2, float y2, float x3, float y3)
+int path_curve_to(Path *path, float x1, float y1, float x2, float y2, float x3, float y3, const float *keep)
 {
     PathMark m = path_mark(path);
     if ((!path->count || !path->open) && move_to(path, x1, y1) != 0)
         return path_restore(path, m);
     Pt p0 = {path->cur_x, path->cur_y};
-    if (!flatten(path, &path->subpaths[path->count - 1], p0, {x1, y1}, {x2, y2}, {x3, y3}))
+    if (!flatten(path, &path->subpaths[path->count - 1], p0, {x1, y1}, {x2, y2}, {x3, y3}, keep))
         return path_restore(path, m);
     path->cur_x = x3;
     path->cur_y = y3;

@@ -28,7 +28,12 @@ void path_reset(Path *path);
 // is then left as it was before the call.
 int path_move_to(Path *path, float x, float y);
 int path_line_to(Path *path, float x, float y);
-int path_curve_to(Path *path, float x1, float y1, float x2, float y2, float x3, float y3);
+// `keep`, when given, is the device area x0 y0 x1 y1 where the curve can
+// show: a piece of the curve whose control points all lie beyond one side
+// of it is not subdivided, its chord standing in for it (the chord keeps
+// the winding of every point inside, and neither is seen there).
+int path_curve_to(Path *path, float x1, float y1, float x2, float y2, float x3, float y3,
+                  const float *keep = nullptr);
 int path_close(Path *path);
 // Appends a closed subpath of n points with an array of exactly that size
 // (the stroker adds millions of small polygons). 0 or -3.

@@ -268,7 +268,17 @@ void show_glyph(RenderContext *ctx, uint32_t code, bool word_space)
     matrix_concat(trm, text_space, ctx->text_matrix);
     matrix_concat(trm, trm, ctx->gs->ctm);
     const float w = pdf_font_advance(font, code);
-    const float tx = (w * size + ctx->char_spacing + (word_space ? ctx->word_spacing : 0.0f)) * th;
+    const float spacing = ctx->char_spacing + (word_space ? ctx->word_spacing : 0.0f);
+    float tx = (w * size + spacing) * th, ty = 0;
+    float w1y, vx, vy;
+    if (pdf_font_vertical(font, code, &w1y, &vx, &vy)) {
+        // Written top to bottom: the glyph hangs from the pen by its position
+        // vector, and the pen moves down by the displacement.
+        const float origin[6] = {1, 0, 0, 1, -vx / 1000.0f, -vy / 1000.0f};
+        matrix_concat(trm, origin, trm);
+        tx = 0;
+        ty = w1y / 1000.0f * size + spacing;
+    }
     const float a = trm[0], b = trm[1], c = trm[2], d = trm[3], e = trm[4], f = trm[5];
 
     if (ctx->text_only) {
@@ -343,7 +353,7 @@ void show_glyph(RenderContext *ctx, uint32_t code, bool word_space)
             }
         }
     }
-    const float advance[6] = {1, 0, 0, 1, tx, 0};
+    const float advance[6] = {1, 0, 0, 1, tx, ty};
     matrix_concat(ctx->text_matrix, advance, ctx->text_matrix);
 }
 
@@ -379,7 +389,10 @@ void text_state_restore(RenderContext *ctx, const SavedTextState *s)
 
 void text_adjust(RenderContext *ctx, float n)
 {
-    const float t[6] = {1, 0, 0, 1, -n / 1000.0f * ctx->font_size * ctx->horiz_scale, 0};
+    // Vertical fonts move the pen along their column.
+    const float shift = -n / 1000.0f * ctx->font_size;
+    const bool vertical = ctx->font && ctx->font->is_cid && ctx->font->vertical;
+    const float t[6] = {1, 0, 0, 1, vertical ? 0.0f : shift * ctx->horiz_scale, vertical ? shift : 0.0f};
     matrix_concat(ctx->text_matrix, t, ctx->text_matrix);
 }
 

@@ -43,7 +43,8 @@ struct SavedTextState {
 void text_state_save(const RenderContext *ctx, SavedTextState *s);
 void text_state_restore(RenderContext *ctx, const SavedTextState *s);
 
-// A number of a TJ array: moves the pen back by n / 1000 em (scaled by Tz).
+// A number of a TJ array: moves the pen back by n / 1000 em (scaled by Tz),
+// up for fonts written top to bottom.
 void text_adjust(RenderContext *ctx, float n);
 // A string of Tj, TJ, ' or ": 2-byte codes for Type0 fonts, else 1-byte.
 void text_show(RenderContext *ctx, const uint8_t *bytes, int length);

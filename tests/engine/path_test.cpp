@@ -73,25 +73,32 @@ TEST(Path, FlatteningStaysWithinAThirdOfAPixel)
     }
 }
 
+// Depth-limited halving bounds every curve; with an area to keep, pieces
+// beyond it are not halved at all (the rest of the curve is).
 TEST(Path, FlatteningIsBounded)
 {
     const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+    const float area[4] = {0, 0, 1000, 1000};
     struct Row {
         const char *what;
         float c[8];
+        const float *keep;
         int max_points;
     } rows[] = {
-        {"1e9 pixel curve: depth limit", {0, 0, 1e9f, 0, 1e9f, 1e9f, 0, 1e9f}, 65537},
-        {"NaN control point stops at once", {0, 0, nan, 5, 10, 10, 20, 0}, 2},
-        {"infinite control point", {0, 0, inf, 5, 10, 10, 20, 0}, 65537},
+        {"1e9 pixel curve: depth limit", {0, 0, 1e9f, 0, 1e9f, 1e9f, 0, 1e9f}, nullptr, 65537},
+        {"NaN control point stops at once", {0, 0, nan, 5, 10, 10, 20, 0}, nullptr, 2},
+        {"infinite control point", {0, 0, inf, 5, 10, 10, 20, 0}, nullptr, 65537},
+        {"1e9 pixel curve leaving the area: halved near it", {0, 0, 1e9f, 0, 1e9f, 1e9f, 0, 1e9f}, area, 40},
+        {"curve wholly right of the area: its chord", {2000, 0, 3000, 0, 3000, 500, 2000, 500}, area, 2},
     };
     for (const Row &row : rows) {
         ArenaGuard arena;
         Path path;
         path_init(&path, arena.a);
         path_move_to(&path, row.c[0], row.c[1]);
-        EXPECT_EQ(path_curve_to(&path, row.c[2], row.c[3], row.c[4], row.c[5], row.c[6], row.c[7]), 0);
+        EXPECT_EQ(path_curve_to(&path, row.c[2], row.c[3], row.c[4], row.c[5], row.c[6], row.c[7], row.keep), 0);
         EXPECT_LE(path.subpaths[0].count, row.max_points) << row.what;
+        EXPECT_EQ(path.cur_x, row.c[6]) << row.what;
     }
 }
 

@@ -31,7 +31,9 @@ namespace {
 // Type0 font with 1000-wide CIDs; object 7: its descendant; object 8: a
 // Type 3 font of glyph-space units 0.01 em whose glyph /a fills its em
 // square; object 9: that glyph's procedure; object 10: a Type 3 font whose
-// glyph shows itself; object 12: a form that sets text parameters.
+// glyph shows itself; object 12: a form that sets text parameters; object
+// 13: a Type0 font written top to bottom (Identity-V) whose CID 3 has its
+// own vertical metrics in W2; object 14: its descendant.
 std::vector<std::string> font_objects()
 {
     std::string widths = "[";
@@ -55,11 +57,14 @@ std::vector<std::string> font_objects()
         stream_obj("/Type /XObject /Subtype /Form /BBox [0 0 100 100] "
                    "/Resources << /Font << /CID 6 0 R >> >>",
                    "0 TL 0 Tc 50 Tz /CID 5 Tf"),
+        "<< /Type /Font /Subtype /Type0 /BaseFont /Helvetica /Encoding /Identity-V "
+        "/DescendantFonts [14 0 R] >>",
+        "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /Helvetica /DW 1000 /W2 [3 [-500 250 400]] >>",
     };
 }
 
 const char *kResources =
-    "/Resources << /Font << /F1 5 0 R /CID 6 0 R /T3 8 0 R /Self 10 0 R >> "
+    "/Resources << /Font << /F1 5 0 R /CID 6 0 R /T3 8 0 R /Self 10 0 R /V 13 0 R >> "
     "/XObject << /Fx 12 0 R >> >>";
 
 std::string text_pdf(const std::string &content, const std::string &media = "[0 0 100 100]")
@@ -99,6 +104,7 @@ struct PenRow {
     const char *content;
     std::vector<float> x;  // left edge of each character's box
     float baseline;        // device y of the box bottom (all characters)
+    std::vector<float> bottoms = {};  // or of each character's box
 };
 
 // Pens computed by hand: F1 codes are 0.5 em wide, CIDs 1 em.
@@ -131,6 +137,11 @@ TEST_F(TextTest, PenPositionsFollowTheTextMatrixAndSpacing)
          {10, 17, 10}, -1},
         // Text of a font the resources lack advances by the default half em.
         {"missing font", "BT /Nope 10 Tf 10 20 Td (ab) Tj ET", {10, 15}, 80},
+        // Top to bottom: each glyph hangs from the pen by its position vector
+        // (DW2 880 and half the width, or W2's 250 400 for CID 3), the pen
+        // moves down by 1000 (or W2's 500) and a TJ number moves it further.
+        {"vertical", "BT /V 10 Tf 50 80 Td <000100020003> Tj [<0001> 200 <0001>] TJ ET",
+         {45, 45, 47.5f, 45, 45}, -1, {28.8f, 38.8f, 44, 53.8f, 65.8f}},
     };
     for (const PenRow &row : rows) {
         SCOPED_TRACE(row.what);
@@ -140,6 +151,9 @@ TEST_F(TextTest, PenPositionsFollowTheTextMatrixAndSpacing)
             EXPECT_NEAR(chars[i].x0, row.x[i], 1e-3) << "char " << i;
             if (row.baseline >= 0) {
                 EXPECT_NEAR(chars[i].y1, row.baseline, 1e-3) << "char " << i;
+            }
+            if (i < row.bottoms.size()) {
+                EXPECT_NEAR(chars[i].y1, row.bottoms[i], 1e-3) << "char " << i;
             }
         }
     }
@@ -232,12 +246,14 @@ TEST_F(TextTest, RenderModesPaintAndClip)
 TEST_F(TextTest, PatternFilledGlyphsShowThePattern)
 {
     std::vector<std::string> objects = font_objects();
+    const std::string shading = std::to_string(5 + objects.size()), tiling = std::to_string(6 + objects.size());
     objects.push_back("<< /PatternType 2 /Shading << /ShadingType 2 /ColorSpace /DeviceRGB /Coords [0 0 100 0] "
                       "/Function << /FunctionType 2 /Domain [0 1] /C0 [1 0 0] /C1 [0 0 1] /N 1 >> >> >>");
     objects.push_back(stream_obj("/PatternType 1 /PaintType 2 /TilingType 1 /BBox [0 0 4 4] /XStep 4 /YStep 4 "
                                  "/Resources << >>",
                                  "0 0 4 4 re f"));
-    const std::string resources = "/Resources << /Font << /F1 5 0 R >> /Pattern << /Sh 13 0 R /U 14 0 R >> >>";
+    const std::string resources =
+        "/Resources << /Font << /F1 5 0 R >> /Pattern << /Sh " + shading + " 0 R /U " + tiling + " 0 R >> >>";
     struct Row {
         const char *colour;
         unsigned want;  // at x 15, inside the stem of the H
