@@ -289,8 +289,10 @@ void show_glyph(RenderContext *ctx, uint32_t code, bool word_space)
             // text keeps its words: the box reaches to where the next letter
             // starts, so the tracking is no gap between letters (word spacing
             // and TJ offsets still are). A Type 3 font whose glyphs stay well
-            // below the em gets boxes of their height.
-            const float track = size != 0 ? std::fmax(ctx->char_spacing / size, 0.0f) : 0;
+            // below the em gets boxes of their height. (Vertical writing
+            // tracks down the column, not across the glyph: no widening.)
+            const float track =
+                size != 0 && tx != 0 ? std::fmax(ctx->char_spacing / size, 0.0f) : 0;
             const float top = font && font->type3_top > 0 ? font->type3_top : 1;
             float x0 = 0, y0 = 0, x1 = 0, y1 = 0;
             for (int corner = 0; corner < 4; corner++) {

@@ -132,6 +132,8 @@ TEST(ToUnicode, HostileMapsStayBoundedUnderTime)
 // 0x61..0x63 to the Hebrew letters U+05D0..U+05D2, 0xA0 to a no-break space.
 // F2: a Type 3 font whose codes 32 and 65 name glyphs without a Unicode
 // value, code 66 the glyph x. Object 8: an appearance showing "AB" in F1.
+// V (object 9): a Type0 font written top to bottom, CIDs 0x41..0x5A the
+// capitals, every CID 1 em wide and high.
 std::vector<std::string> text_fonts()
 {
     std::string widths = "[";
@@ -151,6 +153,10 @@ std::vector<std::string> text_fonts()
                        "endbfchar 2 beginbfrange <41> <43> <0061> <61> <63> <05D0> endbfrange"),
         stream_obj("/BBox [0 0 50 20] /Resources << /Font << /F1 5 0 R >> >>",
                    "BT /F1 10 Tf 2 5 Td (AB) Tj ET"),
+        "<< /Type /Font /Subtype /Type0 /BaseFont /Helvetica /Encoding /Identity-V "
+        "/DescendantFonts [10 0 R] /ToUnicode 11 0 R >>",
+        "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /Helvetica /DW 1000 >>",
+        stream_obj("", "1 beginbfrange <0041> <005A> <0041> endbfrange"),
     };
 }
 
@@ -160,7 +166,7 @@ PageText *page_text_of(const std::string &content, const std::string &page_extra
     std::string path = testsupport::scratch_path("page_text.pdf");
     EXPECT_TRUE(testsupport::write_file(
         path, one_page_pdf(content, "[0 0 100 100]",
-                           "/Resources << /Font << /F1 5 0 R /F2 6 0 R >> >> " + page_extra,
+                           "/Resources << /Font << /F1 5 0 R /F2 6 0 R /V 9 0 R >> >> " + page_extra,
                            text_fonts())));
     PdfDoc *doc = nullptr;
     EXPECT_EQ(pdf_open(&doc, path.c_str(), nullptr), 0);
@@ -291,6 +297,30 @@ TEST_F(PdfPageText, LetterSpacingKeepsWords)
     EXPECT_NEAR(t->items[0].x1, 18, 1e-3);
     EXPECT_NEAR(t->items[1].x0, 18, 1e-3);
     page_text_free(t);
+}
+
+// Text written top to bottom joins down its column; a column to its left
+// is the next line.
+TEST_F(PdfPageText, VerticalTextRunsDownItsColumn)
+{
+    struct Row {
+        const char *what;
+        const char *content;
+        const char *want;  // page_text_utf8
+    } rows[] = {
+        {"one column", "BT /V 10 Tf 50 90 Td <004100420043> Tj ET", "ABC"},
+        {"two columns", "BT /V 10 Tf 50 90 Td <00410042> Tj ET BT /V 10 Tf 30 90 Td <0043> Tj ET",
+         "AB\nC"},
+        // A TJ number opening half an em down the column parts words.
+        {"gap down the column", "BT /V 10 Tf 50 90 Td [<0041> 500 <0042>] TJ ET", "A B"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        PageText *t = page_text_of(row.content);
+        ASSERT_NE(t, nullptr);
+        EXPECT_EQ(page_text_utf8(t), row.want);
+        page_text_free(t);
+    }
 }
 
 // A Type 3 font whose glyphs stay far below the em (scaled up by the text
