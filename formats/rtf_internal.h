@@ -43,6 +43,10 @@ struct RtfItem {
     uint16_t sub;
     int32_t pos;  // body characters before the item
     float f[4];
+    // Paragraph and line ends: the list number's characters at the start of
+    // the paragraph, and how they sit on its first-line indent (RTF_LEFT:
+    // starting there, RTF_RIGHT: ending there, RTF_CENTRE: centred on it).
+    uint8_t label_chars = 0, label_align = RTF_LEFT;
 };
 
 enum RtfPictureKind { RTF_PICT_OTHER = 0, RTF_PICT_PNG = 1, RTF_PICT_JPEG = 2 };

@@ -79,8 +79,12 @@ struct Layout {
 
     // A tab at pen offset `at` from the paragraph's start goes to the next
     // stop, or the one after when that is nearer than 4 points.
-    static float tab_advance(float at)
+    // On a first line that hangs `hang` points left of the paragraph's
+    // other lines, a tab before their start goes to it.
+    static float tab_advance(float at, float hang = 0)
     {
+        if (at < hang)
+            return hang - at;
         float stop = (std::floor(at / kTabStop) + 1) * kTabStop;
         if (stop - at < 4)
             stop += kTabStop;
@@ -105,9 +109,9 @@ struct Layout {
     }
 
     void paragraph(const Sink &s, int from, int to, const std::vector<RtfChar> &text, float x0, float x1, int align,
-                   bool breaks, Pen *p);
+                   bool breaks, Pen *p, float first = 0, int label = 0, int label_align = RTF_LEFT);
     void place_line(const Sink &s, const RtfChar *text, int n, float x0, float x1, int align, bool justify,
-                    float width, float max_size, bool breaks, Pen *p);
+                    float width, float max_size, bool breaks, Pen *p, float hang);
     size_t table_row(size_t first, int *pending);
     Pen cells(const Sink &s, const std::vector<std::vector<Piece>> &pieces, const std::vector<float> &bounds,
               bool breaks, Pen at);
@@ -118,14 +122,27 @@ struct Layout {
 
 // Lines filled greedily between x0 and x1, breaking after the line's last
 // space, else before the character that does not fit; U+000A ends a line.
+// The first line starts `first` points right of x0 (left when negative, as
+// far as the paper's edge: a list number hangs there); a list number of
+// `label` characters ends there or is centred on it when so aligned.
 void Layout::paragraph(const Sink &s, int from, int to, const std::vector<RtfChar> &text, float x0, float x1,
-                       int align, bool breaks, Pen *p)
+                       int align, bool breaks, Pen *p, float first, int label, int label_align)
 {
     if (x0 > x1 - kMinLine)
         x0 = x1 - kMinLine;
-    const float room = x1 - x0;
+    float shift = 0;
+    if (label_align != RTF_LEFT) {
+        for (int k = from; k < std::min(to, from + label); k++)
+            shift += advance(text[size_t(k)]);
+        if (label_align == RTF_CENTRE)
+            shift *= 0.5f;
+    }
     int i = from;
+    bool first_line = true;
     while (i < to && !full) {
+        const float lx0 = first_line ? std::clamp(x0 + first - shift, std::min(0.0f, x0), x1 - kMinLine) : x0;
+        const float hang = x0 - lx0, room = x1 - lx0;
+        first_line = false;
         const int start = i;
         float w = 0;
         int last_space = -1, j = i;
@@ -136,7 +153,7 @@ void Layout::paragraph(const Sink &s, int from, int to, const std::vector<RtfCha
                 newline = true;
                 break;
             }
-            const float adv = c.code == '\t' ? tab_advance(w) : advance(c);
+            const float adv = c.code == '\t' ? tab_advance(w, hang) : advance(c);
             if (j > start && w + adv > room)
                 break;
             if (c.code == ' ' && j > start)
@@ -155,18 +172,18 @@ void Layout::paragraph(const Sink &s, int from, int to, const std::vector<RtfCha
         float width = 0, max_size = 0;
         for (int k = start; k < stop; k++) {
             const RtfChar &c = text[size_t(k)];
-            width += c.code == '\t' ? tab_advance(width) : advance(c);
+            width += c.code == '\t' ? tab_advance(width, hang) : advance(c);
             max_size = std::max(max_size, doc->styles[c.style].size);
         }
         const bool last = next >= to || newline;
-        place_line(s, text.data() + start, stop - start, x0, x1, align, align == RTF_JUSTIFY && !last, width,
-                   max_size, breaks, p);
+        place_line(s, text.data() + start, stop - start, lx0, x1, align, align == RTF_JUSTIFY && !last, width,
+                   max_size, breaks, p, hang);
         i = next;
     }
 }
 
 void Layout::place_line(const Sink &s, const RtfChar *text, int n, float x0, float x1, int align, bool justify,
-                        float width, float max_size, bool breaks, Pen *p)
+                        float width, float max_size, bool breaks, Pen *p, float hang)
 {
     const float size = max_size > 0 ? max_size : 12;
     const float height = 1.2f * size;
@@ -189,7 +206,7 @@ void Layout::place_line(const Sink &s, const RtfChar *text, int n, float x0, flo
     for (int k = 0; k < n; k++) {
         const RtfChar &c = text[k];
         const RtfStyle &st = doc->styles[c.style];
-        float adv = c.code == '\t' ? tab_advance(x - x0) : advance(c);
+        float adv = c.code == '\t' ? tab_advance(x - x0, hang) : advance(c);
         if (c.code == ' ')
             adv += share;
         if (doc->glyphs.size() + doc->band_glyphs.size() < size_t(RTF_MAX_GLYPHS))
@@ -337,6 +354,7 @@ void Layout::run()
     const Sink body{&doc->glyphs, &doc->rules, false};
     const std::vector<RtfItem> &items = doc->items;
     int pending = 0;
+    bool starts = true;  // the next text begins a paragraph: its first-line indent applies
     size_t i = 0;
     while (i < items.size() && !full) {
         const RtfItem &it = items[i];
@@ -347,24 +365,31 @@ void Layout::run()
             if (it.kind == RTF_ITEM_PAR)
                 pen.y += it.f[0];
             if (pos > pending)
-                paragraph(body, pending, pos, doc->chars, left + it.f[2], right, it.sub, true, &pen);
+                paragraph(body, pending, pos, doc->chars, left + it.f[2], right, it.sub, true, &pen,
+                          starts ? it.f[3] : 0, starts ? it.label_chars : 0, it.label_align);
             else
                 pen.y += kEmptyLine;
             if (it.kind == RTF_ITEM_PAR)
                 pen.y += it.f[1];
+            starts = it.kind == RTF_ITEM_PAR;
             break;
         case RTF_ITEM_PAGE:
-            if (pos > pending)
+            if (pos > pending) {
                 paragraph(body, pending, pos, doc->chars, left, right, RTF_LEFT, true, &pen);
+                starts = false;
+            }
             new_page(&pen);
             break;
         case RTF_ITEM_PICTURE:
-            if (pos > pending)
+            if (pos > pending) {
                 paragraph(body, pending, pos, doc->chars, left, right, RTF_LEFT, true, &pen);
+                starts = false;
+            }
             picture(it);
             break;
         default:  // a table row, also one whose cells come before its definition
             i = table_row(i, &pending);
+            starts = true;
             continue;
         }
         pending = std::max(pending, pos);

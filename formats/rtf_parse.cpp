@@ -3,6 +3,7 @@
 // paragraph, break, table and picture control words into items, and reads
 // the font table, colour table, page setup and picture data on the way.
 #include <algorithm>
+#include <bitset>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -14,9 +15,45 @@
 
 namespace {
 
-enum Dest { D_BODY, D_SKIP, D_FONTS, D_COLOURS, D_PICT, D_HEADER, D_FOOTER, D_FIELD_INST };
+enum Dest {
+    D_BODY, D_SKIP, D_FONTS, D_COLOURS, D_PICT, D_HEADER, D_FOOTER, D_FIELD_INST,
+    // The list table and the list overrides, down to a level's text and
+    // placeholder offsets.
+    D_LISTTABLE, D_LIST, D_LISTLEVEL, D_LEVELTEXT, D_LEVELNUMBERS, D_OVERRIDES, D_OVERRIDE,
+    D_LISTTEXT,  // a paragraph's own list number or bullet, as its writer showed it
+    D_PN, D_PNTXTB, D_PNTXTA,  // a paragraph's numbering of the older kind, and its text before and after
+};
 
 constexpr int kFieldInstKept = 64;  // bytes of a field instruction looked at
+constexpr int kListLevels = 9;      // levels of a list
+constexpr int kLevelTextKept = 64;  // characters of a level's text kept
+constexpr int kLabelKept = 64;      // characters of a paragraph's own list text kept
+constexpr uint32_t kByte = 0x80000000u;  // marks a level-text character read as a byte
+
+// A level of a list: how its number is written and where its paragraphs sit.
+struct ListLevel {
+    int nfc = 0, start = 1, follow = 0, font = -1, align = RTF_LEFT;
+    int left = 0, first = 0;  // twips
+    bool has_left = false, has_first = false;
+    std::vector<uint32_t> text;    // \leveltext: its length, then its characters
+    std::vector<uint8_t> numbers;  // \levelnumbers: offsets into text of the level placeholders
+};
+
+struct List {
+    List() { std::fill(number, number + kListLevels, -1); }
+    std::vector<ListLevel> levels;
+    int number[kListLevels];  // the last number given at each level; -1: none since a higher one
+};
+
+// A \listoverride: the list an \ls number stands for, and its own first
+// numbers.
+struct ListOverride {
+    ListOverride() { std::fill(start, start + kListLevels, -1); }
+    int list_id = 0;
+    int lfo = -1;             // the \lfolevel being read
+    int start[kListLevels];   // -1: the list's own
+    bool used = false;
+};
 
 // The state a group inherits from its parent and drops at its end.
 struct Level {
@@ -26,6 +63,9 @@ struct Level {
     int align, left, right, first, before, after;  // twips
     int dest;
     int uc;  // characters skipped after \u
+    int ls, ilvl;                // list override (0: none) and level of the paragraph
+    bool pn;                     // the paragraph has numbering of the older kind (\pn)
+    bool left_set, first_set;    // \li, \fi given since \pard
 };
 
 struct Picture {
@@ -42,14 +82,17 @@ enum Word {
     W_FCHARSET, W_RED, W_GREEN, W_BLUE, W_PICWGOAL, W_PICHGOAL, W_PICW, W_PICH, W_PNGBLIP,
     W_JPEGBLIP, W_OTHERBLIP, W_PLAIN, W_B, W_I, W_UL, W_ULNONE, W_FS, W_CF, W_UC, W_U, W_PARD,
     W_QL, W_QR, W_QC, W_QJ, W_LI, W_RI, W_FI, W_SB, W_SA, W_PAR, W_LINE, W_PAGE, W_TAB, W_TROWD,
-    W_CELLX, W_CELL, W_ROW, W_BIN, W_NONSHPPICT, W_FIELD, W_FLDINST,
+    W_CELLX, W_CELL, W_ROW, W_BIN, W_NONSHPPICT, W_FIELD, W_FLDINST, W_LISTTABLE, W_LIST, W_LISTLEVEL,
+    W_LEVELTEXT, W_LEVELNUMBERS, W_LEVELNFC, W_LEVELSTARTAT, W_LEVELFOLLOW, W_LISTID, W_OVERRIDES, W_OVERRIDE,
+    W_LFOLEVEL, W_LS, W_ILVL, W_LISTTEXT, W_LEVELJC, W_PN, W_PNLVLBLT, W_PNLVLBODY, W_PNLVLCONT, W_PNDEC,
+    W_PNUCRM, W_PNLCRM, W_PNUCLTR, W_PNLCLTR, W_PNSTART, W_PNF, W_PNTXTB, W_PNTXTA,
 };
 
 const std::unordered_map<std::string_view, Word> &word_table()
 {
     static const std::unordered_map<std::string_view, Word> table = {
         {"fonttbl", W_FONTTBL}, {"colortbl", W_COLORTBL},
-        {"stylesheet", W_SKIP}, {"info", W_SKIP}, {"pntext", W_SKIP}, {"listtable", W_SKIP},
+        {"stylesheet", W_SKIP}, {"info", W_SKIP},
         {"revtbl", W_SKIP}, {"rsidtbl", W_SKIP}, {"generator", W_SKIP}, {"xmlnstbl", W_SKIP},
         {"themedata", W_SKIP}, {"colorschememapping", W_SKIP}, {"datastore", W_SKIP},
         {"latentstyles", W_SKIP}, {"fldinst", W_FLDINST}, {"field", W_FIELD}, {"bkmkstart", W_SKIP}, {"bkmkend", W_SKIP},
@@ -71,8 +114,73 @@ const std::unordered_map<std::string_view, Word> &word_table()
         {"par", W_PAR}, {"line", W_LINE}, {"page", W_PAGE}, {"sect", W_PAGE}, {"tab", W_TAB},
         {"trowd", W_TROWD}, {"cellx", W_CELLX}, {"cell", W_CELL}, {"row", W_ROW},
         {"bin", W_BIN}, {"nonshppict", W_NONSHPPICT},
+        {"listtable", W_LISTTABLE}, {"list", W_LIST}, {"listlevel", W_LISTLEVEL}, {"leveltext", W_LEVELTEXT},
+        {"levelnumbers", W_LEVELNUMBERS}, {"levelnfc", W_LEVELNFC}, {"levelnfcn", W_LEVELNFC},
+        {"levelstartat", W_LEVELSTARTAT}, {"levelfollow", W_LEVELFOLLOW},
+        {"leveljc", W_LEVELJC}, {"leveljcn", W_LEVELJC}, {"listid", W_LISTID},
+        {"listoverridetable", W_OVERRIDES}, {"listoverride", W_OVERRIDE}, {"lfolevel", W_LFOLEVEL},
+        {"ls", W_LS}, {"ilvl", W_ILVL}, {"listtext", W_LISTTEXT}, {"pntext", W_LISTTEXT},
+        {"pn", W_PN}, {"pnlvlblt", W_PNLVLBLT}, {"pnlvlbody", W_PNLVLBODY}, {"pnlvl", W_PNLVLBODY},
+        {"pnlvlcont", W_PNLVLCONT}, {"pndec", W_PNDEC}, {"pnucrm", W_PNUCRM}, {"pnlcrm", W_PNLCRM},
+        {"pnucltr", W_PNUCLTR}, {"pnlcltr", W_PNLCLTR}, {"pnstart", W_PNSTART}, {"pnf", W_PNF},
+        {"pntxtb", W_PNTXTB}, {"pntxta", W_PNTXTA},
     };
     return table;
+}
+
+// A bullet of a symbol font, written as the font's private-use code, as the
+// Unicode character it shows.
+uint32_t symbol_bullet(uint32_t c)
+{
+    switch (c) {
+    case 0xF0B7: return 0x2022;  // Symbol: bullet
+    case 0xF02D: return 0x2212;  // Symbol: minus
+    case 0xF0A7: return 0x25AA;  // Wingdings: small square
+    case 0xF06E: return 0x25A0;  // Wingdings: square
+    case 0xF071: return 0x2751;  // Wingdings: shadowed square
+    case 0xF076: return 0x2756;  // Wingdings: diamond of four
+    case 0xF0D8: return 0x27A2;  // Wingdings: arrowhead
+    case 0xF0FC: return 0x2713;  // Wingdings: check mark
+    default: return c;
+    }
+}
+
+// A list number in a level's number format: roman numerals up to 3999,
+// letters (a .. z, aa .. zz, aaa ..) up to 780, otherwise decimal; bullet
+// and "none" levels have no number.
+void append_number(std::vector<uint32_t> *out, int n, int nfc)
+{
+    if (nfc == 23 || nfc == 255)
+        return;
+    if ((nfc == 1 || nfc == 2) && n >= 1 && n <= 3999) {
+        static const struct { int value; const char *text; } kRoman[] = {
+            {1000, "m"}, {900, "cm"}, {500, "d"}, {400, "cd"}, {100, "c"}, {90, "xc"}, {50, "l"},
+            {40, "xl"}, {10, "x"}, {9, "ix"}, {5, "v"}, {4, "iv"}, {1, "i"},
+        };
+        for (const auto &r : kRoman) {
+            for (; n >= r.value; n -= r.value) {
+                for (const char *t = r.text; *t; t++)
+                    out->push_back(uint32_t(nfc == 1 ? *t - 'a' + 'A' : *t));
+            }
+        }
+        return;
+    }
+    if ((nfc == 3 || nfc == 4) && n >= 1 && n <= 780) {
+        const uint32_t letter = uint32_t((nfc == 3 ? 'A' : 'a') + (n - 1) % 26);
+        for (int k = 0; k <= (n - 1) / 26; k++)
+            out->push_back(letter);
+        return;
+    }
+    char digits[16];
+    std::snprintf(digits, sizeof digits, nfc == 22 ? "%02d" : "%d", n);
+    for (const char *t = digits; *t; t++)
+        out->push_back(uint32_t(*t));
+}
+
+// The character of a \u in a list's text: a signed 16-bit value.
+uint32_t unicode_param(int v)
+{
+    return v < 0 ? (v >= -32768 ? uint32_t(v + 65536) : 0xFFFD) : v <= 0xFFFF ? uint32_t(v) : 0xFFFD;
 }
 
 float clamp_points(int twips)
@@ -99,8 +207,65 @@ struct Parser {
     int field_depth = -1;
     size_t field_text_at;
     std::string field_inst;
+    // Lists: the list table, the overrides \ls numbers name, and the
+    // paragraph being read: whether its text has begun, the list level that
+    // numbered it and its own list text, kept until its text begins.
+    std::vector<List> lists;
+    std::unordered_map<int, int> list_by_id;
+    std::vector<ListOverride> overrides;
+    std::unordered_map<int, int> override_by_ls;
+    bool para_open = false;
+    int para_list = -1, para_level = 0;
+    int label_chars = 0;  // the list number's characters at the paragraph's start
+    // The last \pn read: bullet, number or neither, and the number of the
+    // paragraph before when it was numbered so.
+    struct Pn {
+        enum { BODY, BULLET, CONT } kind = BODY;
+        int nfc = 0, start = 1, font = -1;
+        std::vector<uint32_t> before, after;  // characters, bytes as read
+    } pn;
+    int pn_number = 0;
+    bool pn_counted = false, para_pn_counted = false;
+    std::vector<RtfChar> own_label;
+    bool own_label_seen = false;
+    std::bitset<RTF_MAX_FONTS> symbol_font;  // fonts of \fcharset2
 
     Level &cur() { return stack[depth]; }
+
+    // A character of a list number or bullet in a font, or a byte as read
+    // (kByte): bytes go through the font's code page, and the bullets of
+    // symbol fonts, as bytes or as their private-use codes, become the
+    // characters they show.
+    uint32_t label_char(uint32_t c, int font) const
+    {
+        const bool known = font >= 0 && font < RTF_MAX_FONTS;
+        const bool is_byte = c & kByte;
+        c &= ~kByte;
+        if (c < 0x100 && known && symbol_font[size_t(font)]) {
+            const uint32_t shown = symbol_bullet(0xF000 | c);
+            if (shown != (0xF000 | c))
+                return shown;
+        }
+        if (is_byte)
+            c = rtf_code_page_char(known && doc->font_code_page[font] ? doc->font_code_page[font] : doc->code_page,
+                                   uint8_t(c));
+        return symbol_bullet(c);
+    }
+
+    // A list number or bullet at the paragraph's start, in the paragraph's
+    // character style with the label's own font.
+    void put_label(const std::vector<uint32_t> &label, int font)
+    {
+        Level style = cur();
+        if (font >= 0)
+            style.font = font;
+        style.underline = false;
+        const uint16_t st = style_of(style);
+        for (uint32_t c : label) {
+            if (doc->chars.size() < size_t(RTF_MAX_CHARS))
+                doc->chars.push_back(RtfChar{c, st});
+        }
+    }
 
     uint16_t style_of(const Level &l)
     {
@@ -135,12 +300,19 @@ struct Parser {
     bool text_dest() const
     {
         const int d = stack[depth].dest;
-        return d == D_BODY || d == D_HEADER || d == D_FOOTER;
+        return d == D_BODY || d == D_HEADER || d == D_FOOTER || d == D_LISTTEXT;
     }
 
     void put(uint32_t code)
     {
         const Level &l = cur();
+        if (l.dest == D_LISTTEXT) {
+            if (own_label.size() < size_t(kLabelKept))
+                own_label.push_back(RtfChar{label_char(code, l.font), style_of(l)});
+            return;
+        }
+        if (l.dest == D_BODY && !para_open)
+            open_paragraph();
         std::vector<RtfChar> *to = l.dest == D_BODY ? &doc->chars
                                  : l.dest == D_HEADER ? &doc->header_chars
                                  : l.dest == D_FOOTER ? &doc->footer_chars : nullptr;
@@ -171,23 +343,152 @@ struct Parser {
         put(code);
     }
 
-    void item(int kind, int sub, float f0 = 0, float f1 = 0, float f2 = 0, float f3 = 0)
+    bool item(int kind, int sub, float f0 = 0, float f1 = 0, float f2 = 0, float f3 = 0)
     {
-        if (int(doc->items.size()) < RTF_MAX_ITEMS)
-            doc->items.push_back(RtfItem{uint16_t(kind), uint16_t(sub), int32_t(doc->chars.size()), {f0, f1, f2, f3}});
+        if (int(doc->items.size()) >= RTF_MAX_ITEMS)
+            return false;
+        doc->items.push_back(RtfItem{uint16_t(kind), uint16_t(sub), int32_t(doc->chars.size()), {f0, f1, f2, f3}});
+        return true;
+    }
+
+    // The list level an \ls number and level stand for; false when the file
+    // does not define it.
+    bool list_level(int ls, int ilvl, int *list, int *level)
+    {
+        const auto o = override_by_ls.find(ls);
+        if (ls <= 0 || o == override_by_ls.end())
+            return false;
+        const auto l = list_by_id.find(overrides[size_t(o->second)].list_id);
+        if (l == list_by_id.end())
+            return false;
+        *list = l->second;
+        *level = std::clamp(ilvl, 0, kListLevels - 1);
+        return *level < int(lists[size_t(*list)].levels.size());
+    }
+
+    // The paragraph's text begins: its list number or bullet goes first.
+    // A paragraph of a list the file defines is numbered from the list
+    // table, counting on from the list's last number at that level and
+    // again from the start below a higher level; its own list text is the
+    // writer's copy of the same and is dropped. Any other paragraph shows
+    // its own list text, when it has one.
+    void open_paragraph()
+    {
+        para_open = true;
+        int li, lv;
+        if (!list_level(cur().ls, cur().ilvl, &li, &lv)) {
+            if (cur().pn && pn.kind == Pn::BODY) {
+                pn_number = pn_counted ? std::min(pn_number + 1, RTF_MAX_LIST_START) : pn.start;
+                para_pn_counted = true;
+            }
+            if (own_label.empty() && cur().pn)
+                put_pn_label();
+            for (const RtfChar &c : own_label) {
+                if (doc->chars.size() < size_t(RTF_MAX_CHARS))
+                    doc->chars.push_back(c);
+            }
+            own_label.clear();
+            return;
+        }
+        own_label.clear();
+        para_list = li;
+        para_level = lv;
+        List &list = lists[size_t(li)];
+        ListOverride &o = overrides[size_t(override_by_ls[cur().ls])];
+        if (!o.used) {
+            // An override with first numbers of its own restarts the list.
+            o.used = true;
+            if (std::any_of(o.start, o.start + kListLevels, [](int v) { return v >= 0; }))
+                std::fill(list.number, list.number + kListLevels, -1);
+        }
+        auto start = [&](int k) { return o.start[k] >= 0 ? o.start[k] : list.levels[size_t(k)].start; };
+        list.number[lv] = list.number[lv] < 0 ? start(lv) : list.number[lv] + 1;
+        std::fill(list.number + lv + 1, list.number + kListLevels, -1);
+
+        const ListLevel &v = list.levels[size_t(lv)];
+        std::vector<uint32_t> label;
+        const size_t n = v.text.empty() ? 0 : std::min(size_t(v.text[0] & 0xFF), v.text.size() - 1);
+        for (size_t i = 1; i <= n; i++) {
+            const uint32_t c = v.text[i];
+            const bool placeholder = v.numbers.empty()
+                                         ? (c & kByte) && (c & 0xFF) < uint32_t(kListLevels)
+                                         : std::find(v.numbers.begin(), v.numbers.end(), uint8_t(i)) != v.numbers.end();
+            if (placeholder) {
+                const int k = int(c & 0xFF);
+                if (k < int(list.levels.size()))
+                    append_number(&label, list.number[k] >= 0 ? list.number[k] : start(k), list.levels[size_t(k)].nfc);
+            } else {
+                label.push_back(label_char(c, v.font));
+            }
+        }
+        label_chars = int(std::min<size_t>(label.size(), 255));
+        if (!label.empty() && v.follow != 2)
+            label.push_back(v.follow == 1 ? ' ' : '\t');
+        put_label(label, v.font);
+    }
+
+    // The number or bullet of a paragraph numbered by \pn without its own
+    // list text.
+    void put_pn_label()
+    {
+        if (pn.kind == Pn::CONT)
+            return;
+        std::vector<uint32_t> label;
+        auto text = [&](const std::vector<uint32_t> &t) {
+            for (uint32_t c : t)
+                label.push_back(label_char(c, pn.font));
+        };
+        text(pn.before);
+        if (pn.kind == Pn::BODY) {
+            append_number(&label, pn_number, pn.nfc);
+            text(pn.after);
+        }
+        if (!label.empty()) {
+            label.push_back('\t');
+            put_label(label, pn.font);
+        }
+    }
+
+    void close_paragraph()
+    {
+        pn_counted = para_pn_counted;
+        para_pn_counted = false;
+        para_open = false;
+        para_list = -1;
+        label_chars = 0;
+        own_label.clear();
+        own_label_seen = false;
     }
 
     // A paragraph end or line break: an item in the body, a line break
-    // character in a header or footer, nothing elsewhere.
+    // character in a header or footer, nothing elsewhere. A list paragraph
+    // sits where its level puts it unless it gives its own indents.
     void paragraph(int kind)
     {
         const Level &l = cur();
-        if (l.dest == D_BODY)
-            item(kind, l.align, kind == RTF_ITEM_PAR ? clamp_points(std::max(l.before, 0)) : 0,
-                 kind == RTF_ITEM_PAR ? clamp_points(std::max(l.after, 0)) : 0, clamp_points(l.left),
-                 clamp_points(l.first));
-        else if (l.dest == D_HEADER || l.dest == D_FOOTER)
+        if (l.dest == D_BODY) {
+            if (kind == RTF_ITEM_PAR && !para_open && (l.ls > 0 || l.pn || !own_label.empty()))
+                open_paragraph();  // an empty list item still shows its number
+            int left = l.left, first = l.first;
+            if (para_list >= 0) {
+                const ListLevel &v = lists[size_t(para_list)].levels[size_t(para_level)];
+                if (!l.left_set && v.has_left)
+                    left = v.left;
+                if (!l.first_set && v.has_first)
+                    first = v.first;
+            }
+            const bool kept = item(kind, l.align, kind == RTF_ITEM_PAR ? clamp_points(std::max(l.before, 0)) : 0,
+                                   kind == RTF_ITEM_PAR ? clamp_points(std::max(l.after, 0)) : 0,
+                                   clamp_points(left), clamp_points(first));
+            if (kept && para_list >= 0 && label_chars > 0) {
+                doc->items.back().label_chars = uint8_t(label_chars);
+                doc->items.back().label_align = uint8_t(lists[size_t(para_list)].levels[size_t(para_level)].align);
+            }
+            if (kind == RTF_ITEM_PAR)
+                close_paragraph();
+        } else if (l.dest == D_HEADER || l.dest == D_FOOTER) {
             put('\n');
+        }
     }
 
     // A byte of text (plain or escaped).
@@ -211,6 +512,24 @@ struct Parser {
         if (l.dest == D_FONTS) {
             if (b == ';')
                 font_entry = -1;
+            return;
+        }
+        if (l.dest == D_LEVELTEXT) {
+            std::vector<uint32_t> &text = lists.back().levels.back().text;
+            if (text.size() < size_t(kLevelTextKept))
+                text.push_back(kByte | b);
+            return;
+        }
+        if (l.dest == D_PNTXTB || l.dest == D_PNTXTA) {
+            std::vector<uint32_t> &text = l.dest == D_PNTXTB ? pn.before : pn.after;
+            if (text.size() < size_t(kLevelTextKept))
+                text.push_back(kByte | b);
+            return;
+        }
+        if (l.dest == D_LEVELNUMBERS) {
+            std::vector<uint8_t> &numbers = lists.back().levels.back().numbers;
+            if (escaped && numbers.size() < size_t(kListLevels))
+                numbers.push_back(b);
             return;
         }
         if (l.dest == D_COLOURS) {
@@ -250,6 +569,8 @@ struct Parser {
 
     void start_picture()
     {
+        if (cur().dest == D_BODY && !para_open)
+            open_paragraph();
         Level &l = cur();
         pict = Picture{RTF_PICT_OTHER, -1, -1, -1, -1, {}, -1, l.dest};
         l.dest = D_PICT;
@@ -329,6 +650,8 @@ struct Parser {
 
     void control_symbol(uint8_t c);
     void control_word(std::string_view word, bool has_param, int param);
+    void list_word(Word w, bool has_param, int param);
+    void pn_word(Word w, bool has_param, int param);
     void word_in_destination(Word w, bool has_param, int param);
     void run();
 };
@@ -352,14 +675,20 @@ void Parser::control_symbol(uint8_t c)
             byte(uint8_t(v), true);
         return;
     }
-    case '*':
-        // A destination marked "skip if unknown": pictures in \shppict are
-        // understood, everything else is skipped.
-        if ((size_t(end - p) >= 8 && std::memcmp(p, "\\shppict", 8) == 0) ||
-            (size_t(end - p) >= 8 && std::memcmp(p, "\\fldinst", 8) == 0))
-            return;
-        cur().dest = D_SKIP;
+    case '*': {
+        // A destination marked "skip if unknown": pictures in \shppict,
+        // field instructions and the list tables are understood, everything
+        // else is skipped.
+        const uint8_t *w = p < end && *p == '\\' ? p + 1 : p;
+        const uint8_t *e = w;
+        while (e < end && ((*e >= 'a' && *e <= 'z') || (*e >= 'A' && *e <= 'Z')))
+            e++;
+        const std::string_view name(reinterpret_cast<const char *>(w), size_t(e - w));
+        if (w == p || (name != "shppict" && name != "fldinst" && name != "listtable" && name != "listoverridetable" &&
+                        name != "pn"))
+            cur().dest = D_SKIP;
         return;
+    }
     case '\r':
     case '\n':
         if (cur().dest != D_SKIP && skip == 0)
@@ -428,7 +757,12 @@ void Parser::word_in_destination(Word w, bool has_param, int param)
         case W_FSERIF: if (entry) d->font_family[font_entry] = RTF_SERIF; return;
         case W_FSWISS: if (entry) d->font_family[font_entry] = RTF_SANS; return;
         case W_FMODERN: if (entry) d->font_family[font_entry] = RTF_MONO; return;
-        case W_FCHARSET: if (entry) d->font_code_page[font_entry] = rtf_charset_code_page(param); return;
+        case W_FCHARSET:
+            if (entry) {
+                d->font_code_page[font_entry] = rtf_charset_code_page(param);
+                symbol_font[size_t(font_entry)] = param == 2;
+            }
+            return;
         default: break;
         }
     } else if (dest == D_COLOURS) {
@@ -450,6 +784,14 @@ void Parser::word_in_destination(Word w, bool has_param, int param)
         case W_OTHERBLIP: pict.kind = RTF_PICT_OTHER; return;
         default: return;
         }
+    }
+    if (dest >= D_LISTTABLE && dest <= D_OVERRIDE) {
+        list_word(w, has_param, param);
+        return;
+    }
+    if (dest >= D_PN && dest <= D_PNTXTA) {
+        pn_word(w, has_param, param);
+        return;
     }
     const bool body = dest == D_BODY;
     switch (w) {
@@ -498,14 +840,17 @@ void Parser::word_in_destination(Word w, bool has_param, int param)
             put_unicode(param < 0 ? uint32_t(param + 65536) : param > 0x10FFFF ? 0xFFFD : uint32_t(param));
         skip = l.uc;
         return;
-    case W_PARD: l.align = l.left = l.right = l.first = l.before = l.after = 0; return;
+    case W_PARD:
+        l.align = l.left = l.right = l.first = l.before = l.after = l.ls = l.ilvl = 0;
+        l.left_set = l.first_set = l.pn = false;
+        return;
     case W_QL: l.align = RTF_LEFT; return;
     case W_QR: l.align = RTF_RIGHT; return;
     case W_QC: l.align = RTF_CENTRE; return;
     case W_QJ: l.align = RTF_JUSTIFY; return;
-    case W_LI: l.left = param; return;
+    case W_LI: l.left = param; l.left_set = true; return;
     case W_RI: l.right = param; return;
-    case W_FI: l.first = param; return;
+    case W_FI: l.first = param; l.first_set = true; return;
     case W_SB: l.before = param; return;
     case W_SA: l.after = param; return;
     case W_PAR: paragraph(RTF_ITEM_PAR); return;
@@ -514,8 +859,141 @@ void Parser::word_in_destination(Word w, bool has_param, int param)
     case W_TAB: if (text_dest()) put('\t'); return;
     case W_TROWD: if (body) item(RTF_ITEM_ROW, 0); return;
     case W_CELLX: if (body) item(RTF_ITEM_CELL, 0, clamp_points(param)); return;
-    case W_CELL: if (body) item(RTF_ITEM_CELL, 1, -1, float(l.align)); return;
-    case W_ROW: if (body) item(RTF_ITEM_ROW_END, 0); return;
+    case W_CELL:
+        if (body) {
+            item(RTF_ITEM_CELL, 1, -1, float(l.align));
+            close_paragraph();
+        }
+        return;
+    case W_ROW:
+        if (body) {
+            item(RTF_ITEM_ROW_END, 0);
+            close_paragraph();
+        }
+        return;
+    case W_LISTTABLE: l.dest = D_LISTTABLE; return;
+    case W_OVERRIDES: l.dest = D_OVERRIDES; return;
+    case W_LS: l.ls = param; return;
+    case W_ILVL: l.ilvl = std::clamp(param, 0, kListLevels - 1); return;
+    case W_PN:
+        // The numbering belongs to the paragraph, outside this group.
+        if (body) {
+            pn = Pn{};
+            l.dest = D_PN;
+            if (depth > 0 && shared == 0)
+                stack[depth - 1].pn = true;
+        } else {
+            l.dest = D_SKIP;
+        }
+        return;
+    case W_LISTTEXT:
+        // One list text per paragraph, read before its text begins.
+        if (dest == D_BODY) {
+            l.dest = own_label_seen || para_open ? D_SKIP : D_LISTTEXT;
+            own_label_seen = true;
+        }
+        return;
+    default: return;
+    }
+}
+
+// A control word inside a \pn group.
+void Parser::pn_word(Word w, bool has_param, int param)
+{
+    Level &l = cur();
+    switch (w) {
+    case W_PNLVLBLT: pn.kind = Pn::BULLET; return;
+    case W_PNLVLBODY: pn.kind = Pn::BODY; return;
+    case W_PNLVLCONT: pn.kind = Pn::CONT; return;
+    case W_PNSTART: pn.start = std::clamp(param, 0, RTF_MAX_LIST_START); return;
+    case W_PNF: pn.font = param; return;
+    case W_PNTXTB: if (l.dest == D_PN) { pn.before.clear(); l.dest = D_PNTXTB; } return;
+    case W_PNTXTA: if (l.dest == D_PN) { pn.after.clear(); l.dest = D_PNTXTA; } return;
+    case W_U:
+        if (l.dest != D_PN) {
+            std::vector<uint32_t> &text = l.dest == D_PNTXTB ? pn.before : pn.after;
+            if (text.size() < size_t(kLevelTextKept))
+                text.push_back(unicode_param(param));
+        }
+        skip = l.uc;
+        return;
+    case W_UC: l.uc = has_param ? std::max(param, 0) : 1; return;
+    // the number formats of the list table's levels
+    case W_PNDEC: pn.nfc = 0; return;
+    case W_PNUCRM: pn.nfc = 1; return;
+    case W_PNLCRM: pn.nfc = 2; return;
+    case W_PNUCLTR: pn.nfc = 3; return;
+    case W_PNLCLTR: pn.nfc = 4; return;
+    default: return;
+    }
+}
+
+// A new entry at the end of a table, unless the table holds `cap` already.
+template <typename T>
+bool add_entry(std::vector<T> *table, int cap)
+{
+    if (table->size() >= size_t(cap))
+        return false;
+    table->emplace_back();
+    return true;
+}
+
+// A control word inside the list table or the list override table; a list,
+// level or override beyond those kept is skipped whole.
+void Parser::list_word(Word w, bool has_param, int param)
+{
+    Level &l = cur();
+    switch (l.dest) {
+    case D_LISTTABLE:
+        if (w == W_LIST)
+            l.dest = add_entry(&lists, RTF_MAX_LISTS) ? D_LIST : D_SKIP;
+        return;
+    case D_LIST:
+        if (w == W_LISTLEVEL) {
+            l.dest = add_entry(&lists.back().levels, kListLevels) ? D_LISTLEVEL : D_SKIP;
+        } else if (w == W_LISTID && has_param) {
+            list_by_id.emplace(param, int(lists.size()) - 1);
+        }
+        return;
+    case D_LISTLEVEL: {
+        ListLevel &v = lists.back().levels.back();
+        switch (w) {
+        case W_LEVELTEXT: v.text.clear(); l.dest = D_LEVELTEXT; return;
+        case W_LEVELNUMBERS: v.numbers.clear(); l.dest = D_LEVELNUMBERS; return;
+        case W_LEVELNFC: v.nfc = param; return;
+        case W_LEVELSTARTAT: v.start = std::clamp(param, 0, RTF_MAX_LIST_START); return;
+        case W_LEVELFOLLOW: v.follow = param; return;
+        case W_LEVELJC: v.align = param == 1 ? RTF_CENTRE : param == 2 ? RTF_RIGHT : RTF_LEFT; return;
+        case W_F: v.font = param; return;
+        case W_LI: v.left = param; v.has_left = true; return;
+        case W_FI: v.first = param; v.has_first = true; return;
+        default: return;
+        }
+    }
+    case D_LEVELTEXT:
+        if (w == W_U) {
+            std::vector<uint32_t> &text = lists.back().levels.back().text;
+            if (text.size() < size_t(kLevelTextKept))
+                text.push_back(unicode_param(param));
+            skip = l.uc;
+        } else if (w == W_UC) {
+            l.uc = has_param ? std::max(param, 0) : 1;
+        }
+        return;
+    case D_OVERRIDES:
+        if (w == W_OVERRIDE)
+            l.dest = add_entry(&overrides, RTF_MAX_LISTS) ? D_OVERRIDE : D_SKIP;
+        return;
+    case D_OVERRIDE: {
+        ListOverride &o = overrides.back();
+        switch (w) {
+        case W_LISTID: o.list_id = param; return;
+        case W_LS: if (has_param) override_by_ls.emplace(param, int(overrides.size()) - 1); return;
+        case W_LFOLEVEL: o.lfo = std::min(o.lfo + 1, kListLevels - 1); return;
+        case W_LEVELSTARTAT: o.start[std::max(o.lfo, 0)] = std::clamp(param, 0, RTF_MAX_LIST_START); return;
+        default: return;
+        }
+    }
     default: return;
     }
 }

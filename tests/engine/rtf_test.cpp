@@ -165,6 +165,90 @@ TEST_F(Rtf, NestingAndFontNumbersStayInBounds)
     Doc d3(big);
     EXPECT_EQ(d3->font_count, RTF_MAX_FONTS);
     EXPECT_EQ(d3->styles[d3->chars[0].style].face, 4);  // font 511: sans-serif
+
+    // A list table of 100,000 lists of 20 levels, starting at the largest
+    // number: the first lists are kept with 9 levels, numbers are held to
+    // six digits, a list beyond those kept leaves its paragraphs unnumbered.
+    std::string lists = R"({\rtf1{\*\listtable)";
+    std::string levels;
+    for (int k = 0; k < 20; k++)
+        levels += R"({\listlevel\levelnfc1\levelstartat2147483647{\leveltext\'02\'00\'08;}{\levelnumbers\'01\'02;}})";
+    for (int i = 0; i < 100000; i++)
+        lists += "{\\list" + (i < 2 ? levels : std::string()) + "\\listid" + std::to_string(i) + "}";
+    lists += R"(}{\*\listoverridetable{\listoverride\listid1\ls1}{\listoverride\listid99999\ls2}})";
+    lists += R"(\pard\ls1\ilvl30 a\par\ilvl0 b\par c\par\pard\ls2 d\par})";
+    Doc d4(lists);
+    // (each number is the first level's, then the ninth's)
+    EXPECT_EQ(utf8(d4->chars), "999999999999\ta999999999999\tb1000000999999\tcd");
+}
+
+// List 7: "1." then "1.a)" (the second level's number in its own letters),
+// 36 points in, hanging 18; list 8: a Symbol-font bullet followed by a space;
+// list 9: upper roman from 4, right-aligned, over upper letters from 27 with
+// nothing after them. \ls4 is list 7 again with its first level from 5.
+const char *const kListTable =
+    R"({\rtf1{\*\listtable)"
+    R"({\list{\listlevel\levelnfc0\levelstartat1{\leveltext\'02\'00.;}{\levelnumbers\'01;}\fi-360\li720})"
+    R"({\listlevel\levelnfc4\levelstartat1{\leveltext\leveltemplateid5\'04\'00.\'01);}{\levelnumbers\'01\'03;})"
+    R"(\fi-360\li1440}\listid7})"
+    R"({\list{\listlevel\levelnfc23\levelfollow1{\leveltext\'01\u-3913 ?;}{\levelnumbers;}}{\listname ;}\listid8})"
+    R"({\list{\listlevel\levelnfc1\leveljc2\levelstartat4{\leveltext\'01\'00;}{\levelnumbers\'01;}\fi-360\li720})"
+    R"({\listlevel\levelnfc3\levelstartat27\levelfollow2{\leveltext\'01\'01;}{\levelnumbers\'01;}}\listid9}})"
+    R"({\*\listoverridetable{\listoverride\listid7\listoverridecount0\ls1}{\listoverride\listid8\ls2})"
+    R"({\listoverride\listid9\ls3}{\listoverride\listid7\listoverridecount1{\lfolevel\listoverridestartat)"
+    R"(\levelstartat5}\ls4}})";
+
+// Each row: paragraphs of the lists above, and the characters the parser
+// must store for them (a list number, then a tab unless the level says
+// otherwise, then the text).
+TEST_F(Rtf, ListsAreNumberedFromTheListTable)
+{
+    const struct {
+        const char *body, *chars;
+    } rows[] = {
+        // Counting on at a level, from its start again below a higher one;
+        // \ls holds until \pard.
+        {R"(\pard\ls1 A\par B\par\ilvl1 C\par D\par\pard\ls1 E\par\ls1\ilvl1 F\par\pard G\par)",
+         "1.\tA2.\tB2.a)\tC2.b)\tD3.\tE3.a)\tFG"},
+        // The writer's own list text, before \pard or after it, gives way to
+        // the list table's number.
+        {R"({\listtext 9.\tab}\pard\ls1 A\par\pard{\listtext 9.\tab}\ls1 B\par)", "1.\tA2.\tB"},
+        // Without a list behind \ls the paragraph's own list text shows, one
+        // group of it per paragraph.
+        {R"({\listtext (a)\tab}{\pntext X\tab}\pard\ls77 A\par{\pntext *\tab}\pard B\par)", "(a)\tA*\tB"},
+        // A Symbol bullet, roman and letter numbers, what follows them.
+        {R"(\pard\ls2 A\par\pard\ls3 B\par\ilvl1 C\par)", "\u2022 AIV\tBAAC"},
+        // An override with its own first number restarts the list.
+        {R"(\pard\ls1 A\par\pard\ls4 B\par C\par)", "1.\tA5.\tB6.\tC"},
+        // An empty list paragraph is numbered too.
+        {R"(\pard\ls1\par B\par)", "1.\t2.\tB"},
+        // Numbering of the older kind: the paragraph's own text, its Symbol
+        // bullet as the bullet it shows; without that text, numbers that
+        // count on until a paragraph without them.
+        {R"({\fonttbl{\f1\fcharset2 Symbol;}}\pard{\pntext\f1\'B7\tab}{\*\pn\pnlvlblt\pnf1{\pntxtb\'B7}}A\par)",
+         "\u2022\tA"},
+        {R"(\pard{\*\pn\pnlvlbody\pnstart3\pnucrm{\pntxta .}}A\par B\par\pard C\par)"
+         R"(\pard{\*\pn\pnlvlbody\pnlcltr{\pntxtb (}{\pntxta )}}D\par)",
+         "III.\tAIV.\tBC(a)\tD"},
+    };
+    for (const auto &row : rows) {
+        Doc doc(std::string(kListTable) + row.body + "}");
+        ASSERT_NE(doc.d, nullptr) << row.body;
+        EXPECT_EQ(utf8(doc->chars), row.chars) << row.body;
+    }
+
+    // The level's indents place the paragraph: the number hangs at 90
+    // points, the text after the tab starts at 108; a right-aligned number
+    // ends at 90. The paragraph's own indent wins over the level's.
+    Doc doc(std::string(kListTable) + R"(\pard\ls1 A\par\pard\ls3 B\par\pard\ls1\li1440 C\par})");
+    ASSERT_EQ(utf8(doc->chars), "1.\tAIV\tB2.\tC");
+    EXPECT_FLOAT_EQ(doc->glyphs[0].x, 90);
+    EXPECT_FLOAT_EQ(doc->glyphs[3].x, 108);
+    EXPECT_NEAR(doc->glyphs[5].x + doc->glyphs[5].advance, 90, 0.01);  // "V"
+    EXPECT_FLOAT_EQ(doc->glyphs[7].x, 108);
+    EXPECT_FLOAT_EQ(doc->glyphs[8].x, 72 + 72 - 18);
+    EXPECT_FLOAT_EQ(doc->glyphs[11].x, 72 + 72);
+    EXPECT_NE(page_utf8(doc.d, 0).find("IV"), std::string::npos);  // numbers are page text
 }
 
 // Each row: a body and what the layout must do with it (US Letter, 1-inch
