@@ -3,6 +3,7 @@
 // records, and the per-code queries (PDF Reference 1.7, sections 5.5-5.7).
 #include "fonts/pdf_font.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "fonts/encodings.h"
@@ -226,6 +227,36 @@ void read_widths(PdfDoc *doc, PdfFont *font, PdfObject *descriptor)
     }
 }
 
+// How far above the baseline a Type 3 font's glyphs reach, in text space:
+// the top of FontBBox through FontMatrix. Glyphs drawn far smaller than the
+// em (a font scaled up by its text matrix instead of its size) would
+// otherwise get text boxes many times their height. 0 (use the em) when the
+// box is empty, reaches an em or more, or is narrower than half the widest
+// advance (a placeholder box such as [0 0 1 1]).
+float type3_top(PdfDoc *doc, const PdfFont *font)
+{
+    PdfObject *bbox = pdf_dict_get_resolved(doc, font->dict, "FontBBox");
+    if (pdf_array_len(bbox) != 4)
+        return 0;
+    float b[4];
+    for (int i = 0; i < 4; i++)
+        b[i] = float(pdf_to_number(pdf_resolve(doc, pdf_array_get(bbox, i)), 0));
+    if (!(b[2] > b[0] && b[3] > b[1]))
+        return 0;
+    float widest = 0;
+    for (float w : font->widths)
+        widest = std::fmax(widest, w);
+    if (b[2] - b[0] < widest * 0.5f)
+        return 0;
+    const float *m = font->font_matrix;
+    float top = -1e30f;
+    for (int i = 0; i < 4; i++) {
+        const float x = b[i & 1 ? 2 : 0], y = b[i & 2 ? 3 : 1];
+        top = std::fmax(top, m[1] * x + m[3] * y + m[5]);
+    }
+    return top > 0 && top < 1 ? top : 0;
+}
+
 void load_type3(PdfDoc *doc, PdfFont *font)
 {
     font->is_type3 = 1;
@@ -251,6 +282,7 @@ void load_type3(PdfDoc *doc, PdfFont *font)
         font->unicode[code] = uni > 0xFFFF ? 0 : uint16_t(uni);
     }
     read_widths(doc, font, pdf_dict_get_resolved(doc, font->dict, "FontDescriptor"));
+    font->type3_top = type3_top(doc, font);
 }
 
 void load_simple(PdfDoc *doc, PdfFont *font)

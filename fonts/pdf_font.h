@@ -22,6 +22,8 @@ struct PdfFont {
     int is_type3;                 // glyphs are content streams
     const char *subst_file;       // base font file of a substituted face, else null
     float font_matrix[6];         // Type3: FontMatrix
+    float type3_top;              // Type3: top of the glyphs in text space when the
+                                  // FontBBox is plausible and below one em, else 0
     PdfObject *char_procs;        // Type3: CharProcs
     PdfObject *resources;         // Type3: Resources
     const char *glyph_names[256];  // Type3: names from the Differences

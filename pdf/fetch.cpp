@@ -70,17 +70,62 @@ int byte_at(ByteReader *r, int64_t offset)
     return reader_getc(r);
 }
 
-// Data length of a stream: the declared Length when it fits the file, else
-// the distance to "endstream" without the end-of-line before it; -1 when
-// neither works.
+// Whether "endstream" starts at `at`, after any whitespace there.
+bool endstream_follows(PdfDoc *doc, int64_t at)
+{
+    static constexpr char kWord[] = "endstream";
+    if (reader_seek(doc->file, at) != 0)
+        return false;
+    int c = reader_getc(doc->file);
+    for (int skipped = 0; skipped < 64 && (c == ' ' || c == '\t' || c == '\r' || c == '\n' ||
+                                            c == '\f' || c == 0);
+         skipped++)
+        c = reader_getc(doc->file);
+    for (int i = 0; kWord[i]; i++, c = reader_getc(doc->file))
+        if (c != kWord[i])
+            return false;
+    return true;
+}
+
+// Whether "endobj" starts in [from, to).
+bool endobj_within(PdfDoc *doc, int64_t from, int64_t to)
+{
+    static constexpr char kWord[] = "endobj";
+    if (reader_seek(doc->file, from) != 0)
+        return false;
+    int matched = 0;
+    for (int64_t pos = from; pos < to + 5; pos++) {
+        const int c = reader_getc(doc->file);
+        if (c < 0)
+            return false;
+        if (c != kWord[matched])
+            matched = c == kWord[0] ? 1 : 0;  // no proper prefix of "endobj" repeats inside it
+        else if (++matched == 6)
+            return true;
+    }
+    return false;
+}
+
+// Data length of a stream: the declared Length when "endstream" follows it;
+// else the distance to the first "endstream" after the data, without the
+// end-of-line before it. A Length that stops short of that "endstream" cuts
+// the data (writers that patch a stream often leave the old Length), so the
+// scan wins; the declared Length still stands when it fits the file and the
+// scan finds nothing, finds "endstream" before the declared end (binary data
+// may hold the word), or runs past an "endobj" (the stream's own keyword is
+// missing and the one found belongs to a later object). -1 when neither
+// gives a length.
 int64_t stream_length(PdfDoc *doc, PdfObject *dict, int64_t data_offset)
 {
     int len = pdf_to_int(pdf_resolve(doc, pdf_dict_get(dict, "Length")), -1);
-    if (len >= 0 && len <= doc->file_size && data_offset + len <= doc->file_size)
+    const bool fits = len >= 0 && len <= doc->file_size && data_offset + len <= doc->file_size;
+    if (fits && endstream_follows(doc, data_offset + len))
         return len;
     int64_t p = find_endstream(doc, data_offset);
     if (p < 0)
-        return -1;
+        return fits ? len : -1;
+    if (fits && (p < data_offset + len || endobj_within(doc, data_offset + len, p)))
+        return len;
     int64_t length = p - data_offset;
     int before = p > data_offset ? byte_at(doc->file, p - 1) : -1;
     if (before == '\n') {

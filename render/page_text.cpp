@@ -41,17 +41,19 @@ void add_char(void *user, const TextChar *ch)
     for (int i = 0; i < n; i++)
         if (values[i] == 0xA0)
             values[i] = 0x20;
+    float w1y, vx, vy;
+    const int vertical = pdf_font_vertical(ch->font, ch->code, &w1y, &vx, &vy) ? 1 : 0;
     if (ch->word_space && values[0] == 0) {
-        page_text_add(text, 0x20, ch->x0, ch->y0, ch->x1, ch->y1);
+        page_text_add(text, 0x20, ch->x0, ch->y0, ch->x1, ch->y1, vertical);
     } else if (n > 1) {
         const float w = (ch->x1 - ch->x0) / float(n);
         for (int i = 0; i < n; i++) {
             const float left = ch->x0 + float(i) * w;
             const float right = i + 1 == n ? ch->x1 : ch->x0 + float(i + 1) * w;
-            page_text_add(text, values[i], left, ch->y0, right, ch->y1);
+            page_text_add(text, values[i], left, ch->y0, right, ch->y1, vertical);
         }
     } else if (values[0] != 0) {
-        page_text_add(text, values[0], ch->x0, ch->y0, ch->x1, ch->y1);
+        page_text_add(text, values[0], ch->x0, ch->y0, ch->x1, ch->y1, vertical);
     }
 }
 

@@ -305,12 +305,28 @@ void show_glyph(RenderContext *ctx, uint32_t code, bool word_space)
 
     if (ctx->text_only) {
         if (auto *sink = static_cast<TextSink *>(ctx->text_sink); sink && sink->fn) {
-            float x0, y0, x1, y1;
-            matrix_apply(trm, 0, 0, &x0, &y0);
-            matrix_apply(trm, w, 1, &x1, &y1);
+            // The box holds all four corners of the advance-by-height
+            // rectangle, so that text set at an angle gets its full extent
+            // (two opposite corners alone can give a sliver). Letter-spaced
+            // text keeps its words: the box reaches to where the next letter
+            // starts, so the tracking is no gap between letters (word spacing
+            // and TJ offsets still are). A Type 3 font whose glyphs stay well
+            // below the em gets boxes of their height. (Vertical writing
+            // tracks down the column, not across the glyph: no widening.)
+            const float track =
+                size != 0 && tx != 0 ? std::fmax(ctx->char_spacing / size, 0.0f) : 0;
+            const float top = font && font->type3_top > 0 ? font->type3_top : 1;
+            float x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+            for (int corner = 0; corner < 4; corner++) {
+                float x, y;
+                matrix_apply(trm, corner & 1 ? w + track : 0, corner & 2 ? top : 0, &x, &y);
+                x0 = corner ? std::fmin(x0, x) : x;
+                y0 = corner ? std::fmin(y0, y) : y;
+                x1 = corner ? std::fmax(x1, x) : x;
+                y1 = corner ? std::fmax(y1, y) : y;
+            }
             TextChar ch = {font, code, pdf_font_unicode(font, code), word_space ? 1 : 0,
-                           x0 < x1 ? x0 : x1, y0 < y1 ? y0 : y1, x0 < x1 ? x1 : x0,
-                           y0 < y1 ? y1 : y0};
+                           x0, y0, x1, y1};
             sink->fn(sink->user, &ch);
         }
     } else if (mode != 3 && font && ctx->surface) {

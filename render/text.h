@@ -20,7 +20,8 @@ struct TextChar {
     uint32_t code;       // the font's code (1 or 2 bytes)
     uint32_t unicode;    // from the encoding; 0 = not known
     int word_space;      // 1: single-byte code 32 of a simple font
-    float x0, y0, x1, y1;  // device box: the advance wide, one em above the baseline
+    float x0, y0, x1, y1;  // device box: the advance (widened by positive character
+                           // spacing) wide, one em above the baseline
 };
 
 // The text-collection hook: in text-collection mode the render context's

@@ -19,7 +19,8 @@ PageText *page_text_new(int initial)
     return text;
 }
 
-void page_text_add(PageText *text, uint32_t unicode, float x0, float y0, float x1, float y1)
+void page_text_add(PageText *text, uint32_t unicode, float x0, float y0, float x1, float y1,
+                   int vertical)
 {
     if (!text)
         return;
@@ -36,7 +37,7 @@ void page_text_add(PageText *text, uint32_t unicode, float x0, float y0, float x
         text->items = grown;
         text->capacity = capacity;
     }
-    text->items[text->count++] = {unicode, x0, y0, x1, y1};
+    text->items[text->count++] = {unicode, x0, y0, x1, y1, vertical};
 }
 
 void page_text_free(PageText *text)
@@ -152,6 +153,18 @@ constexpr float kWordGap = 0.15f;
 // that way; sub- and superscripts move up or down but not back.
 Gap gap_before(const TextItem &prev, const TextItem &it)
 {
+    // Text written top to bottom runs down a column: the rules turned a
+    // quarter, with the column's width as the em. A move across by more
+    // than 0.7 of it, or back up, starts a new column.
+    if (it.vertical && prev.vertical) {
+        const float w = std::fmax(it.x1 - it.x0, prev.x1 - prev.x0);
+        const float cx = (it.x0 + it.x1) * 0.5f, prev_cx = (prev.x0 + prev.x1) * 0.5f;
+        if (std::fabs(cx - prev_cx) > w * 0.7f || it.y0 < prev.y0 - w * 0.25f)
+            return GAP_LINE;
+        if (it.unicode != 0x20 && it.y0 - prev.y1 > w * kWordGap)
+            return GAP_SPACE;
+        return GAP_NONE;
+    }
     const float h = it.y1 - it.y0, prev_h = prev.y1 - prev.y0;
     const float cy = (it.y0 + it.y1) * 0.5f, prev_cy = (prev.y0 + prev.y1) * 0.5f;
     if (cy > prev_cy + h * 0.7f || cy < prev_cy - (h > prev_h ? h : prev_h) * 0.7f)

@@ -19,6 +19,7 @@ constexpr int HIT_CONTEXT_MAX_CHARS = 78;       // characters of a hit's excerpt
 struct TextItem {
     uint32_t unicode;
     float x0, y0, x1, y1;
+    int vertical;  // 1: written top to bottom (its line is a column)
 };
 
 struct PageText {
@@ -41,7 +42,8 @@ struct LineRect {
 PageText *page_text_new(int initial);
 // Appends an item; when the array cannot grow the item is dropped and the
 // next one tries again.
-void page_text_add(PageText *text, uint32_t unicode, float x0, float y0, float x1, float y1);
+void page_text_add(PageText *text, uint32_t unicode, float x0, float y0, float x1, float y1,
+                   int vertical = 0);
 void page_text_free(PageText *text);
 
 // Case folding for search: ASCII and Latin-1 capitals, the dotted and

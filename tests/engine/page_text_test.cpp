@@ -132,6 +132,8 @@ TEST(ToUnicode, HostileMapsStayBoundedUnderTime)
 // 0x61..0x63 to the Hebrew letters U+05D0..U+05D2, 0xA0 to a no-break space.
 // F2: a Type 3 font whose codes 32 and 65 name glyphs without a Unicode
 // value, code 66 the glyph x. Object 8: an appearance showing "AB" in F1.
+// V (object 9): a Type0 font written top to bottom, CIDs 0x41..0x5A the
+// capitals, every CID 1 em wide and high.
 std::vector<std::string> text_fonts()
 {
     std::string widths = "[";
@@ -151,6 +153,10 @@ std::vector<std::string> text_fonts()
                        "endbfchar 2 beginbfrange <41> <43> <0061> <61> <63> <05D0> endbfrange"),
         stream_obj("/BBox [0 0 50 20] /Resources << /Font << /F1 5 0 R >> >>",
                    "BT /F1 10 Tf 2 5 Td (AB) Tj ET"),
+        "<< /Type /Font /Subtype /Type0 /BaseFont /Helvetica /Encoding /Identity-V "
+        "/DescendantFonts [10 0 R] /ToUnicode 11 0 R >>",
+        "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /Helvetica /DW 1000 >>",
+        stream_obj("", "1 beginbfrange <0041> <005A> <0041> endbfrange"),
     };
 }
 
@@ -160,7 +166,7 @@ PageText *page_text_of(const std::string &content, const std::string &page_extra
     std::string path = testsupport::scratch_path("page_text.pdf");
     EXPECT_TRUE(testsupport::write_file(
         path, one_page_pdf(content, "[0 0 100 100]",
-                           "/Resources << /Font << /F1 5 0 R /F2 6 0 R >> >> " + page_extra,
+                           "/Resources << /Font << /F1 5 0 R /F2 6 0 R /V 9 0 R >> >> " + page_extra,
                            text_fonts())));
     PdfDoc *doc = nullptr;
     EXPECT_EQ(pdf_open(&doc, path.c_str(), nullptr), 0);
@@ -249,6 +255,113 @@ TEST_F(PdfPageText, LigatureSlicesAndRotatedBoxes)
     EXPECT_NEAR(t->items[0].y0, 20, 1e-3);
     EXPECT_NEAR(t->items[0].y1, 30, 1e-3);
     page_text_free(t);
+    // Text at 45 degrees: the box holds the whole 5 by 10 rectangle turned
+    // about (20, 20), not the sliver between two of its corners, and the
+    // two letters stay one word.
+    t = page_text_of("BT /F1 10 Tf 0.70711 0.70711 -0.70711 0.70711 20 20 Tm (AB) Tj ET");
+    ASSERT_EQ(t->count, 2);
+    EXPECT_NEAR(t->items[0].x0, 20 - 7.0711f, 1e-3);
+    EXPECT_NEAR(t->items[0].x1, 20 + 3.5355f, 1e-3);
+    EXPECT_NEAR(t->items[0].y0, 80 - 10.6066f, 1e-3);
+    EXPECT_NEAR(t->items[0].y1, 80, 1e-3);
+    EXPECT_EQ(page_text_utf8(t), "ab");
+    page_text_free(t);
+}
+
+// Character spacing tracks letters apart; it opens no word gap. F1 codes
+// advance 5 points at 10 points, so 3 Tc is a gap of 0.3 em between boxes
+// that reached only over the glyphs' advances.
+TEST_F(PdfPageText, LetterSpacingKeepsWords)
+{
+    struct Row {
+        const char *what;
+        const char *content;
+        const char *want;  // page_text_utf8
+    } rows[] = {
+        {"tracked word", "BT /F1 10 Tf 3 Tc 10 20 Td (ABC) Tj ET", "abc"},
+        {"tracked words with a space", "BT /F1 10 Tf 3 Tc 1 Tw 10 20 Td (AB C) Tj ET", "ab c"},
+        // Positioning and word spacing still part words.
+        {"TJ gap in tracked text", "BT /F1 10 Tf 3 Tc 10 20 Td [(AB) -2000 (C)] TJ ET", "ab c"},
+        {"tight text", "BT /F1 10 Tf -1 Tc 10 20 Td (ABC) Tj ET", "abc"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        PageText *t = page_text_of(row.content);
+        ASSERT_NE(t, nullptr);
+        EXPECT_EQ(page_text_utf8(t), row.want);
+        page_text_free(t);
+    }
+    // The box reaches over the tracking to the next letter.
+    PageText *t = page_text_of("BT /F1 10 Tf 3 Tc 10 20 Td (AB) Tj ET");
+    ASSERT_EQ(t->count, 2);
+    EXPECT_NEAR(t->items[0].x1, 18, 1e-3);
+    EXPECT_NEAR(t->items[1].x0, 18, 1e-3);
+    page_text_free(t);
+}
+
+// Text written top to bottom joins down its column; a column to its left
+// is the next line.
+TEST_F(PdfPageText, VerticalTextRunsDownItsColumn)
+{
+    struct Row {
+        const char *what;
+        const char *content;
+        const char *want;  // page_text_utf8
+    } rows[] = {
+        {"one column", "BT /V 10 Tf 50 90 Td <004100420043> Tj ET", "ABC"},
+        {"two columns", "BT /V 10 Tf 50 90 Td <00410042> Tj ET BT /V 10 Tf 30 90 Td <0043> Tj ET",
+         "AB\nC"},
+        // A TJ number opening half an em down the column parts words.
+        {"gap down the column", "BT /V 10 Tf 50 90 Td [<0041> 500 <0042>] TJ ET", "A B"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        PageText *t = page_text_of(row.content);
+        ASSERT_NE(t, nullptr);
+        EXPECT_EQ(page_text_utf8(t), row.want);
+        page_text_free(t);
+    }
+}
+
+// A Type 3 font whose glyphs stay far below the em (scaled up by the text
+// matrix) gets boxes of their height from FontBBox, so that selecting over
+// the glyphs finds them and the gaps between them count against their size.
+TEST_F(PdfPageText, Type3BoxesFollowAPlausibleFontBBox)
+{
+    struct Row {
+        const char *what;
+        const char *bbox;
+        int width;       // of codes 65 and 66, glyph space
+        float height;    // of the boxes at a 240-point em
+        const char *text;
+    } rows[] = {
+        {"glyphs 30 of 1000 units high", "[0 -5 30 30]", 10, 7.2f, "x x"},
+        // Boxes that cannot be the glyphs' keep the em.
+        {"placeholder box narrower than the advances", "[0 0 1 1]", 500, 240, "xx"},
+        {"box above an em", "[0 -200 600 1200]", 10, 240, "xx"},
+        {"empty box", "[0 0 0 0]", 10, 240, "xx"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        const std::string font =
+            std::string("<< /Type /Font /Subtype /Type3 /FontMatrix [0.001 0 0 0.001 0 0] /FontBBox ") +
+            row.bbox + " /CharProcs << >> /Encoding << /Differences [65 /x /x] >> /FirstChar 65 "
+            "/LastChar 66 /Widths [" + std::to_string(row.width) + " " + std::to_string(row.width) + "] >>";
+        std::string path = testsupport::scratch_path("type3_box.pdf");
+        // Two glyphs 0.1 em (24 points) apart: a word gap unless the box is an em high.
+        ASSERT_TRUE(testsupport::write_file(
+            path, one_page_pdf("BT /F3 1 Tf 240 0 0 240 10 20 Tm (A) Tj 0.1 0 Td (B) Tj ET",
+                               "[0 0 400 400]", "/Resources << /Font << /F3 5 0 R >> >>", {font})));
+        PdfDoc *doc = nullptr;
+        ASSERT_EQ(pdf_open(&doc, path.c_str(), nullptr), 0);
+        PageText *t = pdf_page_text(doc, 0, 1.0f);
+        pdf_close(doc);
+        ASSERT_EQ(t->count, 2);
+        EXPECT_NEAR(t->items[0].y1, 380, 1e-2);  // the baseline
+        EXPECT_NEAR(t->items[0].y1 - t->items[0].y0, row.height, 1e-2);
+        EXPECT_EQ(page_text_utf8(t), row.text);
+        page_text_free(t);
+    }
 }
 
 // ---- Search, selection, excerpts over hand-made items ----

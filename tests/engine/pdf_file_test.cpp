@@ -343,7 +343,16 @@ TEST(PdfOpen, StreamLengths)
         {"length beyond the file, CR LF removed", "<< /Length 99999 >>\nstream\nhello\r\nendstream", "hello"},
         {"missing length, LF removed", "<< >>\nstream\r\nab\ncd\nendstream", "ab\ncd"},
         {"lone CR before endstream removed", "<< /Length -1 >>\nstream\rxy\rendstream", "xy"},
-        {"indirect length", "<< /Length 5 0 R >>\nstream\nabcdefgh\nendstream", "abc"},
+        {"indirect length", "<< /Length 5 0 R >>\nstream\nabc\nendstream", "abc"},
+        // A Length short of "endstream" would cut the data: the scan wins.
+        {"length short of endstream", "<< /Length 5 0 R >>\nstream\nabcdefgh\nendstream", "abcdefgh"},
+        {"length ending on spaces before endstream", "<< /Length 3 >>\nstream\nabc \r\n endstream", "abc"},
+        // The declared Length stands where the scan cannot be right: the
+        // data hold the word, or the stream's own keyword is missing and
+        // the next one found lies past "endobj".
+        {"endstream inside the data", "<< /Length 11 >>\nstream\nendstreamxyz\nendstream", "endstreamxy"},
+        {"no endstream before endobj", "<< /Length 3 >>\nstream\nabcendobj\n6 0 obj\n<< >>\nstream\nx\nendstream",
+         "abc"},
         {"length referring to itself", "<< /Length 4 0 R >>\nstream\nself\nendstream", "self"},
         {"data start at a non-EOL byte", "<< /Length 4 >>\nstream XYZ\nendstream", " XYZ"},
         {"compressed data", "<< /Filter /FlateDecode /Length 99999 >>\nstream\n" +
