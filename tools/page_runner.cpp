@@ -3,10 +3,12 @@
 // progress line on a terminal.
 //
 // Workers are forked after the command line and the document were read.
-// Each opens the document again (the engine reads its file through a FILE
-// whose offset a forked copy would share, and its caches are not locked, so
-// neither the handle nor threads can be shared) and takes pages from a
-// counter in shared memory, so a slow page holds up only its own worker.
+// The first keeps the parent's open document; each other opens it again
+// (the engine reads its file through a FILE whose offset forked copies
+// would share, and its caches are not locked, so neither the handle nor
+// threads can be shared by two at once; the parent leaves its copy alone
+// until the workers have ended). Each takes pages from a counter in shared
+// memory, so a slow page holds up only its own worker.
 // Results come back through one pipe per worker as records; the parent
 // keeps those that arrive early until the pages before them are printed.
 #include <poll.h>
@@ -157,11 +159,11 @@ bool send_record(int fd, int32_t kind, int page, const PageOutput &o)
     return write_all(fd, buffer.data(), buffer.size());
 }
 
-// A worker's life: its own document, then pages from the shared counter
-// until none are left. It never returns.
-[[noreturn]] void worker_main(const PageRun &run, std::atomic<int> *next, int fd)
+// A worker's life: the inherited document or its own, then pages from the
+// shared counter until none are left. It never returns.
+[[noreturn]] void worker_main(const PageRun &run, std::atomic<int> *next, int fd, Document *inherited)
 {
-    Document *doc = run.open();
+    Document *doc = inherited ? inherited : run.open();
     if (!doc)
         _exit(3);
     for (;;) {
@@ -242,7 +244,7 @@ PageTotals run_workers(Document *doc, const PageRun &run, int jobs)
             for (const Worker &other : workers)
                 if (other.fd >= 0)
                     close(other.fd);
-            worker_main(run, next, fds[1]);
+            worker_main(run, next, fds[1], &w == &workers.front() ? doc : nullptr);
         }
         close(fds[1]);
         if (pid < 0) {
