@@ -268,29 +268,36 @@ TEST_F(PdfPageText, LigatureSlicesAndRotatedBoxes)
     page_text_free(t);
 }
 
-// Character spacing tracks letters apart; it opens no word gap. F1 codes
-// advance 5 points at 10 points, so 3 Tc is a gap of 0.3 em between boxes
-// that reached only over the glyphs' advances.
-TEST_F(PdfPageText, LetterSpacingKeepsWords)
+// Rows of content and the page text it must give.
+struct TextRow {
+    const char *what;
+    const char *content;
+    const char *want;  // page_text_utf8
+};
+
+void expect_page_texts(const std::vector<TextRow> &rows)
 {
-    struct Row {
-        const char *what;
-        const char *content;
-        const char *want;  // page_text_utf8
-    } rows[] = {
-        {"tracked word", "BT /F1 10 Tf 3 Tc 10 20 Td (ABC) Tj ET", "abc"},
-        {"tracked words with a space", "BT /F1 10 Tf 3 Tc 1 Tw 10 20 Td (AB C) Tj ET", "ab c"},
-        // Positioning and word spacing still part words.
-        {"TJ gap in tracked text", "BT /F1 10 Tf 3 Tc 10 20 Td [(AB) -2000 (C)] TJ ET", "ab c"},
-        {"tight text", "BT /F1 10 Tf -1 Tc 10 20 Td (ABC) Tj ET", "abc"},
-    };
-    for (const Row &row : rows) {
+    for (const TextRow &row : rows) {
         SCOPED_TRACE(row.what);
         PageText *t = page_text_of(row.content);
         ASSERT_NE(t, nullptr);
         EXPECT_EQ(page_text_utf8(t), row.want);
         page_text_free(t);
     }
+}
+
+// Character spacing tracks letters apart; it opens no word gap. F1 codes
+// advance 5 points at 10 points, so 3 Tc is a gap of 0.3 em between boxes
+// that reached only over the glyphs' advances.
+TEST_F(PdfPageText, LetterSpacingKeepsWords)
+{
+    expect_page_texts({
+        {"tracked word", "BT /F1 10 Tf 3 Tc 10 20 Td (ABC) Tj ET", "abc"},
+        {"tracked words with a space", "BT /F1 10 Tf 3 Tc 1 Tw 10 20 Td (AB C) Tj ET", "ab c"},
+        // Positioning and word spacing still part words.
+        {"TJ gap in tracked text", "BT /F1 10 Tf 3 Tc 10 20 Td [(AB) -2000 (C)] TJ ET", "ab c"},
+        {"tight text", "BT /F1 10 Tf -1 Tc 10 20 Td (ABC) Tj ET", "abc"},
+    });
     // The box reaches over the tracking to the next letter.
     PageText *t = page_text_of("BT /F1 10 Tf 3 Tc 10 20 Td (AB) Tj ET");
     ASSERT_EQ(t->count, 2);
@@ -303,24 +310,13 @@ TEST_F(PdfPageText, LetterSpacingKeepsWords)
 // is the next line.
 TEST_F(PdfPageText, VerticalTextRunsDownItsColumn)
 {
-    struct Row {
-        const char *what;
-        const char *content;
-        const char *want;  // page_text_utf8
-    } rows[] = {
+    expect_page_texts({
         {"one column", "BT /V 10 Tf 50 90 Td <004100420043> Tj ET", "ABC"},
         {"two columns", "BT /V 10 Tf 50 90 Td <00410042> Tj ET BT /V 10 Tf 30 90 Td <0043> Tj ET",
          "AB\nC"},
         // A TJ number opening half an em down the column parts words.
         {"gap down the column", "BT /V 10 Tf 50 90 Td [<0041> 500 <0042>] TJ ET", "A B"},
-    };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.what);
-        PageText *t = page_text_of(row.content);
-        ASSERT_NE(t, nullptr);
-        EXPECT_EQ(page_text_utf8(t), row.want);
-        page_text_free(t);
-    }
+    });
 }
 
 // A Type 3 font whose glyphs stay far below the em (scaled up by the text
